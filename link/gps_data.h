@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+
+namespace velkaro {
+
+// The board's GPS status record: one decoded type-25 payload (the 12-channel
+// position/status/data message). A plain value: the link publishes whole
+// copies of it (see published.h), so readers never see half a record.
+class CGpsData {
+ public:
+  static constexpr int kPayloadSize = 152;
+  static constexpr int kFixLineSize = 49;  // the longest fix line + its zero
+  static constexpr uint8_t kFixMode3D = 7;  // the GPS is locked
+
+  CGpsData();
+
+  // Copies exactly kPayloadSize bytes from `payload` into m_raw and decodes
+  // every field; nothing is validated. REQUIRES: `payload` points to at least
+  // kPayloadSize readable bytes (the parser's buffer is zero past a short body).
+  void Decode(const uint8_t* payload);
+
+  // Writes "MM/DD/YYYY hh:mm:ss lat N|S lon E|W" (at most 48 characters and a
+  // zero) into `out`, which must hold kFixLineSize bytes.
+  void FormatFix(char* out) const;
+
+  bool IsLocked() const { return m_fixMode == kFixMode3D; }
+
+  const char* m_compassNames[20];
+  const char* m_fixNames[8];
+  const char* m_antennaNames[4];
+  uint8_t m_raw[kPayloadSize];
+  uint8_t m_fixMode;
+  int16_t m_month, m_day, m_year;
+  int16_t m_hour, m_minute, m_second;
+  uint16_t m_dop;
+  uint16_t m_heading;
+  uint16_t m_speed3d, m_speed2d;
+  uint16_t m_clockBias;
+  bool m_gmtNegative;
+  uint16_t m_gmtHours, m_gmtMinutes;
+  char m_idTag[7];
+  double m_latA, m_lonA;
+  double m_heightA, m_mslA;
+  double m_latB, m_lonB;  // the system's position: degrees, north and east positive
+  double m_heightB, m_mslB;
+  double m_temperature;
+  uint8_t m_status;
+  uint16_t m_satsVisible, m_satsTracked;
+  int32_t m_oscOffset;
+  uint8_t m_statusWord[2];
+  uint8_t m_channels[12][6];
+  bool m_utcFlag7, m_utcFlag6;
+  uint16_t m_utcOffset;
+  bool m_bFresh;
+};
+
+}  // namespace velkaro

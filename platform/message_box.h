@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velkaro {
+
+// The modal message boxes the system shows: an OK box for reports, a Yes/No
+// box for confirmations (only Yes acts). Core code reports to the user only
+// through this interface; the GUI implements it with QMessageBox.
+class IMessageBox {
+ public:
+  virtual ~IMessageBox() = default;
+  virtual void ShowOk(const std::string& text) = 0;
+  // Returns true when the user answered Yes.
+  virtual bool AskYesNo(const std::string& text) = 0;
+};
+
+// For command-line tools: prints each text on standard error, answers No.
+class StderrMessageBox : public IMessageBox {
+ public:
+  void ShowOk(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+};
+
+// For tests: records every text in order and answers Yes/No from a preset.
+class RecordingMessageBox : public IMessageBox {
+ public:
+  void ShowOk(const std::string& text) override { shown.push_back(text); }
+  bool AskYesNo(const std::string& text) override {
+    asked.push_back(text);
+    return answer_yes;
+  }
+
+  std::vector<std::string> shown;
+  std::vector<std::string> asked;
+  bool answer_yes = true;
+};
+
+}  // namespace velkaro

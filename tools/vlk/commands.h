@@ -1,0 +1,19 @@
+#pragma once
+
+namespace velkaro::vlk {
+
+// Each command gets the arguments after its name and returns the exit
+// status: 0 success, 1 a failure that was reported, 2 wrong usage.
+using Command = int (*)(int argc, char** argv);
+
+struct CommandEntry {
+  const char* name;
+  const char* usage;  // the arguments, as shown by "vlk" alone
+  Command run;
+};
+
+// Defined in main.cpp; the table lists every command.
+extern const CommandEntry kCommands[];
+extern const int kCommandCount;
+
+}  // namespace velkaro::vlk
