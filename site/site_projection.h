@@ -1,0 +1,122 @@
+#pragma once
+
+#include "link/gps_data.h"
+#include "link/published.h"
+#include "platform/message_box.h"
+#include "platform/wave_player.h"
+#include "site/posix_file.h"
+#include "site/projection_file_format.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velkaro {
+
+// The reference points ("taps") that tie plan pixels to GPS positions, the
+// geocode solved from them (an affine map from latitude/longitude to plan
+// pixels, by least squares), and the projection file that stores the geocode
+// with the compressed plan bitmap.
+//
+// Lifetime: `gps`, `messages` and `waves` must outlive the object.
+// Thread safety: every operation runs on the UI thread. The only shared state
+// it touches is the device's GPS record, read as one whole copy per AddTap.
+class CSiteProjection {
+ public:
+#pragma pack(push, 1)
+  // One reference point, packed exactly as the board-era record was.
+  struct _tap {
+    int32_t x;     // plan pixel column, 0 = left edge
+    int32_t y;     // plan pixel row, 0 = top edge
+    double lat;    // degrees, north positive
+    double lon;    // degrees, east positive
+    uint8_t flag;  // always 0
+  };
+#pragma pack(pop)
+  static_assert(sizeof(_tap) == 25, "a tap record is 25 packed bytes");
+
+  static constexpr int kMinTapsToSave = 5;
+  static constexpr int32_t kPickRadiusSquared = 1600;  // 40 plan pixels
+
+  CSiteProjection(const Published<CGpsData>& gps, IMessageBox& messages, IWavePlayer& waves);
+  virtual ~CSiteProjection();
+  CSiteProjection(const CSiteProjection&) = delete;
+  CSiteProjection& operator=(const CSiteProjection&) = delete;
+
+  // --- reference points (site_projection.cpp) ---
+
+  // Appends a tap at plan pixel (x, y) with the position of one consistent
+  // copy of the GPS record taken now. No lock or duplicate check: the site
+  // view calls it only while the GPS is locked.
+  void AddTap(int32_t x, int32_t y);
+  // Finds the tap nearest to plan pixel (px, py) within 40 pixels; on ties
+  // the earliest tap wins. Returns 0 and sets m_selected when one is found,
+  // -1 (m_selected unchanged) otherwise.
+  int FindNearestTap(int32_t px, int32_t py);
+  // Removes the tap at m_selected and shows "Deleted.". Does nothing when
+  // m_selected is not an index of m_taps.
+  void DeleteSelectedTap();
+
+  // --- geocode (geocode_solver.cpp) ---
+
+  // Least-squares fit of the six coefficients over all taps; fills the matrix
+  // bytes of m_header and rewrites "debug.txt" in the current folder (the
+  // solve completes when that file cannot be created). REQUIRES: at least one
+  // tap for a meaningful result (Save guarantees five).
+  void Solve();
+  // True when every tap's pixel, mapped back through the current geocode,
+  // lands within WithinTolerance of its latitude and longitude. A back-
+  // projection that is not a finite number (zero determinant, no solve yet)
+  // fails. An empty list passes.
+  bool Validate() const;
+  // |est - ref| <= 0.0025 * cos(refLat * 0.01746) degrees; a deviation that is
+  // not a number fails.
+  static bool WithinTolerance(double ref, double est, double refLat);
+
+  // --- projection file (projection_file.cpp) ---
+
+  // Checks the tap count, solves, validates, compresses the plan at
+  // m_strPlanPath into its side file and writes the projection file at
+  // `path`. Reports every failure through the message box itself. Returns
+  // true only when the whole file was written. The projection file is not
+  // touched unless the compressed plan is ready to be attached.
+  bool Save(const std::string& path);
+  // Copies the plan block out of the projection file at `path` to path + "c"
+  // and expands it to path + "b", which becomes m_strPlanPath. Opens `path`
+  // read-only. A file too short to hold its block is refused with the
+  // "past its end" text and leaves no side file. Returns true only when a
+  // complete plan bitmap was produced; on false m_strPlanPath is unchanged and
+  // the caller must not show a bitmap from an earlier load. Taps and
+  // coefficients are never changed.
+  bool Load(const std::string& path);
+  // Load's work with the side files named by the caller (vlk extract).
+  bool LoadInto(const std::string& path, const std::string& block_path,
+                const std::string& plan_path);
+
+  double m_xLat = 0.0, m_xLon = 0.0, m_yLat = 0.0, m_yLon = 0.0, m_x0 = 0.0, m_y0 = 0.0;
+  PosixFile m_file;
+  std::string m_strPath;
+  std::string m_strPlanPath;
+  uint8_t m_header[kProjectionHeaderSize] = {};
+  int32_t m_selected = 0;
+  std::vector<_tap> m_taps;
+
+ private:
+  // Save's steps. Each reports its own failure and returns false on it.
+  bool OpenFile();  // m_file on m_strPath, for writing
+  bool WriteHeader();
+  bool CompressPlan();
+  bool AttachPlan(PosixFile& block);
+  // Load's steps.
+  bool ExtractPlan(const std::string& block_path);
+  bool DecompressPlan(const std::string& block_path, const std::string& plan_path);
+
+  void ReportFileError(FileErrorCause cause, const std::string& path);
+  void ReportFileErrorWithAlarm(FileErrorCause cause, const std::string& path);
+
+  const Published<CGpsData>& gps_;
+  IMessageBox& messages_;
+  IWavePlayer& waves_;
+};
+
+}  // namespace velkaro
