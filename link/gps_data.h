@@ -10,7 +10,7 @@ namespace velkaro {
 class CGpsData {
  public:
   static constexpr int kPayloadSize = 152;
-  static constexpr int kFixLineSize = 49;  // the longest fix line + its zero
+  static constexpr int kFixLineSize = 49;   // the longest fix line + its zero
   static constexpr uint8_t kFixMode3D = 7;  // the GPS is locked
 
   CGpsData();

@@ -53,9 +53,6 @@ class CParser {
   uint8_t m_type = 0;
   uint32_t m_length = 0;
   State m_state = Idle;
-
- private:
-  void Drop();
 };
 
 }  // namespace velkaro

@@ -1,0 +1,106 @@
+#include "link/engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velkaro {
+namespace {
+
+enum FrameType : uint8_t {
+  kFirmwareReport = 1,
+  kSerialReport = 2,
+  kAcknowledge = 5,
+  kGpsReport = 25,
+};
+
+constexpr uint8_t kSerialRequest = 2;
+
+// Clears a guard flag when the handler leaves by any path.
+class GuardRelease {
+ public:
+  explicit GuardRelease(std::atomic<bool>& flag) : flag_(flag) {}
+  ~GuardRelease() { flag_.store(false, std::memory_order_release); }
+  GuardRelease(const GuardRelease&) = delete;
+  GuardRelease& operator=(const GuardRelease&) = delete;
+
+ private:
+  std::atomic<bool>& flag_;
+};
+
+}  // namespace
+
+CEngine::CEngine(CCom& com, Published<CGpsData>& gps) : com_(com), gps_(gps) {}
+
+bool CEngine::CheckFrame(uint8_t type, const uint8_t* body, uint32_t length) {
+  uint8_t x = type;
+  for (uint32_t i = 0; i < length; ++i) x ^= body[i];
+  return x == 0;
+}
+
+bool CEngine::HandleFrame(uint8_t type, const uint8_t* body, uint32_t length) {
+  if (m_bInHandleFrame.exchange(true, std::memory_order_acquire)) return false;
+  GuardRelease release(m_bInHandleFrame);
+
+  if (!CheckFrame(type, body, length)) return false;
+  switch (type) {
+    case kFirmwareReport:
+      StoreFirmware(body, length);
+      SendFrame(kSerialRequest, nullptr, 0);
+      break;
+    case kSerialReport:
+      StoreSerial(body, length);
+      break;
+    case kGpsReport:
+      DecodeGps(body, length);
+      if (IBoardUpdateSink* sink = m_hWndNotify.load(std::memory_order_acquire)) {
+        sink->PostBoardUpdate();
+      }
+      break;
+    case kAcknowledge:
+    default:
+      break;
+  }
+  return true;
+}
+
+// The text runs to its first zero byte; a body without one is taken whole,
+// check byte included, as the board's texts have always been read. A text
+// longer than the field is cut so that its zero still fits.
+void CEngine::StoreFirmware(const uint8_t* body, uint32_t length) {
+  const uint32_t limit = std::min(length, kFirmwareSize - 1);
+  const void* zero = std::memchr(body, 0, limit);
+  const uint32_t count =
+      zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - body) : limit;
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  std::memcpy(m_szFirmware, body, count);
+  m_szFirmware[count] = '\0';
+}
+
+void CEngine::StoreSerial(const uint8_t* body, uint32_t length) {
+  const uint32_t limit = std::min(length, kMaxSerialChars);
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  std::memset(m_szSerial, 0, sizeof(m_szSerial));
+  for (uint32_t i = 0; i < limit && body[i] != 0; ++i) m_szSerial[i] = static_cast<char>(body[i]);
+}
+
+// Decodes into a copy and publishes it whole. A body shorter than the
+// payload reads as if zeros followed it.
+void CEngine::DecodeGps(const uint8_t* body, uint32_t length) {
+  uint8_t payload[CGpsData::kPayloadSize] = {};
+  std::memcpy(payload, body, std::min<uint32_t>(length, CGpsData::kPayloadSize));
+  CGpsData record = gps_.Read();
+  record.Decode(payload);
+  gps_.Publish(record);
+}
+
+void CEngine::GetFirmware(char* out) const {
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  std::memcpy(out, m_szFirmware, std::strlen(m_szFirmware) + 1);
+}
+
+void CEngine::GetSerial(char* out) const {
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  std::memcpy(out, m_szSerial, std::strlen(m_szSerial) + 1);
+}
+
+}  // namespace velkaro
