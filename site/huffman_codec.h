@@ -1,0 +1,87 @@
+#pragma once
+
+// The coding loops behind CCompression, on memory buffers. The callers own
+// all I/O: they feed input in large blocks and drain output buffers, so the
+// loops allocate nothing and never see a file.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "site/huffman_tree.h"
+
+namespace velkaro {
+
+// Turns bytes into their codes, first bit in the least significant bit of
+// each output byte. Keeps up to 7 pending bits between calls.
+class HuffmanEncoder {
+ public:
+  explicit HuffmanEncoder(const HuffmanCode (&codes)[256]);
+
+  // The room Encode leaves unused at the end of `out`: it stops once less is
+  // left. A buffer must be larger than this.
+  size_t Reserve() const { return reserve_; }
+
+  // Codes bytes from `in` (advanced past what was coded) until `in_end` or
+  // until fewer than Reserve() bytes of room remain before `out_end`. Returns
+  // the number of complete code bytes stored at `out`. Bytes just past those
+  // may be scribbled on (scratch for the 8-byte stores).
+  size_t Encode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out, uint8_t* out_end);
+
+  // Stores the last, partly filled byte if there is one; returns 0 or 1.
+  size_t Finish(uint8_t* out);
+
+ private:
+  struct Short {
+    uint64_t bits;  // the code, first bit in bit 0
+    uint32_t length;  // <= kShortBits, or 0 for a long code
+  };
+  static constexpr uint32_t kShortBits = 56;
+
+  void PutLong(int symbol, uint8_t*& out);
+
+  Short short_[256];
+  const HuffmanCode* codes_;
+  size_t reserve_;
+  uint64_t acc_ = 0;
+  uint32_t pending_ = 0;  // bits in acc_, always < 8 between symbols
+};
+
+// Turns codes back into bytes. A table indexed by the next kLookupBits bits
+// gives up to six whole symbols at once, so one lookup does not wait on the
+// previous symbol's length; codes longer than the table are finished by a
+// walk of the tree from the node the table reached. The walk handles any
+// depth, and also decodes the few bits at the ends of the input.
+class HuffmanDecoder {
+ public:
+  static constexpr int kLookupBits = 12;
+  static constexpr int kMaxSymbolsPerLookup = 6;
+  // Room past `out_end` that Decode may scribble on.
+  static constexpr size_t kOutputSlack = 8;
+
+  // REQUIRES: `nodes` outlives the decoder and holds a tree made by
+  // BuildHuffmanTree with root `root`.
+  HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root);
+
+  // Decodes from `in` (advanced past the bytes taken) into `out` until
+  // `out_end` is reached or the input is used up; a code cut off by the end
+  // of the input is resumed by the next call. Returns the bytes stored.
+  size_t Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out, uint8_t* out_end);
+
+ private:
+  // Entry layout: bits 0-47 the symbols in order, 48-51 their count, 52-55
+  // the bits they take. A count of 0 marks a code longer than the table:
+  // bits 0-15 then hold the node reached after kLookupBits bits.
+  static constexpr int kCountShift = 48;
+  static constexpr int kBitsShift = 52;
+
+  bool WalkOne(const uint8_t*& in, const uint8_t* in_end, uint8_t*& out);
+
+  const CNode* nodes_;
+  int16_t root_;
+  int16_t node_;  // where a cut-off code stopped; root_ between symbols
+  uint64_t bitbuf_ = 0;
+  uint32_t bitcount_ = 0;  // bits in bitbuf_; the bits above are zero
+  uint64_t table_[1u << kLookupBits];
+};
+
+}  // namespace velkaro

@@ -1,0 +1,141 @@
+#include <bit>
+#include <cstring>
+
+#include "site/huffman_codec.h"
+
+// The bit buffer is refilled 8 bytes at a time (libdeflate's way: load a
+// word, keep what fits, advance by whole bytes), which leaves at least 56
+// bits, enough for four table lookups of at most kLookupBits each without
+// another check. Each entry yields up to six symbols, stored with one 8-byte
+// write. Near the ends of the input or of the output, and for codes longer
+// than the table, one symbol at a time is decoded by walking the tree, which
+// never reads past `in_end` nor writes past `out_end`.
+
+namespace velkaro {
+namespace {
+
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, p, 8);
+  } else {
+    v = 0;
+    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
+  }
+  return v;
+}
+
+inline void Store64(uint8_t* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &v, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+  }
+}
+
+constexpr int kLookupsPerRefill = 4;
+static_assert(kLookupsPerRefill * HuffmanDecoder::kLookupBits <= 56);
+static_assert(HuffmanDecoder::kMaxSymbolsPerLookup * 8 <= 48);
+static_assert(HuffmanDecoder::kLookupBits < 16);
+
+}  // namespace
+
+HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
+    : nodes_(nodes), root_(root), node_(root) {
+  // Each entry is found by decoding its index as a bit string from the root:
+  // a few thousand walks of at most kLookupBits steps, once per file.
+  for (uint32_t index = 0; index < (1u << kLookupBits); ++index) {
+    uint64_t symbols = 0;
+    uint64_t count = 0;
+    uint64_t used = 0;
+    int node = root;
+    for (int bit = 0; bit < kLookupBits; ++bit) {
+      node = (index >> bit) & 1 ? nodes[node].m_right : nodes[node].m_left;
+      if (nodes[node].m_leaf) {
+        symbols |= static_cast<uint64_t>(nodes[node].m_symbol) << (8 * count);
+        ++count;
+        used = static_cast<uint64_t>(bit) + 1;
+        node = root;
+        if (count == kMaxSymbolsPerLookup) break;
+      }
+    }
+    if (count == 0) {
+      // No code ends within the table's bits: resume the walk at `node`.
+      table_[index] = static_cast<uint64_t>(node) | uint64_t{kLookupBits} << kBitsShift;
+    } else {
+      table_[index] = symbols | count << kCountShift | used << kBitsShift;
+    }
+  }
+}
+
+bool HuffmanDecoder::WalkOne(const uint8_t*& in, const uint8_t* in_end, uint8_t*& out) {
+  int node = node_;
+  while (!nodes_[node].m_leaf) {
+    if (bitcount_ == 0) {
+      if (in == in_end) {
+        node_ = static_cast<int16_t>(node);
+        return false;
+      }
+      bitbuf_ = *in++;
+      bitcount_ = 8;
+    }
+    node = bitbuf_ & 1 ? nodes_[node].m_right : nodes_[node].m_left;
+    bitbuf_ >>= 1;
+    --bitcount_;
+  }
+  *out++ = nodes_[node].m_symbol;
+  node_ = root_;
+  return true;
+}
+
+size_t HuffmanDecoder::Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out,
+                              uint8_t* out_end) {
+  uint8_t* const start = out;
+  constexpr size_t kFastRoom = kLookupsPerRefill * kMaxSymbolsPerLookup;
+  constexpr uint64_t kMask = (uint64_t{1} << kLookupBits) - 1;
+  for (;;) {
+    if (node_ == root_) {
+      uint64_t bitbuf = bitbuf_;
+      uint32_t bitcount = bitcount_;
+      bool long_code = false;
+      while (in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom) {
+        bitbuf |= Load64(in) << bitcount;
+        in += (63 - bitcount) >> 3;
+        bitcount |= 56;
+        for (int k = 0; k < kLookupsPerRefill; ++k) {
+          const uint64_t entry = table_[bitbuf & kMask];
+          const uint32_t used = static_cast<uint32_t>(entry >> kBitsShift) & 0xF;
+          const uint32_t count = static_cast<uint32_t>(entry >> kCountShift) & 0xF;
+          bitbuf >>= used;
+          bitcount -= used;
+          if (count == 0) [[unlikely]] {
+            node_ = static_cast<int16_t>(entry & 0xFFFF);
+            long_code = true;
+            break;
+          }
+          Store64(out, entry);
+          out += count;
+        }
+        if (long_code) break;
+      }
+      bitbuf_ = bitbuf;
+      bitcount_ = bitcount;
+      if (long_code) {
+        // The walk finishes the symbol; room for it was checked above.
+        if (!WalkOne(in, in_end, out)) return static_cast<size_t>(out - start);
+        continue;
+      }
+    }
+    // Close to an end: one symbol at a time, or a code cut off earlier.
+    if (out == out_end) break;
+    if (!WalkOne(in, in_end, out)) break;
+    if (in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom) continue;
+    // Keep walking until an end is reached.
+    while (out < out_end && WalkOne(in, in_end, out)) {
+    }
+    break;
+  }
+  return static_cast<size_t>(out - start);
+}
+
+}  // namespace velkaro
