@@ -13,6 +13,8 @@
 //   141     4         zero
 //   145     1032 + N  the compressed plan block (N, L, table, N code bytes)
 
+#include "site/compressed_block_format.h"
+
 #include <bit>
 #include <cstdint>
 
@@ -29,7 +31,7 @@ inline constexpr int kProjectionMatrixElements = 16;
 inline constexpr uint32_t kProjectionMatrixSize = 8 * kProjectionMatrixElements;
 inline constexpr uint32_t kProjectionBlockOffset = kProjectionHeaderSize;
 // The block's own header (N, L) and frequency table precede its code bytes.
-inline constexpr uint32_t kProjectionBlockFixedSize = 1032;
+inline constexpr uint32_t kProjectionBlockFixedSize = block::kHeaderSize;
 // No file shorter than this can hold a block, even an empty one.
 inline constexpr uint32_t kProjectionMinFileSize =
     kProjectionBlockOffset + kProjectionBlockFixedSize;

@@ -16,7 +16,8 @@ struct PlanRect {
 //
 // Arithmetic: every coordinate is a 32-bit signed integer and every division
 // truncates toward zero, with each product formed before its division. The
-// products and sums are taken in 64 bits and the result is narrowed back to 32
+// products and sums are taken in 64 (products of differences in 128) bits and
+// the result is narrowed back to 32
 // bits (saturating), so a plan of any size gives the exact quotient instead of
 // undefined behaviour; for plans whose products fit in 32 bits the results are
 // those of plain 32-bit arithmetic.

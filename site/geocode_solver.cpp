@@ -1,0 +1,118 @@
+// The geocode: an affine map from latitude/longitude to plan pixels,
+//   x = xLat * lat + xLon * lon + x0,   y = yLat * lat + yLon * lon + y0,
+// fitted to the taps by least squares. Centring the sums on the means turns
+// the fit into two 2x2 normal-equation systems that share one matrix; they are
+// solved by Cramer's rule. Every operation below is in IEEE double and in the
+// order written, so a solve gives the same bits on every machine (fused
+// multiply-add is off for the whole build).
+#include "site/site_projection.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace velkaro {
+namespace {
+
+// Degrees to radians as the tolerance has always used it (not pi/180 in full).
+constexpr double kDegreeToRadian = 0.01746;
+constexpr double kToleranceAtEquator = 0.0025;  // degrees
+
+void PutMatrixElement(uint8_t* header, int k, double value) {
+  StoreLeDouble(header + MatrixElementOffset(k), value);
+}
+
+}  // namespace
+
+void CSiteProjection::Solve() {
+  for (uint32_t i = 0; i < kProjectionMatrixSize; ++i) m_header[kProjectionMatrixOffset + i] = 0;
+  // The dump is a diagnostic: without it the solve still completes.
+  std::FILE* dump = std::fopen("debug.txt", "w");
+
+  double sum_lat = 0.0, sum_lon = 0.0, sum_x = 0.0, sum_y = 0.0;
+  for (const _tap& tap : m_taps) {
+    sum_lat += tap.lat;
+    sum_lon += tap.lon;
+    sum_x += static_cast<double>(tap.x);
+    sum_y += static_cast<double>(tap.y);
+    if (dump) {
+      std::fprintf(dump, "%f %f %ld %ld\n", double{tap.lat}, double{tap.lon}, long{tap.x},
+                   long{tap.y});
+    }
+  }
+
+  const double r = 1.0 / static_cast<double>(m_taps.size());
+  const double mean_lat = r * sum_lat;
+  const double mean_lon = r * sum_lon;
+  const double mean_x = r * sum_x;
+  const double mean_y = r * sum_y;
+
+  // Each sum pairs one centred value with one raw value.
+  double sxa = 0.0, sya = 0.0, saa = 0.0, soa = 0.0;
+  double sxo = 0.0, syo = 0.0, sao = 0.0, soo = 0.0;
+  for (const _tap& tap : m_taps) {
+    const double lat = tap.lat;
+    const double lon = tap.lon;
+    const double x = static_cast<double>(tap.x);
+    const double y = static_cast<double>(tap.y);
+    sxa += (x - mean_x) * lat;
+    sya += (y - mean_y) * lat;
+    saa += (lat - mean_lat) * lat;
+    soa += (lon - mean_lon) * lat;
+    sxo += (x - mean_x) * lon;
+    syo += (y - mean_y) * lon;
+    sao += (lat - mean_lat) * lon;
+    soo += (lon - mean_lon) * lon;
+  }
+
+  // A zero determinant (taps without spread) gives infinities or NaN here;
+  // Validate refuses such a geocode.
+  const double d = soo * saa - sao * soa;
+  m_xLat = (soo * sxa - sxo * soa) / d;
+  m_xLon = (sxo * saa - sao * sxa) / d;
+  m_x0 = mean_x - m_xLat * mean_lat - m_xLon * mean_lon;
+  m_yLat = (soo * sya - syo * soa) / d;
+  m_yLon = (syo * saa - sao * sya) / d;
+  m_y0 = mean_y - m_yLat * mean_lat - m_yLon * mean_lon;
+
+  PutMatrixElement(m_header, kMatrixXLat, m_xLat);
+  PutMatrixElement(m_header, kMatrixXLon, m_xLon);
+  PutMatrixElement(m_header, kMatrixX0, m_x0);
+  PutMatrixElement(m_header, kMatrixYLat, m_yLat);
+  PutMatrixElement(m_header, kMatrixYLon, m_yLon);
+  PutMatrixElement(m_header, kMatrixY0, m_y0);
+  for (int k : kMatrixOnes) PutMatrixElement(m_header, k, 1.0);
+
+  if (dump) {
+    std::fprintf(dump, "%f %f %f\n", m_xLat, m_xLon, m_x0);
+    std::fprintf(dump, "%f %f %f\n", m_yLat, m_yLon, m_y0);
+    std::fclose(dump);
+  }
+}
+
+bool CSiteProjection::Validate() const {
+  const double e = m_xLat * m_yLon - m_xLon * m_yLat;
+  if (m_taps.empty()) return true;
+  const double k = 1.0 / e;
+  for (const _tap& tap : m_taps) {
+    const double x = static_cast<double>(tap.x);
+    const double y = static_cast<double>(tap.y);
+    // The inverse of the geocode, term by term as it has always been formed.
+    const double lat =
+        (-(m_x0 * m_yLon) + m_y0 * m_xLon) * k + ((x * m_yLon) * k - (y * m_xLon) * k);
+    const double lon = ((m_x0 * m_yLat - m_y0 * m_xLat) * k - (x * m_yLat) * k) + (y * m_xLat) * k;
+    // No solve yet, or a singular one, maps nothing back: that is no geocode.
+    if (!std::isfinite(lat) || !std::isfinite(lon)) return false;
+    if (!WithinTolerance(tap.lat, lat, tap.lat)) return false;
+    if (!WithinTolerance(tap.lon, lon, tap.lat)) return false;
+  }
+  return true;
+}
+
+bool CSiteProjection::WithinTolerance(double ref, double est, double refLat) {
+  const double deviation = std::fabs(est - ref);
+  const double tolerance = kToleranceAtEquator * std::cos(refLat * kDegreeToRadian);
+  // Written so that a deviation that is not a number fails as well.
+  return deviation <= tolerance;
+}
+
+}  // namespace velkaro

@@ -1,0 +1,209 @@
+// Writing and reading projection files. Saving builds the compressed plan
+// first and touches the projection file only once that block is ready to be
+// attached, so a plan that cannot be read leaves an existing projection file
+// as it was. An existing file is rewritten in place, never truncated: bytes
+// after the new block stay and belong to nothing. Loading reads only; a file
+// too short for its own block is refused before any side file is written.
+#include "site/compression.h"
+#include "site/site_projection.h"
+
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace velkaro {
+namespace {
+
+constexpr size_t kCopyChunk = 64 * 1024;
+
+// Copies `length` bytes from the current position of `from` to the current
+// position of `to`. On failure `failed` names the file that failed.
+FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, PosixFile& to,
+                         const std::string& to_path, uint64_t length, std::string& failed) {
+  std::vector<uint8_t> chunk(kCopyChunk);
+  while (length > 0) {
+    const size_t step = length < kCopyChunk ? static_cast<size_t>(length) : kCopyChunk;
+    if (FileErrorCause cause = from.ReadExactly(chunk.data(), step);
+        cause != FileErrorCause::kNone) {
+      failed = from_path;
+      return cause;
+    }
+    if (FileErrorCause cause = to.WriteAll(chunk.data(), step); cause != FileErrorCause::kNone) {
+      failed = to_path;
+      return cause;
+    }
+    length -= step;
+  }
+  return FileErrorCause::kNone;
+}
+
+}  // namespace
+
+void CSiteProjection::ReportFileError(FileErrorCause cause, const std::string& path) {
+  messages_.ShowOk(FileErrorText(cause, path));
+}
+
+void CSiteProjection::ReportFileErrorWithAlarm(FileErrorCause cause, const std::string& path) {
+  ReportFileError(cause, path);
+  waves_.Play("REDALERT");
+}
+
+bool CSiteProjection::Save(const std::string& path) {
+  if (m_taps.size() < static_cast<size_t>(kMinTapsToSave)) {
+    messages_.ShowOk("Take at least 5 points.");
+    return false;
+  }
+  Solve();
+  if (!Validate()) {
+    messages_.ShowOk("Points do not generate valid geocode. Take more varied points and resave.");
+    return false;
+  }
+  m_strPath = path;
+  if (!CompressPlan()) return false;
+
+  const std::string block_path = m_strPlanPath + "c";
+  PosixFile block;
+  if (FileErrorCause cause = block.OpenForReading(block_path); cause != FileErrorCause::kNone) {
+    ReportFileErrorWithAlarm(cause, block_path);
+    return false;
+  }
+  if (!OpenFile()) return false;
+  const bool written = WriteHeader() && AttachPlan(block);
+  const FileErrorCause closed = m_file.Close();
+  if (written && closed != FileErrorCause::kNone) {
+    ReportFileErrorWithAlarm(closed, m_strPath);
+    return false;
+  }
+  return written;
+}
+
+bool CSiteProjection::OpenFile() {
+  if (FileErrorCause cause = m_file.OpenForUpdate(m_strPath); cause != FileErrorCause::kNone) {
+    ReportFileError(cause, m_strPath);
+    return false;
+  }
+  return true;
+}
+
+bool CSiteProjection::WriteHeader() {
+  StoreLe32(m_header + kProjectionLengthOffset, kProjectionHeaderSize);
+  for (int i = 0; i < 4; ++i) m_header[kProjectionMagicOffset + i] = kProjectionMagic[i];
+  m_header[kProjectionFormatOffset] = kProjectionFormat;
+  StoreLe32(m_header + kProjectionFormatOffset + 1, 0);
+  StoreLe32(m_header + kProjectionMatrixOffset + kProjectionMatrixSize, 0);
+  FileErrorCause cause = m_file.Seek(0);
+  if (cause == FileErrorCause::kNone) cause = m_file.WriteAll(m_header, kProjectionHeaderSize);
+  if (cause != FileErrorCause::kNone) {
+    ReportFileErrorWithAlarm(cause, m_strPath);
+    return false;
+  }
+  return true;
+}
+
+bool CSiteProjection::CompressPlan() {
+  CCompression compression(m_strPlanPath, m_strPlanPath + "c");
+  const CompressionOutcome outcome = compression.Compress();
+  if (!outcome.ok) {
+    ReportFileErrorWithAlarm(outcome.cause, outcome.path);
+    return false;
+  }
+  return true;
+}
+
+bool CSiteProjection::AttachPlan(PosixFile& block) {
+  const std::string block_path = m_strPlanPath + "c";
+  uint64_t length = 0;
+  std::string failed = block_path;
+  FileErrorCause cause = block.Size(length);
+  if (cause == FileErrorCause::kNone) {
+    // The header left the file positioned at the block's offset.
+    cause = CopyBytes(block, block_path, m_file, m_strPath, length, failed);
+  }
+  if (cause != FileErrorCause::kNone) {
+    ReportFileErrorWithAlarm(cause, failed);
+    return false;
+  }
+  return true;
+}
+
+bool CSiteProjection::Load(const std::string& path) {
+  return LoadInto(path, path + "c", path + "b");
+}
+
+bool CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
+                               const std::string& plan_path) {
+  m_strPath = path;
+  if (FileErrorCause cause = m_file.OpenForReading(path); cause != FileErrorCause::kNone) {
+    ReportFileError(cause, path);
+    return false;
+  }
+  const bool extracted = ExtractPlan(block_path);
+  m_file.Close();  // read-only: nothing to lose on close
+  if (!extracted) return false;
+  if (!DecompressPlan(block_path, plan_path)) return false;
+  m_strPlanPath = plan_path;
+  return true;
+}
+
+bool CSiteProjection::ExtractPlan(const std::string& block_path) {
+  uint64_t size = 0;
+  uint8_t counts[8] = {};
+  FileErrorCause cause = m_file.Size(size);
+  if (cause == FileErrorCause::kNone && size < kProjectionMinFileSize)
+    cause = FileErrorCause::kEndOfFile;
+  if (cause == FileErrorCause::kNone) cause = m_file.Seek(kProjectionBlockOffset);
+  if (cause == FileErrorCause::kNone) cause = m_file.ReadExactly(counts, sizeof counts);
+  const uint64_t block_length = uint64_t{kProjectionBlockFixedSize} + LoadLe32(counts);
+  if (cause == FileErrorCause::kNone && kProjectionBlockOffset + block_length > size)
+    cause = FileErrorCause::kEndOfFile;
+  if (cause != FileErrorCause::kNone) {
+    ReportFileError(cause, m_strPath);
+    return false;
+  }
+
+  PosixFile block;
+  if (cause = block.Create(block_path); cause != FileErrorCause::kNone) {
+    ReportFileError(cause, block_path);
+    return false;
+  }
+  std::string failed;
+  cause = m_file.Seek(kProjectionBlockOffset);
+  if (cause == FileErrorCause::kNone)
+    cause = CopyBytes(m_file, m_strPath, block, block_path, block_length, failed);
+  else
+    failed = m_strPath;
+  if (const FileErrorCause closed = block.Close();
+      cause == FileErrorCause::kNone && closed != FileErrorCause::kNone) {
+    cause = closed;
+    failed = block_path;
+  }
+  if (cause != FileErrorCause::kNone) {
+    ::unlink(block_path.c_str());  // a partial block must not pass for one
+    ReportFileError(cause, failed);
+    return false;
+  }
+  return true;
+}
+
+bool CSiteProjection::DecompressPlan(const std::string& block_path, const std::string& plan_path) {
+  CCompression compression(block_path, plan_path);
+  const CompressionOutcome outcome = compression.Decompress();
+  if (outcome.ok) return true;
+  // The block came out of the projection file: a block that ends too early is
+  // that file's fault, and so is named in the message.
+  const std::string& named = outcome.path == block_path ? m_strPath : outcome.path;
+  ReportFileError(outcome.cause, named);
+  // Neither a truncated plan nor its block may be taken for a good one later.
+  // A plan file that could not even be opened was never ours to remove.
+  const bool plan_not_opened =
+      outcome.path == plan_path && (outcome.cause == FileErrorCause::kAccessDenied ||
+                                    outcome.cause == FileErrorCause::kBadPath ||
+                                    outcome.cause == FileErrorCause::kFileNotFound ||
+                                    outcome.cause == FileErrorCause::kTooManyOpenFiles ||
+                                    outcome.cause == FileErrorCause::kSharingViolation);
+  if (!plan_not_opened) ::unlink(plan_path.c_str());
+  ::unlink(block_path.c_str());
+  return false;
+}
+
+}  // namespace velkaro

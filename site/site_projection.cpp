@@ -1,0 +1,45 @@
+#include "site/site_projection.h"
+
+#include <cstddef>
+
+namespace velkaro {
+
+CSiteProjection::CSiteProjection(const Published<CGpsData>& gps, IMessageBox& messages,
+                                 IWavePlayer& waves)
+    : gps_(gps), messages_(messages), waves_(waves) {}
+
+CSiteProjection::~CSiteProjection() = default;
+
+void CSiteProjection::AddTap(int32_t x, int32_t y) {
+  // One copy of the whole record, so latitude and longitude come from the
+  // same position report even while the link worker publishes a new one.
+  const CGpsData position = gps_.Read();
+  m_taps.push_back(_tap{x, y, position.m_latB, position.m_lonB, 0});
+}
+
+int CSiteProjection::FindNearestTap(int32_t px, int32_t py) {
+  if (m_taps.empty()) return -1;
+  // A tap more than 40 pixels off along either axis can never be picked, so
+  // it is passed over before squaring: a far tap must never overflow (or, in
+  // 32 bits, wrap around to) a small distance.
+  int64_t best = kPickRadiusSquared + 1;
+  for (size_t i = 0; i < m_taps.size(); ++i) {
+    const int64_t dy = int64_t{m_taps[i].y} - py;
+    const int64_t dx = int64_t{m_taps[i].x} - px;
+    if (dy < -40 || dy > 40 || dx < -40 || dx > 40) continue;
+    const int64_t distance = dy * dy + dx * dx;
+    if (distance < best) {  // strictly: on ties the earlier tap stays
+      best = distance;
+      m_selected = static_cast<int32_t>(i);
+    }
+  }
+  return best <= kPickRadiusSquared ? 0 : -1;
+}
+
+void CSiteProjection::DeleteSelectedTap() {
+  if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_taps.size()) return;
+  m_taps.erase(m_taps.begin() + m_selected);
+  messages_.ShowOk("Deleted.");
+}
+
+}  // namespace velkaro

@@ -1,0 +1,228 @@
+// Reference points and the geocode: picking, deleting, solving against a map
+// known exactly, validating at the tolerance's edge, and the solve's dump.
+#include "site/site_projection.h"
+#include "tests/site/site_test_support.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+using testing_support::CurrentDir;
+using testing_support::ScratchDir;
+using Tap = CSiteProjection::_tap;
+
+class SiteProjectionTest : public ::testing::Test {
+ protected:
+  void AddTaps(const std::vector<Tap>& taps) {
+    for (const Tap& tap : taps) projection.m_taps.push_back(tap);
+  }
+  Published<CGpsData> gps;
+  RecordingMessageBox messages;
+  SilentWavePlayer waves;
+  CSiteProjection projection{gps, messages, waves};
+};
+
+// Taps laid exactly on pixels, with positions from a map pixel -> degrees:
+// lat = 45.5 - 1e-5 y + 2e-6 x, lon = 7.25 + 1.4e-5 x + 1e-6 y. The geocode
+// is its inverse.
+std::vector<Tap> TapsOnKnownMap() {
+  std::vector<Tap> taps;
+  for (auto [x, y] : {std::pair{10, 20}, {200, 30}, {120, 250}, {30, 180}, {230, 240}, {90, 90}}) {
+    taps.push_back(Tap{x, y, 45.5 - 1e-5 * y + 2e-6 * x, 7.25 + 1.4e-5 * x + 1e-6 * y, 0});
+  }
+  return taps;
+}
+
+TEST_F(SiteProjectionTest, AddTapTakesThePublishedPosition) {
+  CGpsData fix;
+  fix.m_latB = 47.25;
+  fix.m_lonB = -122.5;
+  gps.Publish(fix);
+  projection.AddTap(12, -3);
+  ASSERT_EQ(projection.m_taps.size(), 1u);
+  const Tap tap = projection.m_taps[0];
+  EXPECT_EQ(tap.x, 12);
+  EXPECT_EQ(tap.y, -3);
+  EXPECT_EQ(tap.lat, 47.25);
+  EXPECT_EQ(tap.lon, -122.5);
+  EXPECT_EQ(tap.flag, 0);
+}
+
+struct PickCase {
+  const char* name;
+  std::vector<std::pair<int32_t, int32_t>> taps;
+  int32_t px, py;
+  int expected_result;
+  int32_t expected_selected;  // unchanged start value 99 when nothing is found
+};
+
+class FindNearestTap : public SiteProjectionTest, public ::testing::WithParamInterface<PickCase> {};
+
+TEST_P(FindNearestTap, PicksWithinFortyPixelsEarliestOnTies) {
+  for (auto [x, y] : GetParam().taps) projection.m_taps.push_back(Tap{x, y, 0.0, 0.0, 0});
+  projection.m_selected = 99;
+  EXPECT_EQ(projection.FindNearestTap(GetParam().px, GetParam().py), GetParam().expected_result);
+  EXPECT_EQ(projection.m_selected, GetParam().expected_selected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FindNearestTap,
+    ::testing::Values(
+        PickCase{"Empty", {}, 0, 0, -1, 99}, PickCase{"ExactlyForty", {{124, 132}}, 100, 100, 0, 0},
+        PickCase{"JustBeyond", {{140, 101}}, 100, 100, -1, 99},
+        PickCase{"NearestOfThree", {{130, 100}, {105, 100}, {90, 90}}, 100, 100, 0, 1},
+        PickCase{"TieGoesToTheEarlier", {{500, 500}, {90, 100}, {110, 100}}, 100, 100, 0, 1},
+        PickCase{
+            "FarTapsDoNotWrapAround", {{65636, 100}, {INT32_MAX, INT32_MIN}}, 100, 100, -1, 99}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SiteProjectionTest, DeleteSelectedTapKeepsTheOrderOfTheRest) {
+  AddTaps({{1, 0, 0, 0, 0}, {2, 0, 0, 0, 0}, {3, 0, 0, 0, 0}, {4, 0, 0, 0, 0}});
+  ASSERT_EQ(projection.FindNearestTap(2, 0), 0);
+  projection.DeleteSelectedTap();
+  ASSERT_EQ(projection.m_taps.size(), 3u);
+  EXPECT_EQ(projection.m_taps[0].x, 1);
+  EXPECT_EQ(projection.m_taps[1].x, 3);
+  EXPECT_EQ(projection.m_taps[2].x, 4);
+  EXPECT_EQ(messages.shown, std::vector<std::string>{"Deleted."});
+
+  projection.m_selected = 3;  // stale: past the end now
+  projection.DeleteSelectedTap();
+  EXPECT_EQ(projection.m_taps.size(), 3u);
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+TEST_F(SiteProjectionTest, SolveRecoversAKnownAffineMap) {
+  ScratchDir dir;
+  CurrentDir here(dir.path());
+  AddTaps(TapsOnKnownMap());
+  projection.Solve();
+  // Inverse of [[2e-6, 1e-5*-1], [1.4e-5, 1e-6]] (d lat/d x, d lat/d y; ...).
+  const double a = 2e-6, b = -1e-5, c = 1.4e-5, d = 1e-6;
+  const double det = a * d - b * c;
+  const double x_lat = d / det, x_lon = -b / det, y_lat = -c / det, y_lon = a / det;
+  EXPECT_NEAR(projection.m_xLat, x_lat, 1e-6 * std::fabs(x_lat));
+  EXPECT_NEAR(projection.m_xLon, x_lon, 1e-6 * std::fabs(x_lon));
+  EXPECT_NEAR(projection.m_yLat, y_lat, 1e-6 * std::fabs(y_lat));
+  EXPECT_NEAR(projection.m_yLon, y_lon, 1e-6 * std::fabs(y_lon));
+  // The offsets are large differences of large terms: judge them by the
+  // pixels they give back.
+  for (const Tap& tap : projection.m_taps) {
+    const double x = projection.m_xLat * tap.lat + projection.m_xLon * tap.lon + projection.m_x0;
+    const double y = projection.m_yLat * tap.lat + projection.m_yLon * tap.lon + projection.m_y0;
+    EXPECT_NEAR(x, tap.x, 1e-3);
+    EXPECT_NEAR(y, tap.y, 1e-3);
+  }
+  EXPECT_TRUE(projection.Validate());
+
+  // One tap moved 0.05 degrees north no longer maps back within tolerance.
+  projection.m_taps[2].lat = projection.m_taps[2].lat + 0.05;
+  projection.Solve();
+  EXPECT_FALSE(projection.Validate());
+}
+
+TEST_F(SiteProjectionTest, NoSolveOrASingularSolveIsNeverValid) {
+  ScratchDir dir;
+  CurrentDir here(dir.path());
+  EXPECT_TRUE(projection.Validate());  // empty list
+  AddTaps(TapsOnKnownMap());
+  EXPECT_FALSE(projection.Validate());  // coefficients still 0: nothing maps back
+
+  // Five taps taken without moving: zero determinant.
+  projection.m_taps.clear();
+  for (int i = 0; i < 5; ++i) projection.m_taps.push_back(Tap{10 * i, 5 * i, 45.0, 7.0, 0});
+  projection.Solve();
+  EXPECT_FALSE(std::isfinite(projection.m_xLat));
+  EXPECT_FALSE(projection.Validate());
+}
+
+TEST(WithinTolerance, AnExactlyEqualDeviationPassesTheNextDoubleFails) {
+  // At the equator the tolerance is exactly the double 0.0025.
+  EXPECT_TRUE(CSiteProjection::WithinTolerance(0.0, 0.0025, 0.0));
+  EXPECT_TRUE(CSiteProjection::WithinTolerance(0.0, -0.0025, 0.0));
+  EXPECT_FALSE(CSiteProjection::WithinTolerance(0.0, std::nextafter(0.0025, 1.0), 0.0));
+  EXPECT_FALSE(CSiteProjection::WithinTolerance(0.0, -std::nextafter(0.0025, 1.0), 0.0));
+}
+
+TEST(WithinTolerance, ShrinksWithTheCosineOfTheLatitude) {
+  // About 0.00177 degrees at 45 and 0.00125 at 60, north or south.
+  for (double lat : {45.0, -45.0}) {
+    EXPECT_TRUE(CSiteProjection::WithinTolerance(lat, lat + 0.00176, lat));
+    EXPECT_FALSE(CSiteProjection::WithinTolerance(lat, lat + 0.00178, lat));
+  }
+  for (double lat : {60.0, -60.0}) {
+    EXPECT_TRUE(CSiteProjection::WithinTolerance(lat, lat - 0.00124, lat));
+    EXPECT_FALSE(CSiteProjection::WithinTolerance(lat, lat - 0.00126, lat));
+  }
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_FALSE(CSiteProjection::WithinTolerance(0.0, nan, 0.0));
+}
+
+TEST_F(SiteProjectionTest, SolveDumpsEveryTapThenTheTwoCoefficientRows) {
+  ScratchDir dir;
+  CurrentDir here(dir.path());
+  AddTaps({{10, 20, 45.5, 7.25, 0},
+           {200, 30, 45.5001, 7.2528, 0},
+           {120, 250, 45.4977, 7.2519, 0},
+           {30, 180, 45.4984, 7.2506, 0},
+           {-4, 240, 45.4976, 7.2502, 0}});
+  projection.Solve();
+  std::ifstream dump("debug.txt");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(dump, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], "45.500000 7.250000 10 20");
+  EXPECT_EQ(lines[4], "45.497600 7.250200 -4 240");
+  char row[200];
+  std::snprintf(row, sizeof row, "%f %f %f", projection.m_xLat, projection.m_xLon, projection.m_x0);
+  EXPECT_EQ(lines[5], row);
+  std::snprintf(row, sizeof row, "%f %f %f", projection.m_yLat, projection.m_yLon, projection.m_y0);
+  EXPECT_EQ(lines[6], row);
+}
+
+TEST_F(SiteProjectionTest, SolveCompletesWhenTheDumpCannotBeCreated) {
+  ScratchDir dir;
+  CurrentDir here(dir.path());
+  std::filesystem::create_directory("debug.txt");  // a folder in the dump's place
+  AddTaps(TapsOnKnownMap());
+  projection.Solve();
+  EXPECT_TRUE(projection.Validate());
+  EXPECT_NE(projection.m_xLat, 0.0);
+}
+
+TEST_F(SiteProjectionTest, SolveLaysTheMatrixIntoTheHeader) {
+  ScratchDir dir;
+  CurrentDir here(dir.path());
+  AddTaps(TapsOnKnownMap());
+  projection.Solve();
+  const double expected[16] = {projection.m_xLat,
+                               projection.m_xLon,
+                               0,
+                               projection.m_x0,
+                               projection.m_yLat,
+                               projection.m_yLon,
+                               1,
+                               projection.m_y0,
+                               0,
+                               0,
+                               1,
+                               0,
+                               0,
+                               0,
+                               0,
+                               1};
+  for (int k = 0; k < 16; ++k) {
+    EXPECT_EQ(LoadLeDouble(projection.m_header + 13 + 8 * k), expected[k]) << "element " << k;
+  }
+}
+
+}  // namespace
+}  // namespace velkaro

@@ -1,0 +1,238 @@
+// The projection file: its bytes, the round trip through Save and Load, an
+// overwritten longer file, and every refusal with the text the user sees.
+#include "site/site_projection.h"
+#include "tests/site/site_test_support.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::CurrentDir;
+using testing_support::ReadAll;
+using testing_support::ScratchDir;
+using testing_support::WriteAll;
+using Tap = CSiteProjection::_tap;
+
+const std::string kBitmap = std::string(VELKARO_SHARED_DIR) + "/testdata/bmpsuite/g/rgb24.bmp";
+
+std::vector<Tap> GoodTaps() {
+  std::vector<Tap> taps;
+  for (auto [x, y] : {std::pair{10, 20}, {110, 30}, {60, 60}, {15, 55}, {120, 60}}) {
+    taps.push_back(Tap{x, y, 45.5 - 1e-5 * y + 2e-6 * x, 7.25 + 1.4e-5 * x + 1e-6 * y, 0});
+  }
+  return taps;
+}
+
+class ProjectionFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::exists(kBitmap)) << kBitmap;
+    plan = dir.File("plan.bmp");
+    fs::copy_file(kBitmap, plan);
+    projection.m_taps = GoodTaps();
+    projection.m_strPlanPath = plan;
+  }
+
+  ScratchDir dir;
+  CurrentDir here{dir.path()};  // the solve's dump lands in the scratch folder
+  std::string plan;
+  Published<CGpsData> gps;
+  RecordingMessageBox messages;
+  SilentWavePlayer waves;
+  CSiteProjection projection{gps, messages, waves};
+};
+
+TEST_F(ProjectionFileTest, SavedFileHasTheHeaderMatrixAndTheCompressedPlan) {
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(projection.Save(out));
+  EXPECT_TRUE(messages.shown.empty());
+  const std::vector<uint8_t> file = ReadAll(out);
+  const std::vector<uint8_t> block = ReadAll(plan + "c");
+  ASSERT_GE(block.size(), 1032u);
+  const uint32_t n = LoadLe32(block.data());
+  ASSERT_EQ(file.size(), 1177u + n);
+
+  const std::vector<uint8_t> start = {0x91, 0x00, 0x00, 0x00, 0x20, 0x4B, 0x4C,
+                                      0x56, 0x01, 0x00, 0x00, 0x00, 0x00};
+  EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 13), start);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 141, file.begin() + 145),
+            std::vector<uint8_t>(4, 0));
+  auto element = [&](int k) { return LoadLeDouble(file.data() + 13 + 8 * k); };
+  for (int k : {6, 10, 15}) EXPECT_EQ(element(k), 1.0) << k;
+  for (int k : {2, 8, 9, 11, 12, 13, 14}) EXPECT_EQ(element(k), 0.0) << k;
+  EXPECT_EQ(element(0), projection.m_xLat);
+  EXPECT_EQ(element(1), projection.m_xLon);
+  EXPECT_EQ(element(3), projection.m_x0);
+  EXPECT_EQ(element(4), projection.m_yLat);
+  EXPECT_EQ(element(5), projection.m_yLon);
+  EXPECT_EQ(element(7), projection.m_y0);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end()), block);
+}
+
+TEST_F(ProjectionFileTest, LoadGivesBackTheIdenticalBitmapAndKeepsTheGeocode) {
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(projection.Save(out));
+  const double x_lat = projection.m_xLat, y0 = projection.m_y0;
+  fs::remove(plan + "c");
+
+  ASSERT_TRUE(projection.Load(out));
+  EXPECT_EQ(projection.m_strPlanPath, out + "b");
+  EXPECT_EQ(ReadAll(out + "b"), ReadAll(kBitmap));
+  EXPECT_EQ(projection.m_taps.size(), 5u);
+  EXPECT_EQ(projection.m_xLat, x_lat);
+  EXPECT_EQ(projection.m_y0, y0);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ProjectionFileTest, SavingOverALongerFileKeepsItsTailAndLoadStillTakesTheBlock) {
+  const std::string out = dir.File("site.vlk");
+  const std::vector<uint8_t> old(300000, 0xEE);
+  WriteAll(out, old);
+  ASSERT_TRUE(projection.Save(out));
+  const std::vector<uint8_t> block = ReadAll(plan + "c");
+  const std::vector<uint8_t> file = ReadAll(out);
+  ASSERT_EQ(file.size(), old.size());
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.begin() + 145 + block.size()), block);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145 + block.size(), file.end()),
+            std::vector<uint8_t>(old.size() - 145 - block.size(), 0xEE));
+
+  ASSERT_TRUE(projection.Load(out));
+  EXPECT_EQ(ReadAll(out + "c"), block);
+  EXPECT_EQ(ReadAll(out + "b"), ReadAll(kBitmap));
+}
+
+TEST_F(ProjectionFileTest, SaveRefusesTooFewOrDegenerateTapsAndWritesNothing) {
+  const std::string out = dir.File("site.vlk");
+  projection.m_taps.resize(4);
+  EXPECT_FALSE(projection.Save(out));
+  projection.m_taps.assign(5, Tap{10, 10, 45.0, 7.0, 0});  // taken without moving
+  EXPECT_FALSE(projection.Save(out));
+  EXPECT_EQ(messages.shown,
+            (std::vector<std::string>{
+                "Take at least 5 points.",
+                "Points do not generate valid geocode. Take more varied points and resave."}));
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(plan + "c"));
+}
+
+TEST_F(ProjectionFileTest, AnUnreadablePlanLeavesTheProjectionFileUntouched) {
+  const std::string out = dir.File("site.vlk");
+  const std::vector<uint8_t> old(2000, 0x5A);
+  WriteAll(out, old);
+
+  projection.m_strPlanPath = dir.File("missing.bmp");
+  EXPECT_FALSE(projection.Save(out));
+  fs::create_directory(plan + "c");  // the compressed side file cannot be made
+  projection.m_strPlanPath = plan;
+  EXPECT_FALSE(projection.Save(out));
+
+  EXPECT_EQ(messages.shown, (std::vector<std::string>{dir.File("missing.bmp") + " was not found.",
+                                                      plan + "c contains an invalid path."}));
+  EXPECT_EQ(waves.played, (std::vector<std::string>{"REDALERT", "REDALERT"}));
+  EXPECT_EQ(ReadAll(out), old);
+  EXPECT_FALSE(fs::exists(dir.File("new.vlk")));
+}
+
+struct OpenFailure {
+  const char* name;
+  const char* relative_path;  // under the scratch folder
+  FileErrorCause cause;
+};
+
+class SaveOpenFailure : public ProjectionFileTest,
+                        public ::testing::WithParamInterface<OpenFailure> {};
+
+TEST_P(SaveOpenFailure, ShowsTheTextForTheKindOfFailure) {
+  WriteAll(dir.File("regular"), {1, 2, 3});
+  fs::create_directory(dir.File("folder.vlk"));
+  const std::string out = dir.File(GetParam().relative_path);
+  EXPECT_FALSE(projection.Save(out));
+  EXPECT_EQ(messages.shown, std::vector<std::string>{FileErrorText(GetParam().cause, out)});
+  EXPECT_TRUE(waves.played.empty());
+  EXPECT_EQ(ReadAll(dir.File("regular")), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SaveOpenFailure,
+    ::testing::Values(
+        // Tests run as root, which no permission bit stops: a path below a
+        // regular file fails with ENOTDIR whoever asks.
+        OpenFailure{"ParentIsARegularFile", "regular/site.vlk", FileErrorCause::kBadPath},
+        OpenFailure{"MissingFolder", "no-such-folder/site.vlk", FileErrorCause::kFileNotFound},
+        OpenFailure{"PathIsAFolder", "folder.vlk", FileErrorCause::kBadPath}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProjectionFileTest, SaveIntoSysfsIsDenied) {
+  // sysfs refuses new files even to root (EACCES).
+  if (!fs::is_directory("/sys/kernel")) GTEST_SKIP() << "no sysfs here";
+  EXPECT_FALSE(projection.Save("/sys/kernel/velkaro-site.vlk"));
+  EXPECT_EQ(messages.shown,
+            std::vector<std::string>{"Access to /sys/kernel/velkaro-site.vlk was denied."});
+}
+
+struct LoadRefusal {
+  const char* name;
+  size_t file_size;      // 0: no file at all
+  uint32_t n_in_header;  // written at offset 145 when the file is long enough
+  FileErrorCause cause;
+};
+
+class LoadRefused : public ProjectionFileTest, public ::testing::WithParamInterface<LoadRefusal> {};
+
+TEST_P(LoadRefused, ShowsTheTextWritesNoSideFileAndKeepsThePlanPath) {
+  const std::string in = dir.File("bad.vlk");
+  if (GetParam().file_size > 0) {
+    std::vector<uint8_t> bytes(GetParam().file_size, 0);
+    if (bytes.size() >= 149) StoreLe32(bytes.data() + 145, GetParam().n_in_header);
+    WriteAll(in, bytes);
+  }
+  projection.m_strPlanPath = "earlier.vlkb";
+  EXPECT_FALSE(projection.Load(in));
+  EXPECT_EQ(messages.shown, std::vector<std::string>{FileErrorText(GetParam().cause, in)});
+  EXPECT_EQ(projection.m_strPlanPath, "earlier.vlkb");
+  EXPECT_FALSE(fs::exists(in + "c"));
+  EXPECT_FALSE(fs::exists(in + "b"));
+  EXPECT_EQ(fs::exists(in), GetParam().file_size > 0);  // never created
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadRefused,
+    ::testing::Values(LoadRefusal{"Missing", 0, 0, FileErrorCause::kFileNotFound},
+                      LoadRefusal{"HeaderOnly", 145, 0, FileErrorCause::kEndOfFile},
+                      LoadRefusal{"OneByteShort", 1176, 0, FileErrorCause::kEndOfFile},
+                      LoadRefusal{"CodesRunPastTheEnd", 1177 + 10, 11, FileErrorCause::kEndOfFile},
+                      LoadRefusal{"HugeCount", 4000, 0xFFFFFFFFu, FileErrorCause::kEndOfFile}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProjectionFileTest, LoadRefusesABlockWhoseCodesEndEarly) {
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(projection.Save(out));
+  // Keep the file consistent in size but claim far fewer code bytes than the
+  // bitmap needs: the plan would come out truncated.
+  std::vector<uint8_t> file = ReadAll(out);
+  StoreLe32(file.data() + 145, 3);
+  file.resize(1177 + 3);
+  WriteAll(out, file);
+  EXPECT_FALSE(projection.Load(out));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0], "An attempt was made to access " + out + " past its end.");
+  EXPECT_EQ(projection.m_strPlanPath, plan);
+  EXPECT_FALSE(fs::exists(out + "b"));
+  EXPECT_FALSE(fs::exists(out + "c"));
+}
+
+TEST_F(ProjectionFileTest, LoadOfAFolderIsRefused) {
+  fs::create_directory(dir.File("folder.vlk"));
+  EXPECT_FALSE(projection.Load(dir.File("folder.vlk")));
+  EXPECT_EQ(messages.shown,
+            std::vector<std::string>{dir.File("folder.vlk") + " contains an invalid path."});
+}
+
+}  // namespace
+}  // namespace velkaro

@@ -1,0 +1,201 @@
+// The viewport's numbers for the handheld's screen: a 240 x 265 plan in a
+// 240 x 268 client area, as the site view sets it up after loading a plan.
+#include "site/site_plan.h"
+
+#include <limits>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+struct ViewNumbers {
+  int32_t left, top, right, bottom, center_x, center_y, zoom;
+};
+
+void ExpectView(const CSitePlan& plan, const ViewNumbers& want) {
+  EXPECT_EQ(plan.m_viewLeft, want.left);
+  EXPECT_EQ(plan.m_viewTop, want.top);
+  EXPECT_EQ(plan.m_viewRight, want.right);
+  EXPECT_EQ(plan.m_viewBottom, want.bottom);
+  EXPECT_EQ(plan.GetCenterX(), want.center_x);
+  EXPECT_EQ(plan.GetCenterY(), want.center_y);
+  EXPECT_EQ(plan.GetZoom(), want.zoom);
+}
+
+class HandheldPlan : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plan.SetClientRect(0, 0, 240, 268);
+    plan.SetPlanSize(0, 0, 240, 265);
+    plan.SetView(0, 0, 240, 240);
+  }
+  CSitePlan plan;
+  const PlanRect client{0, 0, 240, 268};
+};
+
+TEST_F(HandheldPlan, ZoomInAndOutAroundTheCentre) {
+  ExpectView(plan, {0, 0, 240, 240, 120, 120, 1});
+  EXPECT_TRUE(plan.ZoomIn());
+  ExpectView(plan, {60, 60, 180, 180, 120, 120, 2});
+  plan.ZoomOut();
+  ExpectView(plan, {0, 0, 240, 240, 120, 120, 1});
+  plan.ZoomOut();  // already at zoom 1
+  ExpectView(plan, {0, 0, 240, 240, 120, 120, 1});
+}
+
+TEST_F(HandheldPlan, ZoomOutAtThePlanEdgeRefitsTheSquareInsideThePlan) {
+  ASSERT_TRUE(plan.ZoomIn());
+  plan.SetCenterY(265);  // view 205..325, past the plan's bottom
+  plan.ZoomOut();
+  // Doubled to 145..265 (clipped), then the 240 square kept on the plan.
+  ExpectView(plan, {0, 25, 240, 265, 120, 145, 1});
+}
+
+TEST_F(HandheldPlan, ScrollingRightStopsTheCentreAtThePlanEdgeAndBlitNarrows) {
+  ASSERT_TRUE(plan.ZoomIn());
+  plan.ScrollRight(10);
+  ExpectView(plan, {70, 60, 190, 180, 130, 120, 2});
+  for (int i = 0; i < 20; ++i) plan.ScrollRight(10);
+  ExpectView(plan, {180, 60, 300, 180, 240, 120, 2});
+
+  PlanRect dest{0, 0, 240, 268};
+  PlanRect source{};
+  plan.GetBlitRects(dest, source);
+  // 60 of the view's 120 columns lie past the plan: half the client is left.
+  EXPECT_EQ(dest.left, 0);
+  EXPECT_EQ(dest.right, 120);
+  EXPECT_EQ(dest.top, 0);
+  EXPECT_EQ(dest.bottom, 268);
+  EXPECT_EQ(source.left, 180);
+  EXPECT_EQ(source.right, 240);
+  EXPECT_EQ(source.top, 60);
+  EXPECT_EQ(source.bottom, 180);
+}
+
+TEST_F(HandheldPlan, BlitRectsWhenTheViewReachesPastTheTopLeft) {
+  ASSERT_TRUE(plan.ZoomIn());
+  plan.SetCenterX(0);  // view -60..60
+  plan.SetCenterY(0);
+  PlanRect dest{0, 0, 240, 268};
+  PlanRect source{};
+  plan.GetBlitRects(dest, source);
+  EXPECT_EQ(dest.left, 120);   // 0 - (240 * -60) / 120
+  EXPECT_EQ(dest.top, 134);    // 0 - (268 * -60) / 120
+  EXPECT_EQ(dest.right, 240);  // the view stays inside the plan on the right
+  EXPECT_EQ(dest.bottom, 268);
+  EXPECT_EQ(source.left, 0);
+  EXPECT_EQ(source.top, 0);
+  EXPECT_EQ(source.right, 60);
+  EXPECT_EQ(source.bottom, 60);
+}
+
+TEST_F(HandheldPlan, ScrollingClampsTheCentreAtEveryEdge) {
+  plan.ScrollLeft(500);
+  EXPECT_EQ(plan.GetCenterX(), 0);
+  EXPECT_EQ(plan.m_viewLeft, -120);
+  plan.ScrollUp(500);
+  EXPECT_EQ(plan.GetCenterY(), 0);
+  plan.ScrollDown(1000);
+  EXPECT_EQ(plan.GetCenterY(), 265);
+  EXPECT_EQ(plan.m_viewBottom, 385);
+  plan.SetCenterX(-5);
+  EXPECT_EQ(plan.GetCenterX(), 0);
+  plan.SetCenterX(1000);
+  EXPECT_EQ(plan.GetCenterX(), 240);
+  plan.SetCenterY(-5);
+  EXPECT_EQ(plan.GetCenterY(), 0);
+}
+
+TEST_F(HandheldPlan, ScreenAndPlanPointsConvertBothWays) {
+  ASSERT_TRUE(plan.ZoomIn());  // 120 plan pixels over 240 x 268 screen pixels
+  int32_t px = 0, py = 0;
+  plan.ScreenToPlan(client, 100, 134, px, py);
+  EXPECT_EQ(px, 60 + (100 * 120) / 240);
+  EXPECT_EQ(py, 60 + (134 * 120) / 268);
+  int32_t sx = -1, sy = -1;
+  ASSERT_TRUE(plan.PlanToScreen(client, 110, 120, sx, sy));
+  EXPECT_EQ(sx, 100);
+  EXPECT_EQ(sy, 134);
+  // Truncation toward zero, not rounding: 1 plan pixel = 2.23 screen rows.
+  ASSERT_TRUE(plan.PlanToScreen(client, 61, 61, sx, sy));
+  EXPECT_EQ(sx, 2);
+  EXPECT_EQ(sy, 2);
+
+  plan.CenterOnScreenPoint(client, 239, 267);
+  EXPECT_EQ(plan.GetCenterX(), 60 + (239 * 120) / 240);
+  EXPECT_EQ(plan.GetCenterY(), 60 + (267 * 120) / 268);
+}
+
+TEST_F(HandheldPlan, VisibilityIsInclusiveOnAllFourEdges) {
+  ASSERT_TRUE(plan.ZoomIn());
+  for (auto [x, y] : {std::pair{60, 60}, {180, 180}, {60, 180}, {180, 60}}) {
+    EXPECT_TRUE(plan.IsVisible(x, y)) << x << "," << y;
+  }
+  int32_t sx = 7, sy = 7;
+  for (auto [x, y] : {std::pair{59, 100}, {181, 100}, {100, 59}, {100, 181}}) {
+    EXPECT_FALSE(plan.IsVisible(x, y)) << x << "," << y;
+    EXPECT_FALSE(plan.PlanToScreen(client, x, y, sx, sy));
+  }
+  EXPECT_EQ(sx, 7);  // outputs left unset
+  EXPECT_EQ(sy, 7);
+}
+
+TEST(SitePlanLimits, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
+  CSitePlan plan;
+  plan.SetClientRect(0, 0, 240, 268);
+  plan.SetPlanSize(0, 0, 240, 265);
+  plan.SetView(0, 0, 240, 240);
+  int steps = 0;
+  while (plan.ZoomIn()) ++steps;
+  EXPECT_GT(steps, 0);
+  const PlanRect view = plan.GetView();
+  EXPECT_GE(view.right - view.left, 1);
+  EXPECT_GE(view.bottom - view.top, 1);
+  EXPECT_EQ(plan.GetZoom(), 1 << steps);
+  // Every transform still works at the deepest zoom.
+  const PlanRect client{0, 0, 240, 268};
+  int32_t sx = 0, sy = 0, px = 0, py = 0;
+  EXPECT_TRUE(plan.PlanToScreen(client, plan.GetCenterX(), plan.GetCenterY(), sx, sy));
+  plan.ScreenToPlan(client, 120, 134, px, py);
+  PlanRect dest = client, source{};
+  plan.GetBlitRects(dest, source);
+}
+
+TEST(SitePlanLimits, ZeroSizedClientAndViewNeverDivide) {
+  CSitePlan plan;  // as constructed: everything 0
+  EXPECT_FALSE(plan.ZoomIn());
+  const PlanRect empty{0, 0, 0, 0};
+  int32_t px = 3, py = 3, sx = 0, sy = 0;
+  plan.ScreenToPlan(empty, 10, 10, px, py);
+  EXPECT_EQ(px, 0);
+  EXPECT_EQ(py, 0);
+  EXPECT_FALSE(plan.PlanToScreen(empty, 0, 0, sx, sy));
+  PlanRect dest = empty, source{};
+  plan.GetBlitRects(dest, source);
+  plan.CenterOnScreenPoint(empty, 5, 5);
+  EXPECT_EQ(plan.GetCenterX(), 0);
+}
+
+TEST(SitePlanLimits, HugePlanGivesExactQuotientsNotWrappedOnes) {
+  // 100000-pixel plan in a 50000-pixel client: the product 99999 * 100000
+  // needs more than 32 bits.
+  CSitePlan plan;
+  plan.SetClientRect(0, 0, 50000, 50000);
+  plan.SetPlanSize(0, 0, 100000, 100000);
+  plan.SetView(0, 0, 100000, 100000);
+  const PlanRect client{0, 0, 50000, 50000};
+  int32_t sx = 0, sy = 0;
+  ASSERT_TRUE(plan.PlanToScreen(client, 99999, 50000, sx, sy));
+  EXPECT_EQ(sx, 49999);
+  EXPECT_EQ(sy, 25000);
+  int32_t px = 0, py = 0;
+  plan.ScreenToPlan(client, 49999, 1, px, py);
+  EXPECT_EQ(px, 99998);
+  EXPECT_EQ(py, 2);
+  plan.SetCenterX(std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(plan.GetCenterX(), 100000);
+}
+
+}  // namespace
+}  // namespace velkaro
