@@ -12,6 +12,8 @@ struct CommandEntry {
   Command run;
 };
 
+int CmdDecode(int argc, char** argv);
+
 // Defined in main.cpp; the table lists every command.
 extern const CommandEntry kCommands[];
 extern const int kCommandCount;

@@ -8,6 +8,7 @@ namespace velkaro::vlk {
 
 // Commands, in the order "vlk" lists them. Each lives in a file of its own.
 const CommandEntry kCommands[] = {
+    {"decode", "[FILE]", CmdDecode},
     {nullptr, nullptr, nullptr},
 };
 const int kCommandCount = sizeof(kCommands) / sizeof(kCommands[0]) - 1;
