@@ -1,0 +1,158 @@
+// Track loading (both formats, bad input reported and skipped), the
+// built-in demo walk, and the walker that replays a track.
+#include "tools/board/track.h"
+
+#include "tools/board/walker.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::board {
+namespace {
+
+TrackPoint Mas(double lat, double lon) { return {DegreesToMas(lat), DegreesToMas(lon)}; }
+
+struct TrackCase {
+  const char* name;
+  std::string text;
+  std::vector<TrackPoint> points;
+  std::vector<std::string> errors;
+};
+
+class ParseTrackTest : public ::testing::TestWithParam<TrackCase> {};
+
+TEST_P(ParseTrackTest, KeepsGoodEntriesAndReportsBadOnes) {
+  const TrackCase& c = GetParam();
+  const Track t = ParseTrack(c.text);
+  EXPECT_EQ(t.points, c.points);
+  EXPECT_EQ(t.errors, c.errors);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tracks, ParseTrackTest,
+    ::testing::Values(
+        TrackCase{"CsvWithHeaderCommentsAndCrLf",
+                  "# a walk\r\nlat,lon\r\n45.5,9.1\r\n\r\n  -33.25 , 151.0 \r\n",
+                  {Mas(45.5, 9.1), Mas(-33.25, 151.0)},
+                  {}},
+        TrackCase{
+            "CsvBadLinesAreNumberedAndSkipped",
+            "45.5,9.1\nfoo,bar\n45.5\n91,0\n0,181\n45.5,9.1x\n1e999,0\nnan,0\n45.6,9.2\n",
+            {Mas(45.5, 9.1), Mas(45.6, 9.2)},
+            {"line 2: expected \"lat,lon\" in decimal degrees",
+             "line 3: expected \"lat,lon\" in decimal degrees", "line 4: latitude out of range",
+             "line 5: longitude out of range", "line 6: expected \"lat,lon\" in decimal degrees",
+             "line 7: expected \"lat,lon\" in decimal degrees",
+             "line 8: expected \"lat,lon\" in decimal degrees"}},
+        TrackCase{"CsvHeaderOnlyCountsOnTheFirstLine",
+                  "lat,lon\n1,2\nlat,lon\n",
+                  {Mas(1, 2)},
+                  {"line 3: expected \"lat,lon\" in decimal degrees"}},
+        TrackCase{"Empty", "", {}, {}},
+        TrackCase{"GpxAttributesInAnyOrderAndQuote",
+                  "<?xml version=\"1.0\"?>\n<gpx><trk><trkseg>\n"
+                  "<trkpt lat=\"45.5\" lon=\"9.1\"><ele>120</ele></trkpt>\n"
+                  "<trkpt lon='9.2' lat='45.6'/>\n"
+                  "<trkpt\n  lat = \"-1.5\"\n  lon = \"-2.5\">\n"
+                  "</trkseg></trk></gpx>\n",
+                  {Mas(45.5, 9.1), Mas(45.6, 9.2), Mas(-1.5, -2.5)},
+                  {}},
+        TrackCase{"GpxBadPointsReported",
+                  "<gpx><trkpt lat=\"45.5\"/><trkpt lat=\"x\" lon=\"1\"/>"
+                  "<trkpt xlat=\"1\" lon=\"1\"/><trkpt lat=\"95\" lon=\"1\"/>"
+                  "<trkpt lat=\"1\" lon=\"2\"/><trkpt lat=\"3\" lon=\"4\"",
+                  {Mas(1, 2)},
+                  {"trkpt 1: needs numeric lat and lon attributes",
+                   "trkpt 2: needs numeric lat and lon attributes",
+                   "trkpt 3: needs numeric lat and lon attributes",
+                   "trkpt 4: latitude out of range", "trkpt 6: unterminated tag"}},
+        TrackCase{"GpxWithoutPoints", "<gpx></gpx>", {}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadTrackFile, ReadsAFileAndReportsAMissingOne) {
+  const std::string path = ::testing::TempDir() + "velkaro-track-" + std::to_string(::getpid());
+  std::ofstream(path) << "lat,lon\n10,20\n";
+  const Track t = LoadTrackFile(path);
+  std::remove(path.c_str());
+  EXPECT_EQ(t.points, std::vector<TrackPoint>{Mas(10, 20)});
+  EXPECT_TRUE(t.errors.empty());
+
+  const Track missing = LoadTrackFile(path);
+  EXPECT_TRUE(missing.points.empty());
+  ASSERT_EQ(missing.errors.size(), 1u);
+  EXPECT_NE(missing.errors[0].find("cannot be read"), std::string::npos);
+}
+
+// The demo plan's geocode, inverted: (lat, lon) -> plan pixel.
+void ToPixel(const TrackPoint& p, double* x, double* y) {
+  *y = (45.5 - p.lat_mas / 3600000.0) / 0.0000045;
+  *x = (p.lon_mas / 3600000.0 - 9.1) / 0.0000064;
+}
+
+TEST(BuiltInWalk, WalksTheDemoSiteFromGateToGate) {
+  const Track t = ParseTrack(BuiltInWalkText());
+  EXPECT_TRUE(t.errors.empty());
+  ASSERT_GT(t.points.size(), 300u);
+
+  double x = 0, y = 0;
+  ToPixel(t.points.front(), &x, &y);
+  EXPECT_NEAR(x, 60, 0.1);  // the main gate
+  EXPECT_NEAR(y, 480, 0.1);
+
+  // Stays on the 720 x 540 plan, moves at walking pace (half a metre a
+  // pixel), and stands still 10 positions at each of the 6 landmarks.
+  int still = 0, pauses = 0;
+  for (std::size_t i = 0; i < t.points.size(); ++i) {
+    ToPixel(t.points[i], &x, &y);
+    ASSERT_TRUE(x >= 0 && x < 720 && y >= 0 && y < 540) << i;
+    const TrackPoint& next = t.points[(i + 1) % t.points.size()];
+    double nx = 0, ny = 0;
+    ToPixel(next, &nx, &ny);
+    const double metres = 0.5 * std::hypot(nx - x, ny - y);
+    EXPECT_LT(metres, 1.6) << i;
+    if (metres == 0) {
+      ++still;
+    } else {
+      if (still > 0) {
+        EXPECT_EQ(still, 9) << "pause ending at " << i;  // 10 equal positions
+      }
+      pauses += still > 0;
+      still = 0;
+    }
+  }
+  EXPECT_EQ(pauses, 6);
+}
+
+TEST(Walker, AcquiresInPlaceThenWalksAndLoops) {
+  Track t;
+  t.points = {Mas(45.0, 9.0), Mas(45.0001, 9.0), Mas(45.0001, 9.0001)};
+  Walker w(t, 2.0, 1.0);
+  const std::time_t noon = 1765195200;  // 2025-12-08 12:00:00 UTC
+
+  for (double s : {0.0, 0.5, 0.99}) {
+    const PositionReport r = w.Next(s, noon);
+    EXPECT_EQ(r.fix_mode, kFixAcquiring);
+    EXPECT_EQ(r.lat_mas, t.points[0].lat_mas);  // stands at the start
+  }
+  const PositionReport a = w.Next(1.0, noon);
+  EXPECT_EQ(a.fix_mode, kFixLocked3D);
+  EXPECT_EQ(a.utc.tm_year, 125);
+  EXPECT_EQ(a.utc.tm_hour, 12);
+  EXPECT_EQ(a.lat_mas, t.points[0].lat_mas);
+  EXPECT_EQ(a.heading_ddeg, 0);                    // due north next
+  EXPECT_NEAR(a.speed_cms, 11.1195 * 2 * 100, 2);  // 0.0001 degree at 2 Hz
+
+  const PositionReport b = w.Next(1.5, noon);
+  EXPECT_EQ(b.lat_mas, t.points[1].lat_mas);
+  EXPECT_EQ(b.heading_ddeg, 900);  // due east next
+  const PositionReport c = w.Next(2.0, noon);
+  EXPECT_EQ(c.lon_mas, t.points[2].lon_mas);
+  EXPECT_EQ(w.Next(2.5, noon).lat_mas, t.points[0].lat_mas);  // looped
+}
+
+}  // namespace
+}  // namespace velkaro::board
