@@ -1,0 +1,193 @@
+// The snapshot JPEG writer, checked by reading its files back with libjpeg's
+// own decompressor and comparing against libjpeg's own tables and texts.
+#include "snapshot/jpeg_writer.h"
+
+#include "tests/snapshot/jpeg_reader.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <jerror.h>
+#include <jpeglib.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+using testing::DecodedJpeg;
+using testing::ReadJpeg;
+using testing::TempDir;
+
+// A bottom-up capture of (height + 1) rows, every pixel the same colour.
+std::vector<unsigned char> SolidCapture(int width, int height, unsigned char r, unsigned char g,
+                                        unsigned char b) {
+  std::vector<unsigned char> pixels(JpegCaptureBytes(width, height));
+  for (std::size_t i = 0; i < pixels.size(); i += 3) {
+    pixels[i] = r;
+    pixels[i + 1] = g;
+    pixels[i + 2] = b;
+  }
+  return pixels;
+}
+
+DecodedJpeg WriteAndRead(const TempDir& dir, int width, int height, int quality,
+                         const std::vector<unsigned char>& pixels) {
+  const std::string path = (dir.path() / "shot.jpg").string();
+  EXPECT_TRUE(WriteJpeg(path, width, height, quality, pixels)) << GetJpegError();
+  std::string error;
+  auto decoded = ReadJpeg(path, &error);
+  EXPECT_TRUE(decoded.has_value()) << error;
+  return decoded.value_or(DecodedJpeg{});
+}
+
+class JpegQuality : public ::testing::TestWithParam<int> {};
+
+// The picture keeps its size and three components, and the file carries the
+// tables libjpeg chooses for that quality with baseline forced (all ones at
+// 100; clamped to 8 bits, hence a baseline frame, at low qualities).
+TEST_P(JpegQuality, SizeComponentsAndBaselineTables) {
+  TempDir dir;
+  const int quality = GetParam();
+  const DecodedJpeg jpeg =
+      WriteAndRead(dir, 240, 265, quality, SolidCapture(240, 265, 90, 160, 30));
+  EXPECT_EQ(jpeg.width, 240);
+  EXPECT_EQ(jpeg.height, 265);
+  EXPECT_EQ(jpeg.components, 3);
+  EXPECT_EQ(jpeg.frame_markers, std::vector<int>{0xC0});
+  ASSERT_EQ(jpeg.tables.size(), 3u);
+  const auto reference = testing::ReferenceTables(quality);
+  EXPECT_EQ(jpeg.tables[0], reference[0]);
+  EXPECT_EQ(jpeg.tables[1], reference[1]);
+  EXPECT_EQ(jpeg.tables[2], reference[1]);
+  for (const auto& table : jpeg.tables) {
+    for (unsigned q : table) {
+      EXPECT_LE(q, 255u);
+      if (quality == 100) {
+        EXPECT_EQ(q, 1u);
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Qualities, JpegQuality, ::testing::Values(100, 75, 1));
+
+// The pixels are taken as red, green, blue: pure red stays red.
+TEST(JpegWriter, RedStaysRed) {
+  TempDir dir;
+  const DecodedJpeg jpeg = WriteAndRead(dir, 240, 265, 100, SolidCapture(240, 265, 255, 0, 0));
+  ASSERT_EQ(jpeg.rgb.size(), 240u * 265u * 3u);
+  for (std::size_t i = 0; i < jpeg.rgb.size(); i += 3) {
+    ASSERT_GE(jpeg.rgb[i], 250) << "pixel " << i / 3;
+    ASSERT_LE(jpeg.rgb[i + 1], 5) << "pixel " << i / 3;
+    ASSERT_LE(jpeg.rgb[i + 2], 5) << "pixel " << i / 3;
+  }
+}
+
+struct RowCase {
+  int width;
+  int height;
+};
+
+class JpegRowOrder : public ::testing::TestWithParam<RowCase> {};
+
+// Each buffer row gets its own grey; picture row t must show buffer row
+// (height - t), so buffer row 0 never appears and the picture is upright.
+TEST_P(JpegRowOrder, PictureRowsComeFromBottomUpBuffer) {
+  const auto [width, height] = GetParam();
+  auto grey = [](int buffer_row) { return static_cast<unsigned char>((buffer_row * 7) % 251); };
+  std::vector<unsigned char> pixels(JpegCaptureBytes(width, height));
+  for (int k = 0; k <= height; ++k) {
+    for (int i = 0; i < width * 3; ++i) pixels[std::size_t(k) * width * 3 + i] = grey(k);
+  }
+  TempDir dir;
+  const DecodedJpeg jpeg = WriteAndRead(dir, width, height, 100, pixels);
+  ASSERT_EQ(jpeg.height, height);
+  ASSERT_EQ(jpeg.width, width);
+  for (int t = 0; t < height; ++t) {
+    long sum = 0;
+    for (int i = 0; i < width * 3; ++i) sum += jpeg.rgb[std::size_t(t) * width * 3 + i];
+    const double mean = double(sum) / (width * 3);
+    EXPECT_NEAR(mean, grey(height - t), 3.0) << "picture row " << t;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, JpegRowOrder,
+                         ::testing::Values(RowCase{240, 265}, RowCase{16, 24}, RowCase{5, 3},
+                                           RowCase{1, 1}));
+
+// An output path that cannot be opened gives exactly the open-failure message
+// and leaves nothing behind.
+TEST(JpegWriter, UnopenablePathGivesOpenFailureMessage) {
+  TempDir dir;
+  const std::filesystem::path plain_file = dir.path() / "plain";
+  ASSERT_TRUE(WriteJpeg(plain_file.string(), 4, 4, 100, SolidCapture(4, 4, 1, 2, 3)));
+  std::filesystem::create_directory(dir.path() / "folder");
+  const std::string paths[] = {
+      (dir.path() / "missing" / "shot.jpg").string(),  // folder does not exist
+      (plain_file / "shot.jpg").string(),              // a file where a folder should be
+      (dir.path() / "folder").string(),                // the path is a folder
+  };
+  const auto pixels = SolidCapture(240, 265, 0, 0, 0);
+  for (const std::string& path : paths) {
+    EXPECT_FALSE(WriteJpeg(path, 240, 265, 100, pixels.data()));
+    EXPECT_EQ(GetJpegError(), "Can't open file\"" + path + "\"");
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
+}
+
+struct FatalCase {
+  const char* name;
+  const char* path;  // empty: a file in a fresh folder
+  int width;
+  int height;
+  int code;
+  int parameter;
+};
+
+class JpegFatal : public ::testing::TestWithParam<FatalCase> {};
+
+// A fatal library error comes back as false with the library's own text,
+// closes the file, and a later good encoding starts with an empty message.
+TEST_P(JpegFatal, ReportedWithLibraryTextAndNothingLeaks) {
+  const FatalCase c = GetParam();
+  TempDir dir;
+  const std::string path = *c.path ? c.path : (dir.path() / "bad.jpg").string();
+  const auto pixels = SolidCapture(c.width > 0 ? c.width : 1, c.height > 0 ? c.height : 1, 9, 9, 9);
+  const int descriptors = testing::OpenDescriptorCount();
+  EXPECT_FALSE(WriteJpeg(path, c.width, c.height, 100, pixels.data()));
+  EXPECT_EQ(GetJpegError(), testing::LibraryMessage(c.code, c.parameter));
+  EXPECT_EQ(testing::OpenDescriptorCount(), descriptors);
+
+  const std::string good = (dir.path() / "good.jpg").string();
+  EXPECT_TRUE(WriteJpeg(good, 8, 8, 100, SolidCapture(8, 8, 1, 1, 1)));
+  EXPECT_EQ(GetJpegError(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, JpegFatal,
+    ::testing::Values(FatalCase{"ZeroWidth", "", 0, 265, JERR_EMPTY_IMAGE, 0},
+                      FatalCase{"ZeroHeight", "", 240, 0, JERR_EMPTY_IMAGE, 0},
+                      FatalCase{"TooWide", "", 70000, 1, JERR_IMAGE_TOO_BIG, JPEG_MAX_DIMENSION},
+                      FatalCase{"NegativeHeight", "", 4, -1, JERR_IMAGE_TOO_BIG,
+                                JPEG_MAX_DIMENSION},
+                      FatalCase{"DiskFull", "/dev/full", 240, 265, JERR_FILE_WRITE, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The buffer-checked entry refuses a capture one byte short, before any file
+// is created, and takes one of exactly the needed size.
+TEST(JpegWriter, CheckedEntryRefusesShortCapture) {
+  TempDir dir;
+  const std::string path = (dir.path() / "shot.jpg").string();
+  std::vector<unsigned char> pixels = SolidCapture(240, 265, 0, 0, 0);
+  ASSERT_EQ(pixels.size(), 240u * 266u * 3u);
+  pixels.pop_back();
+  EXPECT_FALSE(WriteJpeg(path, 240, 265, 100, pixels));
+  EXPECT_FALSE(GetJpegError().empty());
+  EXPECT_FALSE(std::filesystem::exists(path));
+  pixels.push_back(0);
+  EXPECT_TRUE(WriteJpeg(path, 240, 265, 100, pixels));
+}
+
+}  // namespace
+}  // namespace velkaro

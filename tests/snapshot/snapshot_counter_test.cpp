@@ -1,0 +1,114 @@
+// The counter file: what number each first line gives, what is written back,
+// and the name proposed for it.
+#include "snapshot/snapshot_counter.h"
+
+#include "tests/snapshot/jpeg_reader.h"
+
+#include <climits>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+using testing::TempDir;
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct CounterCase {
+  const char* name;
+  std::string content;
+  int number;
+  std::string written_back;
+};
+
+class CounterFile : public ::testing::TestWithParam<CounterCase> {};
+
+// Reading a counter and advancing it: the number read, then the file's exact
+// bytes afterwards.
+TEST_P(CounterFile, ReadThenAdvance) {
+  const CounterCase& c = GetParam();
+  TempDir dir;
+  WriteFile(dir.path() / kSnapshotCounterFileName, c.content);
+  const int number = ReadSnapshotCounter(dir.path());
+  EXPECT_EQ(number, c.number);
+  EXPECT_TRUE(AdvanceSnapshotCounter(dir.path(), number));
+  EXPECT_EQ(ReadFile(dir.path() / kSnapshotCounterFileName), c.written_back);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, CounterFile,
+    ::testing::Values(
+        CounterCase{"Plain", "41\n", 41, "42\n"}, CounterCase{"NoLineEnd", "41", 41, "42\n"},
+        CounterCase{"NoNumber", "no number\n", 0, "1\n"}, CounterCase{"Empty", "", 0, "1\n"},
+        CounterCase{"SpaceAndSign", " \t+7x\n", 7, "8\n"},
+        CounterCase{"Negative", "-3\n", -3, "-2\n"},
+        CounterCase{"OnlyFirstLine", "\n5\n", 0, "1\n"},
+        CounterCase{"SecondLineIgnored", "12\n34\n", 12, "13\n"},
+        CounterCase{"HexIsNotDecimal", "0x1F\n", 0, "1\n"},
+        CounterCase{"StopsAtZeroByte",
+                    std::string("1\0"
+                                "23\n",
+                                5),
+                    1, "2\n"},
+        // Only the first 79 characters count: the digit after them is not read.
+        CounterCase{"LongLineCut", std::string(79, ' ') + "5\n", 0, "1\n"},
+        CounterCase{"DigitsUpToLimit", std::string(78, ' ') + "5\n", 5, "6\n"},
+        CounterCase{"HugeClampsHigh", "99999999999999999999\n", INT_MAX, "2147483647\n"},
+        CounterCase{"HugeClampsLow", "-99999999999999999999\n", INT_MIN, "-2147483647\n"},
+        CounterCase{"JustAboveInt", "2147483648\n", INT_MAX, "2147483647\n"},
+        CounterCase{"IntMin", "-2147483648\n", INT_MIN, "-2147483647\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without a readable counter the first snapshot is number 1.
+TEST(CounterFile, MissingOrUnreadableGivesOne) {
+  TempDir dir;
+  EXPECT_EQ(ReadSnapshotCounter(dir.path()), 1);
+  EXPECT_EQ(ReadSnapshotCounter(dir.path() / "no-such-folder"), 1);
+  std::filesystem::create_directory(dir.path() / kSnapshotCounterFileName);
+  EXPECT_EQ(ReadSnapshotCounter(dir.path()), 1);
+}
+
+// First run: nothing there, snapshot 1, then the file holds "2\n" and the
+// next proposal is number 2.
+TEST(CounterFile, FirstRunSequence) {
+  TempDir dir;
+  const int first = ReadSnapshotCounter(dir.path());
+  EXPECT_EQ(ProposedSnapshotName(first), "vk000001.jpg");
+  ASSERT_TRUE(AdvanceSnapshotCounter(dir.path(), first));
+  EXPECT_EQ(ReadFile(dir.path() / kSnapshotCounterFileName), "2\n");
+  EXPECT_EQ(ProposedSnapshotName(ReadSnapshotCounter(dir.path())), "vk000002.jpg");
+}
+
+// A folder that cannot take the file is reported as a failed write.
+TEST(CounterFile, UnwritableFolderReportsFalse) {
+  TempDir dir;
+  EXPECT_FALSE(AdvanceSnapshotCounter(dir.path() / "no-such-folder", 5));
+  WriteFile(dir.path() / "plain", "x");
+  EXPECT_FALSE(AdvanceSnapshotCounter(dir.path() / "plain", 5));
+  std::filesystem::create_directory(dir.path() / "taken");
+  std::filesystem::create_directory(dir.path() / "taken" / kSnapshotCounterFileName);
+  EXPECT_FALSE(AdvanceSnapshotCounter(dir.path() / "taken", 5));
+}
+
+TEST(CounterFile, ProposedNames) {
+  EXPECT_EQ(ProposedSnapshotName(0), "vk000000.jpg");
+  EXPECT_EQ(ProposedSnapshotName(41), "vk000041.jpg");
+  EXPECT_EQ(ProposedSnapshotName(1234567), "vk1234567.jpg");
+  EXPECT_EQ(ProposedSnapshotName(-5), "vk-00005.jpg");
+  EXPECT_EQ(ProposedSnapshotName(INT_MIN), "vk-2147483648.jpg");
+}
+
+}  // namespace
+}  // namespace velkaro
