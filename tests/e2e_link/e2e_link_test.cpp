@@ -1,0 +1,203 @@
+// The whole link against the real board simulator over a pseudo-terminal:
+// the real termios port opened through CCom::Open, the real parser, engine
+// and worker thread. Every wait polls a condition against a deadline.
+#include "link/com.h"
+#include "link/engine.h"
+#include "link/link_worker.h"
+#include "link/parser.h"
+#include "platform/clock.h"
+#include "platform/device_registry.h"
+#include "platform/message_box.h"
+#include "platform/serial_port.h"
+#include "tests/e2e_link/board_process.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+const Bytes kStartupFrame = {0x11, 0x12, 0x01, 0x00, 0x11, 0x13};
+const Bytes kSerialRequest = {0x11, 0x12, 0x02, 0x00, 0x11, 0x13};
+const Bytes kKeepAlive = {0x00, 0x00};
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return done();
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Where `needle` occurs in `hay` from `from` on; npos when it does not.
+size_t Find(const Bytes& hay, const Bytes& needle, size_t from = 0) {
+  if (hay.size() < needle.size()) return std::string::npos;
+  for (size_t i = from; i + needle.size() <= hay.size(); ++i)
+    if (std::equal(needle.begin(), needle.end(), hay.begin() + static_cast<long>(i))) return i;
+  return std::string::npos;
+}
+
+struct CountingSink : IBoardUpdateSink {
+  void PostBoardUpdate() override { ++updates; }
+  std::atomic<int> updates{0};
+};
+
+// A clock the test moves by hand; sleeping really sleeps, so the worker
+// does not spin. Counts the worker's readings so a test can tell that
+// quiet passes have seen a given time.
+class ManualClock : public IClock {
+ public:
+  int64_t NowSeconds() override {
+    ++reads;
+    return seconds.load();
+  }
+  void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+  std::atomic<int64_t> seconds{1000000};
+  std::atomic<int> reads{0};
+};
+
+// One handheld-side link on the board's pseudo-terminal.
+class LinkOnBoard : public ::testing::Test {
+ protected:
+  void StartBoard(std::vector<std::string> args) {
+    record_ = ::testing::TempDir() + "velkaro-e2e-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin";
+    std::remove(record_.c_str());
+    args.push_back("--record");
+    args.push_back(record_);
+    std::string error;
+    ASSERT_TRUE(board_.Start(VELKARO_BIN_DIR "/velkaro-board", args, 10s, &error)) << error;
+    ASSERT_EQ(board_.device().rfind("/dev/", 0), 0u) << board_.device();
+
+    TermiosSerialPortOpener opener;
+    com_.Open(MemoryDeviceRegistry(), opener, messages_, board_.device());
+    ASSERT_TRUE(messages_.shown.empty()) << messages_.shown.front();
+    ASSERT_NE(com_.Port(), nullptr);
+    engine_.m_hWndNotify = &sink_;
+  }
+
+  void TearDown() override {
+    worker_.Stop();  // before the port closes
+    com_.Close();
+    EXPECT_EQ(board_.Stop(), 0) << "the board did not end cleanly on SIGTERM";
+    std::remove(record_.c_str());
+  }
+
+  std::string Firmware() const {
+    char text[CEngine::kFirmwareSize];
+    engine_.GetFirmware(text);
+    return text;
+  }
+  std::string Serial() const {
+    char text[CEngine::kSerialSize];
+    engine_.GetSerial(text);
+    return text;
+  }
+
+  testing::BoardProcess board_;
+  std::string record_;
+  RecordingMessageBox messages_;
+  CCom com_;
+  Published<CGpsData> gps_;
+  CEngine engine_{com_, gps_};
+  std::unique_ptr<CParser> parser_ = std::make_unique<CParser>();
+  CountingSink sink_;
+  LinkWorker worker_;
+};
+
+TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
+  StartBoard(
+      {"--rate", "10", "--lock-after", "1", "--firmware", "9.87-e2e", "--serial", "S3R1AL42"});
+  SystemClock clock;
+  worker_.Start(com_, *parser_, engine_, clock);
+  engine_.SendStartupFrame();
+
+  // The firmware answer proves the start-up frame went out; the serial
+  // answer proves the engine's own type-2 request did.
+  EXPECT_TRUE(WaitUntil([&] { return Firmware() == "9.87-e2e"; }, 15s)) << Firmware();
+  EXPECT_TRUE(WaitUntil([&] { return Serial() == "S3R1AL42"; }, 15s)) << Serial();
+
+  // Reports arrive, first unlocked, then locked, all on the demo plan.
+  EXPECT_TRUE(WaitUntil([&] { return gps_.Read().m_bFresh; }, 15s));
+  EXPECT_TRUE(WaitUntil([&] { return gps_.Read().IsLocked(); }, 20s));
+  const int seen = sink_.updates.load();
+  EXPECT_TRUE(WaitUntil([&] { return sink_.updates.load() >= seen + 5; }, 15s));
+  const CGpsData fix = gps_.Read();
+  EXPECT_EQ(fix.m_fixMode, CGpsData::kFixMode3D);
+  EXPECT_GE(fix.m_latB, 45.49757);
+  EXPECT_LE(fix.m_latB, 45.5);
+  EXPECT_GE(fix.m_lonB, 9.1);
+  EXPECT_LE(fix.m_lonB, 9.104608);
+  EXPECT_GE(fix.m_year, 2024);
+  EXPECT_STREQ(fix.m_idTag, "VLKSIM");
+  char line[CGpsData::kFixLineSize];
+  fix.FormatFix(line);
+  EXPECT_NE(std::strstr(line, " N "), nullptr) << line;
+  EXPECT_NE(std::strstr(line, " E"), nullptr) << line;
+
+  // What the handheld sent, as the board recorded it: the start-up frame
+  // and then the serial-number request.
+  const Bytes sent = ReadFile(record_);
+  const size_t startup = Find(sent, kStartupFrame);
+  ASSERT_NE(startup, std::string::npos);
+  EXPECT_NE(Find(sent, kSerialRequest, startup + kStartupFrame.size()), std::string::npos);
+}
+
+TEST_F(LinkOnBoard, QuietLineGetsAKeepAliveAfterMoreThanTenSeconds) {
+  StartBoard({"--rate", "0"});  // answers requests, sends nothing of its own
+  ManualClock clock;
+  worker_.Start(com_, *parser_, engine_, clock);
+  engine_.SendStartupFrame();
+  ASSERT_TRUE(WaitUntil([&] { return Serial() == "A1B2C3"; }, 15s)) << Serial();
+  EXPECT_EQ(Firmware(), "1.03");
+  EXPECT_EQ(gps_.Read().m_bFresh, false);
+
+  // Exactly 10 seconds of quiet: quiet passes read that time, and nothing
+  // goes out. A second serial request, recorded after anything the worker
+  // wrote before it, shows no keep-alive came first.
+  clock.seconds += 10;
+  const int reads = clock.reads.load();
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() >= reads + 3; }, 10s));
+  ASSERT_TRUE(engine_.SendFrame(2, nullptr, 0));
+  Bytes sent;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        sent = ReadFile(record_);
+        return Find(sent, kSerialRequest, Find(sent, kSerialRequest) + 1) != std::string::npos;
+      },
+      10s));
+  EXPECT_EQ(Find(sent, kKeepAlive), std::string::npos);
+
+  // That request was written at the 10-second reading and counts as
+  // activity: 11 seconds past it, the keep-alive reaches the board.
+  clock.seconds += 11;
+  EXPECT_TRUE(
+      WaitUntil([&] { return Find(ReadFile(record_), kKeepAlive) != std::string::npos; }, 10s));
+  sent = ReadFile(record_);
+  const Bytes want = {0x11, 0x12, 0x01, 0x00, 0x11, 0x13, 0x11, 0x12, 0x02, 0x00,
+                      0x11, 0x13, 0x11, 0x12, 0x02, 0x00, 0x11, 0x13, 0x00, 0x00};
+  EXPECT_EQ(sent, want);
+}
+
+}  // namespace
+}  // namespace velkaro
