@@ -1,0 +1,205 @@
+// The vlk projection commands as scripts use them: tap files, then save, info,
+// extract, solve and worldfile run as the built program.
+#include "tests/site/site_test_support.h"
+#include "tools/vlk/tap_file.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadAll;
+using testing_support::ScratchDir;
+
+struct BadTapLine {
+  const char* name;
+  const char* text;
+  const char* error;
+};
+
+class TapFileRefuses : public ::testing::TestWithParam<BadTapLine> {};
+
+TEST_P(TapFileRefuses, TheFirstBadLineWithItsNumber) {
+  const vlk::TapFile parsed = vlk::ParseTapFile(GetParam().text);
+  EXPECT_FALSE(parsed.ok);
+  EXPECT_TRUE(parsed.taps.empty());
+  EXPECT_EQ(parsed.error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, TapFileRefuses,
+    ::testing::Values(
+        BadTapLine{"ThreeFields", "1,2,45.0", "1: expected 4 fields x,y,lat,lon, found 3"},
+        BadTapLine{"FiveFields", "# c\n1,2,3,4,5", "2: expected 4 fields x,y,lat,lon, found more"},
+        BadTapLine{"FractionalPixel", "1.5,2,45,7", "1: x is not a 32-bit integer"},
+        BadTapLine{"PixelOverflow", "1,2147483648,45,7", "1: y is not a 32-bit integer"},
+        BadTapLine{"TrailingJunk", "1,2,45.0x,7",
+                   "1: lat is not a latitude in degrees (-90 to 90)"},
+        BadTapLine{"EmptyField", "1,2,,7", "1: lat is not a latitude in degrees (-90 to 90)"},
+        BadTapLine{"NotANumber", "1,2,45,nan",
+                   "1: lon is not a longitude in degrees (-180 to 180)"},
+        BadTapLine{"OutOfRange", "1,2,91,7", "1: lat is not a latitude in degrees (-90 to 90)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TapFile, ReadsCaptureOrderSkippingBlanksCommentsAndCarriageReturns) {
+  const vlk::TapFile parsed =
+      vlk::ParseTapFile("# captured on site\r\n\n 10, 20 ,45.5,7.25\r\n  \n-3,4,-33.9,151.2\n");
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  ASSERT_EQ(parsed.taps.size(), 2u);
+  EXPECT_EQ(parsed.taps[0].x, 10);
+  EXPECT_EQ(parsed.taps[0].y, 20);
+  EXPECT_EQ(parsed.taps[0].lat, 45.5);
+  EXPECT_EQ(parsed.taps[1].x, -3);
+  EXPECT_EQ(parsed.taps[1].lon, 151.2);
+}
+
+struct VlkRun {
+  int status;
+  std::string out;
+};
+
+// Runs vlk with `args` in `dir`, capturing standard output.
+VlkRun RunVlk(const fs::path& dir, const std::string& args) {
+  const std::string command = "cd '" + dir.string() + "' && '" + std::string(VELKARO_BIN_DIR) +
+                              "/vlk' " + args + " 2>stderr.txt";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  VlkRun run{-1, {}};
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    run.out.append(buffer, got);
+  const int raw = ::pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadAll(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+// Pixel -> degrees: lat = 45.5 - 1e-5 row + 2e-6 col, lon = 7.25 + 1.4e-5 col + 1e-6 row.
+double LatAt(int x, int y) { return 45.5 - 1e-5 * y + 2e-6 * x; }
+double LonAt(int x, int y) { return 7.25 + 1.4e-5 * x + 1e-6 * y; }
+
+class VlkCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string bitmap = std::string(VELKARO_SHARED_DIR) + "/testdata/bmpsuite/g/pal8.bmp";
+    ASSERT_TRUE(fs::exists(bitmap));
+    fs::copy_file(bitmap, dir.File("plan.bmp"));
+    std::ofstream taps(dir.File("taps.csv"));
+    taps << "# x,y,lat,lon\n";
+    for (auto [x, y] : {std::pair{10, 20}, {110, 30}, {60, 60}, {15, 55}, {120, 60}}) {
+      char line[100];
+      std::snprintf(line, sizeof line, "%d,%d,%.17g,%.17g\n", x, y, LatAt(x, y), LonAt(x, y));
+      taps << line;
+    }
+  }
+  ScratchDir dir;
+};
+
+TEST_F(VlkCommands, SaveInfoExtractGiveBackTheIdenticalBitmap) {
+  ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp site.vlk").status, 0)
+      << ReadText(dir.File("stderr.txt"));
+  const VlkRun info = RunVlk(dir.path(), "info site.vlk");
+  ASSERT_EQ(info.status, 0);
+  const std::vector<std::string> lines = Lines(info.out);
+  ASSERT_EQ(lines.size(), 11u) << info.out;
+  EXPECT_EQ(lines[0], "header length 145");
+  EXPECT_EQ(lines[2], "format 1");
+  EXPECT_EQ(lines[3], "matrix");
+  EXPECT_EQ(lines[6], "0 0 1 0");
+  EXPECT_EQ(lines[7], "0 0 0 1");
+  const uint64_t block = fs::file_size(dir.File("plan.bmpc"));
+  EXPECT_EQ(lines[8], "N " + std::to_string(block - 1032));
+  EXPECT_EQ(lines[9], "L " + std::to_string(fs::file_size(dir.File("plan.bmp"))));
+  EXPECT_EQ(lines[10], "trailing bytes 0");
+
+  ASSERT_EQ(RunVlk(dir.path(), "extract site.vlk back.bmp").status, 0);
+  EXPECT_EQ(ReadAll(dir.File("back.bmp")), ReadAll(dir.File("plan.bmp")));
+  EXPECT_FALSE(fs::exists(dir.File("back.bmpc")));
+}
+
+TEST_F(VlkCommands, SolveMatchesWhatSaveStores) {
+  const VlkRun solve = RunVlk(dir.path(), "solve taps.csv");
+  ASSERT_EQ(solve.status, 0) << ReadText(dir.File("stderr.txt"));
+  const std::vector<std::string> lines = Lines(solve.out);
+  ASSERT_EQ(lines.size(), 1u + 6u + 5u + 1u) << solve.out;
+  EXPECT_EQ(lines[0], "valid");
+  EXPECT_EQ(Lines(ReadText(dir.File("debug.txt"))).size(), 7u);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(lines[7 + i].rfind("residual " + std::to_string(i + 1) + " 0.0000", 0), 0u)
+        << lines[7 + i];
+  }
+  EXPECT_EQ(lines[12].rfind("rms 0.0000", 0), 0u) << lines[12];
+
+  // The coefficients saved in the header are the ones solve prints.
+  ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp site.vlk").status, 0);
+  const std::vector<uint8_t> file = ReadAll(dir.File("site.vlk"));
+  const int elements[6] = {0, 1, 3, 4, 5, 7};  // xLat xLon x0 yLat yLon y0
+  for (int i = 0; i < 6; ++i) {
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%.17g",
+                  LoadLeDouble(file.data() + 13 + 8 * elements[i]));
+    EXPECT_EQ(lines[1 + i], printed) << i;
+  }
+}
+
+TEST_F(VlkCommands, WorldfileMapsEveryTapPixelBackToItsPosition) {
+  ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp site.vlk").status, 0);
+  const VlkRun world = RunVlk(dir.path(), "worldfile site.vlk");
+  ASSERT_EQ(world.status, 0);
+  const std::vector<std::string> lines = Lines(world.out);
+  ASSERT_EQ(lines.size(), 6u);
+  double a[6];
+  for (int i = 0; i < 6; ++i) a[i] = std::stod(lines[i]);
+  // A D B E C F: lon = A col + B row + C, lat = D col + E row + F.
+  for (auto [x, y] : {std::pair{0, 0}, {10, 20}, {120, 60}, {127, 63}}) {
+    EXPECT_NEAR(a[0] * x + a[2] * y + a[4], LonAt(x, y), 1e-9) << x << "," << y;
+    EXPECT_NEAR(a[1] * x + a[3] * y + a[5], LatAt(x, y), 1e-9) << x << "," << y;
+  }
+  ASSERT_EQ(RunVlk(dir.path(), "worldfile site.vlk plan.bpw").status, 0);
+  EXPECT_EQ(ReadText(dir.File("plan.bpw")), world.out);
+}
+
+TEST_F(VlkCommands, RefusalsExitOneWithTheirMessage) {
+  std::ofstream(dir.File("four.csv")) << "1,1,45,7\n2,2,45.1,7\n3,3,45,7.1\n4,4,45.1,7.1\n";
+  EXPECT_EQ(RunVlk(dir.path(), "solve four.csv").status, 1);
+  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "Take at least 5 points.\n");
+  EXPECT_EQ(RunVlk(dir.path(), "save four.csv plan.bmp site.vlk").status, 1);
+  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "Take at least 5 points.\n");
+  EXPECT_FALSE(fs::exists(dir.File("site.vlk")));
+
+  std::ofstream(dir.File("bad.csv")) << "1,1,45,7\nhello\n";
+  EXPECT_EQ(RunVlk(dir.path(), "solve bad.csv").status, 1);
+  EXPECT_EQ(ReadText(dir.File("stderr.txt")),
+            "vlk: bad.csv:2: expected 4 fields x,y,lat,lon, found 1\n");
+
+  EXPECT_EQ(RunVlk(dir.path(), "info plan.bmp").status, 1);
+  EXPECT_NE(ReadText(dir.File("stderr.txt")).find("plan.bmp is not a projection file"),
+            std::string::npos);
+  EXPECT_EQ(RunVlk(dir.path(), "extract plan.bmp out.bmp").status, 1);
+  EXPECT_FALSE(fs::exists(dir.File("out.bmp")));
+  EXPECT_EQ(RunVlk(dir.path(), "info").status, 2);
+}
+
+}  // namespace
+}  // namespace velkaro

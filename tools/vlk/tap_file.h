@@ -1,0 +1,28 @@
+#pragma once
+
+#include "site/site_projection.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkaro::vlk {
+
+// A tap file lists reference points in capture order, one "x,y,lat,lon" line
+// each: plan pixel column and row (32-bit integers), latitude and longitude
+// in decimal degrees. Blank lines and lines starting with '#' are skipped;
+// spaces around the fields and a CR before the line end are allowed.
+struct TapFile {
+  bool ok = false;
+  std::vector<CSiteProjection::_tap> taps;
+  std::string error;  // "LINE: what is wrong", when !ok
+};
+
+// Parses the text of a tap file. The first bad line stops the parse.
+TapFile ParseTapFile(std::string_view text);
+
+// Reads and parses the file at `path`; a file that cannot be read is an error
+// with the system's file-error text.
+TapFile ReadTapFile(const std::string& path);
+
+}  // namespace velkaro::vlk
