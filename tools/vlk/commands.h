@@ -13,6 +13,8 @@ struct CommandEntry {
 };
 
 int CmdDecode(int argc, char** argv);
+int CmdCompress(int argc, char** argv);
+int CmdExpand(int argc, char** argv);
 
 // Defined in main.cpp; the table lists every command.
 extern const CommandEntry kCommands[];

@@ -9,6 +9,8 @@ namespace velkaro::vlk {
 // Commands, in the order "vlk" lists them. Each lives in a file of its own.
 const CommandEntry kCommands[] = {
     {"decode", "[FILE]", CmdDecode},
+    {"compress", "SRC DST", CmdCompress},
+    {"expand", "SRC DST", CmdExpand},
     {nullptr, nullptr, nullptr},
 };
 const int kCommandCount = sizeof(kCommands) / sizeof(kCommands[0]) - 1;
