@@ -83,14 +83,13 @@ void CEngine::StoreSerial(const uint8_t* body, uint32_t length) {
   for (uint32_t i = 0; i < limit && body[i] != 0; ++i) m_szSerial[i] = static_cast<char>(body[i]);
 }
 
-// Decodes into a copy and publishes it whole. A body shorter than the
+// Decodes into the worker's own copy and publishes it whole. A body shorter than the
 // payload reads as if zeros followed it.
 void CEngine::DecodeGps(const uint8_t* body, uint32_t length) {
   uint8_t payload[CGpsData::kPayloadSize] = {};
   std::memcpy(payload, body, std::min<uint32_t>(length, CGpsData::kPayloadSize));
-  CGpsData record = gps_.Read();
-  record.Decode(payload);
-  gps_.Publish(record);
+  decoded_.Decode(payload);
+  gps_.Publish(decoded_);
 }
 
 void CEngine::GetFirmware(char* out) const {

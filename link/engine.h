@@ -81,6 +81,7 @@ class CEngine {
 
   CCom& com_;
   Published<CGpsData>& gps_;
+  CGpsData decoded_;                // the worker's copy: decoded here, then published whole
   mutable std::mutex texts_mutex_;  // guards m_szSerial and m_szFirmware
 };
 
