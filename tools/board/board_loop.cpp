@@ -1,8 +1,9 @@
-// One poll loop drives everything. Output goes through a bounded queue: when
+// One poll loop drives everything. Output goes through a small queue: when
 // the handheld does not read, the pseudo-terminal fills up, and the board
-// then drops position reports (as a real board's transmitter would overrun)
-// rather than blocking or growing without bound. Answers to requests are
-// small and always queued.
+// then drops position reports, as a real board's reports are lost while
+// nobody listens, rather than blocking or piling up stale positions for a
+// handheld that opens the line later. Answers to requests are small and
+// always queued.
 #include "tools/board/board_loop.h"
 
 #include "link/parser.h"
@@ -24,7 +25,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kMaxQueuedBytes = 64 * 1024;
+constexpr std::size_t kMaxQueuedBytes = 1024;  // a few reports
 
 class Board {
  public:
@@ -72,9 +73,11 @@ class Board {
         std::fprintf(stderr, "velkaro-board: poll: %s\n", std::strerror(errno));
         return 1;
       }
-      if (p.revents & POLLIN) {
-        if (!Receive()) return 1;
-      } else if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      std::size_t received = 0;
+      if ((p.revents & POLLIN) && !Receive(&received)) return 1;
+      // A device that went away reports a hang-up, and reads of it return
+      // nothing: stop rather than poll it again and again.
+      if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) && received == 0) {
         std::fprintf(stderr, "velkaro-board: the line hung up\n");
         return 1;
       }
@@ -95,7 +98,8 @@ class Board {
   }
 
  private:
-  bool Receive() {
+  // Reads what the line holds; `*count` says how many bytes came.
+  bool Receive(std::size_t* count) {
     uint8_t buf[4096];
     const ssize_t n = ::read(line_.fd(), buf, sizeof buf);
     if (n < 0) {
@@ -103,6 +107,7 @@ class Board {
       std::fprintf(stderr, "velkaro-board: read: %s\n", std::strerror(errno));
       return false;
     }
+    *count = static_cast<std::size_t>(n);
     Record(buf, static_cast<std::size_t>(n));
     // Keep-alive bytes and noise between frames leave the parser idle.
     for (ssize_t i = 0; i < n; ++i) {
