@@ -17,6 +17,7 @@ namespace {
 
 using testing_support::CurrentDir;
 using testing_support::ScratchDir;
+using testing_support::Value;
 using Tap = CSiteProjection::_tap;
 
 class SiteProjectionTest : public ::testing::Test {
@@ -49,11 +50,11 @@ TEST_F(SiteProjectionTest, AddTapTakesThePublishedPosition) {
   projection.AddTap(12, -3);
   ASSERT_EQ(projection.m_taps.size(), 1u);
   const Tap tap = projection.m_taps[0];
-  EXPECT_EQ(tap.x, 12);
-  EXPECT_EQ(tap.y, -3);
-  EXPECT_EQ(tap.lat, 47.25);
-  EXPECT_EQ(tap.lon, -122.5);
-  EXPECT_EQ(tap.flag, 0);
+  EXPECT_EQ(Value(tap.x), 12);
+  EXPECT_EQ(Value(tap.y), -3);
+  EXPECT_EQ(Value(tap.lat), 47.25);
+  EXPECT_EQ(Value(tap.lon), -122.5);
+  EXPECT_EQ(Value(tap.flag), 0);
 }
 
 struct PickCase {
@@ -89,9 +90,9 @@ TEST_F(SiteProjectionTest, DeleteSelectedTapKeepsTheOrderOfTheRest) {
   ASSERT_EQ(projection.FindNearestTap(2, 0), 0);
   projection.DeleteSelectedTap();
   ASSERT_EQ(projection.m_taps.size(), 3u);
-  EXPECT_EQ(projection.m_taps[0].x, 1);
-  EXPECT_EQ(projection.m_taps[1].x, 3);
-  EXPECT_EQ(projection.m_taps[2].x, 4);
+  EXPECT_EQ(Value(projection.m_taps[0].x), 1);
+  EXPECT_EQ(Value(projection.m_taps[1].x), 3);
+  EXPECT_EQ(Value(projection.m_taps[2].x), 4);
   EXPECT_EQ(messages.shown, std::vector<std::string>{"Deleted."});
 
   projection.m_selected = 3;  // stale: past the end now

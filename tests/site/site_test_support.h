@@ -49,6 +49,13 @@ class CurrentDir {
   std::filesystem::path previous_;
 };
 
+// A tap's fields are packed and so may be misaligned; GoogleTest's macros
+// bind references to their arguments, so tests compare copies.
+template <class T>
+T Value(T field) {
+  return field;
+}
+
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -20,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ReadAll;
 using testing_support::ScratchDir;
+using testing_support::Value;
 
 struct BadTapLine {
   const char* name;
@@ -56,11 +57,11 @@ TEST(TapFile, ReadsCaptureOrderSkippingBlanksCommentsAndCarriageReturns) {
       vlk::ParseTapFile("# captured on site\r\n\n 10, 20 ,45.5,7.25\r\n  \n-3,4,-33.9,151.2\n");
   ASSERT_TRUE(parsed.ok) << parsed.error;
   ASSERT_EQ(parsed.taps.size(), 2u);
-  EXPECT_EQ(parsed.taps[0].x, 10);
-  EXPECT_EQ(parsed.taps[0].y, 20);
-  EXPECT_EQ(parsed.taps[0].lat, 45.5);
-  EXPECT_EQ(parsed.taps[1].x, -3);
-  EXPECT_EQ(parsed.taps[1].lon, 151.2);
+  EXPECT_EQ(Value(parsed.taps[0].x), 10);
+  EXPECT_EQ(Value(parsed.taps[0].y), 20);
+  EXPECT_EQ(Value(parsed.taps[0].lat), 45.5);
+  EXPECT_EQ(Value(parsed.taps[1].x), -3);
+  EXPECT_EQ(Value(parsed.taps[1].lon), 151.2);
 }
 
 struct VlkRun {
