@@ -13,6 +13,11 @@ struct CommandEntry {
 };
 
 int CmdDecode(int argc, char** argv);
+int CmdInfo(int argc, char** argv);
+int CmdExtract(int argc, char** argv);
+int CmdSolve(int argc, char** argv);
+int CmdSave(int argc, char** argv);
+int CmdWorldfile(int argc, char** argv);
 int CmdCompress(int argc, char** argv);
 int CmdExpand(int argc, char** argv);
 

@@ -11,6 +11,11 @@ const CommandEntry kCommands[] = {
     {"decode", "[FILE]", CmdDecode},
     {"compress", "SRC DST", CmdCompress},
     {"expand", "SRC DST", CmdExpand},
+    {"info", "FILE", CmdInfo},
+    {"extract", "FILE OUT", CmdExtract},
+    {"solve", "TAPS", CmdSolve},
+    {"save", "TAPS PLAN OUT", CmdSave},
+    {"worldfile", "FILE [OUT]", CmdWorldfile},
     {nullptr, nullptr, nullptr},
 };
 const int kCommandCount = sizeof(kCommands) / sizeof(kCommands[0]) - 1;
