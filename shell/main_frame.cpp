@@ -58,8 +58,8 @@ int CMainFrame::OnCreate() {
   }
   addToolBar(Qt::TopToolBarArea, command_bar_);
   // The frame is the layout's width until the user resizes it.
-  resize(kLayoutWidth, kLayoutHeight + kSmallButton + 10);
-  OnSize(width(), height());
+  OnSize(kLayoutWidth, kLayoutHeight);
+  resize(kLayoutWidth, kLayoutHeight + command_bar_->sizeHint().height());
   UpdateCommandStates();
 
   QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -1,0 +1,208 @@
+// The frame's start-up, command bar and routing, view switch, board-update
+// repaint, minimise and shut-down, the about box and the command line.
+#include "shell/about_dialog.h"
+#include "shell/command_ids.h"
+#include "tests/gui/gui_rig.h"
+
+#include <chrono>
+#include <thread>
+
+#include <QAction>
+#include <QApplication>
+#include <QProcess>
+#include <QTest>
+#include <QToolBar>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::test {
+namespace {
+
+TEST(FrameStartup, OpensTheLinkThenStartsTheWorkerBetweenTwoPauses) {
+  Rig rig;
+  rig.context.port_override = "/dev/ttyFAKE0";
+  rig.Start();
+  const std::vector<std::string> expected = {"open /dev/ttyFAKE0", "sleep 2000", "sleep 2000"};
+  EXPECT_EQ(rig.log.Entries(), expected);
+  EXPECT_TRUE(rig.messages.shown.empty());
+  EXPECT_EQ(rig.Frame().ActiveView(), rig.Frame().StatusView());
+  EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is restored";
+
+  // The worker runs and writes the queued start-up frame to the port.
+  QuietPort* port = rig.opener.opened;
+  ASSERT_NE(port, nullptr);
+  const std::vector<uint8_t> startup = {0x11, 0x12, 0x01, 0x00, 0x11, 0x13};
+  for (int i = 0; i < 200; ++i) {
+    {
+      std::lock_guard<std::mutex> lock(port->mutex);
+      if (port->written.size() >= startup.size()) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::lock_guard<std::mutex> lock(port->mutex);
+  EXPECT_EQ(port->written, startup);
+}
+
+TEST(FrameStartup, APortThatDoesNotOpenIsReportedAndStartUpGoesOn) {
+  Rig rig;
+  rig.opener.succeed = false;
+  rig.Start();
+  EXPECT_EQ(rig.messages.shown, std::vector<std::string>{"Cannot Open Connection To Board."});
+  const auto entries = rig.log.Entries();
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), "sleep 2000"), 2);
+  EXPECT_TRUE(rig.Frame().isVisible());
+  EXPECT_EQ(rig.Frame().ActiveView(), rig.Frame().StatusView());
+}
+
+TEST(FrameShutdown, ClosingStopsTheWorkerBeforeThePortCloses) {
+  Rig rig;
+  rig.Start();
+  QuietPort* port = rig.opener.opened;
+  ASSERT_NE(port, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_GT(port->polls.load(), 0) << "the worker polls the open port";
+  rig.Frame().close();
+  const int polls = port->polls.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(port->polls.load(), polls) << "no worker touches the port after the close";
+  EXPECT_EQ(rig.engine.m_hWndNotify.load(), nullptr);
+  EXPECT_TRUE(rig.com.m_hClosedEvent.IsSet()) << "the link may close its port at once";
+}
+
+TEST(FrameShutdown, MinimisingOnlyMinimises) {
+  Rig rig;
+  rig.Start();
+  QuietPort* port = rig.opener.opened;
+  rig.Frame().showMinimized();
+  QApplication::processEvents();
+  EXPECT_TRUE(rig.Frame().isVisible());
+  const int polls = port->polls.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_GT(port->polls.load(), polls) << "the link keeps running";
+  EXPECT_EQ(rig.engine.m_hWndNotify.load(), &rig.Frame());
+}
+
+TEST(CommandBar, HoldsTheEightCommandsInOrderWithTheirPrompts) {
+  Rig rig;
+  rig.Start();
+  const QList<QAction*> actions = rig.Frame().CommandBar()->actions();
+  ASSERT_EQ(actions.size(), 8);
+  const char* prompts[] = {"Create a New Projection File",
+                           "Open Projection File",
+                           "Save Projection File",
+                           "Zoom In",
+                           "Zoom Out",
+                           "Point List",
+                           nullptr,
+                           "About Velkaro"};
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(actions[i]->data().toInt(), kToolbarCommands[i]);
+    // The snapshot has no prompt string; Qt shows the button's name instead.
+    if (prompts[i]) EXPECT_EQ(actions[i]->toolTip().toStdString(), prompts[i]);
+  }
+}
+
+TEST(CommandBar, OnlySnapshotAndAboutWorkOnTheStatusView) {
+  Rig rig;
+  rig.Start();
+  for (int id : kToolbarCommands) {
+    const bool enabled = id == ID_SNAPSHOT || id == ID_APP_ABOUT;
+    EXPECT_EQ(rig.Frame().CommandAction(id)->isEnabled(), enabled) << id;
+  }
+  rig.SwitchToSite();
+  for (int id : kToolbarCommands) EXPECT_TRUE(rig.Frame().CommandAction(id)->isEnabled()) << id;
+
+  // The snapshot goes to the frame whichever view is active.
+  rig.Frame().CommandAction(ID_SNAPSHOT)->trigger();
+  EXPECT_EQ(rig.snapshots, 1);
+}
+
+TEST(CommandBar, WithoutASnapshotCommandItsButtonIsDisabled) {
+  Rig rig;
+  rig.context.snapshot = nullptr;
+  rig.Start();
+  EXPECT_FALSE(rig.Frame().CommandAction(ID_SNAPSHOT)->isEnabled());
+}
+
+TEST(CommandRouting, TheFirstTargetOnTheRouteThatHandlesTheCommandGetsIt) {
+  struct Target : ICommandTarget {
+    explicit Target(int id) : id(id) {}
+    bool HandlesCommand(int c) const override { return c == id; }
+    void OnCommand(int) override {}
+    int id;
+  };
+  Target view(1), doc(2), frame(1), app(3);
+  EXPECT_EQ(RouteCommand(1, {&view, &doc, &frame, &app}), &view);
+  EXPECT_EQ(RouteCommand(1, {nullptr, &doc, &frame, &app}), &frame);
+  EXPECT_EQ(RouteCommand(3, {&view, &doc, &frame, &app}), &app);
+  EXPECT_EQ(RouteCommand(4, {&view, &doc, &frame, &app}), nullptr);
+}
+
+class ButtonSize : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(ButtonSize, FollowsTheFrameWidth) {
+  Rig rig;
+  rig.Start();
+  rig.Frame().OnSize(GetParam().first, 300);
+  EXPECT_EQ(rig.Frame().ButtonSize(), GetParam().second);
+  EXPECT_EQ(rig.Frame().CommandBar()->iconSize(), QSize(GetParam().second, GetParam().second));
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, ButtonSize,
+                         ::testing::Values(std::pair{200, 16}, std::pair{240, 16},
+                                           std::pair{241, 30}, std::pair{480, 30}));
+
+TEST(FrameLayout, OpensAtTheHandheldsSize) {
+  Rig rig;
+  rig.Start();
+  const QWidget* client = rig.Frame().centralWidget();
+  EXPECT_EQ(client->width(), 240);
+  EXPECT_GE(client->height(), 266);
+  EXPECT_EQ(rig.Frame().ButtonSize(), 16);
+}
+
+TEST(BoardUpdate, RepaintsTheActiveView) {
+  Rig rig;
+  rig.Start();
+  CSiteView& view = rig.SwitchToSite();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.Frame()));
+  struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+    int paints = 0;
+  } counter;
+  view.viewport()->installEventFilter(&counter);
+  QApplication::processEvents();
+  const int before = counter.paints;
+  rig.SendGps(true, 45.5, 9.1);  // posts WM_BOARD_UPDATE from the engine
+  QTest::qWait(20);
+  EXPECT_GT(counter.paints, before);
+  view.viewport()->removeEventFilter(&counter);
+}
+
+TEST(AboutBox, VersionTextFollowsTheScreensOrientation) {
+  CAboutDlg about;
+  EXPECT_EQ(about.windowTitle().toStdString(), "About Velkaro");
+  about.OnSize(QSize(240, 320));
+  EXPECT_EQ(about.VersionText().toStdString(), "Velkaro Version 1.03");
+  about.OnSize(QSize(320, 240));
+  EXPECT_EQ(about.VersionText().toStdString(), "Velkaro Version 1.0");
+}
+
+TEST(CommandLine, AnythingButPortIsAUsageError) {
+  for (const QStringList& args :
+       {QStringList{"--help"}, QStringList{"--port"}, QStringList{"--port", "/dev/x", "extra"},
+        QStringList{"-p", "/dev/x"}}) {
+    QProcess velkaro;
+    velkaro.start(QStringLiteral(VELKARO_BIN_DIR "/velkaro"), args);
+    ASSERT_TRUE(velkaro.waitForFinished(10000)) << args.join(' ').toStdString();
+    EXPECT_EQ(velkaro.exitCode(), 2) << args.join(' ').toStdString();
+    EXPECT_TRUE(velkaro.readAllStandardError().contains("usage: velkaro [--port DEVICE]"));
+  }
+}
+
+}  // namespace
+}  // namespace velkaro::test

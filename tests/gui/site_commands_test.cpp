@@ -1,0 +1,294 @@
+// The site view's commands through the real widgets: the file prompts and
+// their answers, new plan, save and open round trip, bad bitmaps and bad
+// projection files, and the point list.
+#include "platform/qt/qt_file_prompt.h"
+#include "platform/qt/qt_wave_player.h"
+#include "shell/command_ids.h"
+#include "site/view/point_list_dialog.h"
+#include "tests/gui/gui_rig.h"
+
+#include <filesystem>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::test {
+namespace {
+
+const char kBitmapFilter[] = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+const char kProjectionFilter[] = "Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||";
+
+class SiteCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig_.Start();
+    view_ = &rig_.SwitchToSite();
+  }
+  void Run(int id) { rig_.Frame().CommandAction(id)->trigger(); }
+  // Five captures spread over the plan, each with the demo geocode's position.
+  void CaptureFive() {
+    const int xs[] = {60, 120, 200, 360, 600};
+    const int ys[] = {480, 300, 140, 270, 90};
+    for (int i = 0; i < 5; ++i) {
+      rig_.gps.Publish([&] {
+        CGpsData d;
+        d.m_fixMode = 7;
+        d.m_latB = 45.5 - ys[i] * 0.0000045;
+        d.m_lonB = 9.1 + xs[i] * 0.0000064;
+        return d;
+      }());
+      rig_.projection.AddTap(xs[i], ys[i]);
+    }
+  }
+
+  Rig rig_;
+  CSiteView* view_ = nullptr;
+};
+
+TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndExtension) {
+  Run(ID_NEW_PROJECTION);
+  Run(ID_OPEN_PROJECTION);
+  Run(ID_SAVE_PROJECTION);
+  ASSERT_EQ(rig_.files.requests.size(), 3u);
+  EXPECT_FALSE(rig_.files.requests[0].save);
+  EXPECT_EQ(rig_.files.requests[0].filter, kBitmapFilter);
+  EXPECT_EQ(rig_.files.requests[0].default_ext, "BMP");
+  EXPECT_FALSE(rig_.files.requests[1].save);
+  EXPECT_EQ(rig_.files.requests[1].filter, kProjectionFilter);
+  EXPECT_EQ(rig_.files.requests[1].default_ext, "VLK");
+  EXPECT_TRUE(rig_.files.requests[2].save);
+  EXPECT_EQ(rig_.files.requests[2].filter, kProjectionFilter);
+  EXPECT_EQ(rig_.files.requests[2].default_ext, ".vlk");
+  EXPECT_TRUE(rig_.files.requests[2].overwrite_prompt);
+}
+
+TEST_F(SiteCommandsTest, CancelledDialogsChangeNothing) {
+  const std::string plan = rig_.WritePlan("plan.bmp", 300, 200);
+  rig_.LoadPlan(plan);
+  CaptureFive();
+  rig_.plan.ZoomIn();
+  const QImage before = view_->OnDraw();
+  const PlanRect view_before = rig_.plan.GetView();
+  const auto entries_before = QDir(rig_.dir.path()).entryList(QDir::Files);
+  for (int id : {ID_NEW_PROJECTION, ID_OPEN_PROJECTION, ID_SAVE_PROJECTION}) Run(id);
+  EXPECT_EQ(view_->OnDraw(), before);
+  EXPECT_EQ(rig_.plan.GetView().left, view_before.left);
+  EXPECT_EQ(rig_.plan.GetZoom(), 2);
+  EXPECT_EQ(rig_.projection.m_taps.size(), 5u);
+  EXPECT_EQ(rig_.projection.m_strPlanPath, plan);
+  EXPECT_TRUE(rig_.messages.shown.empty());
+  EXPECT_EQ(QDir(rig_.dir.path()).entryList(QDir::Files), entries_before);
+}
+
+TEST_F(SiteCommandsTest, ANewPlanStartsAtZoomOneFromTheTopLeftSquareAndKeepsThePoints) {
+  rig_.LoadPlan(rig_.WritePlan("first.bmp", 300, 200));
+  CaptureFive();
+  rig_.plan.ZoomIn();
+  const std::string second = rig_.WritePlan("second.bmp", 720, 540);
+  rig_.LoadPlan(second);
+  const PlanRect client = view_->ClientRect();
+  const int s = std::min(client.right, client.bottom);
+  EXPECT_EQ(rig_.plan.GetZoom(), 1);
+  EXPECT_EQ(rig_.plan.GetView().right, s);
+  EXPECT_EQ(rig_.plan.GetView().bottom, s);
+  EXPECT_EQ(view_->horizontalScrollBar()->value(), s / 2);
+  EXPECT_EQ(view_->verticalScrollBar()->value(), s / 2);
+  EXPECT_EQ(rig_.projection.m_taps.size(), 5u);
+  EXPECT_EQ(rig_.projection.m_strPlanPath, second);
+  EXPECT_EQ(view_->PlanBitmap().size(), QSize(720, 540));
+}
+
+TEST_F(SiteCommandsTest, SaveThenOpenRestoresThePlan) {
+  const std::string plan = rig_.WritePlan("campus.bmp", 720, 540);
+  rig_.LoadPlan(plan);
+  CaptureFive();
+  const std::string vlk = rig_.Path("campus.vlk");
+  rig_.files.answers.push_back(vlk);
+  Run(ID_SAVE_PROJECTION);
+  EXPECT_TRUE(rig_.messages.shown.empty()) << rig_.messages.shown.front();
+  ASSERT_TRUE(QFile::exists(QString::fromStdString(vlk)));
+  const QImage saved = view_->PlanBitmap();
+
+  // A second program run opens it.
+  Rig other;
+  other.Start();
+  CSiteView& view = other.SwitchToSite();
+  other.files.answers.push_back(vlk);
+  other.Frame().CommandAction(ID_OPEN_PROJECTION)->trigger();
+  EXPECT_TRUE(other.messages.shown.empty());
+  ASSERT_TRUE(view.PlanLoaded());
+  EXPECT_EQ(view.PlanBitmap(), saved);
+  EXPECT_EQ(other.projection.m_strPlanPath, vlk + "b");
+  EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor ended";
+}
+
+TEST_F(SiteCommandsTest, SavingWithTooFewPointsSaysSoAndWritesNothing) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 300, 200));
+  rig_.files.answers.push_back(rig_.Path("few.vlk"));
+  Run(ID_SAVE_PROJECTION);
+  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Take at least 5 points."});
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(rig_.Path("few.vlk"))));
+}
+
+TEST_F(SiteCommandsTest, BadBitmapsAreRefusedWithTheDesignedMessageAndKeepThePlan) {
+  const std::string good = rig_.WritePlan("good.bmp", 300, 200);
+  rig_.LoadPlan(good);
+  const QImage good_image = view_->PlanBitmap();
+  const std::filesystem::path folder = VELKARO_SHARED_DIR "/testdata/bmpsuite/b";
+  ASSERT_TRUE(std::filesystem::is_directory(folder));
+  int refused = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string bad = entry.path().string();
+    rig_.messages.shown.clear();
+    rig_.LoadPlan(bad);
+    if (rig_.messages.shown.empty()) {
+      // Qt's reader makes a picture of some damaged files; then it is shown.
+      EXPECT_FALSE(view_->PlanBitmap().isNull()) << bad;
+      EXPECT_EQ(rig_.projection.m_strPlanPath, bad);
+    } else {
+      ++refused;
+      EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Cannot load " + bad + " Error (22)"})
+          << bad;
+    }
+    rig_.LoadPlan(good);
+    view_->OnDraw();  // no crash drawing whatever was kept
+  }
+  EXPECT_GT(refused, 5);
+  rig_.messages.shown.clear();
+  const std::string missing = rig_.Path("missing.bmp");
+  rig_.LoadPlan(missing);
+  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Cannot load " + missing + " Error (2)"});
+  EXPECT_EQ(view_->PlanBitmap(), good_image);
+  EXPECT_EQ(rig_.projection.m_strPlanPath, good);
+}
+
+TEST_F(SiteCommandsTest, BadProjectionFilesShowNoLeftoverPlan) {
+  const std::string good = rig_.WritePlan("good.bmp", 300, 200);
+  rig_.LoadPlan(good);
+  const QImage good_image = view_->PlanBitmap();
+  struct Bad {
+    const char* name;
+    QByteArray bytes;
+  };
+  QFile bitmap(QString::fromStdString(good));
+  ASSERT_TRUE(bitmap.open(QIODevice::ReadOnly));
+  const Bad cases[] = {{"empty.vlk", QByteArray()},
+                       {"short.vlk", QByteArray(100, '\x55')},
+                       {"bitmap.vlk", bitmap.readAll()}};
+  for (const Bad& bad : cases) {
+    const std::string path = rig_.Path(bad.name);
+    QFile out(QString::fromStdString(path));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bad.bytes);
+    out.close();
+    rig_.messages.shown.clear();
+    rig_.files.answers.push_back(path);
+    Run(ID_OPEN_PROJECTION);
+    ASSERT_FALSE(rig_.messages.shown.empty()) << bad.name;
+    EXPECT_EQ(rig_.messages.shown.back().rfind("Cannot load " + path + "b Error (", 0), 0u)
+        << bad.name << ": " << rig_.messages.shown.back();
+    EXPECT_EQ(view_->PlanBitmap(), good_image) << bad.name;
+    EXPECT_EQ(rig_.projection.m_strPlanPath, good) << bad.name;
+    EXPECT_FALSE(QApplication::overrideCursor());
+  }
+}
+
+TEST_F(SiteCommandsTest, ThePointListShowsTheHeaderAndOneRowPerPointInCaptureOrder) {
+  CaptureFive();
+  rig_.projection.m_selected = 1;
+  rig_.projection.DeleteSelectedTap();
+  QStringList rows;
+  QString title;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<CProList*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    title = dialog->windowTitle();
+    for (int i = 0; i < dialog->m_list->count(); ++i) rows << dialog->m_list->item(i)->text();
+    dialog->reject();
+  });
+  Run(ID_POINT_LIST);
+  EXPECT_EQ(title, "Point List");
+  const QStringList expected = {"X     Y       Latitude   Longitude", "060  480   45.4978  9.1004",
+                                "200  140   45.4994  9.1013", "360  270   45.4988  9.1023",
+                                "600  090   45.4996  9.1038"};
+  EXPECT_EQ(rows, expected);
+}
+
+struct RowCase {
+  int x, y;
+  double lat, lon;
+  const char* row;
+};
+
+class PointRowFormat : public ::testing::TestWithParam<RowCase> {};
+
+TEST_P(PointRowFormat, PadsPixelsAndRoundsDegrees) {
+  const RowCase c = GetParam();
+  const CSiteProjection::_tap tap{c.x, c.y, c.lat, c.lon, 0};
+  EXPECT_EQ(PointRow(tap), c.row);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PointRowFormat,
+    ::testing::Values(RowCase{5, 42, 34.123456, -117.5, "005  042   34.1235  -117.5000"},
+                      RowCase{1234, 7, 0.00005, 0.0, "1234  007   0.0001  0.0000"},
+                      RowCase{-5, 0, -33.86786, 151.20732, "-05  000   -33.8679  151.2073"}));
+
+struct FilterCase {
+  const char* handheld;
+  const char* qt;
+};
+
+class FilterConversion : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(FilterConversion, BecomesQtsForm) {
+  EXPECT_EQ(QtFilterFromHandheld(GetParam().handheld), GetParam().qt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, FilterConversion,
+    ::testing::Values(FilterCase{"Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||",
+                                 "Bitmap Files (*.bmp);;All Files (*)"},
+                      FilterCase{"Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||",
+                                 "Velkaro Projection Files (*.vlk);;All Files (*)"},
+                      FilterCase{"Pictures|*.bmp;*.dib||", "Pictures (*.bmp *.dib)"},
+                      FilterCase{"", ""}));
+
+TEST(WaveLength, ComesFromTheDataChunkAndTheByteRate) {
+  // 8 kHz mono 16-bit: 16000 bytes a second; 4000 data bytes last 250 ms.
+  std::vector<unsigned char> wav = {'R', 'I', 'F',  'F',  0,   0,   0,    0,    'W',  'A', 'V',
+                                    'E', 'f', 'm',  't',  ' ', 16,  0,    0,    0,    1,   0,
+                                    1,   0,   0x40, 0x1F, 0,   0,   0x80, 0x3E, 0,    0,   2,
+                                    0,   16,  0,    'd',  'a', 't', 'a',  0xA0, 0x0F, 0,   0};
+  wav.resize(wav.size() + 4000, 0);
+  EXPECT_EQ(WaveLengthMs(wav.data(), wav.size()), 250);
+  // A data chunk claiming more than the file holds counts what is there.
+  EXPECT_EQ(WaveLengthMs(wav.data(), wav.size() - 2000), 125);
+  EXPECT_EQ(WaveLengthMs(wav.data(), 30), 0);
+  const unsigned char junk[] = "RIFFxxxxWAVEdata";
+  EXPECT_EQ(WaveLengthMs(junk, sizeof junk - 1), 0);
+}
+
+TEST(QtWaves, PlayingWithoutAWaveOrAnAudioDeviceReturnsPromptly) {
+  QtWavePlayer player;
+  QElapsedTimer timer;
+  timer.start();
+  player.Play("NOSUCHWAVE");
+  player.PlayAsync("NOSUCHWAVE");
+  player.PlayAsync("PING");
+  EXPECT_LT(timer.elapsed(), 1000);
+  timer.restart();
+  player.Play("PING");  // at most the wave's own length, audio device or not
+  EXPECT_LT(timer.elapsed(), 5000);
+  player.Release();
+}
+
+}  // namespace
+}  // namespace velkaro::test

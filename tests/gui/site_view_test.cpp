@@ -1,0 +1,312 @@
+// The site view on the offscreen platform: drawing, the lock colours, taps
+// with and without a lock, the valid-solution message, holds and scrolling.
+#include "tests/gui/gui_rig.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::test {
+namespace {
+
+// The demo site's geocode: plan pixel to position.
+double LatOf(int y) { return 45.5 - y * 0.0000045; }
+double LonOf(int x) { return 9.1 + x * 0.0000064; }
+
+class SiteViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rig_.Start();
+    view_ = &rig_.SwitchToSite();
+  }
+
+  QImage Shown() {
+    return view_->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  }
+  int TextHeight() const { return QFontMetrics(CSiteView::BandFont()).height(); }
+
+  // The screen point that shows plan pixel (x, y) now.
+  QPoint ScreenOf(int x, int y) {
+    int32_t sx = 0, sy = 0;
+    EXPECT_TRUE(rig_.plan.PlanToScreen(view_->ClientRect(), x, y, sx, sy));
+    return {sx, sy};
+  }
+  // The plan pixel under a screen point now.
+  QPoint PlanOf(const QPoint& screen) {
+    int32_t px = 0, py = 0;
+    rig_.plan.ScreenToPlan(view_->ClientRect(), screen.x(), screen.y(), px, py);
+    return {px, py};
+  }
+  // Stands the board at plan pixel `at` of the demo geocode, locked.
+  void StandAt(const QPoint& at) { rig_.SendGps(true, LatOf(at.y()), LonOf(at.x())); }
+  void Tap(const QPoint& screen) {
+    QTest::mouseClick(view_->viewport(), Qt::LeftButton, {}, screen);
+  }
+  void Hold(const QPoint& screen) {
+    QTest::mouseClick(view_->viewport(), Qt::RightButton, {}, screen);
+  }
+
+  Rig rig_;
+  CSiteView* view_ = nullptr;
+};
+
+TEST_F(SiteViewTest, WithoutAPlanShowsTheQuickStartPictureOnly) {
+  const QImage& quick_start = rig_.draw.Bitmap(137);
+  if (quick_start.isNull()) GTEST_SKIP() << "the build carries no quick-start picture";
+  const QImage shown = view_->OnDraw();
+  QImage expected(shown.size(), QImage::Format_RGB32);
+  expected.fill(Qt::white);
+  {
+    QPainter dc(&expected);
+    rig_.draw.DrawBitmap(dc, 137, 0, 0, shown.width(), shown.height() - 20);
+  }
+  EXPECT_EQ(shown, expected) << "no text rows, points or reticle over the picture";
+}
+
+TEST_F(SiteViewTest, TheFixRowIsGreenWhenLockedAndRedWhenNot) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 400, 300));
+  const int th = TextHeight();
+  rig_.SendGps(false, 45.5, 9.1);
+  QImage shown = Shown();
+  EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(192, 0, 0));
+  EXPECT_EQ(QColor(shown.pixel(1, th - 1)), QColor(192, 0, 0));
+  // The zoom band starts at th and covers the fix band's last two rows.
+  EXPECT_EQ(QColor(shown.pixel(1, th + 1)), QColor(0, 0, 192));
+  EXPECT_EQ(QColor(shown.pixel(1, 2 * th - 1)), QColor(0, 0, 192));
+  EXPECT_NE(QColor(shown.pixel(1, 2 * th)), QColor(0, 0, 192));
+  rig_.SendGps(true, 45.5, 9.1);
+  shown = Shown();
+  EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(0, 192, 0));
+  EXPECT_EQ(QColor(shown.pixel(shown.width() - 2, th - 1)), QColor(0, 192, 0));
+}
+
+TEST_F(SiteViewTest, ATapWithoutALockOnlySaysSo) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 400, 300));
+  rig_.SendGps(false, 45.5, 9.1);
+  const int center_x = rig_.plan.GetCenterX();
+  Tap({30, 40});
+  EXPECT_EQ(rig_.messages.shown,
+            std::vector<std::string>{"GPS is not locked. Wait until GPS is locked."});
+  EXPECT_TRUE(rig_.waves.played.empty());
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+  EXPECT_EQ(rig_.plan.GetCenterX(), center_x);
+}
+
+TEST_F(SiteViewTest, ATapWithALockStoresThePointUnderTheReticle) {
+  const std::string plan = rig_.WritePlan("plan.bmp", 720, 540);
+  rig_.LoadPlan(plan);
+  const QPoint target = PlanOf({50, 60});
+  StandAt(target);
+  Tap({50, 60});
+  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
+  const auto& tap = rig_.projection.m_taps[0];
+  EXPECT_EQ(QPoint(tap.x, tap.y), target);
+  EXPECT_NEAR(tap.lat, LatOf(target.y()), 1e-6);
+  EXPECT_NEAR(tap.lon, LonOf(target.x()), 1e-6);
+  EXPECT_EQ(rig_.waves.played, std::vector<std::string>{"PING"});
+  EXPECT_EQ(QPoint(rig_.plan.GetCenterX(), rig_.plan.GetCenterY()), target);
+  EXPECT_EQ(view_->horizontalScrollBar()->value(), target.x());
+  EXPECT_EQ(view_->verticalScrollBar()->value(), target.y());
+  // The marker is drawn at the window's centre, where the reticle's white
+  // middle lets it through.
+  const QImage shown = Shown();
+  EXPECT_EQ(QColor(shown.pixel(shown.width() / 2, shown.height() / 2)), QColor(Qt::black));
+  EXPECT_TRUE(rig_.messages.shown.empty());
+}
+
+TEST_F(SiteViewTest, ATapBeyondThePlanStoresTheClampedCentre) {
+  rig_.LoadPlan(rig_.WritePlan("small.bmp", 100, 80));  // smaller than the view
+  rig_.SendGps(true, 45.5, 9.1);
+  const PlanRect client = view_->ClientRect();
+  Tap({client.right - 3, client.bottom - 3});
+  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
+  EXPECT_EQ(rig_.projection.m_taps[0].x, 100);
+  EXPECT_EQ(rig_.projection.m_taps[0].y, 80);
+}
+
+TEST_F(SiteViewTest, ATapWithoutAPlanStoresTheEmptyViewportsCentre) {
+  rig_.SendGps(true, 45.5, 9.1);
+  Tap({100, 100});
+  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
+  EXPECT_EQ(rig_.projection.m_taps[0].x, 0);
+  EXPECT_EQ(rig_.projection.m_taps[0].y, 0);
+  EXPECT_EQ(rig_.waves.played, std::vector<std::string>{"PING"});
+}
+
+const char kValid[] = "You now have a valid geocode solution. Please save file.";
+
+TEST_F(SiteViewTest, TheValidSolutionMessageComesFromTheFifthGoodPointOn) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  const QPoint screens[] = {{20, 30}, {200, 40}, {40, 200}, {180, 190}, {110, 60}, {60, 120}};
+  int tap_count = 0;
+  for (const QPoint& screen : screens) {
+    StandAt(PlanOf(screen));
+    Tap(screen);
+    ++tap_count;
+    const bool expect_message = tap_count >= 5;
+    EXPECT_EQ(rig_.messages.shown.size(), expect_message ? size_t(tap_count - 4) : 0u)
+        << "after tap " << tap_count;
+    EXPECT_EQ(QFile::exists(QString::fromStdString(rig_.Path("debug.txt"))), expect_message)
+        << "every solve rewrites debug.txt; none before the fifth point";
+  }
+  for (const std::string& text : rig_.messages.shown) EXPECT_EQ(text, kValid);
+}
+
+TEST_F(SiteViewTest, FivePointsThatGiveNoGeocodeBringNoMessage) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  // Five captures at one spot: the fit is singular and cannot map back.
+  const QPoint centre(view_->viewport()->width() / 2, view_->viewport()->height() / 2);
+  for (int i = 0; i < 5; ++i) {
+    StandAt(PlanOf(centre));
+    Tap(centre);
+  }
+  EXPECT_EQ(rig_.projection.m_taps.size(), 5u);
+  EXPECT_TRUE(rig_.messages.shown.empty());
+}
+
+struct HoldCase {
+  const char* name;
+  int offset;  // plan pixels right of the point
+  bool answer_yes;
+  bool asked;
+  bool deleted;
+};
+
+class SiteViewHold : public SiteViewTest, public ::testing::WithParamInterface<HoldCase> {};
+
+TEST_P(SiteViewHold, OffersTheNearestPointWithinFortyPixels) {
+  const HoldCase c = GetParam();
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  ASSERT_LE(view_->viewport()->width(), view_->viewport()->height())
+      << "across, one plan pixel is one screen pixel";
+  // A row whose plan pixels survive the trip to the screen and back.
+  int row = 100;
+  while (PlanOf(ScreenOf(60 + c.offset, row)).y() != row) ++row;
+  rig_.SendGps(true, 45.5, 9.1);
+  rig_.projection.AddTap(60, row);
+  rig_.projection.AddTap(60, row);  // equal distance: the earlier one is offered
+  rig_.projection.AddTap(150, 150);
+  rig_.SendGps(false, 45.5, 9.1);  // a hold needs no lock
+  rig_.messages.answer_yes = c.answer_yes;
+  const QPoint screen = ScreenOf(60 + c.offset, row);
+  ASSERT_EQ(PlanOf(screen), QPoint(60 + c.offset, row));
+  const int center_x = rig_.plan.GetCenterX();
+
+  Hold(screen);
+  EXPECT_EQ(rig_.messages.asked.size(), c.asked ? 1u : 0u);
+  if (c.asked) {
+    EXPECT_EQ(rig_.messages.asked[0], "Do you wish to delete this point?");
+  }
+  EXPECT_EQ(rig_.projection.m_taps.size(), c.deleted ? 2u : 3u);
+  EXPECT_EQ(rig_.messages.shown,
+            c.deleted ? std::vector<std::string>{"Deleted."} : std::vector<std::string>{});
+  EXPECT_EQ(rig_.projection.m_taps.back().x, 150) << "the later points stay";
+  EXPECT_EQ(rig_.plan.GetCenterX(), center_x) << "a hold does not move the plan";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SiteViewHold,
+                         ::testing::Values(HoldCase{"OnThePointYes", 0, true, true, true},
+                                           HoldCase{"OnThePointNo", 0, false, true, false},
+                                           HoldCase{"ExactlyFortyAway", -40, true, true, true},
+                                           HoldCase{"FortyOneAway", -41, true, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SiteViewTest, ALeftPressHeldStillIsAHoldAndAMovedOneATap) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  rig_.SendGps(true, 45.5, 9.1);
+  rig_.projection.AddTap(60, 100);
+  rig_.SendGps(false, 45.5, 9.1);
+  rig_.messages.answer_yes = false;
+  const QPoint screen = ScreenOf(60, 100);
+
+  QTest::mousePress(view_->viewport(), Qt::LeftButton, {}, screen);
+  QTest::qWait(CSiteView::kHoldMs + 200);
+  QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, screen);
+  EXPECT_EQ(rig_.messages.asked.size(), 1u);
+  EXPECT_TRUE(rig_.messages.shown.empty()) << "the release after a hold is no tap";
+
+  QTest::mousePress(view_->viewport(), Qt::LeftButton, {}, screen);
+  QTest::mouseMove(view_->viewport(), screen + QPoint(20, 0));
+  QTest::qWait(CSiteView::kHoldMs + 200);
+  QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, screen + QPoint(20, 0));
+  EXPECT_EQ(rig_.messages.asked.size(), 1u);
+  EXPECT_EQ(rig_.messages.shown,
+            std::vector<std::string>{"GPS is not locked. Wait until GPS is locked."});
+}
+
+// The zoom row as it should read: white text centred on the blue band.
+QImage ExpectedZoomBand(const QString& text, int w, int th) {
+  QImage band(w, th, QImage::Format_RGB32);
+  band.fill(QColor(0, 0, 192));
+  QPainter dc(&band);
+  dc.setFont(CSiteView::BandFont());
+  dc.setPen(Qt::white);
+  dc.drawText(QRect(0, 0, w, th), Qt::AlignCenter, text);
+  return band;
+}
+
+TEST_F(SiteViewTest, ZoomAndCountShowInTheZoomRowAndZoomChangesThePicture) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  const int th = TextHeight();
+  QImage shown = Shown();
+  const int w = shown.width();
+  EXPECT_EQ(Rows(shown, th, th), ExpectedZoomBand("ZOOM=100%  REF PTS=0", w, th));
+  const QImage plan_part = Rows(shown, 3 * th, 40);
+
+  rig_.Frame().CommandAction(32774)->trigger();
+  shown = Shown();
+  EXPECT_EQ(Rows(shown, th, th), ExpectedZoomBand("ZOOM=200%  REF PTS=0", w, th));
+  EXPECT_NE(Rows(shown, 3 * th, 40), plan_part);
+
+  rig_.SendGps(true, 45.5, 9.1);
+  Tap({w / 2, shown.height() / 2});
+  EXPECT_EQ(Rows(Shown(), th, th), ExpectedZoomBand("ZOOM=200%  REF PTS=1", w, th));
+
+  rig_.Frame().CommandAction(32775)->trigger();
+  EXPECT_EQ(Rows(Shown(), th, th), ExpectedZoomBand("ZOOM=100%  REF PTS=1", w, th));
+}
+
+TEST_F(SiteViewTest, ScrollBarsMoveTheCentreByTheDesignedAmounts) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  QScrollBar* across = view_->horizontalScrollBar();
+  QScrollBar* down = view_->verticalScrollBar();
+  EXPECT_EQ(across->maximum(), 720);
+  EXPECT_EQ(down->maximum(), 540);
+  const int x0 = rig_.plan.GetCenterX();
+  const int y0 = rig_.plan.GetCenterY();
+  EXPECT_EQ(across->value(), x0);
+  const QImage before = Shown();
+
+  across->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(rig_.plan.GetCenterX(), x0 + 10);
+  EXPECT_EQ(across->value(), x0 + 10);
+  across->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(rig_.plan.GetCenterX(), x0 + 10 + view_->viewport()->width());
+  down->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(rig_.plan.GetCenterY(), y0 + view_->viewport()->height());
+  down->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(rig_.plan.GetCenterY(), y0 + view_->viewport()->height() - 10);
+  EXPECT_NE(Shown(), before);
+
+  // Dragging the thumb moves the plan while dragging; releasing does no more.
+  across->setSliderDown(true);
+  across->setSliderPosition(300);
+  EXPECT_EQ(rig_.plan.GetCenterX(), 300);
+  across->setSliderDown(false);
+  EXPECT_EQ(rig_.plan.GetCenterX(), 300);
+  across->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(rig_.plan.GetCenterX(), 300);
+  EXPECT_EQ(across->value(), 300);
+
+  // Zooming leaves the thumbs where they were.
+  rig_.Frame().CommandAction(32774)->trigger();
+  EXPECT_EQ(across->value(), 300);
+}
+
+}  // namespace
+}  // namespace velkaro::test
