@@ -15,7 +15,10 @@ namespace velkaro {
 // each output byte. Keeps up to 7 pending bits between calls.
 class HuffmanEncoder {
  public:
-  explicit HuffmanEncoder(const HuffmanCode (&codes)[256]);
+  // `counts`, when given, are the byte counts of the data to come; they only
+  // choose how many codes are packed between stores (any data is coded
+  // correctly either way).
+  explicit HuffmanEncoder(const HuffmanCode (&codes)[256], const uint64_t* counts = nullptr);
 
   // The room Encode leaves unused at the end of `out`: it stops once less is
   // left. A buffer must be larger than this.
@@ -31,15 +34,34 @@ class HuffmanEncoder {
   size_t Finish(uint8_t* out);
 
  private:
-  struct Short {
-    uint64_t bits;  // the code, first bit in bit 0
-    uint32_t length;  // <= kShortBits, or 0 for a long code
-  };
+  // A code of at most kShortBits bits packed with its length: the code in
+  // bits 0-55, first bit in bit 0, the length in bits 56-63. 0 stands for a
+  // code that must take a slower path.
+  using Short = uint64_t;
   static constexpr uint32_t kShortBits = 56;
+  static constexpr uint64_t kBitsMask = (uint64_t{1} << kShortBits) - 1;
+
+  // A stretch of 24 bytes (eight 24-bit pixels) that repeats, with its
+  // codes packed into at most four pieces of at most kShortBits bits.
+  static constexpr int kChunk = 24;
+  static constexpr int kMaxPieces = 4;
+  struct RepeatedChunk {
+    uint8_t bytes[kChunk];
+    int pieces = 0;  // 0: none held
+    Short piece[kMaxPieces];
+  };
 
   void PutLong(int symbol, uint8_t*& out);
+  bool HoldChunk(const uint8_t* p);
+  template <int kCodesPerStore>
+  void EncodeGroups(const uint8_t* begin, const uint8_t*& in, const uint8_t* stop, uint8_t*& out);
 
+  RepeatedChunk chunk_;
   Short short_[256];
+  Short grouped_[256];  // codes of at most group_bits_, else 0
+  Short run8_[256];     // eight copies of a code of at most 7 bits, else 0
+  int group_ = 1;       // codes per store in the main loop
+  uint32_t group_bits_ = kShortBits;
   const HuffmanCode* codes_;
   size_t reserve_;
   uint64_t acc_ = 0;
