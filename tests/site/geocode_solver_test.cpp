@@ -199,31 +199,5 @@ TEST_F(SiteProjectionTest, SolveCompletesWhenTheDumpCannotBeCreated) {
   EXPECT_NE(projection.m_xLat, 0.0);
 }
 
-TEST_F(SiteProjectionTest, SolveLaysTheMatrixIntoTheHeader) {
-  ScratchDir dir;
-  CurrentDir here(dir.path());
-  AddTaps(TapsOnKnownMap());
-  projection.Solve();
-  const double expected[16] = {projection.m_xLat,
-                               projection.m_xLon,
-                               0,
-                               projection.m_x0,
-                               projection.m_yLat,
-                               projection.m_yLon,
-                               1,
-                               projection.m_y0,
-                               0,
-                               0,
-                               1,
-                               0,
-                               0,
-                               0,
-                               0,
-                               1};
-  for (int k = 0; k < 16; ++k) {
-    EXPECT_EQ(LoadLeDouble(projection.m_header + 13 + 8 * k), expected[k]) << "element " << k;
-  }
-}
-
 }  // namespace
 }  // namespace velkaro

@@ -168,14 +168,6 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailure{"PathIsAFolder", "folder.vlk", FileErrorCause::kBadPath}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ProjectionFileTest, SaveIntoSysfsIsDenied) {
-  // sysfs refuses new files even to root (EACCES).
-  if (!fs::is_directory("/sys/kernel")) GTEST_SKIP() << "no sysfs here";
-  EXPECT_FALSE(projection.Save("/sys/kernel/velkaro-site.vlk"));
-  EXPECT_EQ(messages.shown,
-            std::vector<std::string>{"Access to /sys/kernel/velkaro-site.vlk was denied."});
-}
-
 struct LoadRefusal {
   const char* name;
   size_t file_size;      // 0: no file at all

@@ -90,6 +90,25 @@ TEST_F(HandheldPlan, BlitRectsWhenTheViewReachesPastTheTopLeft) {
   EXPECT_EQ(source.bottom, 60);
 }
 
+TEST(SitePlanSmallBitmap, BlitNarrowsBothSidesOfAPlanSmallerThanTheView) {
+  // A 100 x 100 bitmap in the 240 x 268 client: the zoom-1 square reaches past
+  // the plan, and with the centre at the left edge past both sides.
+  CSitePlan plan;
+  plan.SetClientRect(0, 0, 240, 268);
+  plan.SetPlanSize(0, 0, 100, 100);
+  plan.SetView(0, 0, 240, 240);
+  plan.SetCenterX(0);  // view -120..120
+  PlanRect dest{0, 0, 240, 268};
+  PlanRect source{};
+  plan.GetBlitRects(dest, source);
+  EXPECT_EQ(dest.left, 120);                      // 0 - (240 * -120) / 240
+  EXPECT_EQ(dest.right, 240 - (20 * 120) / 240);  // proportioned on the narrowed width
+  EXPECT_EQ(dest.bottom, 268 - (140 * 268) / 240);
+  EXPECT_EQ(source.left, 0);
+  EXPECT_EQ(source.right, 100);
+  EXPECT_EQ(source.bottom, 100);
+}
+
 TEST_F(HandheldPlan, ScrollingClampsTheCentreAtEveryEdge) {
   plan.ScrollLeft(500);
   EXPECT_EQ(plan.GetCenterX(), 0);
