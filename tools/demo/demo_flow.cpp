@@ -1,0 +1,177 @@
+#include "tools/demo/demo_flow.h"
+
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "site/view/site_view.h"
+#include "status/status_view.h"
+
+#include <cmath>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTest>
+#include <QThread>
+
+namespace velkaro::demo {
+
+const std::vector<Landmark>& Landmarks() {
+  static const std::vector<Landmark> landmarks = {
+      {"Main gate", 60, 480}, {"Bus stop", 120, 300},   {"Library entrance", 200, 140},
+      {"Fountain", 360, 270}, {"Sports hall", 600, 90}, {"Car park corner", 620, 470}};
+  return landmarks;
+}
+
+double DemoLat(int y) { return 45.5 - y * 0.0000045; }
+double DemoLon(int x) { return 9.1 + x * 0.0000064; }
+
+void ScriptMessageBox::ShowOk(const std::string& text) {
+  shown.push_back(text);
+  say_("message: \"" + text + "\"");
+}
+
+bool ScriptMessageBox::AskYesNo(const std::string& text) {
+  shown.push_back(text);
+  say_("question: \"" + text + "\" -> No");
+  return false;
+}
+
+DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener)
+    : say_(std::move(say)),
+      messages_(say_),
+      context_{com_,
+               parser_,
+               engine_,
+               gps_,
+               projection_,
+               plan_,
+               draw_,
+               messages_,
+               waves_,
+               files_,
+               clock_,
+               registry_,
+               opener ? *opener : opener_,
+               port,
+               [] {},
+               nullptr} {}
+
+DemoFlow::~DemoFlow() { app_.ExitInstance(); }
+
+bool DemoFlow::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+bool DemoFlow::Start() {
+  if (!app_.InitInstance(context_)) return false;
+  CMainFrame& frame = *app_.MainFrame();
+  if (!QTest::qWaitForWindowExposed(&frame, 5000)) return false;
+  say_("started; port " + context_.port_override);
+  // The board answers the start-up frame with its identity.
+  WaitUntil(
+      [&] {
+        char serial[CEngine::kSerialSize];
+        engine_.GetSerial(serial);
+        return std::string(serial) != "XXXXXX";
+      },
+      std::chrono::seconds(5));
+  char firmware[CEngine::kFirmwareSize];
+  char serial[CEngine::kSerialSize];
+  engine_.GetFirmware(firmware);
+  engine_.GetSerial(serial);
+  say_(std::string("status view: (Firmware ") + firmware + ") (SN " + serial + ")");
+  return true;
+}
+
+bool DemoFlow::ShowSiteView() {
+  CMainFrame& frame = *app_.MainFrame();
+  QTest::mouseClick(frame.StatusView(), Qt::LeftButton, {}, QPoint(120, 100));
+  QApplication::processEvents();
+  return frame.SiteView() != nullptr && frame.ActiveView() == frame.SiteView();
+}
+
+bool DemoFlow::WaitForLock(std::chrono::seconds timeout) {
+  say_("waiting for the GPS lock");
+  const bool locked = WaitUntil([&] { return gps_.Read().IsLocked(); }, timeout);
+  if (locked) {
+    char line[CGpsData::kFixLineSize];
+    gps_.Read().FormatFix(line);
+    say_(std::string("locked: ") + line);
+  }
+  return locked;
+}
+
+bool DemoFlow::LoadPlan(const std::string& path) {
+  files_.answers.push_back(path);
+  const size_t messages = messages_.shown.size();
+  app_.MainFrame()->CommandAction(ID_NEW_PROJECTION)->trigger();
+  const bool loaded =
+      app_.MainFrame()->SiteView()->PlanLoaded() && messages_.shown.size() == messages;
+  if (loaded) say_("plan loaded: " + path);
+  return loaded;
+}
+
+bool DemoFlow::CaptureAt(const Landmark& landmark, std::chrono::seconds timeout) {
+  const double lat = DemoLat(landmark.y);
+  const double lon = DemoLon(landmark.x);
+  say_(std::string("walking to ") + landmark.name);
+  const bool there = WaitUntil(
+      [&] {
+        const CGpsData gps = gps_.Read();
+        return gps.IsLocked() && std::fabs(gps.m_latB - lat) < 2e-6 &&
+               std::fabs(gps.m_lonB - lon) < 2e-6;
+      },
+      timeout);
+  if (!there) {
+    say_(std::string("the board never stood at ") + landmark.name);
+    return false;
+  }
+  CSiteView& view = *app_.MainFrame()->SiteView();
+  // Bring the landmark to the middle of the window with the scroll bars.
+  view.OnHScroll(5, landmark.x);
+  view.OnVScroll(5, landmark.y);
+  // The screen pixel that maps back to exactly this plan pixel, if any.
+  const PlanRect client = view.ClientRect();
+  int32_t sx = 0, sy = 0;
+  plan_.PlanToScreen(client, landmark.x, landmark.y, sx, sy);
+  QPoint best(sx, sy);
+  for (int dy = -1; dy <= 2; ++dy) {
+    for (int dx = -1; dx <= 2; ++dx) {
+      int32_t px = 0, py = 0;
+      plan_.ScreenToPlan(client, sx + dx, sy + dy, px, py);
+      if (px == landmark.x && py == landmark.y) best = QPoint(sx + dx, sy + dy);
+    }
+  }
+  const size_t before = projection_.m_taps.size();
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, best);
+  if (projection_.m_taps.size() != before + 1) return false;
+  const auto& tap = projection_.m_taps.back();
+  char text[160];
+  std::snprintf(text, sizeof text, "tapped %s: plan pixel (%d, %d) at %.6f, %.6f; %zu points",
+                landmark.name, int(tap.x), int(tap.y), tap.lat, tap.lon, projection_.m_taps.size());
+  say_(text);
+  return true;
+}
+
+bool DemoFlow::Save(const std::string& path) {
+  files_.answers.push_back(path);
+  const size_t messages = messages_.shown.size();
+  app_.MainFrame()->CommandAction(ID_SAVE_PROJECTION)->trigger();
+  const bool saved = messages_.shown.size() == messages;
+  if (saved) say_("saved the projection file: " + path);
+  return saved;
+}
+
+bool DemoFlow::Screenshot(const std::string& png_path) {
+  QApplication::processEvents();
+  const bool ok = app_.MainFrame()->grab().save(QString::fromStdString(png_path), "PNG");
+  if (ok) say_("screenshot: " + png_path);
+  return ok;
+}
+
+}  // namespace velkaro::demo

@@ -1,0 +1,120 @@
+#pragma once
+
+// The scripted walk over the demo site: a whole application (the real frame,
+// views, link and site model on whatever Qt platform runs) driven the way a
+// person in the field would drive it. Used by velkaro-demo and the
+// end-to-end test.
+
+#include "link/com.h"
+#include "link/engine.h"
+#include "link/parser.h"
+#include "platform/clock.h"
+#include "platform/device_registry.h"
+#include "platform/file_prompt.h"
+#include "platform/message_box.h"
+#include "platform/serial_port.h"
+#include "platform/wave_player.h"
+#include "shell/app_context.h"
+#include "shell/velkaro_app.h"
+#include "site/site_plan.h"
+#include "site/site_projection.h"
+#include "status/draw.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velkaro::demo {
+
+// A spot on the demo plan (resources/demo/campus.bmp, 720 x 540) where the
+// simulated board's built-in walk pauses.
+struct Landmark {
+  const char* name;
+  int x, y;
+};
+const std::vector<Landmark>& Landmarks();
+// The demo plan's geocode: lat = 45.5 - y * 0.0000045, lon = 9.1 + x * 0.0000064.
+double DemoLat(int y);
+double DemoLon(int x);
+
+// Prints every message and answers No; keeps the texts.
+class ScriptMessageBox : public IMessageBox {
+ public:
+  explicit ScriptMessageBox(std::function<void(const std::string&)> say) : say_(std::move(say)) {}
+  void ShowOk(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  std::vector<std::string> shown;
+
+ private:
+  std::function<void(const std::string&)> say_;
+};
+
+// The system clock without the start-up pauses.
+class NoPauseClock : public IClock {
+ public:
+  int64_t NowSeconds() override { return real_.NowSeconds(); }
+  void SleepMs(int ms) override {
+    if (ms < 1000) real_.SleepMs(ms);
+  }
+
+ private:
+  SystemClock real_;
+};
+
+class DemoFlow {
+ public:
+  using Say = std::function<void(const std::string&)>;
+  // `port` is the board's device; `say` prints a step; `opener` replaces the
+  // machine's serial ports when not null (and must outlive the flow).
+  // Needs a QApplication.
+  DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener = nullptr);
+  ~DemoFlow();
+
+  // Creates the frame, opens the link and waits (at most 5 s) for the
+  // board's identity. False when the program did not start.
+  bool Start();
+  // Taps the status view over to the site view.
+  bool ShowSiteView();
+  // Waits for the 3-D fix.
+  bool WaitForLock(std::chrono::seconds timeout);
+  // Loads `path` as the plan (command 32771).
+  bool LoadPlan(const std::string& path);
+  // Waits until the board reports the landmark's position, centres the view
+  // there with the scroll bars and taps it. True when the point was stored.
+  bool CaptureAt(const Landmark& landmark, std::chrono::seconds timeout);
+  // Command 32773 to `path`; true when the file was written without a message.
+  bool Save(const std::string& path);
+  // The active view as the user sees it.
+  bool Screenshot(const std::string& png_path);
+
+  CSiteProjection& Projection() { return projection_; }
+  Published<CGpsData>& Gps() { return gps_; }
+  CEngine& Engine() { return engine_; }
+  ScriptMessageBox& Messages() { return messages_; }
+  CVelkaroApp& App() { return app_; }
+
+ private:
+  // Runs the event loop until `done` or the timeout; returns `done()`.
+  bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+  Say say_;
+  ScriptMessageBox messages_;
+  SilentWavePlayer waves_;
+  ScriptedFilePrompt files_;
+  NoPauseClock clock_;
+  SysfsDeviceRegistry registry_;
+  TermiosSerialPortOpener opener_;
+  CCom com_;
+  CParser parser_;
+  Published<CGpsData> gps_;
+  CEngine engine_{com_, gps_};
+  CDraw draw_;
+  CSiteProjection projection_{gps_, messages_, waves_};
+  CSitePlan plan_;
+  AppContext context_;
+  CVelkaroApp app_;
+};
+
+}  // namespace velkaro::demo

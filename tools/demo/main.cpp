@@ -1,0 +1,173 @@
+// velkaro-demo: the application driven by a script, for machines without a
+// display or a person.
+//
+//   velkaro-demo --port DEVICE --out DIR
+//       With the board simulator on DEVICE: waits for the lock, loads the
+//       demo plan, taps the landmarks as the simulated walk pauses at each,
+//       saves DIR/campus.vlk and a screenshot DIR/velkaro-demo.png.
+//   velkaro-demo --screenshots DIR
+//       Without a board: renders the status view, the quick-start screen, a
+//       plan with points and the point list to PNG files in DIR.
+#include "shell/command_ids.h"
+#include "shell/main_frame.h"
+#include "shell/resources.h"
+#include "site/view/site_view.h"
+#include "tools/demo/demo_flow.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+namespace {
+
+using namespace velkaro;
+using namespace velkaro::demo;
+
+void Say(const std::string& text) {
+  std::printf("demo: %s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+// Copies the bundled demo plan out of the program's resources.
+std::string ExtractDemoPlan(const QString& folder) {
+  const QString path = QDir(folder).filePath("campus.bmp");
+  QFile::remove(path);
+  if (!QFile::copy(":/demo/campus.bmp", path)) return {};
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+  return path.toStdString();
+}
+
+int RunWalk(const std::string& port, const QString& out) {
+  DemoFlow flow(port, Say);
+  const std::string plan = ExtractDemoPlan(out);
+  if (plan.empty() || !flow.Start() || !flow.ShowSiteView()) return 1;
+  if (!flow.WaitForLock(std::chrono::seconds(60))) return 1;
+  if (!flow.LoadPlan(plan)) return 1;
+  int captured = 0;
+  for (const Landmark& landmark : Landmarks()) {
+    if (flow.CaptureAt(landmark, std::chrono::seconds(900))) ++captured;
+  }
+  if (captured < 5) return 1;
+  const std::string vlk = QDir(out).filePath("campus.vlk").toStdString();
+  if (!flow.Save(vlk)) return 1;
+  flow.Screenshot(QDir(out).filePath("velkaro-demo.png").toStdString());
+  Say("check it with: vlk info " + vlk);
+  return 0;
+}
+
+// A line on which the board never speaks.
+class SilentPort : public ISerialPort {
+ public:
+  bool ApplyLineSettings() override { return true; }
+  uint32_t BytesWaiting() override { return 0; }
+  uint32_t Read(uint8_t*, uint32_t) override { return 0; }
+  uint32_t Write(const uint8_t*, uint32_t length) override { return length; }
+  void Purge(bool, bool) override {}
+};
+class SilentOpener : public ISerialPortOpener {
+ public:
+  std::unique_ptr<ISerialPort> Open(const std::string&) override {
+    return std::make_unique<SilentPort>();
+  }
+};
+
+void SendText(CEngine& engine, uint8_t type, const std::string& text) {
+  std::vector<uint8_t> body(text.begin(), text.end());
+  body.push_back(0);
+  uint8_t check = type;
+  for (uint8_t b : body) check ^= b;
+  body.push_back(check);
+  engine.HandleFrame(type, body.data(), static_cast<uint32_t>(body.size()));
+}
+
+void StandAt(DemoFlow& flow, int x, int y) {
+  CGpsData gps;
+  gps.m_fixMode = CGpsData::kFixMode3D;
+  gps.m_month = 6;
+  gps.m_day = 15;
+  gps.m_year = 2026;
+  gps.m_hour = 10;
+  gps.m_minute = 30;
+  gps.m_latB = DemoLat(y);
+  gps.m_lonB = DemoLon(x);
+  flow.Gps().Publish(gps);
+}
+
+bool Grab(QWidget& widget, const QString& path) {
+  QApplication::processEvents();
+  const bool ok = widget.grab().save(path, "PNG");
+  Say((ok ? "wrote " : "could not write ") + path.toStdString());
+  return ok;
+}
+
+int RunScreenshots(const QString& out) {
+  SilentOpener opener;
+  DemoFlow flow("", Say, &opener);
+  const std::string plan = ExtractDemoPlan(out);
+  if (plan.empty()) return 1;
+  SendText(flow.Engine(), 1, "1.03");
+  SendText(flow.Engine(), 2, "A1B2C3");
+  if (!flow.Start()) return 1;
+  CMainFrame& frame = *flow.App().MainFrame();
+  bool ok = Grab(frame, QDir(out).filePath("status-view.png"));
+  if (!flow.ShowSiteView()) return 1;
+  ok = Grab(frame, QDir(out).filePath("quick-start.png")) && ok;
+  if (!flow.LoadPlan(plan)) return 1;
+  for (size_t i = 0; i < 5; ++i) {
+    const Landmark& landmark = Landmarks()[i];
+    StandAt(flow, landmark.x, landmark.y);
+    ok = flow.CaptureAt(landmark, std::chrono::seconds(2)) && ok;
+  }
+  // Back over the middle of the campus, with the fifth point's message gone.
+  frame.SiteView()->OnHScroll(5, 300);
+  frame.SiteView()->OnVScroll(5, 250);
+  ok = Grab(frame, QDir(out).filePath("site-view.png")) && ok;
+  QTimer::singleShot(300, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      ok = Grab(*dialog, QDir(out).filePath("point-list.png")) && ok;
+      dialog->close();
+    } else {
+      ok = false;
+    }
+  });
+  frame.CommandAction(ID_POINT_LIST)->trigger();
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string port;
+  std::string out;
+  std::string shots;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--port") == 0) {
+      port = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--out") == 0) {
+      out = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--screenshots") == 0) {
+      shots = argv[i + 1];
+    }
+  }
+  const bool walk = !port.empty() && !out.empty() && shots.empty();
+  if ((argc - 1) % 2 != 0 || (!walk && (shots.empty() || !port.empty() || !out.empty()))) {
+    std::fprintf(stderr,
+                 "usage: velkaro-demo --port DEVICE --out DIR\n"
+                 "       velkaro-demo --screenshots DIR\n");
+    return 2;
+  }
+  PrepareQtForLayout();
+  QApplication qt(argc, argv);
+  InitResources();
+  RaiseImageLimits();
+  qt.setQuitOnLastWindowClosed(false);
+  const QString folder = QString::fromStdString(walk ? out : shots);
+  QDir().mkpath(folder);
+  return walk ? RunWalk(port, folder) : RunScreenshots(folder);
+}
