@@ -24,6 +24,7 @@ constexpr char kActive[] = "Drivers\\Active";
 constexpr int kMaxKeys = 100;          // NN is two digits
 constexpr std::size_t kMaxText = 256;  // sysfs attributes are short
 constexpr int kMaxUsbLevels = 6;       // tty device -> interface -> USB device
+constexpr int kMaxDriverLevels = 3;    // tty device -> serial-core port -> ctrl -> UART
 
 // The first line of a small attribute file, without trailing white space;
 // nullopt when it does not read.
@@ -101,8 +102,16 @@ std::string PnpIdFor(const fs::path& entry) {
       dir = dir.parent_path();
     }
   }
-  const fs::path driver = fs::read_symlink(entry / "device" / "driver", ec);
-  if (!ec && !driver.filename().empty()) return driver.filename().string();
+  // Newer kernels put the serial core's generic "port" and "ctrl" devices
+  // (drivers of the bus serial-base) between the tty and the UART; the
+  // UART's own driver is the telling name.
+  fs::path dir = entry / "device";
+  for (int level = 0; level < kMaxDriverLevels; ++level) {
+    const fs::path driver = fs::read_symlink(dir / "driver", ec);
+    const bool generic = driver.parent_path().parent_path().filename() == "serial-base";
+    if (!ec && !driver.filename().empty() && !generic) return driver.filename().string();
+    dir /= "..";
+  }
   return std::string();
 }
 

@@ -99,6 +99,16 @@ TEST_F(FakeSysfs, SynthesizesOneKeyPerSerialDevice) {
   // ttyS2 has no type file: treated as a placeholder.
   AddTty("ttyS10", root_ / "devices" / "pci" / "exar", "exar_serial");
   Write(Tty() / "ttyS10" / "type", "4\n");
+  // The serial core's generic port device sits between tty and UART.
+  const fs::path uart = root_ / "devices" / "pnp0" / "00:04";
+  const fs::path serial_base = root_ / "bus" / "serial-base" / "drivers";
+  AddTty("ttyS4", uart / "00:04:0" / "00:04:0.0", "");
+  fs::create_directories(serial_base / "port");
+  fs::create_directories(serial_base / "ctrl");
+  fs::create_directory_symlink(serial_base / "port", uart / "00:04:0" / "00:04:0.0" / "driver");
+  fs::create_directory_symlink(serial_base / "ctrl", uart / "00:04:0" / "driver");
+  fs::create_directory_symlink(root_ / "bus" / "drivers" / "serial", uart / "driver");
+  Write(Tty() / "ttyS4" / "type", "4\n");
 
   // Not serial devices, or serial names without a device behind them.
   fs::create_directories(Tty() / "tty0");
@@ -114,9 +124,10 @@ TEST_F(FakeSysfs, SynthesizesOneKeyPerSerialDevice) {
   AddTty("ttyUSB1", hub / "2-1" / "2-1:1.0" / "ttyUSB1", "pl2303");
 
   SysfsDeviceRegistry reg(Tty().string());
-  EXPECT_EQ(reg.SubKeys("Drivers\\Active"), (Keys{"00", "01", "02", "03", "04"}));
+  EXPECT_EQ(reg.SubKeys("Drivers\\Active"), (Keys{"00", "01", "02", "03", "04", "05"}));
   const std::vector<std::pair<std::string, std::string>> want = {
       {"/dev/ttyACM0", "GPS Board"},  {"/dev/ttyS0", "serial"},
+      {"/dev/ttyS4", "serial"},  // through the serial core's port device
       {"/dev/ttyS10", "exar_serial"}, {"/dev/ttyUSB0", "FTDI FT232R USB UART"},
       {"/dev/ttyUSB1", "pl2303"},
   };
@@ -127,7 +138,7 @@ TEST_F(FakeSysfs, SynthesizesOneKeyPerSerialDevice) {
     EXPECT_EQ(Narrow(reg.Value(key, "Name")), want[i].first);
     EXPECT_EQ(Narrow(reg.Value(key, "PnpId")), want[i].second);
   }
-  EXPECT_FALSE(reg.HasKey("Drivers\\Active\\05"));
+  EXPECT_FALSE(reg.HasKey("Drivers\\Active\\06"));
 }
 
 TEST_F(FakeSysfs, OddContentsNeverFailTheScan) {
