@@ -199,5 +199,15 @@ TEST_F(LinkOnBoard, QuietLineGetsAKeepAliveAfterMoreThanTenSeconds) {
   EXPECT_EQ(sent, want);
 }
 
+TEST(BoardCommandLine, WrongUsageExitsWithTwoBeforeOpeningALine) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--bogus"}, {"--rate", "fast"}, {"--lock-after"}}) {
+    testing::BoardProcess board;
+    std::string error;
+    EXPECT_FALSE(board.Start(VELKARO_BIN_DIR "/velkaro-board", args, 10s, &error));
+    EXPECT_EQ(board.Stop(), 2) << args[0];
+  }
+}
+
 }  // namespace
 }  // namespace velkaro
