@@ -46,4 +46,8 @@ class PosixFile {
   int fd_ = -1;
 };
 
+// True when both paths exist and name the same file (hard links, "./a" and
+// "a"); false when either does not exist.
+bool IsSameFile(const std::string& a, const std::string& b);
+
 }  // namespace velkaro

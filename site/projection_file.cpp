@@ -67,6 +67,12 @@ bool CSiteProjection::Save(const std::string& path) {
     ReportFileErrorWithAlarm(cause, block_path);
     return false;
   }
+  // Writing the header into the very file being attached would copy the
+  // header over the block.
+  if (IsSameFile(block_path, m_strPath)) {
+    ReportFileErrorWithAlarm(FileErrorCause::kSharingViolation, m_strPath);
+    return false;
+  }
   if (!OpenFile()) return false;
   const bool written = WriteHeader() && AttachPlan(block);
   const FileErrorCause closed = m_file.Close();
@@ -133,6 +139,13 @@ bool CSiteProjection::Load(const std::string& path) {
 bool CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
                                const std::string& plan_path) {
   m_strPath = path;
+  // A side file that is the projection file itself would be truncated before
+  // it is read.
+  if (IsSameFile(block_path, path) || IsSameFile(plan_path, path) ||
+      IsSameFile(block_path, plan_path)) {
+    ReportFileError(FileErrorCause::kSharingViolation, path);
+    return false;
+  }
   if (FileErrorCause cause = m_file.OpenForReading(path); cause != FileErrorCause::kNone) {
     ReportFileError(cause, path);
     return false;

@@ -139,6 +139,26 @@ TEST_F(ProjectionFileTest, AnUnreadablePlanLeavesTheProjectionFileUntouched) {
   EXPECT_FALSE(fs::exists(dir.File("new.vlk")));
 }
 
+TEST_F(ProjectionFileTest, AFileIsNeverItsOwnSideFile) {
+  // Saving onto the plan's compressed side file would write the header over
+  // the block being attached; extracting into the projection file would
+  // truncate it before reading.
+  EXPECT_FALSE(projection.Save(plan + "c"));
+  EXPECT_EQ(messages.shown,
+            std::vector<std::string>{FileErrorText(FileErrorCause::kSharingViolation, plan + "c")});
+  EXPECT_EQ(waves.played, std::vector<std::string>{"REDALERT"});
+  const std::vector<uint8_t> block = ReadAll(plan + "c");
+  ASSERT_GE(block.size(), 1032u);
+  EXPECT_EQ(block.size(), 1032u + LoadLe32(block.data()));  // still the block alone
+
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(projection.Save(out));
+  const std::vector<uint8_t> saved = ReadAll(out);
+  EXPECT_FALSE(projection.LoadInto(out, out, dir.File("plan.out")));
+  EXPECT_FALSE(projection.LoadInto(out, dir.File("block.out"), out));
+  EXPECT_EQ(ReadAll(out), saved);
+}
+
 struct OpenFailure {
   const char* name;
   const char* relative_path;  // under the scratch folder
