@@ -67,7 +67,7 @@ bool DemoFlow::WaitUntil(const std::function<bool()>& done, std::chrono::millise
   return true;
 }
 
-bool DemoFlow::Start() {
+bool DemoFlow::Start(std::chrono::milliseconds identity_wait) {
   if (!app_.InitInstance(context_)) return false;
   CMainFrame& frame = *app_.MainFrame();
   if (!QTest::qWaitForWindowExposed(&frame, 5000)) return false;
@@ -79,7 +79,7 @@ bool DemoFlow::Start() {
         engine_.GetSerial(serial);
         return std::string(serial) != "XXXXXX";
       },
-      std::chrono::seconds(5));
+      identity_wait);
   char firmware[CEngine::kFirmwareSize];
   char serial[CEngine::kSerialSize];
   engine_.GetFirmware(firmware);
@@ -156,6 +156,16 @@ bool DemoFlow::CaptureAt(const Landmark& landmark, std::chrono::seconds timeout)
                 landmark.name, int(tap.x), int(tap.y), tap.lat, tap.lon, projection_.m_taps.size());
   say_(text);
   return true;
+}
+
+bool DemoFlow::OpenProjection(const std::string& path) {
+  files_.answers.push_back(path);
+  const size_t messages = messages_.shown.size();
+  app_.MainFrame()->CommandAction(ID_OPEN_PROJECTION)->trigger();
+  const bool opened =
+      app_.MainFrame()->SiteView()->PlanLoaded() && messages_.shown.size() == messages;
+  if (opened) say_("opened the projection file: " + path);
+  return opened;
 }
 
 bool DemoFlow::Save(const std::string& path) {

@@ -63,6 +63,22 @@ class NoPauseClock : public IClock {
   SystemClock real_;
 };
 
+// A line on which the board never speaks, for runs without a board.
+class SilentPort : public ISerialPort {
+ public:
+  bool ApplyLineSettings() override { return true; }
+  uint32_t BytesWaiting() override { return 0; }
+  uint32_t Read(uint8_t*, uint32_t) override { return 0; }
+  uint32_t Write(const uint8_t*, uint32_t length) override { return length; }
+  void Purge(bool, bool) override {}
+};
+class SilentOpener : public ISerialPortOpener {
+ public:
+  std::unique_ptr<ISerialPort> Open(const std::string&) override {
+    return std::make_unique<SilentPort>();
+  }
+};
+
 class DemoFlow {
  public:
   using Say = std::function<void(const std::string&)>;
@@ -72,9 +88,9 @@ class DemoFlow {
   DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener = nullptr);
   ~DemoFlow();
 
-  // Creates the frame, opens the link and waits (at most 5 s) for the
-  // board's identity. False when the program did not start.
-  bool Start();
+  // Creates the frame, opens the link and waits (at most `identity_wait`)
+  // for the board's identity. False when the program did not start.
+  bool Start(std::chrono::milliseconds identity_wait = std::chrono::seconds(5));
   // Taps the status view over to the site view.
   bool ShowSiteView();
   // Waits for the 3-D fix.
@@ -84,6 +100,8 @@ class DemoFlow {
   // Waits until the board reports the landmark's position, centres the view
   // there with the scroll bars and taps it. True when the point was stored.
   bool CaptureAt(const Landmark& landmark, std::chrono::seconds timeout);
+  // Command 32772 on `path`; true when a plan was shown without a message.
+  bool OpenProjection(const std::string& path);
   // Command 32773 to `path`; true when the file was written without a message.
   bool Save(const std::string& path);
   // The active view as the user sees it.

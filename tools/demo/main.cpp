@@ -61,22 +61,6 @@ int RunWalk(const std::string& port, const QString& out) {
   return 0;
 }
 
-// A line on which the board never speaks.
-class SilentPort : public ISerialPort {
- public:
-  bool ApplyLineSettings() override { return true; }
-  uint32_t BytesWaiting() override { return 0; }
-  uint32_t Read(uint8_t*, uint32_t) override { return 0; }
-  uint32_t Write(const uint8_t*, uint32_t length) override { return length; }
-  void Purge(bool, bool) override {}
-};
-class SilentOpener : public ISerialPortOpener {
- public:
-  std::unique_ptr<ISerialPort> Open(const std::string&) override {
-    return std::make_unique<SilentPort>();
-  }
-};
-
 void SendText(CEngine& engine, uint8_t type, const std::string& text) {
   std::vector<uint8_t> body(text.begin(), text.end());
   body.push_back(0);
