@@ -50,12 +50,6 @@ struct EngineFixture : ::testing::Test {
   CountingSink sink;
 };
 
-TEST_F(EngineFixture, StartsWithPlaceholderTexts) {
-  EXPECT_EQ(Firmware(), "0.00");
-  EXPECT_EQ(Serial(), "XXXXXX");
-  EXPECT_FALSE(gps.Read().m_bFresh);
-}
-
 TEST_F(EngineFixture, FirmwareReportIsStoredAndAnsweredWithSerialRequest) {
   EXPECT_TRUE(Handle(1, {0x31, 0x2E, 0x30, 0x33, 0x00, 0x1D}));
   EXPECT_EQ(Firmware(), "1.03");
@@ -183,14 +177,6 @@ TEST_F(EngineFixture, NestedCallIsDroppedAndGuardIsReleased) {
   EXPECT_TRUE(Handle(5, {0x05}));  // the guard is clear again afterwards
 }
 
-TEST_F(EngineFixture, NoSinkIsNotAnError) {
-  engine.m_hWndNotify = nullptr;
-  Bytes body(152, 0);
-  body.push_back(0x19);
-  EXPECT_TRUE(Handle(25, body));
-  EXPECT_TRUE(gps.Read().m_bFresh);
-}
-
 struct EncodeCase {
   uint8_t type;
   Bytes payload;
@@ -213,13 +199,6 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{
             0x11, {0x11, 0x20}, {0x11, 0x12, 0x11, 0x14, 0x11, 0x14, 0x20, 0x00, 0x11, 0x13}},
         EncodeCase{0x13, {0x12, 0x14}, {0x11, 0x12, 0x13, 0x12, 0x14, 0x00, 0x11, 0x13}}));
-
-TEST_F(EngineFixture, StartupAndKeepAlive) {
-  EXPECT_TRUE(engine.SendStartupFrame());
-  EXPECT_EQ(Sent(), (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
-  EXPECT_TRUE(engine.SendKeepAlive());
-  EXPECT_EQ(Sent(), (Bytes{0x00, 0x00}));
-}
 
 // 122 plain bytes make a 128-byte frame; one more, or escapes that push it
 // past 128, would be cut by the slot and lose the end pair, so nothing goes.

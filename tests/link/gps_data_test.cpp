@@ -54,17 +54,10 @@ struct SamplePayload {
   uint8_t bytes[152];
 };
 
-TEST(GpsData, StartsEmptyWithNameTables) {
+TEST(GpsData, BeforeAnyFrameTheLineIsAllZero) {
   CGpsData gps;
   EXPECT_FALSE(gps.m_bFresh);
-  EXPECT_EQ(gps.m_fixMode, 0);
-  EXPECT_TRUE(std::all_of(gps.m_raw, gps.m_raw + 152, [](uint8_t b) { return b == 0; }));
-  EXPECT_STREQ(gps.m_fixNames[5], "Propogate Mode");
-  EXPECT_STREQ(gps.m_fixNames[7], "3D Fix");
-  EXPECT_STREQ(gps.m_compassNames[15], "NNW");
-  EXPECT_STREQ(gps.m_compassNames[16], "N");
-  EXPECT_STREQ(gps.m_compassNames[17], "");
-  EXPECT_STREQ(gps.m_antennaNames[3], "NV");
+  EXPECT_FALSE(gps.IsLocked());
   char line[CGpsData::kFixLineSize];
   gps.FormatFix(line);
   EXPECT_STREQ(line, "00/00/0000 00:00:00 0.0000 S 0.0000 W");
@@ -114,29 +107,6 @@ TEST(GpsData, DecodesEveryField) {
   EXPECT_EQ(gps.m_gmtHours, 5);
   EXPECT_EQ(gps.m_gmtMinutes, 30);
   EXPECT_STREQ(gps.m_idTag, "JX0189");
-}
-
-// The scale is a multiplication by the double nearest 1/3,600,000; a
-// division differs in the last bit for this value.
-TEST(GpsData, PositionIsMultipliedNotDivided) {
-  uint8_t payload[152] = {};
-  PutBE(payload + 31, 190477129, 4);
-  CGpsData gps;
-  gps.Decode(payload);
-  EXPECT_EQ(gps.m_latB, 190477129.0 * (1.0 / 3600000.0));
-  EXPECT_NE(gps.m_latB, 190477129.0 / 3600000.0);
-}
-
-TEST(GpsData, FixModeFromTopThreeBits) {
-  uint8_t payload[152] = {};
-  CGpsData gps;
-  payload[129] = 0xE0;
-  gps.Decode(payload);
-  EXPECT_EQ(gps.m_fixMode, 7);
-  EXPECT_TRUE(gps.IsLocked());
-  payload[129] = 0x1F;
-  gps.Decode(payload);
-  EXPECT_EQ(gps.m_fixMode, 0);
 }
 
 struct FixCase {
