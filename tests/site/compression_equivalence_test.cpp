@@ -199,6 +199,62 @@ TEST(DeepCodes, EncodeAndDecodeInPiecesAgreeWithTheLiteralWalk) {
   }
 }
 
+// Bitmap-like data: stretches that repeat with periods of 1 to 8 and 24
+// bytes, cut at odd places, with specks in between, so that repeated
+// stretches start and stop at every offset. The rare bytes make a stretch
+// whose codes are too long to keep packed.
+TEST(FlatAreas, RepeatedStretchesMatchTheLiteralCoder) {
+  std::mt19937 rng(17);
+  std::vector<uint8_t> source;
+  const int periods[] = {1, 2, 3, 4, 5, 6, 7, 8, 24, 48};
+  while (source.size() < 600000) {
+    const int period = periods[rng() % 10];
+    uint8_t pattern[48];
+    for (auto& b : pattern) b = static_cast<uint8_t>(rng() % 16 * 16);
+    const size_t length = rng() % 3000;
+    for (size_t k = 0; k < length; ++k) source.push_back(pattern[k % period]);
+    for (unsigned k = rng() % 5; k > 0; --k) source.push_back(static_cast<uint8_t>(rng()));
+  }
+  for (int rep = 0; rep < 6; ++rep) {
+    for (int k = 0; k < 24; ++k) source.push_back(static_cast<uint8_t>(16 * k + 7));
+  }
+  ExpectSameAsLiteral(source);
+}
+
+// The counts given to the encoder only choose how codes are grouped between
+// stores; whatever they say, the stream is the same.
+TEST(CountHint, DoesNotChangeTheStream) {
+  const auto fib = Fibonacci(20, 0, 1);
+  std::vector<uint64_t> counts = fib;
+  for (int s = 20; s < 256; ++s) counts[s] = 40;
+  const std::vector<uint8_t> source = BytesWithCounts(counts, 9);
+  uint32_t weights[kTreeNodes] = {};
+  uint8_t active[kTreeNodes];
+  CNode nodes[kTreeNodes];
+  for (int s = 0; s < 256; ++s) weights[s] = static_cast<uint32_t>(counts[s]);
+  const int16_t root = BuildHuffmanTree(weights, active, nodes);
+  HuffmanCode codes[256];
+  ComputeCodes(nodes, root, codes);
+
+  auto encode = [&](const uint64_t* hint) {
+    HuffmanEncoder encoder(codes, hint);
+    std::vector<uint8_t> out(source.size() * 4 + encoder.Reserve());
+    const uint8_t* p = source.data();
+    size_t n = encoder.Encode(p, source.data() + source.size(), out.data(), out.data() + out.size());
+    n += encoder.Finish(out.data() + n);
+    out.resize(n);
+    return out;
+  };
+  const std::vector<uint8_t> reference = encode(nullptr);
+  // Hints that put all weight on codes of one length select each grouping.
+  for (int length = 1; length <= 30; ++length) {
+    uint64_t hint[256] = {};
+    for (int s = 0; s < 256; ++s) hint[s] = codes[s].length == length ? 1000 : 0;
+    EXPECT_TRUE(encode(hint) == reference) << "hint on codes of " << length << " bits";
+  }
+  EXPECT_TRUE(encode(counts.data()) == reference);
+}
+
 // Through the files, over several of the compressor's I/O blocks.
 TEST(LargeFile, RoundTripsThroughFilesAcrossBlocks) {
   testing::TempFolder dir;
