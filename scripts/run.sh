@@ -1,13 +1,35 @@
 #!/usr/bin/env bash
-# Shows the board link working: starts the board simulator on a
-# pseudo-terminal, asks it for its identity as the handheld does at start-up,
-# and prints what the link makes of the next few seconds of traffic.
+# Runs Velkaro against the board simulator, no hardware needed.
+#
+# The simulator opens a pseudo-terminal and walks over the bundled demo site
+# (resources/demo/campus.bmp), pausing 10 seconds at each landmark; the
+# application is started on that line with --port.
+#
+# With a display you drive the application yourself. Without one the same
+# flow runs scripted on Qt's offscreen platform, printing each step, and
+# leaves the projection file and a screenshot in out/demo/.
+#
+#   bash scripts/run.sh            the application (or the scripted flow)
+#   bash scripts/run.sh --script   the scripted flow even with a display
+#   bash scripts/run.sh --link     only the board link: decode its traffic
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+mode=app
+case "${1:-}" in
+  "") ;;
+  --script) mode=script ;;
+  --link) mode=link ;;
+  *) echo "usage: bash scripts/run.sh [--script|--link]" >&2; exit 2 ;;
+esac
+if [ "$mode" = app ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run: no display found; running the same flow scripted on Qt's offscreen platform"
+  mode=script
+fi
+
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja
-cmake --build build -j2 --target velkaro-board vlk
+cmake --build build -j2 --target velkaro velkaro-board vlk velkaro-demo
 
 work=$(mktemp -d)
 board=""
@@ -21,29 +43,67 @@ cleanup() {
 }
 trap cleanup EXIT
 
-build/bin/velkaro-board --rate 2 --lock-after 3 >"$work/board.out" &
-board=$!
+# Starts the simulator with the given options and sets $pty to its line.
+start_board() {
+  build/bin/velkaro-board "$@" >"$work/board.out" &
+  board=$!
+  # The first line the board prints is the device path of its line.
+  for _ in $(seq 100); do
+    [ -s "$work/board.out" ] && break
+    kill -0 "$board" 2>/dev/null || { echo "run: the board simulator did not start" >&2; exit 1; }
+    sleep 0.1
+  done
+  pty=$(head -n 1 "$work/board.out")
+  [ -c "$pty" ] || { echo "run: the board printed no device path" >&2; exit 1; }
+  echo "board simulator on $pty"
+}
 
-# The first line the board prints is the device path of its line.
-for _ in $(seq 100); do
-  [ -s "$work/board.out" ] && break
-  kill -0 "$board" 2>/dev/null || { echo "run: the board simulator did not start" >&2; exit 1; }
-  sleep 0.1
-done
-pty=$(head -n 1 "$work/board.out")
-[ -c "$pty" ] || { echo "run: the board printed no device path" >&2; exit 1; }
-echo "board simulator on $pty"
+case "$mode" in
+  link)
+    start_board --rate 2 --lock-after 3
+    # Open the line both ways, then send the start-up frame; the firmware
+    # answer is followed by the serial-number request, as the link's engine
+    # does it.
+    exec 3<>"$pty"
+    # The line is raw; a read must wait for bytes rather than see an end of
+    # file whenever the board is between reports.
+    stty min 1 time 0 <&3
+    printf '\x11\x12\x01\x00\x11\x13' >&3
+    sleep 0.5
+    printf '\x11\x12\x02\x00\x11\x13' >&3
+    echo "decoding 8 seconds of board traffic:"
+    timeout 8 cat <&3 | build/bin/vlk decode || true
+    ;;
 
-# Open the line both ways, then send the start-up frame; the firmware
-# answer is followed by the serial-number request, as the link's engine
-# does it.
-exec 3<>"$pty"
-# The line is raw; a read must wait for bytes rather than see an end of file
-# whenever the board is between reports.
-stty min 1 time 0 <&3
-printf '\x11\x12\x01\x00\x11\x13' >&3
-sleep 0.5
-printf '\x11\x12\x02\x00\x11\x13' >&3
+  app)
+    start_board
+    mkdir -p out/demo
+    cp resources/demo/campus.bmp out/demo/campus.bmp
+    cat <<TEXT
+Velkaro starts in a few seconds (it pauses while it greets the board).
+ 1. Tap the status screen to reach the site view.
+ 2. Press the first button and open out/demo/campus.bmp.
+ 3. Wait until the top row turns green (about 5 seconds).
+ 4. The simulated walk pauses 10 seconds at each landmark, in this order:
+      Main gate (60,480)  Bus stop (120,300)  Library entrance (200,140)
+      Fountain (360,270)  Sports hall (600,90)  Car park corner (620,470)
+    While it stands at one, scroll there and tap that plan pixel.
+ 5. After the fifth point Velkaro says the geocode is valid: press Save
+    (third button) and save, e.g. out/demo/campus.vlk.
+ 6. Check it: build/bin/vlk info out/demo/campus.vlk
+TEXT
+    # Solving writes debug.txt into the current folder.
+    (cd out/demo && "$OLDPWD/build/bin/velkaro" --port "$pty")
+    ;;
 
-echo "decoding 8 seconds of board traffic:"
-timeout 8 cat <&3 | build/bin/vlk decode || true
+  script)
+    # Ten times the field's pace: each landmark pause lasts one second.
+    start_board --rate 10 --lock-after 2
+    mkdir -p out/demo
+    (cd out/demo && QT_QPA_PLATFORM=offscreen "$OLDPWD/build/bin/velkaro-demo" \
+        --port "$pty" --out "$OLDPWD/out/demo")
+    echo "projection file: out/demo/campus.vlk"
+    echo "screenshot:      out/demo/velkaro-demo.png"
+    build/bin/vlk info out/demo/campus.vlk
+    ;;
+esac

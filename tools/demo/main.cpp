@@ -22,6 +22,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
@@ -93,7 +94,9 @@ bool Grab(QWidget& widget, const QString& path) {
 int RunScreenshots(const QString& out) {
   SilentOpener opener;
   DemoFlow flow("", Say, &opener);
-  const std::string plan = ExtractDemoPlan(out);
+  // The plan is a working copy; only the pictures go to `out`.
+  QTemporaryDir work;
+  const std::string plan = work.isValid() ? ExtractDemoPlan(work.path()) : std::string();
   if (plan.empty()) return 1;
   SendText(flow.Engine(), 1, "1.03");
   SendText(flow.Engine(), 2, "A1B2C3");
