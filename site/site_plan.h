@@ -15,12 +15,11 @@ struct PlanRect {
 // between plan pixels and screen points. It holds no bitmap.
 //
 // Arithmetic: every coordinate is a 32-bit signed integer and every division
-// truncates toward zero, with each product formed before its division. The
-// products and sums are taken in 64 (products of differences in 128) bits and
-// the result is narrowed back to 32
-// bits (saturating), so a plan of any size gives the exact quotient instead of
-// undefined behaviour; for plans whose products fit in 32 bits the results are
-// those of plain 32-bit arithmetic.
+// truncates toward zero, with each product formed before its division. Sums
+// are taken in 64 bits and products in 128, and each result is narrowed back
+// to 32 bits by saturating, so a plan of any size gives the exact quotient
+// instead of undefined behaviour or a wrapped value; wherever plain 32-bit
+// arithmetic would not overflow, the results are exactly its results.
 //
 // Degenerate sizes: ZoomIn refuses a step that would leave the view narrower
 // or lower than one pixel, and no transform divides by a zero client or view
