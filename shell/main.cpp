@@ -6,9 +6,6 @@
 #include "shell/globals.h"
 #include "shell/main_frame.h"
 #include "shell/resources.h"
-#ifdef VELKARO_HAVE_SNAPSHOT
-#include "snapshot/gui/snapshot_command.h"
-#endif
 #include "snapshot/gui/snapshot_command.h"
 
 #include <cstdio>
@@ -16,7 +13,6 @@
 #include <string>
 
 #include <QApplication>
-#include <QDir>
 #include <QDir>
 
 namespace {
@@ -52,12 +48,8 @@ int main(int argc, char** argv) {
   AppContext context{g_com,  g_parser,   g_engine, g_gps,   g_projection, g_plan,
                      g_draw, g_messages, g_waves,  g_files, clock,        registry,
                      opener, port,       {},       {}};
-  // The counter file sits in the home directory, the handheld's root folder.
-  context.snapshot = SnapshotCommand(g_waves, g_files, g_messages, QDir::homePath().toStdString());
-#ifdef VELKARO_HAVE_SNAPSHOT
   // The snapshot counter lives in the user's home directory.
   context.snapshot = SnapshotCommand(g_waves, g_files, g_messages, QDir::homePath().toStdString());
-#endif
   if (!theApp.InitInstance(context)) return 1;
   g_messages.SetParent(theApp.MainFrame());
   g_files.SetParent(theApp.MainFrame());
