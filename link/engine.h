@@ -71,6 +71,8 @@ class CEngine {
   // Guards against HandleFrame running twice at once: a second call is
   // dropped whole.
   std::atomic<bool> m_bInHandleFrame{false};
+  // The identity texts. Read them through GetFirmware and GetSerial, which
+  // take the lock the worker writes them under.
   char m_szSerial[kSerialSize] = "XXXXXX";
   char m_szFirmware[kFirmwareSize] = "0.00";
 

@@ -58,6 +58,8 @@ int LinkWorkerProc(CCom& com, CParser& parser, CEngine& engine, IClock& clock,
 }
 
 void LinkWorker::Start(CCom& com, CParser& parser, CEngine& engine, IClock& clock) {
+  Stop();
+  state_.g_bFirstIdle = true;
   state_.g_bStopWorker.store(false);
   com_ = &com;
   com.m_hClosedEvent.Reset();

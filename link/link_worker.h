@@ -54,11 +54,13 @@ class LinkWorker {
   LinkWorker& operator=(const LinkWorker&) = delete;
 
   // Starts the loop on a new thread. The collaborators must outlive Stop().
-  // REQUIRES: not running.
+  // A worker that is still running is stopped first.
   void Start(CCom& com, CParser& parser, CEngine& engine, IClock& clock);
   // Sets g_bStopWorker and waits until the loop has ended. Idempotent.
   void Stop();
   bool Running() const { return thread_.joinable(); }
+  // The loop's state: g_bStopWorker may be read or set from any thread.
+  LinkWorkerState& State() { return state_; }
 
  private:
   LinkWorkerState state_;

@@ -22,10 +22,14 @@ std::string Narrow(const std::u16string& wide) {
   return narrow;
 }
 
+// A value is read into room for 511 bytes of 16-bit text with its NUL; a
+// longer one does not come back, as if it were missing.
+constexpr size_t kValueRoomBytes = 511;
+
 std::optional<std::string> ReadText(const IDeviceRegistry& registry, const std::string& key,
                                     const std::string& name) {
   std::optional<std::u16string> value = registry.Value(key, name);
-  if (!value) return std::nullopt;
+  if (!value || (value->size() + 1) * sizeof(char16_t) > kValueRoomBytes) return std::nullopt;
   return Narrow(*value);
 }
 
