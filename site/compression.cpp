@@ -26,6 +26,9 @@ class Input {
   // Up to n bytes; fewer only at the end or on an error (then error != 0).
   virtual size_t Read(uint8_t* p, size_t n) = 0;
   virtual bool Rewind() = 0;
+  // How many bytes a read buffer needs at most: less than kIoBlock only when
+  // the input is known to be shorter.
+  virtual size_t BufferSize() const { return kIoBlock; }
   int error = 0;
 };
 
@@ -83,6 +86,7 @@ class MemoryInput final : public Input {
     pos_ = 0;
     return true;
   }
+  size_t BufferSize() const override { return std::min(kIoBlock, bytes_.size() + 1); }
 
  private:
   std::span<const uint8_t> bytes_;
@@ -172,7 +176,7 @@ void CountBlock(const uint8_t* p, size_t n, uint64_t (&part)[8][256]) {
 }
 
 bool CountBytes(Input& in, uint64_t (&counts)[256], uint64_t& total) {
-  std::vector<uint8_t> buf(kIoBlock);
+  std::vector<uint8_t> buf(in.BufferSize());
   uint64_t part[8][256] = {};
   total = 0;
   for (;;) {
@@ -230,8 +234,8 @@ CompressionOutcome RunCompress(CCompression& self, Input& in, Output& out) {
   if (!in.Rewind()) return Failure(in.error, self.m_strSource);
 
   HuffmanEncoder encoder(code_table, counts);
-  std::vector<uint8_t> src(kIoBlock);
-  std::vector<uint8_t> dst(kIoBlock + encoder.Reserve());
+  std::vector<uint8_t> src(std::min<uint64_t>(kIoBlock, length + 1));
+  std::vector<uint8_t> dst(std::min<uint64_t>(kIoBlock, code_bytes + 8) + 2 * encoder.Reserve());
   uint64_t read = 0;
   uint64_t written = 0;
   size_t fill = 0;
@@ -291,8 +295,9 @@ CompressionOutcome RunExpand(CCompression& self, const BlockStart& start, Input&
   self.m_root = BuildHuffmanTree(self.m_weights, self.m_active, self.m_nodes);
   auto decoder = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
 
-  std::vector<uint8_t> src(kIoBlock);
-  std::vector<uint8_t> dst(kIoBlock + HuffmanDecoder::kOutputSlack);
+  const size_t out_block = static_cast<size_t>(std::min<uint64_t>(kIoBlock, start.length));
+  std::vector<uint8_t> src(std::min<uint64_t>({kIoBlock, start.code_bytes, in.BufferSize()}));
+  std::vector<uint8_t> dst(out_block + HuffmanDecoder::kOutputSlack);
   uint64_t codes_left = start.code_bytes;
   size_t in_pos = 0;
   size_t in_len = 0;
@@ -309,14 +314,14 @@ CompressionOutcome RunExpand(CCompression& self, const BlockStart& start, Input&
       input_done = in_len < want || codes_left == 0;
     }
     const size_t room =
-        static_cast<size_t>(std::min<uint64_t>(kIoBlock - fill, start.length - emitted));
+        static_cast<size_t>(std::min<uint64_t>(out_block - fill, start.length - emitted));
     const uint8_t* p = src.data() + in_pos;
     const size_t produced =
         decoder->Decode(p, src.data() + in_len, dst.data() + fill, dst.data() + fill + room);
     in_pos = static_cast<size_t>(p - src.data());
     fill += produced;
     emitted += produced;
-    if (fill == kIoBlock) {
+    if (fill == out_block) {
       if (!out.Write(dst.data(), fill)) return Failure(out.error, self.m_strDest);
       fill = 0;
     }
