@@ -1,14 +1,13 @@
 #include "site/compression.h"
 
-#include <sys/stat.h>
+#include "site/compressed_block_format.h"
+#include "site/huffman_codec.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-
-#include "site/compressed_block_format.h"
-#include "site/huffman_codec.h"
+#include <sys/stat.h>
 
 // Both directions run the same loops whether the bytes live in files or in
 // memory: an Input that can be read from the start twice and an Output that
@@ -205,7 +204,6 @@ bool SamePath(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-
 CompressionOutcome RunCompress(CCompression& self, Input& in, Output& out) {
   uint64_t counts[256];
   uint64_t length = 0;
@@ -215,7 +213,7 @@ CompressionOutcome RunCompress(CCompression& self, Input& in, Output& out) {
   for (int s = 0; s < 256; ++s) self.m_weights[s] = static_cast<uint32_t>(counts[s]);
   self.m_root = BuildHuffmanTree(self.m_weights, self.m_active, self.m_nodes);
   auto codes = std::make_unique<HuffmanCode[]>(256);
-  HuffmanCode (&code_table)[256] = *reinterpret_cast<HuffmanCode(*)[256]>(codes.get());
+  HuffmanCode(&code_table)[256] = *reinterpret_cast<HuffmanCode(*)[256]>(codes.get());
   ComputeCodes(self.m_nodes, self.m_root, code_table);
 
   // N is known before coding: the header goes out first and nothing has to
@@ -339,7 +337,10 @@ CompressionOutcome RunExpand(CCompression& self, const BlockStart& start, Input&
 }  // namespace
 
 CCompression::CCompression(std::string source, std::string dest)
-    : m_strSource(std::move(source)), m_strDest(std::move(dest)), m_weights{}, m_active{},
+    : m_strSource(std::move(source)),
+      m_strDest(std::move(dest)),
+      m_weights{},
+      m_active{},
       m_root(-1) {}
 
 CCompression::~CCompression() = default;

@@ -13,13 +13,13 @@
 // Thread safety: one object serves one operation at a time; distinct objects
 // are independent.
 
+#include "platform/file_error.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "platform/file_error.h"
 
 namespace velkaro {
 
@@ -29,11 +29,11 @@ class CNode {
  public:
   CNode();
   virtual ~CNode();
-  int16_t m_left;    // child reached with bit 0; -1 for a leaf
-  int16_t m_right;   // child reached with bit 1; -1 for a leaf
-  int16_t m_parent;  // -1 for the root
-  uint8_t m_leaf;    // 1 for the 256 leaves
-  uint8_t m_symbol;  // the byte value of a leaf
+  int16_t m_left;     // child reached with bit 0; -1 for a leaf
+  int16_t m_right;    // child reached with bit 1; -1 for a leaf
+  int16_t m_parent;   // -1 for the root
+  uint8_t m_leaf;     // 1 for the 256 leaves
+  uint8_t m_symbol;   // the byte value of a leaf
   uint32_t m_weight;  // count of a leaf, 32-bit wrapping sum of the children otherwise
 };
 

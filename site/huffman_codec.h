@@ -4,10 +4,10 @@
 // all I/O: they feed input in large blocks and drain output buffers, so the
 // loops allocate nothing and never see a file.
 
+#include "site/huffman_tree.h"
+
 #include <cstddef>
 #include <cstdint>
-
-#include "site/huffman_tree.h"
 
 namespace velkaro {
 

@@ -1,7 +1,7 @@
+#include "site/huffman_codec.h"
+
 #include <bit>
 #include <cstring>
-
-#include "site/huffman_codec.h"
 
 // The bit buffer is refilled 8 bytes at a time (libdeflate's way: load a
 // word, keep what fits, advance by whole bytes), which leaves at least 56

@@ -1,7 +1,7 @@
+#include "site/huffman_codec.h"
+
 #include <bit>
 #include <cstring>
-
-#include "site/huffman_codec.h"
 
 // Every code is precomputed once per file and appended to a 64-bit
 // accumulator. After a group of codes the accumulator is stored whole (8
@@ -173,7 +173,8 @@ void HuffmanEncoder::EncodeGroups(const uint8_t* begin, const uint8_t*& in, cons
     const Short c1 = grouped_[p[1]];
     const Short c2 = kCodesPerStore > 2 ? grouped_[p[2]] : 1;
     const Short c3 = kCodesPerStore > 3 ? grouped_[p[3]] : 1;
-    if ((c0 == 0) | (c1 == 0) | (c2 == 0) | (c3 == 0)) [[unlikely]] break;
+    if ((c0 == 0) | (c1 == 0) | (c2 == 0) | (c3 == 0)) [[unlikely]]
+      break;
     add(c0);
     add(c1);
     if constexpr (kCodesPerStore > 2) add(c2);

@@ -15,9 +15,9 @@
 // Wrapping sums can make a degenerate tree up to 255 levels deep, so codes
 // here have any length from 1 to 255 bits.
 
-#include <cstdint>
-
 #include "site/compression.h"
+
+#include <cstdint>
 
 namespace velkaro {
 

@@ -1,12 +1,12 @@
 // Any bytes compress to the same block as the plain coder makes, and that
 // block expands back to the same bytes.
+#include "site/compression.h"
+#include "tests/site/literal_huffman.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
-
-#include "site/compression.h"
-#include "tests/site/literal_huffman.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> source(data, data + size);

@@ -1,15 +1,15 @@
 // Any bytes as a compressed block: the expander must stay inside the block,
 // emit no more than its L bytes (and at most one per code bit), and emit
 // exactly what the plain tree walk emits.
+#include "site/compressed_block_format.h"
+#include "site/compression.h"
+#include "tests/site/literal_huffman.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <vector>
-
-#include "site/compressed_block_format.h"
-#include "site/compression.h"
-#include "tests/site/literal_huffman.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly `size` bytes, so that any read past the end is caught.
@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome.ok || !out.empty()) std::abort();
     return 0;
   }
-  const uint32_t length = velkaro::block::LoadLe32(block.data() + velkaro::block::kSourceLengthOffset);
+  const uint32_t length =
+      velkaro::block::LoadLe32(block.data() + velkaro::block::kSourceLengthOffset);
   if (out != *expected) std::abort();
   if (out.size() > length || out.size() > 8 * (size - velkaro::block::kHeaderSize)) std::abort();
   if (outcome.ok != (out.size() == length) || outcome.count != out.size()) std::abort();

@@ -1,16 +1,16 @@
 // The fast coder against the plain one: same blocks byte for byte, same
 // bytes back, on real bitmaps, on skewed random data, and on trees deep
 // enough to need every slow path.
-#include <filesystem>
-#include <random>
-
-#include <gtest/gtest.h>
-
 #include "site/compressed_block_format.h"
 #include "site/compression.h"
 #include "site/huffman_codec.h"
 #include "tests/site/compression_test_util.h"
 #include "tests/site/literal_huffman.h"
+
+#include <filesystem>
+#include <random>
+
+#include <gtest/gtest.h>
 
 namespace velkaro {
 namespace {
@@ -26,9 +26,9 @@ void ExpectSameAsLiteral(const std::vector<uint8_t>& source) {
   ASSERT_TRUE(packed.ok) << packed.detail;
   const std::vector<uint8_t> literal = LiteralCompress(source);
   ASSERT_EQ(block.size(), literal.size());
-  EXPECT_TRUE(block == literal) << "first difference at "
-                                << std::mismatch(block.begin(), block.end(), literal.begin()).first -
-                                       block.begin();
+  EXPECT_TRUE(block == literal)
+      << "first difference at "
+      << std::mismatch(block.begin(), block.end(), literal.begin()).first - block.begin();
   EXPECT_EQ(packed.count, block.size() - block::kHeaderSize);
 
   std::vector<uint8_t> back;
@@ -40,7 +40,8 @@ void ExpectSameAsLiteral(const std::vector<uint8_t>& source) {
 std::vector<std::string> SuiteFiles() {
   std::vector<std::string> files;
   for (const char* sub : {"g", "q", "b"}) {
-    const std::filesystem::path dir = std::filesystem::path(VELKARO_SHARED_DIR) / "testdata/bmpsuite" / sub;
+    const std::filesystem::path dir =
+        std::filesystem::path(VELKARO_SHARED_DIR) / "testdata/bmpsuite" / sub;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
       if (entry.path().extension() == ".bmp") files.push_back(entry.path().string());
@@ -98,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Distribution{"uniform", std::vector<uint64_t>(256, 1200)},
                       Distribution{"one_value_repeated", Only(0xFF, 100000)},
                       Distribution{"one_value_once", Only(0, 1)},
-                      Distribution{"two_values", [] {
+                      Distribution{"two_values",
+                                   [] {
                                      auto c = Only(3, 50000);
                                      c[200] = 7;
                                      return c;
@@ -184,11 +186,12 @@ TEST(DeepCodes, EncodeAndDecodeInPiecesAgreeWithTheLiteralWalk) {
     std::vector<uint8_t> out(source.size() + HuffmanDecoder::kOutputSlack);
     size_t in_pos = 0, out_pos = 0;
     while (out_pos < source.size()) {
-      const size_t in_piece = std::min<size_t>(stream.size() - in_pos, 1 + rng() % (round * 40 + 1));
+      const size_t in_piece =
+          std::min<size_t>(stream.size() - in_pos, 1 + rng() % (round * 40 + 1));
       const size_t room = std::min<size_t>(source.size() - out_pos, 1 + rng() % (round * 30 + 1));
       const uint8_t* in = stream.data() + in_pos;
-      const size_t got = decoder.Decode(in, in + in_piece, out.data() + out_pos,
-                                        out.data() + out_pos + room);
+      const size_t got =
+          decoder.Decode(in, in + in_piece, out.data() + out_pos, out.data() + out_pos + room);
       in_pos = static_cast<size_t>(in - stream.data());
       out_pos += got;
       ASSERT_LE(got, room);
@@ -240,7 +243,8 @@ TEST(CountHint, DoesNotChangeTheStream) {
     HuffmanEncoder encoder(codes, hint);
     std::vector<uint8_t> out(source.size() * 4 + encoder.Reserve());
     const uint8_t* p = source.data();
-    size_t n = encoder.Encode(p, source.data() + source.size(), out.data(), out.data() + out.size());
+    size_t n =
+        encoder.Encode(p, source.data() + source.size(), out.data(), out.data() + out.size());
     n += encoder.Finish(out.data() + n);
     out.resize(n);
     return out;

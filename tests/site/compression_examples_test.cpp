@@ -1,17 +1,16 @@
 // The documented blocks byte for byte, malformed blocks, and the failures a
 // caller must be told about.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-
-#include <gtest/gtest.h>
-
 #include "site/compressed_block_format.h"
 #include "site/compression.h"
 #include "tests/site/compression_test_util.h"
 #include "tests/site/literal_huffman.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
 
 namespace velkaro {
 namespace {

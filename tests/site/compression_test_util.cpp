@@ -1,11 +1,10 @@
 #include "tests/site/compression_test_util.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace velkaro::testing {
 
@@ -27,12 +26,14 @@ std::vector<uint8_t> ReadWhole(const std::string& path) {
 
 void WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> BytesWithCounts(const std::vector<uint64_t>& counts, uint32_t seed) {
   std::vector<uint8_t> bytes;
-  for (size_t s = 0; s < counts.size(); ++s) bytes.insert(bytes.end(), counts[s], static_cast<uint8_t>(s));
+  for (size_t s = 0; s < counts.size(); ++s)
+    bytes.insert(bytes.end(), counts[s], static_cast<uint8_t>(s));
   std::mt19937 rng(seed);
   std::shuffle(bytes.begin(), bytes.end(), rng);
   return bytes;

@@ -1,10 +1,10 @@
 // vlk compress SRC DST / vlk expand SRC DST: the compressed block on its own,
 // as the projection file carries it after its header.
-#include <cinttypes>
-#include <cstdio>
-
 #include "site/compression.h"
 #include "tools/vlk/commands.h"
+
+#include <cinttypes>
+#include <cstdio>
 
 namespace velkaro::vlk {
 namespace {
