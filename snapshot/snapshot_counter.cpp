@@ -52,13 +52,25 @@ int ReadSnapshotCounter(const std::filesystem::path& folder) {
   return ParseSnapshotCounter(std::string_view(line));
 }
 
+// The new number goes to a file of its own first and replaces the counter
+// only once it is complete: rewriting the counter in place would leave it
+// empty after a failed write (a full disk), and the next snapshot would then
+// propose vk000000.jpg again and, with no overwrite prompt, replace old ones.
 bool AdvanceSnapshotCounter(const std::filesystem::path& folder, int number) {
-  std::FILE* file = std::fopen(CounterPath(folder).c_str(), "w");
+  const std::filesystem::path target = CounterPath(folder);
+  std::filesystem::path staging = target;
+  staging += ".new";
+  std::FILE* file = std::fopen(staging.c_str(), "w");
   if (file == nullptr) return false;
   const int next = number == INT_MAX ? INT_MAX : number + 1;
   const bool printed = std::fprintf(file, "%d\n", next) > 0;
+  const bool flushed = std::fflush(file) == 0;
   const bool closed = std::fclose(file) == 0;
-  return printed && closed;
+  if (!printed || !flushed || !closed || std::rename(staging.c_str(), target.c_str()) != 0) {
+    std::remove(staging.c_str());
+    return false;
+  }
+  return true;
 }
 
 std::string ProposedSnapshotName(int number) {

@@ -35,9 +35,9 @@ int ParseSnapshotCounter(std::string_view text);
 int ReadSnapshotCounter(const std::filesystem::path& folder);
 
 // Replaces folder/vkimgcnt.cnt with number + 1 as "%d\n" (INT_MAX stays
-// INT_MAX rather than overflowing). Returns false when the file could not be
-// written completely; the caller may ignore it, the counter then stays as it
-// was or the file is left empty.
+// INT_MAX rather than overflowing). The old counter is replaced only by a
+// complete new one. Returns false when the file could not be written; the
+// counter then stays as it was, and the caller may ignore the result.
 bool AdvanceSnapshotCounter(const std::filesystem::path& folder, int number);
 
 // The proposed file name for snapshot number: "vk%06d.jpg".

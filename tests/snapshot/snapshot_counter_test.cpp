@@ -5,9 +5,12 @@
 #include "tests/snapshot/jpeg_reader.h"
 
 #include <climits>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +103,28 @@ TEST(CounterFile, UnwritableFolderReportsFalse) {
   std::filesystem::create_directory(dir.path() / "taken");
   std::filesystem::create_directory(dir.path() / "taken" / kSnapshotCounterFileName);
   EXPECT_FALSE(AdvanceSnapshotCounter(dir.path() / "taken", 5));
+}
+
+// A write that fails once the file is open (here: a file-size limit standing
+// in for a full disk) keeps the old counter rather than leaving it empty.
+TEST(CounterFile, FailedWriteKeepsOldCounter) {
+  TempDir dir;
+  const std::filesystem::path counter = dir.path() / kSnapshotCounterFileName;
+  WriteFile(counter, "41\n");
+
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  rlimit tiny = old_limit;
+  tiny.rlim_cur = 1;  // "42\n" needs three bytes
+  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  const bool advanced = AdvanceSnapshotCounter(dir.path(), 41);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_FALSE(advanced);
+  EXPECT_EQ(ReadFile(counter), "41\n");
+  EXPECT_EQ(ReadSnapshotCounter(dir.path()), 41);
 }
 
 TEST(CounterFile, ProposedNames) {
