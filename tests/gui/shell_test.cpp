@@ -99,7 +99,9 @@ TEST(CommandBar, HoldsTheEightCommandsInOrderWithTheirPrompts) {
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(actions[i]->data().toInt(), kToolbarCommands[i]);
     // The snapshot has no prompt string; Qt shows the button's name instead.
-    if (prompts[i]) EXPECT_EQ(actions[i]->toolTip().toStdString(), prompts[i]);
+    if (prompts[i]) {
+      EXPECT_EQ(actions[i]->toolTip().toStdString(), prompts[i]);
+    }
   }
 }
 
@@ -123,20 +125,6 @@ TEST(CommandBar, WithoutASnapshotCommandItsButtonIsDisabled) {
   rig.context.snapshot = nullptr;
   rig.Start();
   EXPECT_FALSE(rig.Frame().CommandAction(ID_SNAPSHOT)->isEnabled());
-}
-
-TEST(CommandRouting, TheFirstTargetOnTheRouteThatHandlesTheCommandGetsIt) {
-  struct Target : ICommandTarget {
-    explicit Target(int id) : id(id) {}
-    bool HandlesCommand(int c) const override { return c == id; }
-    void OnCommand(int) override {}
-    int id;
-  };
-  Target view(1), doc(2), frame(1), app(3);
-  EXPECT_EQ(RouteCommand(1, {&view, &doc, &frame, &app}), &view);
-  EXPECT_EQ(RouteCommand(1, {nullptr, &doc, &frame, &app}), &frame);
-  EXPECT_EQ(RouteCommand(3, {&view, &doc, &frame, &app}), &app);
-  EXPECT_EQ(RouteCommand(4, {&view, &doc, &frame, &app}), nullptr);
 }
 
 class ButtonSize : public ::testing::TestWithParam<std::pair<int, int>> {};

@@ -105,9 +105,9 @@ TEST_F(SiteViewTest, ATapWithALockStoresThePointUnderTheReticle) {
   Tap({50, 60});
   ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
   const auto& tap = rig_.projection.m_taps[0];
-  EXPECT_EQ(QPoint(tap.x, tap.y), target);
-  EXPECT_NEAR(tap.lat, LatOf(target.y()), 1e-6);
-  EXPECT_NEAR(tap.lon, LonOf(target.x()), 1e-6);
+  EXPECT_EQ(QPoint(int(tap.x), int(tap.y)), target);
+  EXPECT_NEAR(double(tap.lat), LatOf(target.y()), 1e-6);
+  EXPECT_NEAR(double(tap.lon), LonOf(target.x()), 1e-6);
   EXPECT_EQ(rig_.waves.played, std::vector<std::string>{"PING"});
   EXPECT_EQ(QPoint(rig_.plan.GetCenterX(), rig_.plan.GetCenterY()), target);
   EXPECT_EQ(view_->horizontalScrollBar()->value(), target.x());
@@ -125,16 +125,16 @@ TEST_F(SiteViewTest, ATapBeyondThePlanStoresTheClampedCentre) {
   const PlanRect client = view_->ClientRect();
   Tap({client.right - 3, client.bottom - 3});
   ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
-  EXPECT_EQ(rig_.projection.m_taps[0].x, 100);
-  EXPECT_EQ(rig_.projection.m_taps[0].y, 80);
+  EXPECT_EQ(int(rig_.projection.m_taps[0].x), 100);
+  EXPECT_EQ(int(rig_.projection.m_taps[0].y), 80);
 }
 
 TEST_F(SiteViewTest, ATapWithoutAPlanStoresTheEmptyViewportsCentre) {
   rig_.SendGps(true, 45.5, 9.1);
   Tap({100, 100});
   ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
-  EXPECT_EQ(rig_.projection.m_taps[0].x, 0);
-  EXPECT_EQ(rig_.projection.m_taps[0].y, 0);
+  EXPECT_EQ(int(rig_.projection.m_taps[0].x), 0);
+  EXPECT_EQ(int(rig_.projection.m_taps[0].y), 0);
   EXPECT_EQ(rig_.waves.played, std::vector<std::string>{"PING"});
 }
 
@@ -205,7 +205,7 @@ TEST_P(SiteViewHold, OffersTheNearestPointWithinFortyPixels) {
   EXPECT_EQ(rig_.projection.m_taps.size(), c.deleted ? 2u : 3u);
   EXPECT_EQ(rig_.messages.shown,
             c.deleted ? std::vector<std::string>{"Deleted."} : std::vector<std::string>{});
-  EXPECT_EQ(rig_.projection.m_taps.back().x, 150) << "the later points stay";
+  EXPECT_EQ(int(rig_.projection.m_taps.back().x), 150) << "the later points stay";
   EXPECT_EQ(rig_.plan.GetCenterX(), center_x) << "a hold does not move the plan";
 }
 

@@ -54,14 +54,6 @@ TEST(StatusView, ShowsTheIdentityTextsAsTheEngineHoldsThem) {
   EXPECT_NE(Rows(shown, 142, h), ExpectedLine("(Firmware 0.00)", 240, background, 142));
 }
 
-TEST(StatusView, AVeryLongFirmwareTextIsCutNotOverrun) {
-  Rig rig;
-  rig.Start();
-  rig.SendFirmware(std::string(230, '9'));
-  const QImage shown = rig.Frame().StatusView()->OnDraw();
-  EXPECT_EQ(shown.size(), QSize(240, 285));
-}
-
 TEST(StatusView, TheFirstPressBeepsAndSwitchesToTheSiteViewForGood) {
   Rig rig;
   rig.Start();
@@ -90,22 +82,6 @@ TEST(DrawBitmap, AnIdWithoutABitmapDrawsNothing) {
     draw.DrawBitmap(dc, 0x10000 | 9999, 0, 0, 40, 40);
   }
   EXPECT_EQ(target, before);
-}
-
-TEST(DrawBitmap, StretchesTheWholeBitmapOntoTheRectangle) {
-  CDraw draw;
-  const QImage& title = draw.Bitmap(131);
-  if (title.isNull()) GTEST_SKIP() << "the build carries no title picture";
-  QImage target(title.width() * 2, title.height(), QImage::Format_RGB32);
-  target.fill(Qt::white);
-  {
-    QPainter dc(&target);
-    draw.DrawBitmap(dc, 131, 0, 0, target.width(), target.height());
-  }
-  const QImage source = title.convertToFormat(QImage::Format_RGB32);
-  EXPECT_EQ(target.pixel(1, 0), source.pixel(0, 0));
-  EXPECT_EQ(target.pixel(target.width() - 1, target.height() - 1),
-            source.pixel(source.width() - 1, source.height() - 1));
 }
 
 }  // namespace

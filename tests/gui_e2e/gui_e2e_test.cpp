@@ -69,10 +69,10 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
       const Landmark& landmark = Landmarks()[i];
       ASSERT_TRUE(flow.CaptureAt(landmark, std::chrono::seconds(60))) << landmark.name;
       const auto& tap = flow.Projection().m_taps.back();
-      EXPECT_EQ(tap.x, landmark.x) << landmark.name;
-      EXPECT_EQ(tap.y, landmark.y) << landmark.name;
-      EXPECT_NEAR(tap.lat, DemoLat(landmark.y), 1e-6) << landmark.name;
-      EXPECT_NEAR(tap.lon, DemoLon(landmark.x), 1e-6) << landmark.name;
+      EXPECT_EQ(int(tap.x), landmark.x) << landmark.name;
+      EXPECT_EQ(int(tap.y), landmark.y) << landmark.name;
+      EXPECT_NEAR(double(tap.lat), DemoLat(landmark.y), 1e-6) << landmark.name;
+      EXPECT_NEAR(double(tap.lon), DemoLon(landmark.x), 1e-6) << landmark.name;
       for (const std::string& m : flow.Messages().shown) {
         if (m == "You now have a valid geocode solution. Please save file.") ++valid_messages;
       }
