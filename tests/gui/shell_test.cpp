@@ -3,13 +3,13 @@
 #include "shell/about_dialog.h"
 #include "shell/command_ids.h"
 #include "tests/gui/gui_rig.h"
+#include "tests/gui/run_program.h"
 
 #include <chrono>
 #include <thread>
 
 #include <QAction>
 #include <QApplication>
-#include <QProcess>
 #include <QTest>
 #include <QToolBar>
 #include <QWindow>
@@ -181,14 +181,12 @@ TEST(AboutBox, VersionTextFollowsTheScreensOrientation) {
 }
 
 TEST(CommandLine, AnythingButPortIsAUsageError) {
-  for (const QStringList& args :
-       {QStringList{"--help"}, QStringList{"--port"}, QStringList{"--port", "/dev/x", "extra"},
-        QStringList{"-p", "/dev/x"}}) {
-    QProcess velkaro;
-    velkaro.start(QStringLiteral(VELKARO_BIN_DIR "/velkaro"), args);
-    ASSERT_TRUE(velkaro.waitForFinished(10000)) << args.join(' ').toStdString();
-    EXPECT_EQ(velkaro.exitCode(), 2) << args.join(' ').toStdString();
-    EXPECT_TRUE(velkaro.readAllStandardError().contains("usage: velkaro [--port DEVICE]"));
+  const std::vector<std::vector<std::string>> cases = {
+      {"--help"}, {"--port"}, {"--port", "/dev/x", "extra"}, {"-p", "/dev/x"}};
+  for (const auto& args : cases) {
+    const ProgramResult run = RunProgram(VELKARO_BIN_DIR "/velkaro", args);
+    EXPECT_EQ(run.exit_code, 2) << args[0];
+    EXPECT_NE(run.out.find("usage: velkaro [--port DEVICE]"), std::string::npos) << run.out;
   }
 }
 

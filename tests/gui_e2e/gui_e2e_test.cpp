@@ -6,6 +6,7 @@
 #include "shell/resources.h"
 #include "site/view/site_view.h"
 #include "tests/e2e_link/board_process.h"
+#include "tests/gui/run_program.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cstdlib>
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -84,12 +84,10 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
   }
   board.Stop();
 
-  QProcess info;
-  info.start(QStringLiteral(VELKARO_BIN_DIR "/vlk"), {"info", QString::fromStdString(vlk)});
-  ASSERT_TRUE(info.waitForFinished(20000));
-  EXPECT_EQ(info.exitCode(), 0) << info.readAllStandardError().toStdString();
-  const QByteArray printed = info.readAllStandardOutput();
-  EXPECT_TRUE(printed.contains("header length 145")) << printed.toStdString();
+  const velkaro::test::ProgramResult info =
+      velkaro::test::RunProgram(VELKARO_BIN_DIR "/vlk", {"info", vlk});
+  EXPECT_EQ(info.exit_code, 0) << info.out;
+  EXPECT_NE(info.out.find("header length 145"), std::string::npos) << info.out;
 
   // A fresh run, without the board, opens the file and shows the same plan.
   {
