@@ -42,29 +42,57 @@ static_assert(HuffmanDecoder::kLookupBits < 16);
 
 HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     : nodes_(nodes), root_(root), node_(root) {
-  // Each entry is found by decoding its index as a bit string from the root:
-  // a few thousand walks of at most kLookupBits steps, once per file.
-  for (uint32_t index = 0; index < (1u << kLookupBits); ++index) {
-    uint64_t symbols = 0;
-    uint64_t count = 0;
-    uint64_t used = 0;
-    int node = root;
-    for (int bit = 0; bit < kLookupBits; ++bit) {
-      node = (index >> bit) & 1 ? nodes[node].m_right : nodes[node].m_left;
-      if (nodes[node].m_leaf) {
-        symbols |= static_cast<uint64_t>(nodes[node].m_symbol) << (8 * count);
-        ++count;
-        used = static_cast<uint64_t>(bit) + 1;
-        node = root;
-        if (count == kMaxSymbolsPerLookup) break;
-      }
-    }
-    if (count == 0) {
-      // No code ends within the table's bits: resume the walk at `node`.
-      table_[index] = static_cast<uint64_t>(node) | uint64_t{kLookupBits} << kBitsShift;
+  constexpr uint32_t kEntries = 1u << kLookupBits;
+  // First the one-symbol table: a walk of the tree to the table's depth,
+  // where a leaf at depth d fills every entry whose low d bits are its code,
+  // and an inner node at full depth marks its single entry as a long code.
+  // Each entry: bits 0-7 the symbol, 8-15 its length (0 for a long code),
+  // 16-31 the node reached.
+  uint32_t single[kEntries];
+  struct Pending {
+    int16_t node;
+    uint8_t depth;
+    uint32_t code;
+  };
+  Pending stack[kLookupBits + 2];
+  int top = 0;
+  stack[top++] = {root, 0, 0};
+  while (top > 0) {
+    const Pending p = stack[--top];
+    const CNode& n = nodes[p.node];
+    if (n.m_leaf) {
+      for (uint32_t high = 0; high < (kEntries >> p.depth); ++high)
+        single[p.code | high << p.depth] = n.m_symbol | uint32_t{p.depth} << 8;
+    } else if (p.depth == kLookupBits) {
+      single[p.code] = static_cast<uint32_t>(p.node) << 16;
     } else {
-      table_[index] = symbols | count << kCountShift | used << kBitsShift;
+      const uint8_t depth = static_cast<uint8_t>(p.depth + 1);
+      stack[top++] = {n.m_right, depth, p.code | 1u << p.depth};
+      stack[top++] = {n.m_left, depth, p.code};
     }
+  }
+
+  // Then each entry takes as many whole codes as its bits hold: the next
+  // code is the one-symbol entry of the bits left over, if it fits in them.
+  for (uint32_t index = 0; index < kEntries; ++index) {
+    const uint32_t first = single[index];
+    const uint32_t first_length = (first >> 8) & 0xFF;
+    if (first_length == 0) {
+      table_[index] = (first >> 16) | uint64_t{kLookupBits} << kBitsShift;
+      continue;
+    }
+    uint64_t symbols = first & 0xFF;
+    uint64_t count = 1;
+    uint32_t used = first_length;
+    while (count < kMaxSymbolsPerLookup && used < kLookupBits) {
+      const uint32_t next = single[index >> used];
+      const uint32_t length = (next >> 8) & 0xFF;
+      if (length == 0 || used + length > kLookupBits) break;
+      symbols |= static_cast<uint64_t>(next & 0xFF) << (8 * count);
+      ++count;
+      used += length;
+    }
+    table_[index] = symbols | count << kCountShift | uint64_t{used} << kBitsShift;
   }
 }
 
