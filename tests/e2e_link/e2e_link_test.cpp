@@ -133,15 +133,16 @@ TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
   engine_.SendStartupFrame();
 
   // The firmware answer proves the start-up frame went out; the serial
-  // answer proves the engine's own type-2 request did.
-  EXPECT_TRUE(WaitUntil([&] { return Firmware() == "9.87-e2e"; }, 15s)) << Firmware();
-  EXPECT_TRUE(WaitUntil([&] { return Serial() == "S3R1AL42"; }, 15s)) << Serial();
+  // answer proves the engine's own type-2 request did. Each step needs the
+  // one before, so a missing answer ends the test at once with its reason.
+  ASSERT_TRUE(WaitUntil([&] { return Firmware() == "9.87-e2e"; }, 15s)) << Firmware();
+  ASSERT_TRUE(WaitUntil([&] { return Serial() == "S3R1AL42"; }, 15s)) << Serial();
 
   // Reports arrive, first unlocked, then locked, all on the demo plan.
-  EXPECT_TRUE(WaitUntil([&] { return gps_.Read().m_bFresh; }, 15s));
-  EXPECT_TRUE(WaitUntil([&] { return gps_.Read().IsLocked(); }, 20s));
+  ASSERT_TRUE(WaitUntil([&] { return gps_.Read().m_bFresh; }, 15s));
+  ASSERT_TRUE(WaitUntil([&] { return gps_.Read().IsLocked(); }, 20s));
   const int seen = sink_.updates.load();
-  EXPECT_TRUE(WaitUntil([&] { return sink_.updates.load() >= seen + 5; }, 15s));
+  ASSERT_TRUE(WaitUntil([&] { return sink_.updates.load() >= seen + 5; }, 15s));
   const CGpsData fix = gps_.Read();
   EXPECT_EQ(fix.m_fixMode, CGpsData::kFixMode3D);
   EXPECT_GE(fix.m_latB, 45.49757);
