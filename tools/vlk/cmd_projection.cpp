@@ -1,15 +1,12 @@
 // vlk info, extract, save and worldfile: projection files from the command
 // line, through the same code the program's own commands run.
-#include "link/gps_data.h"
-#include "link/published.h"
 #include "platform/file_error.h"
-#include "platform/message_box.h"
-#include "platform/wave_player.h"
 #include "site/posix_file.h"
 #include "site/projection_file_format.h"
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
 #include "tools/vlk/tap_file.h"
+#include "tools/vlk/tool_projection.h"
 
 #include <cerrno>
 #include <cmath>
@@ -100,10 +97,8 @@ int CmdExtract(int argc, char** argv) {
   const std::string out = argv[1];
   ProjectionSummary summary;
   if (!ReadSummary(argv[0], summary)) return 1;
-  Published<CGpsData> no_gps;
-  StderrMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection projection(no_gps, messages, waves);
+  ToolProjection tool;
+  CSiteProjection& projection = tool.projection;
   // The program's own load, with the block side file beside OUT; that copy
   // of the block is of no use afterwards.
   if (!projection.LoadInto(argv[0], out + "c", out)) return 1;
@@ -116,16 +111,9 @@ int CmdSave(int argc, char** argv) {
     std::fprintf(stderr, "usage: vlk save TAPS PLAN OUT\n");
     return 2;
   }
-  TapFile taps = ReadTapFile(argv[0]);
-  if (!taps.ok) {
-    std::fprintf(stderr, "vlk: %s\n", taps.error.c_str());
-    return 1;
-  }
-  Published<CGpsData> no_gps;
-  StderrMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection projection(no_gps, messages, waves);
-  projection.m_taps = std::move(taps.taps);
+  ToolProjection tool;
+  CSiteProjection& projection = tool.projection;
+  if (!LoadTaps(argv[0], projection)) return 1;
   projection.m_strPlanPath = argv[1];
   return projection.Save(argv[2]) ? 0 : 1;
 }

@@ -1,13 +1,10 @@
 // vlk solve TAPS: solves and validates the taps exactly as saving does,
 // rewriting "debug.txt" in the current folder, and shows how well the
 // geocode reproduces each tap.
-#include "link/gps_data.h"
-#include "link/published.h"
-#include "platform/message_box.h"
-#include "platform/wave_player.h"
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
 #include "tools/vlk/tap_file.h"
+#include "tools/vlk/tool_projection.h"
 
 #include <cmath>
 #include <cstdio>
@@ -19,18 +16,11 @@ int CmdSolve(int argc, char** argv) {
     std::fprintf(stderr, "usage: vlk solve TAPS\n");
     return 2;
   }
-  TapFile taps = ReadTapFile(argv[0]);
-  if (!taps.ok) {
-    std::fprintf(stderr, "vlk: %s\n", taps.error.c_str());
-    return 1;
-  }
-  Published<CGpsData> no_gps;
-  StderrMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection projection(no_gps, messages, waves);
-  projection.m_taps = std::move(taps.taps);
+  ToolProjection tool;
+  CSiteProjection& projection = tool.projection;
+  if (!LoadTaps(argv[0], projection)) return 1;
   if (projection.m_taps.size() < static_cast<size_t>(CSiteProjection::kMinTapsToSave)) {
-    messages.ShowOk("Take at least 5 points.");
+    tool.messages.ShowOk("Take at least 5 points.");
     return 1;
   }
   projection.Solve();

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace velkaro::vlk {
 namespace {
@@ -96,6 +97,16 @@ TapFile ReadTapFile(const std::string& path) {
   TapFile result = ParseTapFile(text);
   if (!result.ok) result.error = path + ":" + result.error;
   return result;
+}
+
+bool LoadTaps(const std::string& path, CSiteProjection& projection) {
+  TapFile file = ReadTapFile(path);
+  if (!file.ok) {
+    std::fprintf(stderr, "vlk: %s\n", file.error.c_str());
+    return false;
+  }
+  projection.m_taps = std::move(file.taps);
+  return true;
 }
 
 }  // namespace velkaro::vlk

@@ -25,4 +25,9 @@ TapFile ParseTapFile(std::string_view text);
 // with the system's file-error text.
 TapFile ReadTapFile(const std::string& path);
 
+// Reads the tap file at `path` into `projection`'s points, in capture order.
+// A bad file is reported on standard error ("vlk: LINE: ...") and leaves the
+// points as they were; returns whether it was read.
+bool LoadTaps(const std::string& path, CSiteProjection& projection);
+
 }  // namespace velkaro::vlk
