@@ -122,14 +122,17 @@ class LinkOnBoard : public ::testing::Test {
   CEngine engine_{com_, gps_};
   std::unique_ptr<CParser> parser_ = std::make_unique<CParser>();
   CountingSink sink_;
+  // The worker reads its clock until TearDown stops it: the clocks outlive
+  // every test body.
+  SystemClock system_clock_;
+  ManualClock manual_clock_;
   LinkWorker worker_;
 };
 
 TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
   StartBoard(
       {"--rate", "10", "--lock-after", "1", "--firmware", "9.87-e2e", "--serial", "S3R1AL42"});
-  SystemClock clock;
-  worker_.Start(com_, *parser_, engine_, clock);
+  worker_.Start(com_, *parser_, engine_, system_clock_);
   engine_.SendStartupFrame();
 
   // The firmware answer proves the start-up frame went out; the serial
@@ -166,7 +169,7 @@ TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
 
 TEST_F(LinkOnBoard, QuietLineGetsAKeepAliveAfterMoreThanTenSeconds) {
   StartBoard({"--rate", "0"});  // answers requests, sends nothing of its own
-  ManualClock clock;
+  ManualClock& clock = manual_clock_;
   worker_.Start(com_, *parser_, engine_, clock);
   engine_.SendStartupFrame();
   ASSERT_TRUE(WaitUntil([&] { return Serial() == "A1B2C3"; }, 15s)) << Serial();
