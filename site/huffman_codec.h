@@ -90,11 +90,14 @@ class HuffmanDecoder {
   size_t Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out, uint8_t* out_end);
 
  private:
-  // Entry layout: bits 0-47 the symbols in order, 48-51 their count, 52-55
-  // the bits they take. A count of 0 marks a code longer than the table:
-  // bits 0-15 then hold the node reached after kLookupBits bits.
-  static constexpr int kCountShift = 48;
-  static constexpr int kBitsShift = 52;
+  // Entry layout: bits 0-7 the bits the entry takes, 8-11 the count of its
+  // symbols, 16-63 the symbols in order. The bit count sits lowest so the
+  // decode loop shifts the bit buffer by the entry itself: the lookup chain,
+  // each lookup waiting on the last, is one load and one shift long. A count
+  // of 0 marks a code longer than the table: bits 16-31 then hold the node
+  // reached after kLookupBits bits.
+  static constexpr int kCountShift = 8;
+  static constexpr int kSymbolsShift = 16;
 
   bool WalkOne(const uint8_t*& in, const uint8_t* in_end, uint8_t*& out);
 

@@ -35,13 +35,14 @@ inline void Store64(uint8_t* p, uint64_t v) {
 
 constexpr int kLookupsPerRefill = 4;
 static_assert(kLookupsPerRefill * HuffmanDecoder::kLookupBits <= 56);
-static_assert(HuffmanDecoder::kMaxSymbolsPerLookup * 8 <= 48);
 static_assert(HuffmanDecoder::kLookupBits < 16);
 
 }  // namespace
 
 HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     : nodes_(nodes), root_(root), node_(root) {
+  static_assert(kMaxSymbolsPerLookup * 8 <= 64 - kSymbolsShift, "the symbols fit their field");
+  static_assert(kLookupBits < (1 << kCountShift), "the bit count fits below the count");
   constexpr uint32_t kEntries = 1u << kLookupBits;
   // First the one-symbol table: a walk of the tree to the table's depth,
   // where a leaf at depth d fills every entry whose low d bits are its code,
@@ -78,7 +79,7 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     const uint32_t first = single[index];
     const uint32_t first_length = (first >> 8) & 0xFF;
     if (first_length == 0) {
-      table_[index] = (first >> 16) | uint64_t{kLookupBits} << kBitsShift;
+      table_[index] = uint64_t{first >> 16} << kSymbolsShift | uint64_t{kLookupBits};
       continue;
     }
     uint64_t symbols = first & 0xFF;
@@ -92,7 +93,7 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
       ++count;
       used += length;
     }
-    table_[index] = symbols | count << kCountShift | uint64_t{used} << kBitsShift;
+    table_[index] = symbols << kSymbolsShift | count << kCountShift | uint64_t{used};
   }
 }
 
@@ -132,16 +133,15 @@ size_t HuffmanDecoder::Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t
         bitcount |= 56;
         for (int k = 0; k < kLookupsPerRefill; ++k) {
           const uint64_t entry = table_[bitbuf & kMask];
-          const uint32_t used = static_cast<uint32_t>(entry >> kBitsShift) & 0xF;
+          bitbuf >>= entry & 63;
+          bitcount -= static_cast<uint32_t>(entry & 0xFF);
           const uint32_t count = static_cast<uint32_t>(entry >> kCountShift) & 0xF;
-          bitbuf >>= used;
-          bitcount -= used;
           if (count == 0) [[unlikely]] {
-            node_ = static_cast<int16_t>(entry & 0xFFFF);
+            node_ = static_cast<int16_t>((entry >> kSymbolsShift) & 0xFFFF);
             long_code = true;
             break;
           }
-          Store64(out, entry);
+          Store64(out, entry >> kSymbolsShift);
           out += count;
         }
         if (long_code) break;
