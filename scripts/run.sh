@@ -28,7 +28,7 @@ if [ "$mode" = app ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; 
 fi
 
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja
+cmake -S . -B build -G Ninja -DVELKARO_GUI=ON
 cmake --build build -j2 --target velkaro velkaro-board vlk velkaro-demo
 
 work=$(mktemp -d)

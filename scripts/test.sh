@@ -16,7 +16,8 @@ export CTEST_OUTPUT_ON_FAILURE=1
 step() { printf '\n=== %s\n' "$*"; }
 
 step "build and test (RelWithDebInfo)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKARO_GUI=ON \
+  -DVELKARO_TESTS=ON -DVELKARO_BENCH=ON -DVELKARO_SANITIZE= -DVELKARO_FUZZ=OFF
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs"
 
