@@ -1,16 +1,17 @@
 // The frames the handheld sends: start pair, type, payload, the check
 // position, end pair, with every 11 of type and payload escaped as 11 14.
 #include "link/engine.h"
+#include "link/frame_format.h"
 
 #include <cstddef>
 
 namespace velkaro {
 namespace {
 
-constexpr uint8_t kMarker = 0x11;
-constexpr uint8_t kStart = 0x12;
-constexpr uint8_t kEnd = 0x13;
-constexpr uint8_t kEscape = 0x14;
+using frame::kEnd;
+using frame::kEscape;
+using frame::kMarker;
+using frame::kStart;
 constexpr uint8_t kStartupRequest = 1;
 
 }  // namespace

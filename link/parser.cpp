@@ -1,14 +1,16 @@
 #include "link/parser.h"
 
+#include "link/frame_format.h"
+
 #include <cstring>
 
 namespace velkaro {
 namespace {
 
-constexpr uint8_t kMarker = 0x11;
-constexpr uint8_t kStart = 0x12;
-constexpr uint8_t kEnd = 0x13;
-constexpr uint8_t kEscape = 0x14;
+using frame::kEnd;
+using frame::kEscape;
+using frame::kMarker;
+using frame::kStart;
 
 }  // namespace
 

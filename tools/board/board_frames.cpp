@@ -1,16 +1,18 @@
 // The board's side of the framing and of the position message.
 #include "tools/board/board_frames.h"
 
+#include "link/frame_format.h"
+
 #include <cmath>
 #include <limits>
 
 namespace velkaro::board {
 namespace {
 
-constexpr uint8_t kMarker = 0x11;
-constexpr uint8_t kStart = 0x12;
-constexpr uint8_t kEnd = 0x13;
-constexpr uint8_t kEscape = 0x14;
+using frame::kEnd;
+using frame::kEscape;
+using frame::kMarker;
+using frame::kStart;
 
 // The receiver's status byte carries flags of its own below the fix mode;
 // the simulator keeps one set so that readers must shift, not compare.
