@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 // Both directions run the same loops whether the bytes live in files or in
@@ -345,6 +346,30 @@ CCompression::CCompression(std::string source, std::string dest)
 
 CCompression::~CCompression() = default;
 
+namespace {
+
+// Creating the destination truncates it: never when it is the source. Returns
+// the failure, or nothing with `dest` open for writing.
+std::optional<CompressionOutcome> CreateDestination(const std::string& source_path,
+                                                    const std::string& dest_path,
+                                                    std::FILE*& dest) {
+  if (SamePath(source_path, dest_path)) return Failure(0, dest_path, kSameFile);
+  dest = std::fopen(dest_path.c_str(), "wb");
+  if (!dest) return Failure(errno, dest_path);
+  return std::nullopt;
+}
+
+// Closes both files; a destination that fails to close turns a success into
+// a failure, since its last bytes may not have been written.
+CompressionOutcome CloseBoth(std::FILE* source, std::FILE* dest, const std::string& dest_path,
+                             CompressionOutcome outcome) {
+  std::fclose(source);
+  if (std::fclose(dest) != 0 && outcome.ok) outcome = Failure(errno, dest_path);
+  return outcome;
+}
+
+}  // namespace
+
 CompressionOutcome CCompression::Compress() {
   std::FILE* source = std::fopen(m_strSource.c_str(), "rb");
   if (!source) return Failure(errno, m_strSource);
@@ -354,21 +379,12 @@ CompressionOutcome CCompression::Compress() {
     std::fclose(source);
     return Failure(0, m_strSource, kTooLarge);
   }
-  // Creating the destination truncates it: never when it is the source.
-  if (SamePath(m_strSource, m_strDest)) {
+  std::FILE* dest = nullptr;
+  if (auto failure = CreateDestination(m_strSource, m_strDest, dest)) {
     std::fclose(source);
-    return Failure(0, m_strDest, kSameFile);
+    return *failure;
   }
-  std::FILE* dest = std::fopen(m_strDest.c_str(), "wb");
-  if (!dest) {
-    const int error = errno;
-    std::fclose(source);
-    return Failure(error, m_strDest);
-  }
-  CompressionOutcome outcome = CompressStream(source, dest);
-  std::fclose(source);
-  if (std::fclose(dest) != 0 && outcome.ok) outcome = Failure(errno, m_strDest);
-  return outcome;
+  return CloseBoth(source, dest, m_strDest, CompressStream(source, dest));
 }
 
 CompressionOutcome CCompression::Decompress() {
@@ -381,21 +397,13 @@ CompressionOutcome CCompression::Decompress() {
     std::fclose(source);
     return failure;
   }
-  if (SamePath(m_strSource, m_strDest)) {
+  std::FILE* dest = nullptr;
+  if (auto failure = CreateDestination(m_strSource, m_strDest, dest)) {
     std::fclose(source);
-    return Failure(0, m_strDest, kSameFile);
-  }
-  std::FILE* dest = std::fopen(m_strDest.c_str(), "wb");
-  if (!dest) {
-    const int error = errno;
-    std::fclose(source);
-    return Failure(error, m_strDest);
+    return *failure;
   }
   FileOutput out(dest);
-  CompressionOutcome outcome = RunExpand(*this, start, in, out);
-  std::fclose(source);
-  if (std::fclose(dest) != 0 && outcome.ok) outcome = Failure(errno, m_strDest);
-  return outcome;
+  return CloseBoth(source, dest, m_strDest, RunExpand(*this, start, in, out));
 }
 
 CompressionOutcome CCompression::CompressStream(std::FILE* source, std::FILE* dest) {
