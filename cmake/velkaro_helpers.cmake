@@ -9,7 +9,6 @@ function(velkaro_add_test)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${T_NAME} PRIVATE
     VELKARO_SOURCE_DIR="${VELKARO_SOURCE_DIR}"
-    VELKARO_SHARED_DIR="${VELKARO_SHARED_DIR}"
     VELKARO_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)

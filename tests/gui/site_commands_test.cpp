@@ -1,10 +1,10 @@
 // The site view's commands through the real widgets: the file prompts and
 // their answers, new plan, save and open round trip, bad bitmaps and bad
 // projection files, and the point list.
-#include "platform/qt/qt_file_prompt.h"
-#include "platform/qt/qt_wave_player.h"
-#include "shell/command_ids.h"
-#include "site/view/point_list_dialog.h"
+#include "gui/qt_platform/qt_file_prompt.h"
+#include "gui/qt_platform/qt_wave_player.h"
+#include "gui/common/command_ids.h"
+#include "gui/site_view/point_list_dialog.h"
 #include "tests/gui/gui_rig.h"
 
 #include <filesystem>
@@ -141,7 +141,7 @@ TEST_F(SiteCommandsTest, BadBitmapsAreRefusedWithTheDesignedMessageAndKeepThePla
   const std::string good = rig_.WritePlan("good.bmp", 300, 200);
   rig_.LoadPlan(good);
   const QImage good_image = view_->PlanBitmap();
-  const std::filesystem::path folder = VELKARO_SHARED_DIR "/testdata/bmpsuite/b";
+  const std::filesystem::path folder = VELKARO_SOURCE_DIR "/tests/data/bmpsuite/b";
   ASSERT_TRUE(std::filesystem::is_directory(folder));
   int refused = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -20,7 +20,7 @@ namespace {
 
 using testing::Bytes;
 
-const std::string kDataDir = VELKARO_SHARED_DIR "/testdata/oncore";
+const std::string kDataDir = VELKARO_SOURCE_DIR "/tests/data/oncore";
 
 std::vector<std::string> SplitCsv(const std::string& line) {
   std::vector<std::string> cells;

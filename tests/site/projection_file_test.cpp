@@ -19,7 +19,7 @@ using testing_support::ScratchDir;
 using testing_support::WriteAll;
 using Tap = CSiteProjection::_tap;
 
-const std::string kBitmap = std::string(VELKARO_SHARED_DIR) + "/testdata/bmpsuite/g/rgb24.bmp";
+const std::string kBitmap = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/g/rgb24.bmp";
 
 std::vector<Tap> GoodTaps() {
   std::vector<Tap> taps;

@@ -103,7 +103,7 @@ double LonAt(int x, int y) { return 7.25 + 1.4e-5 * x + 1e-6 * y; }
 class VlkCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string bitmap = std::string(VELKARO_SHARED_DIR) + "/testdata/bmpsuite/g/pal8.bmp";
+    const std::string bitmap = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/g/pal8.bmp";
     ASSERT_TRUE(fs::exists(bitmap));
     fs::copy_file(bitmap, dir.File("plan.bmp"));
     std::ofstream taps(dir.File("taps.csv"));
