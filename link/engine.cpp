@@ -1,19 +1,18 @@
 #include "link/engine.h"
 
+#include "link/board_message.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace velkaro {
 namespace {
 
-enum FrameType : uint8_t {
-  kFirmwareReport = 1,
-  kSerialReport = 2,
-  kAcknowledge = 5,
-  kGpsReport = 25,
-};
-
-constexpr uint8_t kSerialRequest = 2;
+using board::kRequestSerial;
+using board::kTypeAcknowledge;
+using board::kTypeFirmware;
+using board::kTypePosition;
+using board::kTypeSerial;
 
 // Clears a guard flag when the handler leaves by any path.
 class GuardRelease {
@@ -43,20 +42,20 @@ bool CEngine::HandleFrame(uint8_t type, const uint8_t* body, uint32_t length) {
 
   if (!CheckFrame(type, body, length)) return false;
   switch (type) {
-    case kFirmwareReport:
+    case kTypeFirmware:
       StoreFirmware(body, length);
-      SendFrame(kSerialRequest, nullptr, 0);
+      SendFrame(kRequestSerial, nullptr, 0);
       break;
-    case kSerialReport:
+    case kTypeSerial:
       StoreSerial(body, length);
       break;
-    case kGpsReport:
+    case kTypePosition:
       DecodeGps(body, length);
       if (IBoardUpdateSink* sink = m_hWndNotify.load(std::memory_order_acquire)) {
         sink->PostBoardUpdate();
       }
       break;
-    case kAcknowledge:
+    case kTypeAcknowledge:
     default:
       break;
   }

@@ -1,5 +1,6 @@
 // The frames the handheld sends: start pair, type, payload, the check
 // position, end pair, with every 11 of type and payload escaped as 11 14.
+#include "link/board_message.h"
 #include "link/engine.h"
 #include "link/frame_format.h"
 
@@ -12,7 +13,6 @@ using frame::kEnd;
 using frame::kEscape;
 using frame::kMarker;
 using frame::kStart;
-constexpr uint8_t kStartupRequest = 1;
 
 }  // namespace
 
@@ -44,7 +44,7 @@ bool CEngine::SendFrame(uint8_t type, const uint8_t* payload, uint32_t length) {
   return com_.RequestWrite(frame, static_cast<uint32_t>(n));
 }
 
-bool CEngine::SendStartupFrame() { return SendFrame(kStartupRequest, nullptr, 0); }
+bool CEngine::SendStartupFrame() { return SendFrame(board::kRequestStartup, nullptr, 0); }
 
 bool CEngine::SendKeepAlive() {
   static constexpr uint8_t kKeepAlive[2] = {0x00, 0x00};

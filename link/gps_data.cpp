@@ -1,6 +1,7 @@
 #include "link/gps_data.h"
 
-#include "link/byte_order.h"
+#include "link/board_message.h"
+#include "platform/byte_order.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +10,8 @@
 
 namespace velkaro {
 namespace {
+
+using namespace board;
 
 // Positions come in milliarcseconds. The board's own software multiplies by
 // the double nearest 1/3,600,000 rather than dividing, and the last bit of
@@ -22,19 +25,6 @@ constexpr const char* kFixNames[8] = {
     "Reserved",      "Reserved",       "Bad Geometry", "Acquiring Satellites",
     "Position Hold", "Propogate Mode", "2D Fix",       "3D Fix"};
 constexpr const char* kAntennaNames[4] = {"OK", "Overcurrent", "Undercurrent", "NV"};
-
-// Payload offsets of the 12-channel position/status/data message.
-constexpr int kMonth = 4, kDay = 5, kYear = 6, kHour = 8, kMinute = 9, kSecond = 10;
-constexpr int kLatA = 15, kLonA = 19, kHeightA = 23, kMslA = 27;
-constexpr int kLatB = 31, kLonB = 35, kHeightB = 39, kMslB = 43;
-constexpr int kSpeed3d = 47, kSpeed2d = 49, kHeading = 51, kDop = 53;
-constexpr int kSatsVisible = 55, kSatsTracked = 56, kChannels = 57, kChannelSize = 6;
-constexpr int kStatus = 129, kStatus2 = 130, kClockBias = 133, kOscOffset = 135;
-constexpr int kTemperature = 139, kUtc = 141, kGmtSign = 142, kGmtHours = 143, kGmtMinutes = 144;
-constexpr int kIdTag = 145, kIdTagSize = 6;
-
-static_assert(kChannels + 12 * kChannelSize == kStatus, "channel records end at the status byte");
-static_assert(kIdTag + kIdTagSize + 1 == CGpsData::kPayloadSize, "the tag ends one byte short");
 
 }  // namespace
 
@@ -87,30 +77,30 @@ CGpsData::CGpsData()
 void CGpsData::Decode(const uint8_t* payload) {
   std::memcpy(m_raw, payload, kPayloadSize);
   const uint8_t* p = m_raw;
-  m_fixMode = static_cast<uint8_t>(p[kStatus] >> 5);
+  m_fixMode = static_cast<uint8_t>(p[kStatus] >> kFixModeShift);
   m_bFresh = true;
 
   m_month = p[kMonth];
   m_day = p[kDay];
   // Stored bit for bit: a year above 32767 reads back negative.
-  m_year = static_cast<int16_t>(ReadU16BE(p + kYear));
+  m_year = static_cast<int16_t>(LoadBe16(p + kYear));
   m_hour = p[kHour];
   m_minute = p[kMinute];
   m_second = p[kSecond];
 
-  m_latA = static_cast<double>(ReadI32BE(p + kLatA)) * kDegreesPerMas;
-  m_lonA = static_cast<double>(ReadI32BE(p + kLonA)) * kDegreesPerMas;
-  m_heightA = static_cast<double>(ReadI32BE(p + kHeightA));
-  m_mslA = static_cast<double>(ReadI32BE(p + kMslA));
-  m_latB = static_cast<double>(ReadI32BE(p + kLatB)) * kDegreesPerMas;
-  m_lonB = static_cast<double>(ReadI32BE(p + kLonB)) * kDegreesPerMas;
-  m_heightB = static_cast<double>(ReadI32BE(p + kHeightB));
-  m_mslB = static_cast<double>(ReadI32BE(p + kMslB));
+  m_latA = static_cast<double>(LoadBeI32(p + kBlockA + kBlockLat)) * kDegreesPerMas;
+  m_lonA = static_cast<double>(LoadBeI32(p + kBlockA + kBlockLon)) * kDegreesPerMas;
+  m_heightA = static_cast<double>(LoadBeI32(p + kBlockA + kBlockHeight));
+  m_mslA = static_cast<double>(LoadBeI32(p + kBlockA + kBlockMsl));
+  m_latB = static_cast<double>(LoadBeI32(p + kBlockB + kBlockLat)) * kDegreesPerMas;
+  m_lonB = static_cast<double>(LoadBeI32(p + kBlockB + kBlockLon)) * kDegreesPerMas;
+  m_heightB = static_cast<double>(LoadBeI32(p + kBlockB + kBlockHeight));
+  m_mslB = static_cast<double>(LoadBeI32(p + kBlockB + kBlockMsl));
 
-  m_speed3d = ReadU16BE(p + kSpeed3d);
-  m_speed2d = ReadU16BE(p + kSpeed2d);
-  m_heading = ReadU16BE(p + kHeading);
-  m_dop = ReadU16BE(p + kDop);
+  m_speed3d = LoadBe16(p + kSpeed3d);
+  m_speed2d = LoadBe16(p + kSpeed2d);
+  m_heading = LoadBe16(p + kHeading);
+  m_dop = LoadBe16(p + kDop);
   m_satsVisible = p[kSatsVisible];
   m_satsTracked = p[kSatsTracked];
   std::memcpy(m_channels, p + kChannels, sizeof(m_channels));
@@ -118,9 +108,9 @@ void CGpsData::Decode(const uint8_t* payload) {
   m_status = p[kStatus];
   m_statusWord[0] = p[kStatus];
   m_statusWord[1] = p[kStatus2];
-  m_clockBias = ReadU16BE(p + kClockBias);
-  m_oscOffset = ReadI32BE(p + kOscOffset);
-  m_temperature = static_cast<double>(ReadU16BE(p + kTemperature) >> 1);
+  m_clockBias = LoadBe16(p + kClockBias);
+  m_oscOffset = LoadBeI32(p + kOscOffset);
+  m_temperature = static_cast<double>(LoadBe16(p + kTemperature) >> 1);
 
   m_utcFlag7 = (p[kUtc] & 0x80) != 0;
   m_utcFlag6 = (p[kUtc] & 0x40) != 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/board_message.h"
+
 #include <cstdint>
 
 namespace velkaro {
@@ -9,9 +11,8 @@ namespace velkaro {
 // copies of it (see published.h), so readers never see half a record.
 class CGpsData {
  public:
-  static constexpr int kPayloadSize = 152;
+  static constexpr int kPayloadSize = static_cast<int>(board::kPositionPayloadSize);
   static constexpr int kFixLineSize = 49;   // the longest fix line + its zero
-  static constexpr uint8_t kFixMode3D = 7;  // the GPS is locked
 
   CGpsData();
 
@@ -24,7 +25,7 @@ class CGpsData {
   // zero) into `out`, which must hold kFixLineSize bytes.
   void FormatFix(char* out) const;
 
-  bool IsLocked() const { return m_fixMode == kFixMode3D; }
+  bool IsLocked() const { return m_fixMode == board::kFixMode3D; }
 
   const char* m_compassNames[20];
   const char* m_fixNames[8];

@@ -4,7 +4,7 @@
 // as it was. An existing file is rewritten in place, never truncated: bytes
 // after the new block stay and belong to nothing. Loading reads only; a file
 // too short for its own block is refused before any side file is written.
-#include "site/compression.h"
+#include "compression/compression.h"
 #include "site/site_projection.h"
 
 #include <cstdio>

@@ -13,9 +13,11 @@
 //   141     4         zero
 //   145     1032 + N  the compressed plan block (N, L, table, N code bytes)
 
-#include "site/compressed_block_format.h"
+#include "compression/compressed_block_format.h"
 
 #include <bit>
+#include "platform/byte_order.h"
+
 #include <cstdint>
 
 namespace velkaro {
@@ -51,27 +53,6 @@ inline constexpr int kMatrixOnes[] = {6, 10, 15};
 
 inline constexpr uint32_t MatrixElementOffset(int k) {
   return kProjectionMatrixOffset + 8 * static_cast<uint32_t>(k);
-}
-
-inline void StoreLe32(uint8_t* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-inline uint32_t LoadLe32(const uint8_t* in) {
-  uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) value |= static_cast<uint32_t>(in[i]) << (8 * i);
-  return value;
-}
-
-inline void StoreLeDouble(uint8_t* out, double value) {
-  const uint64_t bits = std::bit_cast<uint64_t>(value);
-  for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
-
-inline double LoadLeDouble(const uint8_t* in) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(in[i]) << (8 * i);
-  return std::bit_cast<double>(bits);
 }
 
 }  // namespace velkaro

@@ -4,7 +4,7 @@
 #include "link/published.h"
 #include "platform/message_box.h"
 #include "platform/wave_player.h"
-#include "site/posix_file.h"
+#include "platform/posix_file.h"
 #include "site/projection_file_format.h"
 
 #include <cstdint>

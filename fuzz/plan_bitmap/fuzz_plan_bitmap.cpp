@@ -1,7 +1,7 @@
 // Any bytes as a plan bitmap file, read the way "new plan" and "open
 // projection" read one: a picture or an error code, never a crash, a leak or
 // an allocation past the reader's limit.
-#include "site/view/plan_bitmap.h"
+#include "gui/site_view/plan_bitmap.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -130,7 +130,7 @@ TEST_P(PositionPayloadTest, DecodesThroughTheHandheldsRecord) {
   CGpsData gps;
   gps.Decode(p.body.data());
   EXPECT_EQ(gps.m_fixMode, c.fix_mode);
-  EXPECT_EQ(gps.IsLocked(), c.fix_mode == kFixLocked3D);
+  EXPECT_EQ(gps.IsLocked(), c.fix_mode == kFixMode3D);
   EXPECT_EQ(gps.m_year, c.year);
   EXPECT_EQ(gps.m_month, c.month);
   EXPECT_EQ(gps.m_day, c.day);
@@ -160,11 +160,11 @@ TEST_P(PositionPayloadTest, DecodesThroughTheHandheldsRecord) {
 INSTANTIATE_TEST_SUITE_P(
     Payloads, PositionPayloadTest,
     ::testing::Values(
-        PayloadCase{"DemoSiteLocked", 163783296, 32761382, kFixLocked3D, 2026, 12, 8, 1, 9, 12},
+        PayloadCase{"DemoSiteLocked", 163783296, 32761382, kFixMode3D, 2026, 12, 8, 1, 9, 12},
         PayloadCase{"Acquiring", 163783296, 32761382, kFixAcquiring, 2026, 1, 31, 23, 59, 59},
-        PayloadCase{"SouthWest", -145800000, -263700000, kFixLocked3D, 2006, 7, 4, 9, 5, 3},
-        PayloadCase{"Extremes", 324000000, -648000000, kFixLocked3D, 1999, 12, 31, 0, 0, 0},
-        PayloadCase{"ZeroAndMarkers", 0, 0x11111111, kFixLocked3D, 2011, 11, 11, 17, 17, 17}),
+        PayloadCase{"SouthWest", -145800000, -263700000, kFixMode3D, 2006, 7, 4, 9, 5, 3},
+        PayloadCase{"Extremes", 324000000, -648000000, kFixMode3D, 1999, 12, 31, 0, 0, 0},
+        PayloadCase{"ZeroAndMarkers", 0, 0x11111111, kFixMode3D, 2011, 11, 11, 17, 17, 17}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST(Walker, AcquiresInPlaceThenWalksAndLoops) {
     EXPECT_EQ(r.lat_mas, t.points[0].lat_mas);  // stands at the start
   }
   const PositionReport a = w.Next(1.0, noon);
-  EXPECT_EQ(a.fix_mode, kFixLocked3D);
+  EXPECT_EQ(a.fix_mode, kFixMode3D);
   EXPECT_EQ(a.utc.tm_year, 125);
   EXPECT_EQ(a.utc.tm_hour, 12);
   EXPECT_EQ(a.lat_mas, t.points[0].lat_mas);

@@ -147,7 +147,7 @@ TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
   const int seen = sink_.updates.load();
   ASSERT_TRUE(WaitUntil([&] { return sink_.updates.load() >= seen + 5; }, 15s));
   const CGpsData fix = gps_.Read();
-  EXPECT_EQ(fix.m_fixMode, CGpsData::kFixMode3D);
+  EXPECT_EQ(fix.m_fixMode, board::kFixMode3D);
   EXPECT_GE(fix.m_latB, 45.49757);
   EXPECT_LE(fix.m_latB, 45.5);
   EXPECT_GE(fix.m_lonB, 9.1);

@@ -1,7 +1,7 @@
 #include "tests/gui/gui_rig.h"
 
-#include "shell/command_ids.h"
-#include "shell/resources.h"
+#include "gui/common/command_ids.h"
+#include "gui/shell/resources.h"
 
 #include <cmath>
 #include <cstdlib>

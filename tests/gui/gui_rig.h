@@ -13,14 +13,14 @@
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "platform/wave_player.h"
-#include "shell/app_context.h"
-#include "shell/main_frame.h"
-#include "shell/velkaro_app.h"
+#include "gui/shell/app_context.h"
+#include "gui/shell/main_frame.h"
+#include "gui/shell/velkaro_app.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
-#include "site/view/site_view.h"
-#include "status/draw.h"
-#include "status/status_view.h"
+#include "gui/site_view/site_view.h"
+#include "gui/common/draw.h"
+#include "gui/status/status_view.h"
 
 #include <atomic>
 #include <memory>

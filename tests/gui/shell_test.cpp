@@ -1,7 +1,7 @@
 // The frame's start-up, command bar and routing, view switch, board-update
 // repaint, minimise and shut-down, the about box and the command line.
-#include "shell/about_dialog.h"
-#include "shell/command_ids.h"
+#include "gui/shell/about_dialog.h"
+#include "gui/common/command_ids.h"
 #include "tests/gui/gui_rig.h"
 #include "tests/gui/run_program.h"
 

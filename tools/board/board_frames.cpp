@@ -2,6 +2,7 @@
 #include "tools/board/board_frames.h"
 
 #include "link/frame_format.h"
+#include "platform/byte_order.h"
 
 #include <cmath>
 #include <limits>
@@ -23,29 +24,6 @@ void PutStuffed(std::vector<uint8_t>& out, uint8_t b) {
   if (b == kMarker) out.push_back(kEscape);
 }
 
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v >> 8);
-  p[1] = static_cast<uint8_t>(v);
-}
-
-void Put32(uint8_t* p, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  p[0] = static_cast<uint8_t>(v >> 24);
-  p[1] = static_cast<uint8_t>(v >> 16);
-  p[2] = static_cast<uint8_t>(v >> 8);
-  p[3] = static_cast<uint8_t>(v);
-}
-
-// Payload offsets.
-constexpr int kMonth = 4, kDay = 5, kYear = 6, kHour = 8, kMinute = 9, kSecond = 10;
-constexpr int kBlockA = 15, kBlockB = 31;  // lat, lon, height, msl height
-constexpr int kSpeed3d = 47, kSpeed2d = 49, kHeading = 51, kDop = 53;
-constexpr int kSatsVisible = 55, kSatsTracked = 56, kChannels = 57, kChannelSize = 6;
-constexpr int kStatus = 129, kStatus2 = 130, kClockBias = 133, kOscOffset = 135;
-constexpr int kTemperature = 139, kUtc = 141, kGmtSign = 142, kGmtHours = 143;
-constexpr int kGmtMinutes = 144, kIdTag = 145;
-static_assert(kIdTag + 6 + 1 == kPositionPayloadSize);
-static_assert(kChannels + 12 * kChannelSize == kStatus);
 
 }  // namespace
 
@@ -83,27 +61,27 @@ std::array<uint8_t, kPositionPayloadSize> BuildPositionPayload(const PositionRep
   uint8_t* b = p.data();
   b[kMonth] = static_cast<uint8_t>(r.utc.tm_mon + 1);
   b[kDay] = static_cast<uint8_t>(r.utc.tm_mday);
-  Put16(b + kYear, static_cast<uint16_t>(r.utc.tm_year + 1900));
+  StoreBe16(b + kYear, static_cast<uint16_t>(r.utc.tm_year + 1900));
   b[kHour] = static_cast<uint8_t>(r.utc.tm_hour);
   b[kMinute] = static_cast<uint8_t>(r.utc.tm_min);
   b[kSecond] = static_cast<uint8_t>(r.utc.tm_sec);
 
   for (int block : {kBlockA, kBlockB}) {
-    Put32(b + block, r.lat_mas);
-    Put32(b + block + 4, r.lon_mas);
-    Put32(b + block + 8, r.height_cm);
-    Put32(b + block + 12, r.msl_cm);
+    StoreBeI32(b + block + kBlockLat, r.lat_mas);
+    StoreBeI32(b + block + kBlockLon, r.lon_mas);
+    StoreBeI32(b + block + kBlockHeight, r.height_cm);
+    StoreBeI32(b + block + kBlockMsl, r.msl_cm);
   }
-  Put16(b + kSpeed3d, r.speed_cms);
-  Put16(b + kSpeed2d, r.speed_cms);
-  Put16(b + kHeading, r.heading_ddeg);
-  Put16(b + kDop, r.dop_tenths);
+  StoreBe16(b + kSpeed3d, r.speed_cms);
+  StoreBe16(b + kSpeed2d, r.speed_cms);
+  StoreBe16(b + kHeading, r.heading_ddeg);
+  StoreBe16(b + kDop, r.dop_tenths);
   b[kSatsVisible] = r.sats_visible;
   b[kSatsTracked] = r.sats_tracked;
 
   // One record per channel: satellite id, channel mode, signal strength,
   // data age and two status bytes. Channels past the tracked count idle.
-  for (int ch = 0; ch < 12; ++ch) {
+  for (int ch = 0; ch < kChannelCount; ++ch) {
     uint8_t* c = b + kChannels + ch * kChannelSize;
     const bool tracking = ch < r.sats_tracked;
     c[0] = tracking ? static_cast<uint8_t>(3 + 2 * ch) : 0;
@@ -114,11 +92,11 @@ std::array<uint8_t, kPositionPayloadSize> BuildPositionPayload(const PositionRep
     c[5] = 0;
   }
 
-  b[kStatus] = static_cast<uint8_t>((r.fix_mode & 0x07) << 5 | kStatusLowBits);
+  b[kStatus] = static_cast<uint8_t>((r.fix_mode & 0x07) << kFixModeShift | kStatusLowBits);
   b[kStatus2] = 0;
-  Put16(b + kClockBias, 21);
-  Put32(b + kOscOffset, 1234);
-  Put16(b + kTemperature, 2 * 25 + 1);  // 25 degrees C in half degrees
+  StoreBe16(b + kClockBias, 21);
+  StoreBeI32(b + kOscOffset, 1234);
+  StoreBe16(b + kTemperature, 2 * 25 + 1);  // 25 degrees C in half degrees
   b[kUtc] = 0x80 | 18;                  // offset valid, 18 leap seconds
   b[kGmtSign] = 0;
   b[kGmtHours] = 0;

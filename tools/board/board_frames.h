@@ -4,6 +4,8 @@
 // byte, and the 152-byte type-25 position/status payload. Plain functions on
 // values; thread-safe.
 
+#include "link/board_message.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,16 +14,6 @@
 #include <vector>
 
 namespace velkaro::board {
-
-inline constexpr uint8_t kTypeFirmware = 1;
-inline constexpr uint8_t kTypeSerial = 2;
-inline constexpr uint8_t kTypePosition = 25;
-inline constexpr std::size_t kPositionPayloadSize = 152;
-inline constexpr int32_t kMasPerDegree = 3600000;
-
-// Fix modes the board reports in bits 7..5 of the receiver status byte.
-inline constexpr uint8_t kFixAcquiring = 3;
-inline constexpr uint8_t kFixLocked3D = 7;
 
 // The frame 11 12 <type> <payload> <check> 11 13 with the check byte the
 // board computes (the exclusive-or of the type and every payload byte), and

@@ -28,7 +28,7 @@ PositionReport Walker::Next(double elapsed_s, std::time_t now) {
     r.sats_tracked = 2;
     return r;
   }
-  r.fix_mode = kFixLocked3D;
+  r.fix_mode = kFixMode3D;
   r.sats_visible = 10;
   r.sats_tracked = 8;
   r.dop_tenths = 14;

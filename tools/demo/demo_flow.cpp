@@ -1,9 +1,9 @@
 #include "tools/demo/demo_flow.h"
 
-#include "shell/command_ids.h"
-#include "shell/main_frame.h"
-#include "site/view/site_view.h"
-#include "status/status_view.h"
+#include "gui/common/command_ids.h"
+#include "gui/shell/main_frame.h"
+#include "gui/site_view/site_view.h"
+#include "gui/status/status_view.h"
 
 #include <cmath>
 

@@ -14,11 +14,11 @@
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "platform/wave_player.h"
-#include "shell/app_context.h"
-#include "shell/velkaro_app.h"
+#include "gui/shell/app_context.h"
+#include "gui/shell/velkaro_app.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
-#include "status/draw.h"
+#include "gui/common/draw.h"
 
 #include <chrono>
 #include <functional>

@@ -8,10 +8,10 @@
 //   velkaro-demo --screenshots DIR
 //       Without a board: renders the status view, the quick-start screen, a
 //       plan with points and the point list to PNG files in DIR.
-#include "shell/command_ids.h"
-#include "shell/main_frame.h"
-#include "shell/resources.h"
-#include "site/view/site_view.h"
+#include "gui/common/command_ids.h"
+#include "gui/shell/main_frame.h"
+#include "gui/shell/resources.h"
+#include "gui/site_view/site_view.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cstdio>
@@ -73,7 +73,7 @@ void SendText(CEngine& engine, uint8_t type, const std::string& text) {
 
 void StandAt(DemoFlow& flow, int x, int y) {
   CGpsData gps;
-  gps.m_fixMode = CGpsData::kFixMode3D;
+  gps.m_fixMode = board::kFixMode3D;
   gps.m_month = 6;
   gps.m_day = 15;
   gps.m_year = 2026;

@@ -1,6 +1,6 @@
 // vlk compress SRC DST / vlk expand SRC DST: the compressed block on its own,
 // as the projection file carries it after its header.
-#include "site/compression.h"
+#include "compression/compression.h"
 #include "tools/vlk/commands.h"
 
 #include <cinttypes>

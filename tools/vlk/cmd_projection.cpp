@@ -1,7 +1,7 @@
 // vlk info, extract, save and worldfile: projection files from the command
 // line, through the same code the program's own commands run.
 #include "platform/file_error.h"
-#include "site/posix_file.h"
+#include "platform/posix_file.h"
 #include "site/projection_file_format.h"
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"

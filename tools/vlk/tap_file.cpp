@@ -1,7 +1,7 @@
 #include "tools/vlk/tap_file.h"
 
 #include "platform/file_error.h"
-#include "site/posix_file.h"
+#include "platform/posix_file.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "compression/byte_stream.h"
+
+#include <cstdint>
+
+namespace velkaro {
+
+// Counts every byte value of `in` from its current position to its end, or
+// until more than the block's largest source length has been read. `total`
+// receives the number of bytes read. False on a read error (in.error).
+bool CountBytes(Input& in, uint64_t (&counts)[256], uint64_t& total);
+
+}  // namespace velkaro

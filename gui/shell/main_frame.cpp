@@ -1,0 +1,194 @@
+#include "gui/shell/main_frame.h"
+
+#include "gui/common/command_ids.h"
+#include "gui/site_view/site_view.h"
+#include "gui/status/status_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QImage>
+#include <QPixmap>
+#include <QStackedWidget>
+#include <QToolBar>
+
+namespace velkaro {
+
+namespace {
+
+constexpr int kSmallButton = 16;  // toolbar 128, for a frame 240 wide or less
+constexpr int kLargeButton = 30;  // toolbar 129
+constexpr int kFirstPaneId = 59648;
+constexpr int kStartupPauseMs = 2000;
+const char kControlIdProperty[] = "controlId";
+
+}  // namespace
+
+CMainFrame::CMainFrame(AppContext& context, ICommandTarget& app, ICommandTarget& doc)
+    : context_(context), app_(app), doc_(doc) {
+  setWindowTitle(QStringLiteral("Velkaro"));
+  const QPixmap icon(QStringLiteral(":/icons/app"));
+  if (!icon.isNull()) setWindowIcon(icon);
+  views_ = new QStackedWidget(this);
+  setCentralWidget(views_);
+  status_view_ = new CVelkaroView(context_.engine, context_.draw, *this, context_.beep, views_);
+  status_view_->setProperty(kControlIdProperty, kFirstPaneId);
+  views_->addWidget(status_view_);
+  active_ = status_view_;
+  views_->setMinimumSize(kLayoutWidth, 266);
+  views_->resize(kLayoutWidth, kLayoutHeight);
+}
+
+CMainFrame::~CMainFrame() { ShutDownLink(); }
+
+int CMainFrame::OnCreate() {
+  command_bar_ = new QToolBar(QStringLiteral("Command bar"), this);
+  command_bar_->setMovable(false);
+  command_bar_->setFloatable(false);
+  command_bar_->setContextMenuPolicy(Qt::PreventContextMenu);
+  command_bar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (int id : kToolbarCommands) {
+    const char* prompt = CommandPrompt(id);
+    QAction* action = command_bar_->addAction(QString::fromLatin1(*prompt ? prompt : "Snapshot"));
+    action->setToolTip(QString::fromLatin1(prompt));
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { RouteAndRun(id); });
+    actions_[id] = action;
+  }
+  addToolBar(Qt::TopToolBarArea, command_bar_);
+  // The frame is the layout's width until the user resizes it.
+  OnSize(kLayoutWidth, kLayoutHeight);
+  resize(kLayoutWidth, kLayoutHeight + command_bar_->sizeHint().height());
+  UpdateCommandStates();
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  context_.engine.m_hWndNotify.store(this);
+  context_.com.Open(context_.registry, context_.opener, context_.messages, context_.port_override);
+  context_.clock.SleepMs(kStartupPauseMs);
+  worker_.Start(context_.com, context_.parser, context_.engine, context_.clock);
+  context_.engine.SendStartupFrame();
+  context_.clock.SleepMs(kStartupPauseMs);
+  QApplication::restoreOverrideCursor();
+  return 0;
+}
+
+void CMainFrame::LoadButtonImages(int size) {
+  if (size == button_size_) return;
+  button_size_ = size;
+  const QImage strip(QStringLiteral(":/bitmaps/%1").arg(size == kSmallButton ? 128 : 129));
+  command_bar_->setIconSize(QSize(size, size));
+  int index = 0;
+  for (int id : kToolbarCommands) {
+    QAction* action = actions_[id];
+    if (!strip.isNull() && strip.width() >= (index + 1) * size) {
+      action->setIcon(QIcon(QPixmap::fromImage(strip.copy(index * size, 0, size, size))));
+    } else {
+      action->setIcon(QIcon());
+    }
+    ++index;
+  }
+}
+
+void CMainFrame::OnSize(int width, int) {
+  if (command_bar_) LoadButtonImages(width <= kLayoutWidth ? kSmallButton : kLargeButton);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  OnSize(width(), height());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // The close button ends the program; minimising only minimises.
+  ShutDownLink();
+  event->accept();
+}
+
+void CMainFrame::ShutDownLink() {
+  context_.engine.m_hWndNotify.store(nullptr);
+  worker_.Stop();
+}
+
+void CMainFrame::PostBoardUpdate() {
+  if (update_pending_.exchange(true)) return;
+  QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_BOARD_UPDATE)));
+}
+
+bool CMainFrame::event(QEvent* event) {
+  if (event->type() == QEvent::Type(WM_BOARD_UPDATE)) {
+    update_pending_.store(false);
+    OnBoardUpdate();
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void CMainFrame::OnBoardUpdate() {
+  if (active_ == site_view_ && site_view_) {
+    site_view_->viewport()->update();
+  } else if (active_) {
+    active_->update();
+  }
+}
+
+void CMainFrame::SwitchView(ViewClass view_class, int control_id) {
+  QWidget* wanted = view_class == ViewClass::kSite ? static_cast<QWidget*>(site_view_)
+                                                   : static_cast<QWidget*>(status_view_);
+  if (wanted && wanted == active_) return;
+  if (!wanted) {
+    site_view_ = new CSiteView(context_.plan, context_.projection, context_.gps, context_.draw,
+                               context_.messages, context_.waves, context_.files, views_);
+    site_view_->OnInitialUpdate();
+    views_->addWidget(site_view_);
+    wanted = site_view_;
+  }
+  QWidget* old = active_;
+  active_ = wanted;
+  views_->setCurrentWidget(wanted);
+  wanted->show();
+  if (old) {
+    old->hide();
+    old->setProperty(kControlIdProperty, control_id);
+  }
+  wanted->setProperty(kControlIdProperty, kFirstPaneId);
+  wanted->setFocus();
+  UpdateCommandStates();
+  wanted->update();
+}
+
+ICommandTarget* CMainFrame::ActiveTarget() const {
+  if (active_ == site_view_ && site_view_) return site_view_;
+  return status_view_;
+}
+
+bool CMainFrame::HandlesCommand(int id) const {
+  return id == ID_SNAPSHOT && static_cast<bool>(context_.snapshot);
+}
+
+void CMainFrame::OnCommand(int id) {
+  if (id == ID_SNAPSHOT) OnSnapshot();
+}
+
+void CMainFrame::OnSnapshot() {
+  if (context_.snapshot && active_) context_.snapshot(*active_);
+}
+
+void CMainFrame::RouteAndRun(int id) {
+  if (ICommandTarget* target = RouteCommand(id, {ActiveTarget(), &doc_, this, &app_})) {
+    target->OnCommand(id);
+  }
+}
+
+QAction* CMainFrame::CommandAction(int id) const {
+  auto found = actions_.find(id);
+  return found == actions_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::UpdateCommandStates() {
+  for (auto& [id, action] : actions_) {
+    action->setEnabled(RouteCommand(id, {ActiveTarget(), &doc_, this, &app_}) != nullptr);
+  }
+}
+
+}  // namespace velkaro

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "link/engine.h"
+#include "link/link_worker.h"
+#include "gui/shell/app_context.h"
+#include "gui/common/command_target.h"
+#include "gui/common/view_switcher.h"
+
+#include <atomic>
+#include <map>
+
+#include <QMainWindow>
+
+class QAction;
+class QStackedWidget;
+class QToolBar;
+
+namespace velkaro {
+
+class CSiteView;
+class CVelkaroView;
+
+// The main window: the command bar, the active view (the status view until
+// the first tap, then the site view for good), the board link's start-up
+// and shut-down, and the repaint on every board update.
+//
+// Threads: PostBoardUpdate is called on the link worker; it only posts an
+// event. Everything else runs on the UI thread.
+// Lifetime: `context`, `app` and `doc` must outlive the frame. The frame
+// stops the link worker when it closes and when it is destroyed.
+class CMainFrame : public QMainWindow,
+                   public ICommandTarget,
+                   public IBoardUpdateSink,
+                   public IViewSwitcher {
+  Q_OBJECT
+
+ public:
+  // The handheld's client area under the command bar.
+  static constexpr int kLayoutWidth = 240;
+  static constexpr int kLayoutHeight = 285;
+
+  CMainFrame(AppContext& context, ICommandTarget& app, ICommandTarget& doc);
+  ~CMainFrame() override;
+
+  // Builds the command bar, then, under the wait cursor: registers for board
+  // updates, opens the link, pauses 2000 ms, starts the link worker, queues
+  // the start-up frame and pauses 2000 ms again. Returns 0, or -1 when the
+  // window is not to be created. Call once.
+  int OnCreate();
+  // Picks the command bar's button size for a frame `width` pixels wide.
+  void OnSize(int width, int height);
+  // Repaints the active view from the device state.
+  void OnBoardUpdate();
+  void SwitchView(ViewClass view_class, int control_id) override;
+  // Stops the link worker and the board updates. Idempotent.
+  void ShutDownLink();
+
+  // Link worker thread: posts WM_BOARD_UPDATE to the frame, never blocks;
+  // updates that arrive before the last one was handled are merged.
+  void PostBoardUpdate() override;
+
+  bool HandlesCommand(int id) const override;
+  void OnCommand(int id) override;
+  void OnSnapshot();
+
+  QWidget* ActiveView() const { return active_; }
+  CVelkaroView* StatusView() const { return status_view_; }
+  CSiteView* SiteView() const { return site_view_; }
+  QToolBar* CommandBar() const { return command_bar_; }
+  QAction* CommandAction(int id) const;
+  // Enables each button whose command has a handler on the current route.
+  void UpdateCommandStates();
+  int ButtonSize() const { return button_size_; }
+
+ protected:
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  ICommandTarget* ActiveTarget() const;
+  void RouteAndRun(int id);
+  void LoadButtonImages(int size);
+
+  AppContext& context_;
+  ICommandTarget& app_;
+  ICommandTarget& doc_;
+  QToolBar* command_bar_ = nullptr;
+  std::map<int, QAction*> actions_;
+  QStackedWidget* views_ = nullptr;
+  QWidget* active_ = nullptr;
+  CVelkaroView* status_view_ = nullptr;
+  CSiteView* site_view_ = nullptr;
+  LinkWorker worker_;
+  std::atomic<bool> update_pending_{false};
+  int button_size_ = 0;
+};
+
+}  // namespace velkaro

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "gui/common/command_target.h"
+#include "site/site_plan.h"
+
+#include <string>
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QPoint>
+#include <QTimer>
+
+namespace velkaro {
+
+class CDraw;
+class CGpsData;
+class CSiteProjection;
+class IFilePrompt;
+class IMessageBox;
+class IWavePlayer;
+template <class T>
+class Published;
+
+// The working screen: the site plan with its reference points, the live fix
+// and zoom rows, and the reticle at the centre. A tap with the GPS locked
+// centres the plan on the tapped spot and stores it with the current
+// position; a hold (right button, or a left press kept still for about half
+// a second) offers to delete the nearest point. Carries the site commands
+// 32771..32776 and both scroll bars.
+//
+// UI thread only. Every referenced object must outlive the view.
+class CSiteView : public QAbstractScrollArea, public ICommandTarget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kHoldMs = 500;
+
+  CSiteView(CSitePlan& plan, CSiteProjection& projection, const Published<CGpsData>& gps,
+            CDraw& draw, IMessageBox& messages, IWavePlayer& waves, IFilePrompt& files,
+            QWidget* parent = nullptr);
+
+  // Adds the scroll bars (no range until a plan is loaded).
+  void OnInitialUpdate();
+  // The client area (the viewport) composed off screen.
+  QImage OnDraw() const;
+
+  // A stylus press at `point` in client coordinates, already told apart.
+  void OnTap(const QPoint& point);
+  void OnHold(const QPoint& point);
+
+  // Commands (site_view_commands.cpp).
+  bool HandlesCommand(int id) const override;
+  void OnCommand(int id) override;
+  void OnNewProjection();
+  void OnOpenProjection();
+  void OnSaveProjection();
+  void OnZoomIn();
+  void OnZoomOut();
+  void OnPointList();
+  // Scroll codes 0..8 as the bars report them; `thumb` for code 5.
+  void OnHScroll(int code, int thumb);
+  void OnVScroll(int code, int thumb);
+
+  // The client rectangle as the viewport uses it.
+  PlanRect ClientRect() const;
+  bool PlanLoaded() const { return m_bPlanLoaded; }
+  const QImage& PlanBitmap() const { return m_bmpPlan; }
+
+  // The 8-point "System" face at 96 dpi: a small sans of 11 pixels.
+  static QFont BandFont();
+
+  QImage m_bmpPlan;
+  QImage m_bmpReticle;
+  bool m_bPlanLoaded = false;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void scrollContentsBy(int, int) override {}
+
+ private:
+  void DrawTap(QPainter& dc, int32_t x, int32_t y) const;
+  void DrawStatusLine(QPainter& dc, int w, int text_height) const;
+  void DrawZoomLine(QPainter& dc, int w, int text_height) const;
+  // Sets the viewport and the scroll bars up for a freshly loaded plan.
+  void SetUpPlan();
+  // Shows a loaded plan; false (and the message) when `path` does not load.
+  bool TakePlan(const std::string& path);
+  void SyncScrollPositions();
+  void OnScrollAction(Qt::Orientation orientation, int action);
+  void HoldTimedOut();
+
+  CSitePlan& plan_;
+  CSiteProjection& projection_;
+  const Published<CGpsData>& gps_;
+  CDraw& draw_;
+  IMessageBox& messages_;
+  IWavePlayer& waves_;
+  IFilePrompt& files_;
+
+  // Tap-and-hold: a left press waits for its release, a move or the timer.
+  QTimer hold_timer_;
+  QPoint press_point_;
+  bool left_pressed_ = false;
+};
+
+}  // namespace velkaro

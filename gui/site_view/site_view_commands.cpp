@@ -1,0 +1,238 @@
+#include "platform/file_prompt.h"
+#include "platform/message_box.h"
+#include "gui/common/command_ids.h"
+#include "gui/common/wait_cursor.h"
+#include "site/site_projection.h"
+#include "gui/site_view/plan_bitmap.h"
+#include "gui/site_view/point_list_dialog.h"
+#include "gui/site_view/site_view.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QScrollBar>
+
+namespace velkaro {
+
+namespace {
+
+const char kBitmapFilter[] = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+const char kProjectionFilter[] = "Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||";
+constexpr int kLineScroll = 10;
+
+// The scroll codes the handlers take, from the bars' actions.
+enum ScrollCode {
+  kLineUp = 0,
+  kLineDown = 1,
+  kPageUp = 2,
+  kPageDown = 3,
+  kThumbPosition = 4,
+  kThumbTrack = 5,
+  kTop = 6,
+  kBottom = 7,
+  kEndScroll = 8,
+};
+
+int ScrollCodeOf(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      return kLineUp;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return kLineDown;
+    case QAbstractSlider::SliderPageStepSub:
+      return kPageUp;
+    case QAbstractSlider::SliderPageStepAdd:
+      return kPageDown;
+    case QAbstractSlider::SliderMove:
+      return kThumbTrack;
+    case QAbstractSlider::SliderToMinimum:
+      return kTop;
+    case QAbstractSlider::SliderToMaximum:
+      return kBottom;
+    default:
+      return kEndScroll;
+  }
+}
+
+}  // namespace
+
+bool CSiteView::HandlesCommand(int id) const {
+  return id >= ID_NEW_PROJECTION && id <= ID_POINT_LIST;
+}
+
+void CSiteView::OnCommand(int id) {
+  switch (id) {
+    case ID_NEW_PROJECTION:
+      OnNewProjection();
+      break;
+    case ID_OPEN_PROJECTION:
+      OnOpenProjection();
+      break;
+    case ID_SAVE_PROJECTION:
+      OnSaveProjection();
+      break;
+    case ID_ZOOM_IN:
+      OnZoomIn();
+      break;
+    case ID_ZOOM_OUT:
+      OnZoomOut();
+      break;
+    case ID_POINT_LIST:
+      OnPointList();
+      break;
+    default:
+      break;
+  }
+}
+
+bool CSiteView::TakePlan(const std::string& path) {
+  LoadedPlan loaded = LoadPlanBitmap(path);
+  if (loaded.image.isNull()) {
+    messages_.ShowOk(CannotLoadText(path, loaded.error));
+    return false;
+  }
+  m_bmpPlan = std::move(loaded.image);
+  m_bPlanLoaded = true;
+  return true;
+}
+
+void CSiteView::OnNewProjection() {
+  const std::optional<std::string> path = files_.OpenFile(kBitmapFilter, "BMP");
+  if (!path) return;
+  if (!TakePlan(*path)) return;
+  projection_.m_strPlanPath = *path;
+  SetUpPlan();
+  viewport()->update();
+}
+
+void CSiteView::OnOpenProjection() {
+  const std::optional<std::string> path = files_.OpenFile(kProjectionFilter, "VLK");
+  if (!path) return;
+  WaitCursor wait;
+  if (!projection_.Load(*path)) {
+    // Load has said why. Its plan path still names an earlier plan, which
+    // must not be shown as this file's: name the bitmap this file would have
+    // given instead.
+    const std::string expected = *path + "b";
+    struct stat info {};
+    const int error = ::stat(expected.c_str(), &info) == 0 ? EINVAL : errno;
+    wait.End();
+    messages_.ShowOk(CannotLoadText(expected, error));
+    return;
+  }
+  LoadedPlan loaded = LoadPlanBitmap(projection_.m_strPlanPath);
+  if (loaded.image.isNull()) {
+    wait.End();
+    messages_.ShowOk(CannotLoadText(projection_.m_strPlanPath, loaded.error));
+    return;
+  }
+  m_bmpPlan = std::move(loaded.image);
+  m_bPlanLoaded = true;
+  SetUpPlan();
+  wait.End();
+  viewport()->update();
+}
+
+void CSiteView::OnSaveProjection() {
+  const std::optional<std::string> path = files_.SaveFile(kProjectionFilter, ".vlk", true, "");
+  if (path) projection_.Save(*path);
+}
+
+void CSiteView::SetUpPlan() {
+  const int plan_w = m_bmpPlan.width();
+  const int plan_h = m_bmpPlan.height();
+  const PlanRect client = ClientRect();
+  const int s = std::min(client.right - client.left, client.bottom - client.top);
+  plan_.SetClientRect(client.left, client.top, client.right, client.bottom);
+  plan_.SetPlanSize(0, 0, plan_w, plan_h);
+  plan_.SetView(0, 0, s, s);
+  const QSignalBlocker block_h(horizontalScrollBar());
+  const QSignalBlocker block_v(verticalScrollBar());
+  verticalScrollBar()->setRange(0, plan_h);
+  horizontalScrollBar()->setRange(0, plan_w);
+  verticalScrollBar()->setPageStep(std::max(client.bottom - client.top, 1));
+  horizontalScrollBar()->setPageStep(std::max(client.right - client.left, 1));
+  SyncScrollPositions();
+}
+
+void CSiteView::OnZoomIn() {
+  plan_.ZoomIn();
+  viewport()->update();
+}
+
+void CSiteView::OnZoomOut() {
+  plan_.ZoomOut();
+  viewport()->update();
+}
+
+void CSiteView::OnPointList() {
+  CProList dialog(projection_.m_taps, nullptr);
+  dialog.exec();
+}
+
+void CSiteView::OnScrollAction(Qt::Orientation orientation, int action) {
+  QScrollBar* bar = orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+  const int code = ScrollCodeOf(action);
+  if (orientation == Qt::Horizontal) {
+    OnHScroll(code, bar->sliderPosition());
+  } else {
+    OnVScroll(code, bar->sliderPosition());
+  }
+  // The bar then takes this position as its value.
+  bar->setSliderPosition(orientation == Qt::Horizontal ? plan_.GetCenterX() : plan_.GetCenterY());
+}
+
+void CSiteView::OnHScroll(int code, int thumb) {
+  const int page = viewport()->width();
+  switch (code) {
+    case kLineUp:
+      plan_.ScrollLeft(kLineScroll);
+      break;
+    case kLineDown:
+      plan_.ScrollRight(kLineScroll);
+      break;
+    case kPageUp:
+      plan_.ScrollLeft(page);
+      break;
+    case kPageDown:
+      plan_.ScrollRight(page);
+      break;
+    case kThumbTrack:
+      plan_.SetCenterX(thumb);
+      break;
+    default:
+      break;
+  }
+  const QSignalBlocker block(horizontalScrollBar());
+  horizontalScrollBar()->setSliderPosition(plan_.GetCenterX());
+  viewport()->update();
+}
+
+void CSiteView::OnVScroll(int code, int thumb) {
+  const int page = viewport()->height();
+  switch (code) {
+    case kLineUp:
+      plan_.ScrollUp(kLineScroll);
+      break;
+    case kLineDown:
+      plan_.ScrollDown(kLineScroll);
+      break;
+    case kPageUp:
+      plan_.ScrollUp(page);
+      break;
+    case kPageDown:
+      plan_.ScrollDown(page);
+      break;
+    case kThumbTrack:
+      plan_.SetCenterY(thumb);
+      break;
+    default:
+      break;
+  }
+  const QSignalBlocker block(verticalScrollBar());
+  verticalScrollBar()->setSliderPosition(plan_.GetCenterY());
+  viewport()->update();
+}
+
+}  // namespace velkaro

@@ -1,0 +1,105 @@
+#include "link/gps_data.h"
+#include "link/published.h"
+#include "site/site_projection.h"
+#include "gui/site_view/site_view.h"
+#include "gui/common/draw.h"
+
+#include <cstdio>
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace velkaro {
+
+namespace {
+
+constexpr int kQuickStartBitmap = 137;
+constexpr int kUnpaintedRows = 20;  // below the quick-start picture
+constexpr int kMarkerHalf = 10;     // a marker fills (x-10, y-10)..(x+10, y+10)
+constexpr int kReticleHalf = 16;
+
+const QColor kLockedBand(0, 192, 0);
+const QColor kUnlockedBand(192, 0, 0);
+const QColor kZoomBand(0, 0, 192);
+
+QRect ToQRect(const PlanRect& r) {
+  return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+}  // namespace
+
+QFont CSiteView::BandFont() {
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);
+  font.setBold(true);
+  return font;
+}
+
+QImage CSiteView::OnDraw() const {
+  const int w = std::max(viewport()->width(), 1);
+  const int h = std::max(viewport()->height(), 1);
+  QImage picture(w, h, QImage::Format_RGB32);
+  // What the plan or the quick-start picture leaves uncovered shows white.
+  picture.fill(Qt::white);
+  QPainter dc(&picture);
+
+  if (!m_bPlanLoaded) {
+    draw_.DrawBitmap(dc, kQuickStartBitmap, 0, 0, w, h - kUnpaintedRows);
+    return picture;
+  }
+
+  dc.setFont(BandFont());
+  PlanRect dest = ClientRect();
+  PlanRect source{};
+  plan_.GetBlitRects(dest, source);
+  const QRect to = ToQRect(dest);
+  const QRect from = ToQRect(source);
+  if (to.isValid() && from.isValid()) dc.drawImage(to, m_bmpPlan, from);
+
+  for (const CSiteProjection::_tap& tap : projection_.m_taps) DrawTap(dc, tap.x, tap.y);
+
+  const int text_height = QFontMetrics(dc.font()).height();
+  DrawStatusLine(dc, w, text_height);
+  DrawZoomLine(dc, w, text_height);
+
+  if (!m_bmpReticle.isNull()) {
+    // AND: the reticle's white leaves the plan as it is.
+    dc.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    dc.drawImage(w / 2 - kReticleHalf, h / 2 - kReticleHalf, m_bmpReticle);
+    dc.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  }
+  return picture;
+}
+
+void CSiteView::DrawTap(QPainter& dc, int32_t x, int32_t y) const {
+  int32_t sx = 0;
+  int32_t sy = 0;
+  if (!plan_.PlanToScreen(ClientRect(), x, y, sx, sy)) return;
+  dc.setPen(QPen(Qt::black, 1));
+  dc.setBrush(Qt::black);
+  dc.drawEllipse(QRect(sx - kMarkerHalf, sy - kMarkerHalf, 2 * kMarkerHalf, 2 * kMarkerHalf));
+  dc.setBrush(Qt::NoBrush);
+}
+
+void CSiteView::DrawStatusLine(QPainter& dc, int w, int text_height) const {
+  const CGpsData gps = gps_.Read();
+  char line[CGpsData::kFixLineSize];
+  gps.FormatFix(line);
+  const QRect band(0, 0, w, text_height + 2);
+  dc.fillRect(band, gps.IsLocked() ? kLockedBand : kUnlockedBand);
+  dc.setPen(Qt::white);
+  dc.drawText(band, Qt::AlignCenter, QString::fromLatin1(line));
+}
+
+void CSiteView::DrawZoomLine(QPainter& dc, int w, int text_height) const {
+  char line[64];
+  std::snprintf(line, sizeof line, "ZOOM=%d%%  REF PTS=%d", int(plan_.GetZoom()) * 100,
+                static_cast<int>(projection_.m_taps.size()));
+  const QRect band(0, text_height, w, text_height);
+  dc.fillRect(band, kZoomBand);
+  dc.setPen(Qt::white);
+  dc.drawText(band, Qt::AlignCenter, QString::fromLatin1(line));
+}
+
+}  // namespace velkaro

@@ -1,0 +1,210 @@
+// The snapshot command on a plain widget: the order of sound, capture,
+// dialog and report; the JPEG it writes; which rows of the view it holds;
+// and the counter file across confirmed, cancelled and failed snapshots.
+// (How views of other sizes are scaled is checked on the capture alone.)
+#include "gui/snapshot/snapshot_command.h"
+
+#include "gui/snapshot/capture.h"
+#include "tests/gui/snapshot/snapshot_test_support.h"
+#include "tests/snapshot/jpeg_reader.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <QApplication>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::test {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DecodedJpeg;
+using testing::ReadJpeg;
+
+class SnapshotCommandTest : public ::testing::Test {
+ protected:
+  SnapshotCommandTest() {
+    fs::create_directories(home);
+    fs::create_directories(shots);
+  }
+
+  // Runs the command on a view showing `picture`, confirming `path` (or
+  // cancelling with nullopt).
+  void Snap(const QImage& picture, std::optional<std::string> path) {
+    PictureView view(picture);
+    files.answers.push_back(std::move(path));
+    command(view);
+  }
+
+  DecodedJpeg Decode(const fs::path& path) {
+    std::string error;
+    std::optional<DecodedJpeg> picture = ReadJpeg(path, &error);
+    if (!picture) ADD_FAILURE() << path << ": " << error;
+    return picture.value_or(DecodedJpeg{});
+  }
+
+  std::string Shot(const std::string& name) const { return (shots / name).string(); }
+
+  testing::TempDir dir;
+  fs::path home = dir.path() / "home";
+  fs::path shots = dir.path() / "shots";
+  fs::path counter = home / "vkimgcnt.cnt";
+  Trail trail;
+  TrailWavePlayer waves{trail};
+  TrailFilePrompt files{trail};
+  TrailMessageBox messages{trail};
+  SnapshotCommand command{waves, files, messages, home};
+};
+
+TEST_F(SnapshotCommandTest, SoundsFirstThenAsksAndWritesABaselinePictureOverAnyOldFile) {
+  WriteText(Shot("old.jpg"), "not a picture");
+  Snap(RowCodedPicture(240, 285), Shot("old.jpg"));
+
+  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000001.jpg"}));
+  ASSERT_EQ(files.saves.size(), 1u);
+  const TrailFilePrompt::SaveRequest& ask = files.saves[0];
+  EXPECT_EQ(ask.filter, "Snapshot JPEG (*.jpg)|*.jpg|All Files (*.*)|*.*||");
+  EXPECT_EQ(ask.default_ext, ".JPG");
+  EXPECT_FALSE(ask.overwrite_prompt) << "an existing file is replaced without asking";
+  EXPECT_FALSE(ask.wait_cursor) << "the dialog is not shown under the wait cursor";
+  EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is restored";
+
+  const DecodedJpeg picture = Decode(Shot("old.jpg"));
+  EXPECT_EQ(picture.width, 240);
+  EXPECT_EQ(picture.height, 265);
+  EXPECT_EQ(picture.components, 3);
+  EXPECT_EQ(picture.frame_markers, std::vector<int>{0xC0}) << "baseline";
+  // Quality 100 with baseline tables: luminance, then chrominance twice.
+  const auto reference = testing::ReferenceTables(100);
+  ASSERT_EQ(picture.tables.size(), 3u);
+  EXPECT_EQ(picture.tables[0], reference[0]);
+  EXPECT_EQ(picture.tables[1], reference[1]);
+  EXPECT_EQ(picture.tables[2], reference[1]);
+}
+
+class SnapshotRows : public SnapshotCommandTest, public ::testing::WithParamInterface<int> {};
+
+// Rows one off from the right ones differ by 73 grey levels or more, so only
+// the right selection comes out within JPEG rounding of the view.
+TEST_P(SnapshotRows, HoldTheViewRowsAboveItsLowestRow) {
+  const int h = GetParam();
+  const QImage view = RowCodedPicture(240, h);
+  Snap(view, Shot("rows.jpg"));
+  const DecodedJpeg picture = Decode(Shot("rows.jpg"));
+  ASSERT_EQ(picture.height, 265);
+
+  // Window rows H - 266 to H - 2, top to bottom.
+  const double right = MeanAbsDifference(picture, 0, view, h - 266, 265);
+  EXPECT_LT(right, 2.0);
+  RecordProperty("mean_abs_diff", std::to_string(right));
+  // The same picture rows against the view taken one row lower and higher.
+  EXPECT_GT(MeanAbsDifference(picture, 1, view, h - 266, 264), 30.0);
+  EXPECT_GT(MeanAbsDifference(picture, 0, view, h - 265, 265), 30.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ViewHeights, SnapshotRows, ::testing::Values(266, 267, 285, 400));
+
+class SnapshotColours : public SnapshotCommandTest, public ::testing::WithParamInterface<QRgb> {};
+
+TEST_P(SnapshotColours, KeepTheirOrder) {
+  const QRgb colour = GetParam();
+  QImage view(240, 285, QImage::Format_RGB32);
+  view.fill(colour);
+  Snap(view, Shot("colour.jpg"));
+  const DecodedJpeg picture = Decode(Shot("colour.jpg"));
+  ASSERT_EQ(picture.width, 240);
+  const MeanColour mean = MeanOver(picture, 0, 0, 240, 265);
+  EXPECT_NEAR(mean.r, qRed(colour), 3.0);
+  EXPECT_NEAR(mean.g, qGreen(colour), 3.0);
+  EXPECT_NEAR(mean.b, qBlue(colour), 3.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(PureColours, SnapshotColours,
+                         ::testing::Values(qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                           qRgb(255, 128, 0)));
+
+struct CounterCase {
+  const char* name;
+  std::optional<std::string> before;  // nullopt: no counter file
+  std::string proposed;
+  std::string after;
+  std::string proposed_next;
+};
+
+class SnapshotCounter : public SnapshotCommandTest,
+                        public ::testing::WithParamInterface<CounterCase> {};
+
+TEST_P(SnapshotCounter, ProposesTheNumberAndAdvancesItOnceSaved) {
+  const CounterCase& c = GetParam();
+  if (c.before) WriteText(counter, *c.before);
+  Snap(RowCodedPicture(240, 285), Shot(c.proposed));
+  ASSERT_EQ(files.saves.size(), 1u);
+  EXPECT_EQ(files.saves[0].proposed_name, c.proposed);
+  EXPECT_TRUE(fs::exists(Shot(c.proposed)));
+  EXPECT_EQ(ReadText(counter), c.after);
+
+  Snap(RowCodedPicture(240, 285), std::nullopt);
+  ASSERT_EQ(files.saves.size(), 2u);
+  EXPECT_EQ(files.saves[1].proposed_name, c.proposed_next);
+  EXPECT_TRUE(messages.wait_cursor_at_ok.empty()) << trail.back();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SnapshotCounter,
+    ::testing::Values(CounterCase{"Missing", std::nullopt, "vk000001.jpg", "2\n", "vk000002.jpg"},
+                      CounterCase{"FortyOne", "41\n", "vk000041.jpg", "42\n", "vk000042.jpg"},
+                      CounterCase{"NoNumber", "snap 7\n", "vk000000.jpg", "1\n", "vk000001.jpg"},
+                      CounterCase{"NoLineEnd", "99", "vk000099.jpg", "100\n", "vk000100.jpg"},
+                      CounterCase{"Empty", "", "vk000000.jpg", "1\n", "vk000001.jpg"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SnapshotCommandTest, ACounterThatCannotBeWrittenIsNotReportedAndStaysAsItWas) {
+  // A counter folder that does not exist: the picture is still saved.
+  SnapshotCommand nowhere{waves, files, messages, home / "missing"};
+  PictureView view(RowCodedPicture(240, 285));
+  files.answers.push_back(Shot("a.jpg"));
+  nowhere(view);
+  EXPECT_TRUE(fs::exists(Shot("a.jpg")));
+  EXPECT_FALSE(fs::exists(home / "missing"));
+
+  // A folder where the counter file should be.
+  fs::create_directory(counter);
+  Snap(RowCodedPicture(240, 285), Shot("b.jpg"));
+  EXPECT_TRUE(fs::exists(Shot("b.jpg")));
+  EXPECT_TRUE(fs::is_directory(counter));
+
+  ASSERT_EQ(files.saves.size(), 2u);
+  EXPECT_EQ(files.saves[0].proposed_name, "vk000001.jpg");
+  EXPECT_EQ(files.saves[1].proposed_name, "vk000001.jpg");
+  EXPECT_TRUE(messages.wait_cursor_at_ok.empty()) << "nothing is reported: " << trail.back();
+}
+
+TEST_F(SnapshotCommandTest, CancelWritesNothingAndLeavesTheCounter) {
+  WriteText(counter, "41\n");
+  Snap(RowCodedPicture(240, 285), std::nullopt);
+  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000041.jpg"}));
+  EXPECT_EQ(ReadText(counter), "41\n");
+  EXPECT_TRUE(fs::is_empty(shots));
+  EXPECT_EQ(std::distance(fs::directory_iterator(home), fs::directory_iterator()), 1);
+  EXPECT_FALSE(QApplication::overrideCursor());
+}
+
+TEST_F(SnapshotCommandTest, AnUnopenableFileIsReportedUnderTheWaitCursorAndUsesUpItsNumber) {
+  const std::string path = (shots / "no such folder" / "vk000001.jpg").string();
+  Snap(RowCodedPicture(240, 285), path);
+  const std::string report = "Can't open file\"" + path + "\"";
+  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000001.jpg", "ok " + report}));
+  EXPECT_EQ(messages.wait_cursor_at_ok, std::vector<bool>{true});
+  EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is restored";
+  EXPECT_EQ(ReadText(counter), "2\n");
+  EXPECT_FALSE(fs::exists(shots / "no such folder"));
+}
+
+}  // namespace
+}  // namespace velkaro::test

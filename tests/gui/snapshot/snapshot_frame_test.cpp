@@ -1,0 +1,107 @@
+// Command 32777 on the real frame: a snapshot of the status view and of the
+// site view, each decoded and compared with the view's own rendering.
+#include "gui/common/command_ids.h"
+#include "gui/snapshot/snapshot_command.h"
+#include "tests/gui/gui_rig.h"
+#include "tests/gui/snapshot/snapshot_test_support.h"
+#include "tests/snapshot/jpeg_reader.h"
+
+#include <filesystem>
+#include <string>
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Decodes the snapshot at `path` and compares it with what `view` renders:
+// the view rows above its lowest row, within JPEG rounding. The differences
+// measured go into the test report under `name`.
+void ExpectPictureOf(const std::string& name, QWidget& view, const fs::path& path) {
+  std::string error;
+  const auto picture = testing::ReadJpeg(path, &error);
+  ASSERT_TRUE(picture) << error;
+  ASSERT_EQ(picture->width, 240);
+  ASSERT_EQ(picture->height, 265);
+  const QImage rendering = view.grab().toImage();
+  ASSERT_EQ(rendering.width(), 240) << "the view has the layout's width";
+  ASSERT_GE(rendering.height(), 266);
+  const int h = rendering.height();
+  const double difference = MeanAbsDifference(*picture, 0, rendering, h - 266, 265);
+  EXPECT_LT(difference, 6.0);
+  // The view is no flat field: the same picture against the view's rows
+  // taken eight rows off is plainly worse.
+  const double shifted = MeanAbsDifference(*picture, 0, rendering, h - 274, 265);
+  EXPECT_GT(shifted, difference + 6.0);
+  ::testing::Test::RecordProperty(name + "_view_height", h);
+  ::testing::Test::RecordProperty(name + "_mean_abs_diff", std::to_string(difference));
+  ::testing::Test::RecordProperty(name + "_shifted_mean_abs_diff", std::to_string(shifted));
+}
+
+// A plan of gradients and solid blocks. The encoder halves the colour
+// resolution, so a plan whose colour changes from pixel to pixel would
+// measure that, not the snapshot.
+std::string WriteSmoothPlan(const fs::path& path) {
+  QImage plan(400, 300, QImage::Format_RGB888);
+  for (int y = 0; y < plan.height(); ++y) {
+    for (int x = 0; x < plan.width(); ++x) {
+      const bool block = (x / 50 + y / 50) % 3 == 0;
+      plan.setPixel(x, y, block ? qRgb(30, 90, 200) : qRgb(x * 255 / 400, y * 255 / 300, 120));
+    }
+  }
+  EXPECT_TRUE(plan.save(QString::fromStdString(path.string()), "BMP"));
+  return path.string();
+}
+
+class SnapshotOnTheFrame : public ::testing::Test {
+ protected:
+  SnapshotOnTheFrame() {
+    rig.context.snapshot = SnapshotCommand(waves, files, messages, folder.path());
+    rig.Start();
+  }
+
+  void TakeSnapshot(const std::string& name) {
+    QAction* button = rig.Frame().CommandAction(ID_SNAPSHOT);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled()) << "the snapshot works on either view";
+    files.answers.push_back((folder.path() / name).string());
+    button->trigger();
+    QApplication::processEvents();
+  }
+
+  Rig rig;
+  testing::TempDir folder;
+  Trail trail;
+  TrailWavePlayer waves{trail};
+  TrailFilePrompt files{trail};
+  TrailMessageBox messages{trail};
+};
+
+TEST_F(SnapshotOnTheFrame, PicturesTheStatusViewThenTheSiteView) {
+  rig.SendFirmware("2.17");
+  rig.SendSerial("K40321");
+  QApplication::processEvents();
+  TakeSnapshot("status.jpg");
+  ExpectPictureOf("status", *rig.Frame().StatusView(), folder.path() / "status.jpg");
+
+  CSiteView& site = rig.SwitchToSite();
+  rig.LoadPlan(WriteSmoothPlan(folder.path() / "plan.bmp"));
+  rig.SendGps(true, 47.3769, 8.5417);
+  ASSERT_EQ(rig.Frame().ActiveView(), &site);
+  TakeSnapshot("site.jpg");
+  ExpectPictureOf("site", site, folder.path() / "site.jpg");
+
+  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000001.jpg", "wave async CAMERA",
+                          "save vk000002.jpg"}));
+  EXPECT_EQ(ReadText(folder.path() / "vkimgcnt.cnt"), "3\n");
+  EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace velkaro::test
