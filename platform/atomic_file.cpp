@@ -1,0 +1,172 @@
+#include "platform/atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velkaro {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name no other writer in this or another process picks: pid and a counter.
+std::string HiddenName(const std::string& folder, const std::string& base) {
+  static std::atomic<unsigned> counter{0};
+  char suffix[48];
+  std::snprintf(suffix, sizeof(suffix), ".%ld.%u.tmp", static_cast<long>(::getpid()),
+                counter.fetch_add(1));
+  return folder + "/." + base + suffix;
+}
+
+bool SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Some file systems refuse fsync on a folder; the rename itself stands.
+  const bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string target)
+    : target_(std::move(target)), folder_(FolderOf(target_)) {}
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+FileErrorCause AtomicFile::Fail(int error_number) {
+  Abandon();
+  const FileErrorCause cause = FileErrorCauseFromErrno(error_number);
+  return cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : cause;
+}
+
+FileErrorCause AtomicFile::Open() {
+  Abandon();
+  // What stands at the target now: only a regular file may be replaced, and
+  // its permission bits carry over.
+  mode_t mode = 0666;
+  bool keep_mode = false;
+  struct stat info {};
+  if (::stat(target_.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return FileErrorCauseFromErrno(EISDIR);
+    if (!S_ISREG(info.st_mode)) return FileErrorCause::kAccessDenied;
+    mode = info.st_mode & 07777;
+    keep_mode = true;
+  } else if (errno != ENOENT) {
+    return FileErrorCauseFromErrno(errno);
+  }
+
+  fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+      return Fail(errno);
+    temp_path_ = HiddenName(folder_, BaseOf(target_));
+    fd_ = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      const int error_number = errno;
+      temp_path_.clear();
+      return Fail(error_number);
+    }
+  }
+  if (keep_mode && ::fchmod(fd_, mode) != 0) return Fail(errno);
+  return FileErrorCause::kNone;
+}
+
+std::FILE* AtomicFile::Stream() {
+  if (stream_ == nullptr && fd_ >= 0) {
+    const int copy = ::dup(fd_);
+    if (copy < 0) return nullptr;
+    stream_ = ::fdopen(copy, "wb");
+    if (stream_ == nullptr) ::close(copy);
+  }
+  return stream_;
+}
+
+FileErrorCause AtomicFile::CloseStream() {
+  if (stream_ == nullptr) return FileErrorCause::kNone;
+  std::FILE* const stream = stream_;
+  stream_ = nullptr;
+  const bool flushed = std::fflush(stream) == 0 && !std::ferror(stream);
+  const int error_number = errno ? errno : EIO;
+  const bool closed = std::fclose(stream) == 0;
+  if (!flushed || !closed) return Fail(error_number);
+  return FileErrorCause::kNone;
+}
+
+FileErrorCause AtomicFile::Write(const void* bytes, size_t length) {
+  if (fd_ < 0) return FileErrorCause::kInvalidFile;
+  const auto* in = static_cast<const char*>(bytes);
+  while (length > 0) {
+    const ssize_t put = ::write(fd_, in, length);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return Fail(errno);
+    if (put == 0) return Fail(ENOSPC);
+    in += put;
+    length -= static_cast<size_t>(put);
+  }
+  return FileErrorCause::kNone;
+}
+
+FileErrorCause AtomicFile::Commit() {
+  if (fd_ < 0) return FileErrorCause::kInvalidFile;
+  errno = 0;
+  if (const FileErrorCause cause = CloseStream(); cause != FileErrorCause::kNone) return cause;
+  if (::fsync(fd_) != 0) return Fail(errno);
+  if (temp_path_.empty()) {
+    // An unnamed file gets a hidden name first: linkat cannot replace.
+    temp_path_ = HiddenName(folder_, BaseOf(target_));
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_path_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      const int error_number = errno;
+      temp_path_.clear();
+      return Fail(error_number);
+    }
+  }
+  if (::close(fd_) != 0) {
+    fd_ = -1;
+    return Fail(errno);
+  }
+  fd_ = -1;
+  if (::rename(temp_path_.c_str(), target_.c_str()) != 0) return Fail(errno);
+  temp_path_.clear();
+  if (!SyncFolder(folder_)) return FileErrorCauseFromErrno(errno ? errno : EIO);
+  return FileErrorCause::kNone;
+}
+
+void AtomicFile::Abandon() {
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_path_.empty()) {
+    ::unlink(temp_path_.c_str());
+    temp_path_.clear();
+  }
+}
+
+FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, size_t length) {
+  AtomicFile file(path);
+  if (FileErrorCause cause = file.Open(); cause != FileErrorCause::kNone) return cause;
+  if (FileErrorCause cause = file.Write(bytes, length); cause != FileErrorCause::kNone)
+    return cause;
+  return file.Commit();
+}
+
+}  // namespace velkaro

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/file_error.h"
+
+#include <cstdio>
+#include <string>
+
+namespace velkaro {
+
+// Writes a file all or nothing. The bytes go to a temporary file in the
+// target's folder: an unnamed one (O_TMPFILE) where the file system has it,
+// so a killed process leaves nothing behind, else a hidden unique name.
+// Commit() flushes it to the disk, puts it in place of the target with one
+// rename and syncs the folder, so the target is at every moment either the
+// old file or the whole new one. Without Commit(), or when any step fails,
+// the temporary file is removed and the target is untouched.
+//
+// A replaced target keeps its permission bits; a new one gets 0666 less the
+// umask. Failures are reported against the target's name, never the
+// temporary one. The target must be a regular file or not exist: a folder,
+// FIFO or device is refused before anything is created.
+//
+// Thread safety: none; one owner at a time.
+class AtomicFile {
+ public:
+  explicit AtomicFile(std::string target);
+  ~AtomicFile();  // abandons an uncommitted file
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Creates the temporary file. kNone on success.
+  FileErrorCause Open();
+  // The temporary file's descriptor, -1 before Open or after Commit/Abandon.
+  int fd() const { return fd_; }
+  // A stdio stream on the temporary file, for writers that want one; owned
+  // by this object (Commit flushes and closes it). Null on failure.
+  std::FILE* Stream();
+
+  FileErrorCause Write(const void* bytes, size_t length);
+  // Flush, fsync, rename over the target, fsync the folder.
+  FileErrorCause Commit();
+  // Removes the temporary file; the target stays as it was. Idempotent.
+  void Abandon();
+
+  const std::string& target() const { return target_; }
+
+ private:
+  FileErrorCause Fail(int error_number);
+  FileErrorCause CloseStream();
+
+  std::string target_;
+  std::string folder_;
+  std::string temp_path_;  // empty while the file is unnamed (O_TMPFILE)
+  int fd_ = -1;
+  std::FILE* stream_ = nullptr;
+};
+
+// Writes `length` bytes as the whole new content of `path`, all or nothing.
+FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, size_t length);
+
+}  // namespace velkaro
