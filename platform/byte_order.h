@@ -72,7 +72,9 @@ inline void StoreLe64(uint8_t* p, uint64_t v) {
   }
 }
 
-inline void StoreLeDouble(uint8_t* p, double value) { StoreLe64(p, std::bit_cast<uint64_t>(value)); }
+inline void StoreLeDouble(uint8_t* p, double value) {
+  StoreLe64(p, std::bit_cast<uint64_t>(value));
+}
 
 inline double LoadLeDouble(const uint8_t* p) { return std::bit_cast<double>(LoadLe64(p)); }
 

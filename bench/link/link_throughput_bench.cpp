@@ -1,5 +1,6 @@
 // Parser and engine throughput on the board's usual traffic: GPS frames with
 // two bytes of line noise between them, beside a plain copy of the stream.
+#include "link/board_session.h"
 #include "link/engine.h"
 #include "link/frame_pump.h"
 #include "link/parser.h"
@@ -39,17 +40,9 @@ const std::vector<uint8_t>& Stream() {
   return stream;
 }
 
-struct Link {
-  Link() : engine(com, gps) {}
-  CCom com;
-  Published<CGpsData> gps;
-  CEngine engine;
-  CParser parser;
-};
-
 void BM_ParserEngineBlock(benchmark::State& state) {
   const std::vector<uint8_t>& stream = Stream();
-  Link link;
+  BoardLink link;
   size_t frames = 0;
   for (auto _ : state) {
     PumpBytes(link.parser, stream.data(), stream.size(),
@@ -65,7 +58,7 @@ BENCHMARK(BM_ParserEngineBlock);
 
 void BM_ParserEnginePerByte(benchmark::State& state) {
   const std::vector<uint8_t>& stream = Stream();
-  Link link;
+  BoardLink link;
   size_t frames = 0;
   for (auto _ : state) {
     for (uint8_t b : stream) {

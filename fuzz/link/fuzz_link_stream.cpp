@@ -2,6 +2,7 @@
 // design has it, and through the block entry point in reads of sizes the
 // input chooses. Both must yield the same frames, leave the parser in the
 // same state and the engine with the same identity texts and GPS record.
+#include "link/board_session.h"
 #include "link/engine.h"
 #include "link/frame_pump.h"
 #include "link/parser.h"
@@ -13,18 +14,13 @@
 
 namespace {
 
+using velkaro::BoardLink;
 using velkaro::CCom;
 using velkaro::CEngine;
-using velkaro::CGpsData;
 using velkaro::CParser;
-using velkaro::Published;
 
-struct Link {
-  Link() : engine(com, gps) {}
-  CCom com;
-  Published<CGpsData> gps;
-  CEngine engine;
-  CParser parser;
+// The program's link objects, and what they did with the stream.
+struct Link : BoardLink {
   std::vector<uint8_t> frames;  // type, length, body of each frame, in order
   std::vector<uint8_t> sent;
 

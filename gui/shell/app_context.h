@@ -1,10 +1,6 @@
 #pragma once
 
-#include "link/com.h"
-#include "link/engine.h"
-#include "link/gps_data.h"
-#include "link/parser.h"
-#include "link/published.h"
+#include "link/board_session.h"
 #include "platform/clock.h"
 #include "platform/device_registry.h"
 #include "platform/file_prompt.h"
@@ -28,10 +24,7 @@ class CDraw;
 // port, the prompts, the message boxes, the sounds and the clock).
 // Every referenced object must outlive the frame that uses the context.
 struct AppContext {
-  CCom& com;
-  CParser& parser;
-  CEngine& engine;
-  Published<CGpsData>& gps;
+  BoardLink& link;
   CSiteProjection& projection;
   CSitePlan& plan;
   CDraw& draw;

@@ -5,10 +5,11 @@ namespace velkaro {
 QtMessageBox g_messages;
 QtWavePlayer g_waves;
 QtFilePrompt g_files;
-CCom g_com;
-CParser g_parser;
-Published<CGpsData> g_gps;
-CEngine g_engine(g_com, g_gps);
+BoardLink g_link;
+CCom& g_com = g_link.com;
+CParser& g_parser = g_link.parser;
+Published<CGpsData>& g_gps = g_link.gps;
+CEngine& g_engine = g_link.engine;
 CDraw g_draw;
 CSiteProjection g_projection(g_gps, g_messages, g_waves);
 CSitePlan g_plan;

@@ -1,10 +1,6 @@
 #pragma once
 
-#include "link/com.h"
-#include "link/engine.h"
-#include "link/gps_data.h"
-#include "link/parser.h"
-#include "link/published.h"
+#include "link/board_session.h"
 #include "gui/qt_platform/qt_file_prompt.h"
 #include "gui/qt_platform/qt_message_box.h"
 #include "gui/qt_platform/qt_wave_player.h"
@@ -21,10 +17,11 @@ namespace velkaro {
 extern QtMessageBox g_messages;
 extern QtWavePlayer g_waves;
 extern QtFilePrompt g_files;
-extern CCom g_com;
-extern CParser g_parser;
-extern Published<CGpsData> g_gps;
-extern CEngine g_engine;
+extern BoardLink g_link;  // the board link's objects, under their own names below
+extern CCom& g_com;
+extern CParser& g_parser;
+extern Published<CGpsData>& g_gps;
+extern CEngine& g_engine;
 extern CDraw g_draw;
 extern CSiteProjection g_projection;
 extern CSitePlan g_plan;

@@ -1,12 +1,12 @@
 // velkaro [--port DEVICE]: the application.
-#include "platform/clock.h"
-#include "platform/device_registry.h"
-#include "platform/serial_port.h"
 #include "gui/shell/app_context.h"
 #include "gui/shell/globals.h"
 #include "gui/shell/main_frame.h"
 #include "gui/shell/resources.h"
 #include "gui/snapshot/snapshot_command.h"
+#include "platform/clock.h"
+#include "platform/device_registry.h"
+#include "platform/serial_port.h"
 
 #include <cstdio>
 #include <cstring>
@@ -45,9 +45,8 @@ int main(int argc, char** argv) {
   SysfsDeviceRegistry registry;
   TermiosSerialPortOpener opener;
   SystemClock clock;
-  AppContext context{g_com,  g_parser,   g_engine, g_gps,   g_projection, g_plan,
-                     g_draw, g_messages, g_waves,  g_files, clock,        registry,
-                     opener, port,       {},       {}};
+  AppContext context{g_link, g_projection, g_plan, g_draw, g_messages, g_waves, g_files,
+                     clock,  registry,     opener, port,   {},         {}};
   // The snapshot counter lives in the user's home directory.
   context.snapshot = SnapshotCommand(g_waves, g_files, g_messages, QDir::homePath().toStdString());
   if (!theApp.InitInstance(context)) return 1;

@@ -1,6 +1,7 @@
 #include "gui/shell/main_frame.h"
 
 #include "gui/common/command_ids.h"
+#include "gui/common/wait_cursor.h"
 #include "gui/site_view/site_view.h"
 #include "gui/status/status_view.h"
 
@@ -20,19 +21,19 @@ namespace {
 constexpr int kSmallButton = 16;  // toolbar 128, for a frame 240 wide or less
 constexpr int kLargeButton = 30;  // toolbar 129
 constexpr int kFirstPaneId = 59648;
-constexpr int kStartupPauseMs = 2000;
 const char kControlIdProperty[] = "controlId";
 
 }  // namespace
 
 CMainFrame::CMainFrame(AppContext& context, ICommandTarget& app, ICommandTarget& doc)
-    : context_(context), app_(app), doc_(doc) {
+    : context_(context), app_(app), doc_(doc), session_(context.link, context.clock) {
   setWindowTitle(QStringLiteral("Velkaro"));
   const QPixmap icon(QStringLiteral(":/icons/app"));
   if (!icon.isNull()) setWindowIcon(icon);
   views_ = new QStackedWidget(this);
   setCentralWidget(views_);
-  status_view_ = new CVelkaroView(context_.engine, context_.draw, *this, context_.beep, views_);
+  status_view_ =
+      new CVelkaroView(context_.link.engine, context_.draw, *this, context_.beep, views_);
   status_view_->setProperty(kControlIdProperty, kFirstPaneId);
   views_->addWidget(status_view_);
   active_ = status_view_;
@@ -62,14 +63,9 @@ int CMainFrame::OnCreate() {
   resize(kLayoutWidth, kLayoutHeight + command_bar_->sizeHint().height());
   UpdateCommandStates();
 
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  context_.engine.m_hWndNotify.store(this);
-  context_.com.Open(context_.registry, context_.opener, context_.messages, context_.port_override);
-  context_.clock.SleepMs(kStartupPauseMs);
-  worker_.Start(context_.com, context_.parser, context_.engine, context_.clock);
-  context_.engine.SendStartupFrame();
-  context_.clock.SleepMs(kStartupPauseMs);
-  QApplication::restoreOverrideCursor();
+  WaitCursor wait;
+  session_.Start(context_.registry, context_.opener, context_.messages, context_.port_override,
+                 this);
   return 0;
 }
 
@@ -105,10 +101,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void CMainFrame::ShutDownLink() {
-  context_.engine.m_hWndNotify.store(nullptr);
-  worker_.Stop();
-}
+void CMainFrame::ShutDownLink() { session_.Stop(); }
 
 void CMainFrame::PostBoardUpdate() {
   if (update_pending_.exchange(true)) return;
@@ -137,7 +130,7 @@ void CMainFrame::SwitchView(ViewClass view_class, int control_id) {
                                                    : static_cast<QWidget*>(status_view_);
   if (wanted && wanted == active_) return;
   if (!wanted) {
-    site_view_ = new CSiteView(context_.plan, context_.projection, context_.gps, context_.draw,
+    site_view_ = new CSiteView(context_.plan, context_.projection, context_.link.gps, context_.draw,
                                context_.messages, context_.waves, context_.files, views_);
     site_view_->OnInitialUpdate();
     views_->addWidget(site_view_);

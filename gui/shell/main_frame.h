@@ -1,7 +1,6 @@
 #pragma once
 
-#include "link/engine.h"
-#include "link/link_worker.h"
+#include "link/board_session.h"
 #include "gui/shell/app_context.h"
 #include "gui/common/command_target.h"
 #include "gui/common/view_switcher.h"
@@ -91,7 +90,7 @@ class CMainFrame : public QMainWindow,
   QWidget* active_ = nullptr;
   CVelkaroView* status_view_ = nullptr;
   CSiteView* site_view_ = nullptr;
-  LinkWorker worker_;
+  BoardSession session_;
   std::atomic<bool> update_pending_{false};
   int button_size_ = 0;
 };

@@ -54,10 +54,7 @@ void PutI32Be(std::vector<uint8_t>& out, size_t at, int32_t value) {
 }  // namespace
 
 Rig::Rig()
-    : context{com,
-              parser,
-              engine,
-              gps,
+    : context{link,
               projection,
               plan,
               draw,

@@ -4,23 +4,21 @@
 // views, engine, link and site model, with fakes for the port, the prompts,
 // the message boxes, the sounds and the clock.
 
-#include "link/com.h"
-#include "link/engine.h"
-#include "link/parser.h"
+#include "gui/common/draw.h"
+#include "gui/shell/app_context.h"
+#include "gui/shell/main_frame.h"
+#include "gui/shell/velkaro_app.h"
+#include "gui/site_view/site_view.h"
+#include "gui/status/status_view.h"
+#include "link/board_session.h"
 #include "platform/clock.h"
 #include "platform/device_registry.h"
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "platform/wave_player.h"
-#include "gui/shell/app_context.h"
-#include "gui/shell/main_frame.h"
-#include "gui/shell/velkaro_app.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
-#include "gui/site_view/site_view.h"
-#include "gui/common/draw.h"
-#include "gui/status/status_view.h"
 
 #include <atomic>
 #include <memory>
@@ -137,10 +135,10 @@ struct Rig {
   RecordingMessageBox messages;
   SilentWavePlayer waves;
   ScriptedFilePrompt files;
-  CCom com;
-  CParser parser;
-  Published<CGpsData> gps;
-  CEngine engine{com, gps};
+  BoardLink link;
+  CCom& com = link.com;
+  Published<CGpsData>& gps = link.gps;
+  CEngine& engine = link.engine;
   CDraw draw;
   CSiteProjection projection{gps, messages, waves};
   CSitePlan plan;

@@ -36,24 +36,13 @@ bool ScriptMessageBox::AskYesNo(const std::string& text) {
 }
 
 DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener)
-    : say_(std::move(say)),
-      messages_(say_),
-      context_{com_,
-               parser_,
-               engine_,
-               gps_,
-               projection_,
-               plan_,
-               draw_,
-               messages_,
-               waves_,
-               files_,
-               clock_,
-               registry_,
-               opener ? *opener : opener_,
-               port,
-               [] {},
-               nullptr} {}
+    : say_(std::move(say)), messages_(say_), context_{link_,     projection_,
+                                                      plan_,     draw_,
+                                                      messages_, waves_,
+                                                      files_,    clock_,
+                                                      registry_, opener ? *opener : opener_,
+                                                      port,      [] {},
+                                                      nullptr} {}
 
 DemoFlow::~DemoFlow() { app_.ExitInstance(); }
 
@@ -76,14 +65,14 @@ bool DemoFlow::Start(std::chrono::milliseconds identity_wait) {
   WaitUntil(
       [&] {
         char serial[CEngine::kSerialSize];
-        engine_.GetSerial(serial);
+        link_.engine.GetSerial(serial);
         return std::string(serial) != "XXXXXX";
       },
       identity_wait);
   char firmware[CEngine::kFirmwareSize];
   char serial[CEngine::kSerialSize];
-  engine_.GetFirmware(firmware);
-  engine_.GetSerial(serial);
+  link_.engine.GetFirmware(firmware);
+  link_.engine.GetSerial(serial);
   say_(std::string("status view: (Firmware ") + firmware + ") (SN " + serial + ")");
   return true;
 }
@@ -97,10 +86,10 @@ bool DemoFlow::ShowSiteView() {
 
 bool DemoFlow::WaitForLock(std::chrono::seconds timeout) {
   say_("waiting for the GPS lock");
-  const bool locked = WaitUntil([&] { return gps_.Read().IsLocked(); }, timeout);
+  const bool locked = WaitUntil([&] { return link_.gps.Read().IsLocked(); }, timeout);
   if (locked) {
     char line[CGpsData::kFixLineSize];
-    gps_.Read().FormatFix(line);
+    link_.gps.Read().FormatFix(line);
     say_(std::string("locked: ") + line);
   }
   return locked;
@@ -122,7 +111,7 @@ bool DemoFlow::CaptureAt(const Landmark& landmark, std::chrono::seconds timeout)
   say_(std::string("walking to ") + landmark.name);
   const bool there = WaitUntil(
       [&] {
-        const CGpsData gps = gps_.Read();
+        const CGpsData gps = link_.gps.Read();
         return gps.IsLocked() && std::fabs(gps.m_latB - lat) < 2e-6 &&
                std::fabs(gps.m_lonB - lon) < 2e-6;
       },

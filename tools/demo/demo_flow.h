@@ -5,20 +5,18 @@
 // person in the field would drive it. Used by velkaro-demo and the
 // end-to-end test.
 
-#include "link/com.h"
-#include "link/engine.h"
-#include "link/parser.h"
+#include "gui/common/draw.h"
+#include "gui/shell/app_context.h"
+#include "gui/shell/velkaro_app.h"
+#include "link/board_session.h"
 #include "platform/clock.h"
 #include "platform/device_registry.h"
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "platform/wave_player.h"
-#include "gui/shell/app_context.h"
-#include "gui/shell/velkaro_app.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
-#include "gui/common/draw.h"
 
 #include <chrono>
 #include <functional>
@@ -108,8 +106,8 @@ class DemoFlow {
   bool Screenshot(const std::string& png_path);
 
   CSiteProjection& Projection() { return projection_; }
-  Published<CGpsData>& Gps() { return gps_; }
-  CEngine& Engine() { return engine_; }
+  Published<CGpsData>& Gps() { return link_.gps; }
+  CEngine& Engine() { return link_.engine; }
   ScriptMessageBox& Messages() { return messages_; }
   CVelkaroApp& App() { return app_; }
 
@@ -124,12 +122,9 @@ class DemoFlow {
   NoPauseClock clock_;
   SysfsDeviceRegistry registry_;
   TermiosSerialPortOpener opener_;
-  CCom com_;
-  CParser parser_;
-  Published<CGpsData> gps_;
-  CEngine engine_{com_, gps_};
+  BoardLink link_;
   CDraw draw_;
-  CSiteProjection projection_{gps_, messages_, waves_};
+  CSiteProjection projection_{link_.gps, messages_, waves_};
   CSitePlan plan_;
   AppContext context_;
   CVelkaroApp app_;
