@@ -1,6 +1,7 @@
 #include "link/engine.h"
 
 #include "link/board_message.h"
+#include "platform/clock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -88,6 +89,7 @@ void CEngine::DecodeGps(const uint8_t* body, uint32_t length) {
   uint8_t payload[CGpsData::kPayloadSize] = {};
   std::memcpy(payload, body, std::min<uint32_t>(length, CGpsData::kPayloadSize));
   decoded_.Decode(payload);
+  decoded_.m_receivedMs = MonotonicMs();
   gps_.Publish(decoded_);
 }
 

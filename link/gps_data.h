@@ -25,7 +25,16 @@ class CGpsData {
   // zero) into `out`, which must hold kFixLineSize bytes.
   void FormatFix(char* out) const;
 
+  // A fix older than this is not a lock: the board may be gone.
+  static constexpr int64_t kStaleAfterMs = 3000;
+
+  // The receiver reports a 3-D fix, however old the report.
   bool IsLocked() const { return m_fixMode == board::kFixMode3D; }
+  // A lock to rely on at `now_ms` (MonotonicMs): a 3-D fix received at most
+  // kStaleAfterMs before. A record never received is never a lock.
+  bool IsLockedAt(int64_t now_ms) const {
+    return IsLocked() && m_receivedMs != 0 && now_ms - m_receivedMs <= kStaleAfterMs;
+  }
 
   const char* m_compassNames[20];
   const char* m_fixNames[8];
@@ -54,6 +63,9 @@ class CGpsData {
   bool m_utcFlag7, m_utcFlag6;
   uint16_t m_utcOffset;
   bool m_bFresh;
+  // When the record arrived, on the monotonic clock (MonotonicMs); 0 until a
+  // report is received. Whoever publishes a record stamps it.
+  int64_t m_receivedMs = 0;
 };
 
 }  // namespace velkaro
