@@ -4,6 +4,8 @@
 #include "compression/byte_stream.h"
 #include "compression/compressed_block_format.h"
 #include "compression/huffman_codec.h"
+#include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -194,62 +196,81 @@ CCompression::~CCompression() = default;
 
 namespace {
 
-// Creating the destination truncates it: never when it is the source. Returns
-// the failure, or nothing with `dest` open for writing.
-std::optional<CompressionOutcome> CreateDestination(const std::string& source_path,
-                                                    const std::string& dest_path,
-                                                    std::FILE*& dest) {
+// The destination is written all or nothing, in a temporary file renamed
+// over it when complete: a failed or killed run leaves it as it was. Writing
+// onto the source itself is refused. Returns the failure, or nothing with
+// `dest` open.
+std::optional<CompressionOutcome> OpenDestination(const std::string& source_path,
+                                                  const std::string& dest_path, AtomicFile& dest) {
   if (SamePath(source_path, dest_path)) return Failure(0, dest_path, kSameFile);
-  dest = std::fopen(dest_path.c_str(), "wb");
-  if (!dest) return Failure(errno, dest_path);
+  if (const FileErrorCause cause = dest.Open(); cause != FileErrorCause::kNone) {
+    CompressionOutcome outcome;
+    outcome.cause = cause;
+    outcome.path = dest_path;
+    return outcome;
+  }
+  if (dest.Stream() == nullptr) return Failure(errno, dest_path);
   return std::nullopt;
 }
 
-// Closes both files; a destination that fails to close turns a success into
-// a failure, since its last bytes may not have been written.
-CompressionOutcome CloseBoth(std::FILE* source, std::FILE* dest, const std::string& dest_path,
-                             CompressionOutcome outcome) {
+// Puts a complete destination in place; the source closes either way.
+CompressionOutcome Finish(std::FILE* source, AtomicFile& dest, CompressionOutcome outcome) {
   std::fclose(source);
-  if (std::fclose(dest) != 0 && outcome.ok) outcome = Failure(errno, dest_path);
+  if (!outcome.ok) return outcome;
+  if (const FileErrorCause cause = dest.Commit(); cause != FileErrorCause::kNone) {
+    const uint64_t count = outcome.count;
+    outcome = CompressionOutcome{};
+    outcome.cause = cause;
+    outcome.path = dest.target();
+    outcome.count = count;
+  }
   return outcome;
+}
+
+std::FILE* OpenSource(const std::string& path, CompressionOutcome& failure) {
+  int error = 0;
+  std::FILE* source = OpenRegularStream(path, &error);
+  if (source == nullptr) failure = Failure(error, path);
+  return source;
 }
 
 }  // namespace
 
 CompressionOutcome CCompression::Compress() {
-  std::FILE* source = std::fopen(m_strSource.c_str(), "rb");
-  if (!source) return Failure(errno, m_strSource);
+  CompressionOutcome failure;
+  std::FILE* source = OpenSource(m_strSource, failure);
+  if (!source) return failure;
   struct stat st;
-  if (fstat(fileno(source), &st) == 0 && S_ISREG(st.st_mode) &&
+  if (fstat(fileno(source), &st) == 0 &&
       static_cast<uint64_t>(st.st_size) > block::kMaxSourceLength) {
     std::fclose(source);
     return Failure(0, m_strSource, kTooLarge);
   }
-  std::FILE* dest = nullptr;
-  if (auto failure = CreateDestination(m_strSource, m_strDest, dest)) {
+  AtomicFile dest(m_strDest);
+  if (auto failed = OpenDestination(m_strSource, m_strDest, dest)) {
     std::fclose(source);
-    return *failure;
+    return *failed;
   }
-  return CloseBoth(source, dest, m_strDest, CompressStream(source, dest));
+  return Finish(source, dest, CompressStream(source, dest.Stream()));
 }
 
 CompressionOutcome CCompression::Decompress() {
-  std::FILE* source = std::fopen(m_strSource.c_str(), "rb");
-  if (!source) return Failure(errno, m_strSource);
+  CompressionOutcome failure;
+  std::FILE* source = OpenSource(m_strSource, failure);
+  if (!source) return failure;
   FileInput in(source);
   BlockStart start;
-  CompressionOutcome failure;
   if (!ReadBlockStart(*this, in, start, failure)) {
     std::fclose(source);
     return failure;
   }
-  std::FILE* dest = nullptr;
-  if (auto failure = CreateDestination(m_strSource, m_strDest, dest)) {
+  AtomicFile dest(m_strDest);
+  if (auto failed = OpenDestination(m_strSource, m_strDest, dest)) {
     std::fclose(source);
-    return *failure;
+    return *failed;
   }
-  FileOutput out(dest);
-  return CloseBoth(source, dest, m_strDest, RunExpand(*this, start, in, out));
+  FileOutput out(dest.Stream());
+  return Finish(source, dest, RunExpand(*this, start, in, out));
 }
 
 CompressionOutcome CCompression::CompressStream(std::FILE* source, std::FILE* dest) {

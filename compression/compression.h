@@ -55,13 +55,14 @@ class CCompression {
   virtual ~CCompression();
 
   // Source file -> compressed block file. Refuses a source of 4 GiB or more.
-  // Nothing is created when the source cannot be opened.
+  // The sources are opened only when they are regular files; the
+  // destination is written all or nothing (platform/atomic_file.h): on any
+  // failure it is left as it was.
   CompressionOutcome Compress();
-  // Compressed block file -> expanded file. The destination is created only
-  // once the block's fixed part has been read. A block whose codes end before
-  // L bytes are decoded (or whose file ends before its N code bytes) yields
-  // what was decoded and reports kEndOfFile on the source. Never emits more
-  // than L bytes.
+  // Compressed block file -> expanded file. A block whose codes end before
+  // L bytes are decoded (or whose file ends before its N code bytes) reports
+  // kEndOfFile on the source, with `count` the bytes decoded, and writes
+  // nothing. Never emits more than L bytes.
   CompressionOutcome Decompress();
 
   // The same on open streams, for callers that keep the block inside a larger

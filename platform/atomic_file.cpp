@@ -1,5 +1,7 @@
 #include "platform/atomic_file.h"
 
+#include "platform/regular_file.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -57,16 +59,14 @@ FileErrorCause AtomicFile::Open() {
   Abandon();
   // What stands at the target now: only a regular file may be replaced, and
   // its permission bits carry over.
+  if (const int refused = CheckRegularTarget(target_); refused != 0)
+    return FileErrorCauseFromErrno(refused);
   mode_t mode = 0666;
   bool keep_mode = false;
   struct stat info {};
   if (::stat(target_.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return FileErrorCauseFromErrno(EISDIR);
-    if (!S_ISREG(info.st_mode)) return FileErrorCause::kAccessDenied;
     mode = info.st_mode & 07777;
     keep_mode = true;
-  } else if (errno != ENOENT) {
-    return FileErrorCauseFromErrno(errno);
   }
 
   fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);

@@ -1,8 +1,9 @@
 #include "platform/posix_file.h"
 
+#include "platform/regular_file.h"
+
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,38 +18,11 @@ PosixFile::~PosixFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-FileErrorCause PosixFile::OpenWith(const std::string& path, int flags, bool lock) {
-  Close();
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-  if (fd < 0) return LastCause();
-  // open() succeeds on a directory for reading; it is not a file to use.
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    const FileErrorCause cause =
-        S_ISDIR(info.st_mode) ? FileErrorCauseFromErrno(EISDIR) : LastCause();
-    ::close(fd);
-    return cause;
-  }
-  if (lock && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const bool held = errno == EWOULDBLOCK;
-    const FileErrorCause cause = held ? FileErrorCause::kSharingViolation : LastCause();
-    ::close(fd);
-    return cause;
-  }
-  fd_ = fd;
-  return FileErrorCause::kNone;
-}
-
 FileErrorCause PosixFile::OpenForReading(const std::string& path) {
-  return OpenWith(path, O_RDONLY, false);
-}
-
-FileErrorCause PosixFile::OpenForUpdate(const std::string& path) {
-  return OpenWith(path, O_RDWR | O_CREAT, true);
-}
-
-FileErrorCause PosixFile::Create(const std::string& path) {
-  return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC, true);
+  Close();
+  int error = 0;
+  fd_ = OpenRegularFile(path, &error);
+  return fd_ < 0 ? FileErrorCauseFromErrno(error) : FileErrorCause::kNone;
 }
 
 FileErrorCause PosixFile::Size(uint64_t& size) const {
@@ -76,24 +50,10 @@ FileErrorCause PosixFile::ReadExactly(void* buffer, size_t length) {
   return FileErrorCause::kNone;
 }
 
-FileErrorCause PosixFile::WriteAll(const void* buffer, size_t length) {
-  const auto* in = static_cast<const char*>(buffer);
-  while (length > 0) {
-    const ssize_t put = ::write(fd_, in, length);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return LastCause();
-    if (put == 0) return FileErrorCause::kDiskFull;
-    in += put;
-    length -= static_cast<size_t>(put);
-  }
-  return FileErrorCause::kNone;
-}
-
 FileErrorCause PosixFile::Close() {
   if (fd_ < 0) return FileErrorCause::kNone;
   const int fd = fd_;
   fd_ = -1;
-  // Closing also releases the lock.
   if (::close(fd) != 0 && errno != EINTR) return LastCause();
   return FileErrorCause::kNone;
 }

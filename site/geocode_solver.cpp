@@ -5,6 +5,7 @@
 // solved by Cramer's rule. Every operation below is in IEEE double and in the
 // order written, so a solve gives the same bits on every machine (fused
 // multiply-add is off for the whole build).
+#include "platform/atomic_file.h"
 #include "site/site_projection.h"
 
 #include <cmath>
@@ -25,8 +26,10 @@ void PutMatrixElement(uint8_t* header, int k, double value) {
 
 void CSiteProjection::Solve() {
   for (uint32_t i = 0; i < kProjectionMatrixSize; ++i) m_header[kProjectionMatrixOffset + i] = 0;
-  // The dump is a diagnostic: without it the solve still completes.
-  std::FILE* dump = std::fopen("debug.txt", "w");
+  // The dump is a diagnostic: without it the solve still completes. It is
+  // replaced whole or not at all, and never opened when it is not a file.
+  AtomicFile dump_file("debug.txt");
+  std::FILE* dump = dump_file.Open() == FileErrorCause::kNone ? dump_file.Stream() : nullptr;
 
   double sum_lat = 0.0, sum_lon = 0.0, sum_x = 0.0, sum_y = 0.0;
   for (const _tap& tap : m_taps) {
@@ -85,7 +88,7 @@ void CSiteProjection::Solve() {
   if (dump) {
     std::fprintf(dump, "%f %f %f\n", m_xLat, m_xLon, m_x0);
     std::fprintf(dump, "%f %f %f\n", m_yLat, m_yLon, m_y0);
-    std::fclose(dump);
+    dump_file.Commit();
   }
 }
 

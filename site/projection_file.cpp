@@ -1,10 +1,13 @@
-// Writing and reading projection files. Saving builds the compressed plan
-// first and touches the projection file only once that block is ready to be
-// attached, so a plan that cannot be read leaves an existing projection file
-// as it was. An existing file is rewritten in place, never truncated: bytes
-// after the new block stay and belong to nothing. Loading reads only; a file
-// too short for its own block is refused before any side file is written.
+// Writing and reading projection files. Every file is written all or
+// nothing (platform/atomic_file.h): the projection file is built in a
+// temporary file beside it and renamed over it once complete, so a save that
+// fails, is killed or fills the disk leaves the old file byte for byte; a
+// saved file is exactly header and block. Saving builds the compressed plan
+// first and starts the projection file only once that block is ready.
+// Loading reads only regular files; a file too short for its own block is
+// refused before any side file is written.
 #include "compression/compression.h"
+#include "platform/atomic_file.h"
 #include "site/site_projection.h"
 
 #include <cstdio>
@@ -18,8 +21,8 @@ constexpr size_t kCopyChunk = 64 * 1024;
 
 // Copies `length` bytes from the current position of `from` to the current
 // position of `to`. On failure `failed` names the file that failed.
-FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, PosixFile& to,
-                         const std::string& to_path, uint64_t length, std::string& failed) {
+FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, AtomicFile& to,
+                         uint64_t length, std::string& failed) {
   std::vector<uint8_t> chunk(kCopyChunk);
   while (length > 0) {
     const size_t step = length < kCopyChunk ? static_cast<size_t>(length) : kCopyChunk;
@@ -28,8 +31,8 @@ FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, PosixFil
       failed = from_path;
       return cause;
     }
-    if (FileErrorCause cause = to.WriteAll(chunk.data(), step); cause != FileErrorCause::kNone) {
-      failed = to_path;
+    if (FileErrorCause cause = to.Write(chunk.data(), step); cause != FileErrorCause::kNone) {
+      failed = to.target();
       return cause;
     }
     length -= step;
@@ -67,39 +70,37 @@ bool CSiteProjection::Save(const std::string& path) {
     ReportFileErrorWithAlarm(cause, block_path);
     return false;
   }
-  // Writing the header into the very file being attached would copy the
-  // header over the block.
+  // Saving onto the plan's own side file would replace the block while it is
+  // the one being attached: refused, as it always was.
   if (IsSameFile(block_path, m_strPath)) {
     ReportFileErrorWithAlarm(FileErrorCause::kSharingViolation, m_strPath);
     return false;
   }
-  if (!OpenFile()) return false;
-  const bool written = WriteHeader() && AttachPlan(block);
-  const FileErrorCause closed = m_file.Close();
-  if (written && closed != FileErrorCause::kNone) {
-    ReportFileErrorWithAlarm(closed, m_strPath);
+  AtomicFile out(m_strPath);
+  if (!OpenFile(out) || !WriteHeader(out) || !AttachPlan(block, out)) return false;
+  if (FileErrorCause cause = out.Commit(); cause != FileErrorCause::kNone) {
+    ReportFileErrorWithAlarm(cause, m_strPath);
     return false;
   }
-  return written;
+  return true;
 }
 
-bool CSiteProjection::OpenFile() {
-  if (FileErrorCause cause = m_file.OpenForUpdate(m_strPath); cause != FileErrorCause::kNone) {
+bool CSiteProjection::OpenFile(AtomicFile& out) {
+  if (FileErrorCause cause = out.Open(); cause != FileErrorCause::kNone) {
     ReportFileError(cause, m_strPath);
     return false;
   }
   return true;
 }
 
-bool CSiteProjection::WriteHeader() {
+bool CSiteProjection::WriteHeader(AtomicFile& out) {
   StoreLe32(m_header + kProjectionLengthOffset, kProjectionHeaderSize);
   for (int i = 0; i < 4; ++i) m_header[kProjectionMagicOffset + i] = kProjectionMagic[i];
   m_header[kProjectionFormatOffset] = kProjectionFormat;
   StoreLe32(m_header + kProjectionFormatOffset + 1, 0);
   StoreLe32(m_header + kProjectionMatrixOffset + kProjectionMatrixSize, 0);
-  FileErrorCause cause = m_file.Seek(0);
-  if (cause == FileErrorCause::kNone) cause = m_file.WriteAll(m_header, kProjectionHeaderSize);
-  if (cause != FileErrorCause::kNone) {
+  if (FileErrorCause cause = out.Write(m_header, kProjectionHeaderSize);
+      cause != FileErrorCause::kNone) {
     ReportFileErrorWithAlarm(cause, m_strPath);
     return false;
   }
@@ -116,14 +117,14 @@ bool CSiteProjection::CompressPlan() {
   return true;
 }
 
-bool CSiteProjection::AttachPlan(PosixFile& block) {
+bool CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
   const std::string block_path = m_strPlanPath + "c";
   uint64_t length = 0;
   std::string failed = block_path;
   FileErrorCause cause = block.Size(length);
   if (cause == FileErrorCause::kNone) {
-    // The header left the file positioned at the block's offset.
-    cause = CopyBytes(block, block_path, m_file, m_strPath, length, failed);
+    // The block follows the header directly.
+    cause = CopyBytes(block, block_path, out, length, failed);
   }
   if (cause != FileErrorCause::kNone) {
     ReportFileErrorWithAlarm(cause, failed);
@@ -174,24 +175,20 @@ bool CSiteProjection::ExtractPlan(const std::string& block_path) {
     return false;
   }
 
-  PosixFile block;
-  if (cause = block.Create(block_path); cause != FileErrorCause::kNone) {
+  AtomicFile block(block_path);
+  if (cause = block.Open(); cause != FileErrorCause::kNone) {
     ReportFileError(cause, block_path);
     return false;
   }
-  std::string failed;
+  std::string failed = m_strPath;
   cause = m_file.Seek(kProjectionBlockOffset);
   if (cause == FileErrorCause::kNone)
-    cause = CopyBytes(m_file, m_strPath, block, block_path, block_length, failed);
-  else
-    failed = m_strPath;
-  if (const FileErrorCause closed = block.Close();
-      cause == FileErrorCause::kNone && closed != FileErrorCause::kNone) {
-    cause = closed;
+    cause = CopyBytes(m_file, m_strPath, block, block_length, failed);
+  if (cause == FileErrorCause::kNone) {
     failed = block_path;
+    cause = block.Commit();
   }
   if (cause != FileErrorCause::kNone) {
-    ::unlink(block_path.c_str());  // a partial block must not pass for one
     ReportFileError(cause, failed);
     return false;
   }
@@ -206,15 +203,8 @@ bool CSiteProjection::DecompressPlan(const std::string& block_path, const std::s
   // that file's fault, and so is named in the message.
   const std::string& named = outcome.path == block_path ? m_strPath : outcome.path;
   ReportFileError(outcome.cause, named);
-  // Neither a truncated plan nor its block may be taken for a good one later.
-  // A plan file that could not even be opened was never ours to remove.
-  const bool plan_not_opened =
-      outcome.path == plan_path && (outcome.cause == FileErrorCause::kAccessDenied ||
-                                    outcome.cause == FileErrorCause::kBadPath ||
-                                    outcome.cause == FileErrorCause::kFileNotFound ||
-                                    outcome.cause == FileErrorCause::kTooManyOpenFiles ||
-                                    outcome.cause == FileErrorCause::kSharingViolation);
-  if (!plan_not_opened) ::unlink(plan_path.c_str());
+  // The plan was written all or nothing: an earlier one stays as it was. The
+  // block this load copied out must not be taken for a good one later.
   ::unlink(block_path.c_str());
   return false;
 }

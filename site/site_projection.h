@@ -2,6 +2,7 @@
 
 #include "link/gps_data.h"
 #include "link/published.h"
+#include "platform/atomic_file.h"
 #include "platform/message_box.h"
 #include "platform/wave_player.h"
 #include "platform/posix_file.h"
@@ -77,9 +78,9 @@ class CSiteProjection {
 
   // Checks the tap count, solves, validates, compresses the plan at
   // m_strPlanPath into its side file and writes the projection file at
-  // `path`. Reports every failure through the message box itself. Returns
-  // true only when the whole file was written. The projection file is not
-  // touched unless the compressed plan is ready to be attached.
+  // `path`, all or nothing. Reports every failure through the message box
+  // itself (file errors with the "REDALERT" alarm). Returns true only when
+  // the whole file is in place; otherwise the file at `path` is as it was.
   bool Save(const std::string& path);
   // Copies the plan block out of the projection file at `path` to path + "c"
   // and expands it to path + "b", which becomes m_strPlanPath. Opens `path`
@@ -103,10 +104,10 @@ class CSiteProjection {
 
  private:
   // Save's steps. Each reports its own failure and returns false on it.
-  bool OpenFile();  // m_file on m_strPath, for writing
-  bool WriteHeader();
+  bool OpenFile(AtomicFile& out);  // the new file for m_strPath
+  bool WriteHeader(AtomicFile& out);
   bool CompressPlan();
-  bool AttachPlan(PosixFile& block);
+  bool AttachPlan(PosixFile& block, AtomicFile& out);
   // Load's steps.
   bool ExtractPlan(const std::string& block_path);
   bool DecompressPlan(const std::string& block_path, const std::string& plan_path);

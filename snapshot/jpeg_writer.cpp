@@ -1,5 +1,7 @@
 #include "snapshot/jpeg_writer.h"
 
+#include "platform/atomic_file.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -100,7 +102,10 @@ std::size_t JpegCaptureBytes(int width, int height) {
 
 bool WriteJpeg(const std::string& path, int width, int height, int quality,
                const unsigned char* pixels) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  // The picture is written all or nothing: a failed encoding leaves no
+  // partial file, and an existing file is replaced only by a whole one.
+  AtomicFile out(path);
+  std::FILE* file = out.Open() == FileErrorCause::kNone ? out.Stream() : nullptr;
   if (file == nullptr) {
     std::string message = g_strOpenFailFormat;
     message.replace(message.find("%s"), 2, path);
@@ -114,10 +119,10 @@ bool WriteJpeg(const std::string& path, int width, int height, int quality,
   ErrorManager mgr;
   bool written = EncodeRows(&cinfo, &mgr, file, width, height, quality, pixels);
 
-  // The library has flushed the stream and checked it; a failing close is
-  // still a file that may not be whole, so it is reported in the library's
-  // own words for a write failure.
-  if (std::fclose(file) != 0 && written) {
+  // The library has flushed the stream and checked it; a failing commit
+  // (flush, sync, rename) is still a file that may not be whole, so it is
+  // reported in the library's own words for a write failure.
+  if (written && out.Commit() != FileErrorCause::kNone) {
     mgr.pub.msg_code = JERR_FILE_WRITE;
     (*mgr.pub.format_message)(reinterpret_cast<j_common_ptr>(&cinfo), mgr.message);
     written = false;

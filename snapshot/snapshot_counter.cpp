@@ -1,5 +1,8 @@
 #include "snapshot/snapshot_counter.h"
 
+#include "platform/atomic_file.h"
+#include "platform/regular_file.h"
+
 #include <climits>
 #include <cstdio>
 
@@ -38,7 +41,8 @@ int ParseSnapshotCounter(std::string_view text) {
 }
 
 int ReadSnapshotCounter(const std::filesystem::path& folder) {
-  std::FILE* file = std::fopen(CounterPath(folder).c_str(), "r");
+  int error = 0;
+  std::FILE* file = OpenRegularStream(CounterPath(folder).string(), &error);
   if (file == nullptr) return 1;
   char line[kSnapshotCounterLineMax + 1];
   const bool got_line = std::fgets(line, sizeof line, file) != nullptr;
@@ -52,25 +56,24 @@ int ReadSnapshotCounter(const std::filesystem::path& folder) {
   return ParseSnapshotCounter(std::string_view(line));
 }
 
-// The new number goes to a file of its own first and replaces the counter
-// only once it is complete: rewriting the counter in place would leave it
-// empty after a failed write (a full disk), and the next snapshot would then
-// propose vk000000.jpg again and, with no overwrite prompt, replace old ones.
+// The new number replaces the counter only as a complete file: rewriting it
+// in place would leave it empty after a failed write (a full disk).
 bool AdvanceSnapshotCounter(const std::filesystem::path& folder, int number) {
-  const std::filesystem::path target = CounterPath(folder);
-  std::filesystem::path staging = target;
-  staging += ".new";
-  std::FILE* file = std::fopen(staging.c_str(), "w");
-  if (file == nullptr) return false;
   const int next = number == INT_MAX ? INT_MAX : number + 1;
-  const bool printed = std::fprintf(file, "%d\n", next) > 0;
-  const bool flushed = std::fflush(file) == 0;
-  const bool closed = std::fclose(file) == 0;
-  if (!printed || !flushed || !closed || std::rename(staging.c_str(), target.c_str()) != 0) {
-    std::remove(staging.c_str());
-    return false;
+  const std::string text = std::to_string(next) + "\n";
+  return WriteFileAtomically(CounterPath(folder).string(), text.data(), text.size()) ==
+         FileErrorCause::kNone;
+}
+
+int FirstFreeSnapshotNumber(const std::filesystem::path& folder, int number) {
+  for (int tries = 0; tries < kSnapshotNameSearchLimit && number < INT_MAX; ++tries, ++number) {
+    std::error_code error;
+    // Anything standing at the name, even a broken link, keeps it taken.
+    if (!std::filesystem::exists(
+            std::filesystem::symlink_status(folder / ProposedSnapshotName(number), error)))
+      return number;
   }
-  return true;
+  return number;
 }
 
 std::string ProposedSnapshotName(int number) {

@@ -31,7 +31,7 @@ int ParseSnapshotCounter(std::string_view text);
 // The number of the next snapshot, from folder/vkimgcnt.cnt: the leading
 // number of its first line (at most kSnapshotCounterLineMax characters);
 // 0 when the line holds no number or the file is empty; 1 when the file is
-// missing or cannot be read.
+// missing, cannot be read or is not a regular file.
 int ReadSnapshotCounter(const std::filesystem::path& folder);
 
 // Replaces folder/vkimgcnt.cnt with number + 1 as "%d\n" (INT_MAX stays
@@ -39,6 +39,15 @@ int ReadSnapshotCounter(const std::filesystem::path& folder);
 // complete new one. Returns false when the file could not be written; the
 // counter then stays as it was, and the caller may ignore the result.
 bool AdvanceSnapshotCounter(const std::filesystem::path& folder, int number);
+
+// How many names FirstFreeSnapshotNumber tries before it gives up.
+inline constexpr int kSnapshotNameSearchLimit = 100000;
+
+// The first number at or after `number` whose proposed name is free in
+// `folder`, so a counter that is junk, lost or cannot be written never
+// proposes a picture that exists. Gives up (returning the number reached)
+// after kSnapshotNameSearchLimit names or at INT_MAX.
+int FirstFreeSnapshotNumber(const std::filesystem::path& folder, int number);
 
 // The proposed file name for snapshot number: "vk%06d.jpg".
 std::string ProposedSnapshotName(int number);

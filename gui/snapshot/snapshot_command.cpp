@@ -1,11 +1,11 @@
 #include "gui/snapshot/snapshot_command.h"
 
-#include "platform/file_prompt.h"
-#include "platform/message_box.h"
-#include "platform/wave_player.h"
 #include "gui/common/sound.h"
 #include "gui/common/wait_cursor.h"
 #include "gui/snapshot/capture.h"
+#include "platform/file_prompt.h"
+#include "platform/message_box.h"
+#include "platform/wave_player.h"
 #include "snapshot/jpeg_writer.h"
 #include "snapshot/snapshot_counter.h"
 
@@ -36,7 +36,10 @@ void SnapshotCommand::operator()(QWidget& view) const {
   // it when asking, not the view with a dialog's traces.
   const SnapshotCapture capture = CaptureForSnapshot(view.grab().toImage());
 
-  const int number = ReadSnapshotCounter(counter_folder_);
+  // The dialog opens in the current folder: its first free name is proposed.
+  std::error_code no_folder;  // then names are looked up relative to it anyway
+  const int number = FirstFreeSnapshotNumber(std::filesystem::current_path(no_folder),
+                                             ReadSnapshotCounter(counter_folder_));
   const std::optional<std::string> path =
       files_->SaveFile(kSnapshotFilter, kSnapshotDefaultExt, /*overwrite_prompt=*/false,
                        ProposedSnapshotName(number));

@@ -90,17 +90,24 @@ TEST_F(ProjectionFileTest, LoadGivesBackTheIdenticalBitmapAndKeepsTheGeocode) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(ProjectionFileTest, SavingOverALongerFileKeepsItsTailAndLoadStillTakesTheBlock) {
+// A longer old file's tail once survived a save and could pass a truncated
+// new file's length check; the save now replaces the whole file, keeping
+// only the old file's permission bits.
+TEST_F(ProjectionFileTest, SavingOverALongerFileLeavesExactlyTheNewFileWithTheOldPermissions) {
   const std::string out = dir.File("site.vlk");
   const std::vector<uint8_t> old(300000, 0xEE);
   WriteAll(out, old);
+  fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   ASSERT_TRUE(projection.Save(out));
   const std::vector<uint8_t> block = ReadAll(plan + "c");
   const std::vector<uint8_t> file = ReadAll(out);
-  ASSERT_EQ(file.size(), old.size());
-  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.begin() + 145 + block.size()), block);
-  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145 + block.size(), file.end()),
-            std::vector<uint8_t>(old.size() - 145 - block.size(), 0xEE));
+  ASSERT_EQ(file.size(), 145 + block.size());
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end()), block);
+  EXPECT_EQ(fs::status(out).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // No temporary file stays beside it.
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 
   ASSERT_TRUE(projection.Load(out));
   EXPECT_EQ(ReadAll(out + "c"), block);

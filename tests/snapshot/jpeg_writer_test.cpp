@@ -4,10 +4,12 @@
 
 #include "tests/snapshot/jpeg_reader.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <sys/resource.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -164,15 +166,50 @@ TEST_P(JpegFatal, ReportedWithLibraryTextAndNothingLeaks) {
   EXPECT_EQ(GetJpegError(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Errors, JpegFatal,
-    ::testing::Values(FatalCase{"ZeroWidth", "", 0, 265, JERR_EMPTY_IMAGE, 0},
-                      FatalCase{"ZeroHeight", "", 240, 0, JERR_EMPTY_IMAGE, 0},
-                      FatalCase{"TooWide", "", 70000, 1, JERR_IMAGE_TOO_BIG, JPEG_MAX_DIMENSION},
-                      FatalCase{"NegativeHeight", "", 4, -1, JERR_IMAGE_TOO_BIG,
-                                JPEG_MAX_DIMENSION},
-                      FatalCase{"DiskFull", "/dev/full", 240, 265, JERR_FILE_WRITE, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Errors, JpegFatal,
+                         ::testing::Values(FatalCase{"ZeroWidth", "", 0, 265, JERR_EMPTY_IMAGE, 0},
+                                           FatalCase{"ZeroHeight", "", 240, 0, JERR_EMPTY_IMAGE, 0},
+                                           FatalCase{"TooWide", "", 70000, 1, JERR_IMAGE_TOO_BIG,
+                                                     JPEG_MAX_DIMENSION},
+                                           FatalCase{"NegativeHeight", "", 4, -1,
+                                                     JERR_IMAGE_TOO_BIG, JPEG_MAX_DIMENSION}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A disk that fills during the encoding (a file-size limit stands in for
+// it) gives the library's write-error text and leaves the picture that was
+// there before untouched; a device such as /dev/full is not a file and is
+// refused before anything is written.
+TEST(JpegWriter, FullDiskKeepsTheOldPictureAndDevicesAreRefused) {
+  TempDir dir;
+  const std::string path = (dir.path() / "shot.jpg").string();
+  ASSERT_TRUE(WriteJpeg(path, 8, 8, 100, SolidCapture(8, 8, 1, 1, 1)));
+  const auto old_size = std::filesystem::file_size(path);
+  const auto pixels = SolidCapture(240, 265, 200, 10, 90);
+
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  rlimit tiny = old_limit;
+  tiny.rlim_cur = 1024;
+  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  const int descriptors = testing::OpenDescriptorCount();
+  const bool written = WriteJpeg(path, 240, 265, 100, pixels.data());
+  const int descriptors_after = testing::OpenDescriptorCount();
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_FALSE(written);
+  EXPECT_EQ(GetJpegError(), testing::LibraryMessage(JERR_FILE_WRITE, 0));
+  EXPECT_EQ(descriptors_after, descriptors);
+  EXPECT_EQ(std::filesystem::file_size(path), old_size);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    ++entries;
+  EXPECT_EQ(entries, 1) << "no temporary file stays beside the picture";
+
+  EXPECT_FALSE(WriteJpeg("/dev/full", 240, 265, 100, pixels.data()));
+  EXPECT_EQ(GetJpegError(), "Can't open file\"/dev/full\"");
+}
 
 // The buffer-checked entry refuses a capture one byte short, before any file
 // is created, and takes one of exactly the needed size.

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -133,6 +133,37 @@ TEST(CounterFile, ProposedNames) {
   EXPECT_EQ(ProposedSnapshotName(1234567), "vk1234567.jpg");
   EXPECT_EQ(ProposedSnapshotName(-5), "vk-00005.jpg");
   EXPECT_EQ(ProposedSnapshotName(INT_MIN), "vk-2147483648.jpg");
+}
+
+// A counter that is junk, lost or cannot be written keeps proposing the
+// same number; with no overwrite prompt each snapshot would then replace the
+// last. The proposal skips every name that is taken, by any kind of entry.
+TEST(CounterFile, ProposalSkipsNamesThatAreTaken) {
+  TempDir dir;
+  EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), 0), 0);
+  WriteFile(dir.path() / "vk000000.jpg", "picture");
+  WriteFile(dir.path() / "vk000001.jpg", "picture");
+  std::filesystem::create_directory(dir.path() / "vk000002.jpg");
+  std::filesystem::create_symlink("nowhere", dir.path() / "vk000003.jpg");
+  EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), 0), 4);
+  EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), 1), 4);
+  EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), 5), 5);
+
+  // A junk counter reads as 0: the proposal still lands on a free name.
+  WriteFile(dir.path() / kSnapshotCounterFileName, "junk\n");
+  EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), ReadSnapshotCounter(dir.path())), 4);
+  // The search stops at the top of the range instead of wrapping round.
+  EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), INT_MAX), INT_MAX);
+}
+
+// A counter that is a FIFO is not read (the read would wait for a writer).
+TEST(CounterFile, AFifoIsNotReadAndNotReplaced) {
+  TempDir dir;
+  const std::filesystem::path counter = dir.path() / kSnapshotCounterFileName;
+  ASSERT_EQ(::mkfifo(counter.c_str(), 0600), 0);
+  EXPECT_EQ(ReadSnapshotCounter(dir.path()), 1);
+  EXPECT_FALSE(AdvanceSnapshotCounter(dir.path(), 1));
+  EXPECT_TRUE(std::filesystem::is_fifo(counter));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "link/engine.h"
 #include "link/frame_pump.h"
 #include "link/parser.h"
+#include "platform/regular_file.h"
 #include "tools/vlk/commands.h"
 
 #include <cerrno>
@@ -78,9 +79,10 @@ int CmdDecode(int argc, char** argv) {
   const char* name = "standard input";
   if (argc == 1) {
     name = argv[0];
-    in = std::fopen(name, "rb");
+    int error = 0;
+    in = OpenRegularStream(name, &error);  // a FIFO is read as standard input
     if (!in) {
-      std::fprintf(stderr, "vlk decode: cannot open %s: %s\n", name, std::strerror(errno));
+      std::fprintf(stderr, "vlk decode: cannot open %s: %s\n", name, std::strerror(error));
       return 1;
     }
   }

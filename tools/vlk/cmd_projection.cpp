@@ -1,5 +1,6 @@
 // vlk info, extract, save and worldfile: projection files from the command
 // line, through the same code the program's own commands run.
+#include "platform/atomic_file.h"
 #include "platform/file_error.h"
 #include "platform/posix_file.h"
 #include "site/projection_file_format.h"
@@ -149,14 +150,17 @@ int CmdWorldfile(int argc, char** argv) {
       return 1;
     }
   }
-  std::FILE* out = argc == 2 ? std::fopen(argv[1], "w") : stdout;
-  if (out == nullptr) {
-    std::fprintf(stderr, "%s\n", FileErrorText(FileErrorCauseFromErrno(errno), argv[1]).c_str());
-    return 1;
+  std::string text;
+  for (double value : lines) {
+    char line[40];
+    std::snprintf(line, sizeof line, "%.17g\n", value);
+    text += line;
   }
-  for (double value : lines) std::fprintf(out, "%.17g\n", value);
-  if (argc == 2 && std::fclose(out) != 0) {
-    std::fprintf(stderr, "%s\n", FileErrorText(FileErrorCauseFromErrno(errno), argv[1]).c_str());
+  if (argc == 1) {
+    std::fputs(text.c_str(), stdout);
+  } else if (FileErrorCause cause = WriteFileAtomically(argv[1], text.data(), text.size());
+             cause != FileErrorCause::kNone) {
+    std::fprintf(stderr, "%s\n", FileErrorText(cause, argv[1]).c_str());
     return 1;
   }
   return 0;
