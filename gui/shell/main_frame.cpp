@@ -130,8 +130,9 @@ void CMainFrame::SwitchView(ViewClass view_class, int control_id) {
                                                    : static_cast<QWidget*>(status_view_);
   if (wanted && wanted == active_) return;
   if (!wanted) {
-    site_view_ = new CSiteView(context_.plan, context_.projection, context_.link.gps, context_.draw,
-                               context_.messages, context_.waves, context_.files, views_);
+    site_view_ =
+        new CSiteView(context_.plan, context_.projection, context_.link.gps, context_.clock,
+                      context_.draw, context_.messages, context_.waves, context_.files, views_);
     site_view_->OnInitialUpdate();
     views_->addWidget(site_view_);
     wanted = site_view_;

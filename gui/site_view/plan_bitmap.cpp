@@ -1,9 +1,11 @@
 #include "gui/site_view/plan_bitmap.h"
 
+#include "platform/regular_file.h"
+
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QImageReader>
 
 namespace velkaro {
@@ -11,15 +13,20 @@ namespace velkaro {
 LoadedPlan LoadPlanBitmap(const std::string& path) {
   LoadedPlan result;
   // Qt's reader says only that it failed; the open tells why it could not
-  // start at all.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // start at all. Only a regular file is read: a FIFO would freeze the window.
+  int error = 0;
+  const int fd = OpenRegularFile(path, &error);
   if (fd < 0) {
-    result.error = errno;
+    result.error = error;
     return result;
   }
-  ::close(fd);
-
-  QImageReader reader(QString::fromStdString(path), "bmp");
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    result.error = EIO;
+    return result;
+  }
+  QImageReader reader(&file, "bmp");
   reader.setDecideFormatFromContent(false);
   QImage image;
   if (!reader.read(&image) || image.isNull()) {

@@ -1,9 +1,10 @@
 #include "gui/site_view/site_view.h"
 
+#include "gui/common/sound.h"
 #include "link/gps_data.h"
 #include "link/published.h"
+#include "platform/clock.h"
 #include "platform/message_box.h"
-#include "gui/common/sound.h"
 #include "site/site_projection.h"
 
 #include <QMouseEvent>
@@ -21,12 +22,13 @@ constexpr int kHoldSlopPixels = 4;
 }  // namespace
 
 CSiteView::CSiteView(CSitePlan& plan, CSiteProjection& projection, const Published<CGpsData>& gps,
-                     CDraw& draw, IMessageBox& messages, IWavePlayer& waves, IFilePrompt& files,
-                     QWidget* parent)
+                     IClock& clock, CDraw& draw, IMessageBox& messages, IWavePlayer& waves,
+                     IFilePrompt& files, QWidget* parent)
     : QAbstractScrollArea(parent),
       plan_(plan),
       projection_(projection),
       gps_(gps),
+      clock_(clock),
       draw_(draw),
       messages_(messages),
       waves_(waves),
@@ -38,6 +40,10 @@ CSiteView::CSiteView(CSitePlan& plan, CSiteProjection& projection, const Publish
   hold_timer_.setSingleShot(true);
   hold_timer_.setInterval(kHoldMs);
   connect(&hold_timer_, &QTimer::timeout, this, &CSiteView::HoldTimedOut);
+  lock_repaint_timer_.setSingleShot(true);
+  lock_repaint_timer_.setInterval(kLockRepaintMs);
+  connect(&lock_repaint_timer_, &QTimer::timeout, viewport(),
+          static_cast<void (QWidget::*)()>(&QWidget::update));
   connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
           [this](int action) { OnScrollAction(Qt::Horizontal, action); });
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
@@ -58,6 +64,7 @@ PlanRect CSiteView::ClientRect() const { return {0, 0, viewport()->width(), view
 void CSiteView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
   painter.drawImage(0, 0, OnDraw());
+  if (band_locked_ && !lock_repaint_timer_.isActive()) lock_repaint_timer_.start();
 }
 
 void CSiteView::mousePressEvent(QMouseEvent* event) {
@@ -109,7 +116,7 @@ void CSiteView::OnHold(const QPoint& point) {
 }
 
 void CSiteView::OnTap(const QPoint& point) {
-  if (!gps_.Read().IsLocked()) {
+  if (!gps_.Read().IsLockedAt(clock_.NowMonotonicMs())) {
     messages_.ShowOk("GPS is not locked. Wait until GPS is locked.");
     return;
   }

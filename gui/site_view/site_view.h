@@ -15,6 +15,7 @@ namespace velkaro {
 class CDraw;
 class CGpsData;
 class CSiteProjection;
+class IClock;
 class IFilePrompt;
 class IMessageBox;
 class IWavePlayer;
@@ -22,7 +23,9 @@ template <class T>
 class Published;
 
 // The working screen: the site plan with its reference points, the live fix
-// and zoom rows, and the reticle at the centre. A tap with the GPS locked
+// and zoom rows, and the reticle at the centre. The GPS counts as locked only
+// for a 3-D fix received less than three seconds ago (CGpsData::IsLockedAt),
+// so an unplugged board turns the band red. A tap with the GPS locked
 // centres the plan on the tapped spot and stores it with the current
 // position; a hold (right button, or a left press kept still for about half
 // a second) offers to delete the nearest point. Carries the site commands
@@ -35,9 +38,13 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
  public:
   static constexpr int kHoldMs = 500;
 
+  // How often the view repaints while its band shows a lock, so the band
+  // turns red when reports stop even though no report says so.
+  static constexpr int kLockRepaintMs = 1000;
+
   CSiteView(CSitePlan& plan, CSiteProjection& projection, const Published<CGpsData>& gps,
-            CDraw& draw, IMessageBox& messages, IWavePlayer& waves, IFilePrompt& files,
-            QWidget* parent = nullptr);
+            IClock& clock, CDraw& draw, IMessageBox& messages, IWavePlayer& waves,
+            IFilePrompt& files, QWidget* parent = nullptr);
 
   // Adds the scroll bars (no range until a plan is loaded).
   void OnInitialUpdate();
@@ -95,6 +102,7 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   CSitePlan& plan_;
   CSiteProjection& projection_;
   const Published<CGpsData>& gps_;
+  IClock& clock_;
   CDraw& draw_;
   IMessageBox& messages_;
   IWavePlayer& waves_;
@@ -102,6 +110,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
 
   // Tap-and-hold: a left press waits for its release, a move or the timer.
   QTimer hold_timer_;
+  // Repaints while a lock is shown; DrawStatusLine notes what it showed.
+  QTimer lock_repaint_timer_;
+  mutable bool band_locked_ = false;
   QPoint press_point_;
   bool left_pressed_ = false;
 };

@@ -1,11 +1,11 @@
-#include "platform/file_prompt.h"
-#include "platform/message_box.h"
 #include "gui/common/command_ids.h"
 #include "gui/common/wait_cursor.h"
-#include "site/site_projection.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/point_list_dialog.h"
 #include "gui/site_view/site_view.h"
+#include "platform/file_prompt.h"
+#include "platform/message_box.h"
+#include "site/site_projection.h"
 
 #include <cerrno>
 #include <sys/stat.h>

@@ -1,8 +1,9 @@
+#include "gui/common/draw.h"
+#include "gui/site_view/site_view.h"
 #include "link/gps_data.h"
 #include "link/published.h"
+#include "platform/clock.h"
 #include "site/site_projection.h"
-#include "gui/site_view/site_view.h"
-#include "gui/common/draw.h"
 
 #include <cstdio>
 
@@ -87,7 +88,8 @@ void CSiteView::DrawStatusLine(QPainter& dc, int w, int text_height) const {
   char line[CGpsData::kFixLineSize];
   gps.FormatFix(line);
   const QRect band(0, 0, w, text_height + 2);
-  dc.fillRect(band, gps.IsLocked() ? kLockedBand : kUnlockedBand);
+  band_locked_ = gps.IsLockedAt(clock_.NowMonotonicMs());
+  dc.fillRect(band, band_locked_ ? kLockedBand : kUnlockedBand);
   dc.setPen(Qt::white);
   dc.drawText(band, Qt::AlignCenter, QString::fromLatin1(line));
 }

@@ -52,6 +52,9 @@ class LoggingClock : public IClock {
  public:
   explicit LoggingClock(EventLog& log) : log_(log) {}
   int64_t NowSeconds() override { return real_.NowSeconds(); }
+  // The monotonic clock, moved ahead by `ahead_ms` to age what was received.
+  int64_t NowMonotonicMs() override { return MonotonicMs() + ahead_ms.load(); }
+  std::atomic<int64_t> ahead_ms{0};
   void SleepMs(int ms) override {
     if (ms >= 1000) {
       log_.Add("sleep " + std::to_string(ms));  // the worker's 5 ms naps are not logged

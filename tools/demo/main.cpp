@@ -81,6 +81,7 @@ void StandAt(DemoFlow& flow, int x, int y) {
   gps.m_minute = 30;
   gps.m_latB = DemoLat(y);
   gps.m_lonB = DemoLon(x);
+  gps.m_receivedMs = MonotonicMs();  // a live report, as the board's would be
   flow.Gps().Publish(gps);
 }
 
