@@ -8,7 +8,7 @@ void BoardSession::Start(const IDeviceRegistry& registry, ISerialPortOpener& ope
   link_.engine.m_hWndNotify.store(sink);
   link_.com.Open(registry, opener, messages, port_override);
   clock_.SleepMs(kStartupPauseMs);
-  worker_.Start(link_.com, link_.parser, link_.engine, clock_);
+  worker_.Start(link_.com, link_.parser, link_.engine, clock_, &opener);
   link_.engine.SendStartupFrame();
   clock_.SleepMs(kStartupPauseMs);
 }

@@ -53,4 +53,13 @@ bool CCom::TakeWrite(uint8_t* out, uint32_t* length) {
 
 void CCom::Close() { m_hPort.reset(); }
 
+bool CCom::Reopen(ISerialPortOpener& opener) {
+  m_hPort.reset();
+  std::unique_ptr<ISerialPort> port = opener.Open(port_name_);
+  if (!port || !port->ApplyLineSettings()) return false;
+  port->Purge(/*output=*/true, /*input=*/true);
+  m_hPort = std::move(port);
+  return true;
+}
+
 }  // namespace velkaro

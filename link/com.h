@@ -27,8 +27,8 @@ std::string FindBoardPort(const IDeviceRegistry& registry);
 // The serial link to the board. One instance for the program's run.
 //
 // Threads: Open and Close run on the UI thread while no worker runs.
-// RequestWrite may be called from any thread; TakeWrite and Port() are the
-// link worker's. The transmit slot is guarded by a mutex: the last request
+// RequestWrite may be called from any thread; TakeWrite, Reopen and Port()
+// are the link worker's. The transmit slot is guarded by a mutex: the last request
 // before the worker takes the slot wins, and none is lost between the
 // worker's take and the reset of the write event.
 class CCom {
@@ -63,8 +63,14 @@ class CCom {
   // The open port, or null. The pointer stays valid until Close().
   ISerialPort* Port() { return m_hPort.get(); }
 
-  // Closes the port. REQUIRES: the link worker has stopped.
+  // Closes the port. REQUIRES: the link worker has stopped, or is the caller
+  // (it closes a port that was lost).
   void Close();
+
+  // Link worker side: closes the port and opens the name Open last used
+  // again, with the line settings and nothing shown. True when a port is
+  // open afterwards.
+  bool Reopen(ISerialPortOpener& opener);
 
   // The name Open last tried ("COM1:" before any Open).
   const std::string& PortName() const { return port_name_; }

@@ -12,7 +12,7 @@ namespace velkaro {
 class CGpsData {
  public:
   static constexpr int kPayloadSize = static_cast<int>(board::kPositionPayloadSize);
-  static constexpr int kFixLineSize = 49;   // the longest fix line + its zero
+  static constexpr int kFixLineSize = 49;  // the longest fix line + its zero
 
   CGpsData();
 

@@ -5,11 +5,27 @@
 #include <algorithm>
 
 namespace velkaro {
-
 LinkPass RunLinkWorkerPass(CCom& com, CParser& parser, CEngine& engine, IClock& clock,
                            LinkWorkerState& state) {
   uint8_t received[LinkWorkerState::kReceiveSize];
   ISerialPort* port = com.Port();
+  if (port && port->Lost()) {
+    com.Close();  // the next try to open it waits a while
+    parser.Reset();
+    state.next_reopen_ms = clock.NowMonotonicMs() + LinkWorkerState::kReopenEveryMs;
+    return LinkPass::LineLost;
+  }
+  if (!port && state.opener) {
+    const int64_t now_ms = clock.NowMonotonicMs();
+    if (now_ms >= state.next_reopen_ms) {
+      state.next_reopen_ms = now_ms + LinkWorkerState::kReopenEveryMs;
+      if (com.Reopen(*state.opener)) {
+        parser.Reset();
+        engine.SendStartupFrame();
+        return LinkPass::Reopened;
+      }
+    }
+  }
   const uint32_t waiting = port ? port->BytesWaiting() : 0;
   if (waiting > 0) {
     const uint32_t got = port->Read(received, std::min(waiting, LinkWorkerState::kReceiveSize));
@@ -57,9 +73,12 @@ int LinkWorkerProc(CCom& com, CParser& parser, CEngine& engine, IClock& clock,
   return 0;
 }
 
-void LinkWorker::Start(CCom& com, CParser& parser, CEngine& engine, IClock& clock) {
+void LinkWorker::Start(CCom& com, CParser& parser, CEngine& engine, IClock& clock,
+                       ISerialPortOpener* opener) {
   Stop();
   state_.g_bFirstIdle = true;
+  state_.opener = opener;
+  state_.next_reopen_ms = clock.NowMonotonicMs() + LinkWorkerState::kReopenEveryMs;
   state_.g_bStopWorker.store(false);
   com_ = &com;
   com.m_hClosedEvent.Reset();

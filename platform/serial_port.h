@@ -24,6 +24,11 @@ class ISerialPort {
   virtual uint32_t Write(const uint8_t* src, uint32_t length) = 0;
   // Discards pending output and/or pending input.
   virtual void Purge(bool output, bool input) = 0;
+  // True once the line has failed for good: hung up (the board or its
+  // adapter is gone), or a byte count, read or write failed with an error
+  // such as EIO, ENXIO or ENODEV. Such a port is to be closed and opened
+  // again; nothing read from it counts.
+  virtual bool Lost() { return false; }
 };
 
 // Opens a port by its design name. Tests give the link a fake opener.

@@ -56,15 +56,23 @@ class TermiosSerialPort : public ISerialPort {
 
   uint32_t BytesWaiting() override {
     int count = 0;
-    if (::ioctl(fd_, FIONREAD, &count) != 0 || count < 0) return 0;
-    return static_cast<uint32_t>(count);
+    if (::ioctl(fd_, FIONREAD, &count) != 0) {
+      NoteError(errno);
+      return 0;
+    }
+    return count < 0 ? 0 : static_cast<uint32_t>(count);
   }
 
   uint32_t Read(uint8_t* dst, uint32_t max) override {
     for (;;) {
       ssize_t n = ::read(fd_, dst, max);
+      // Bytes were said to be waiting: an end of file is a hang-up.
+      if (n == 0 && max > 0) lost_ = true;
       if (n >= 0) return static_cast<uint32_t>(n);
-      if (errno != EINTR) return 0;
+      if (errno != EINTR) {
+        NoteError(errno);
+        return 0;
+      }
     }
   }
 
@@ -78,13 +86,24 @@ class TermiosSerialPort : public ISerialPort {
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        NoteError(errno);
+        break;
+      }
       if (waited_ms >= kWriteRetryBudgetMs) break;
       pollfd p{fd_, POLLOUT, 0};
       (void)::poll(&p, 1, kWriteRetryStepMs);
       waited_ms += kWriteRetryStepMs;
     }
     return done;
+  }
+
+  bool Lost() override {
+    if (!lost_) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) lost_ = true;
+    }
+    return lost_;
   }
 
   void Purge(bool output, bool input) override {
@@ -98,7 +117,13 @@ class TermiosSerialPort : public ISerialPort {
   }
 
  private:
+  // Errors that say the line is gone, not that it is busy.
+  void NoteError(int error) {
+    if (error != EINTR && error != EAGAIN && error != EWOULDBLOCK) lost_ = true;
+  }
+
   int fd_;
+  bool lost_ = false;
 };
 
 }  // namespace

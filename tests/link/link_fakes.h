@@ -39,7 +39,9 @@ class FakePort : public ISerialPort {
     return length;
   }
   void Purge(bool output, bool input) override { purges.push_back({output, input}); }
+  bool Lost() override { return lost; }
 
+  bool lost = false;  // the line hung up
   bool accept_settings = true;
   int settings_applied = 0;
   std::deque<Bytes> incoming;
@@ -69,9 +71,11 @@ class FakeClock : public IClock {
     ++readings;
     return seconds;
   }
+  int64_t NowMonotonicMs() override { return monotonic_ms; }
   void SleepMs(int milliseconds) override { slept_ms += milliseconds; }
 
   int64_t seconds = 1'700'000'000;
+  int64_t monotonic_ms = 5'000'000;
   int readings = 0;
   int slept_ms = 0;
 };

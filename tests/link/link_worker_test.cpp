@@ -154,6 +154,50 @@ TEST_F(WorkerFixture, WithoutAPortWritesAreDroppedAndKeepAlivesStillQueued) {
   EXPECT_TRUE(com.m_hWriteEvent.IsSet());
 }
 
+// A board that is unplugged hangs its line up: the worker closes the port,
+// waits about a second (trying no sooner, so a dead line costs no spinning),
+// opens the same name again and asks the new board who it is.
+TEST_F(WorkerFixture, ALostLineIsClosedAndOpenedAgainAboutOnceASecond) {
+  state.opener = &opener;
+  port->incoming.push_back({0x11, 0x12, 0x19});  // half a frame, then the line dies
+  EXPECT_EQ(Pass(), LinkPass::Received);
+  port->lost = true;
+  EXPECT_EQ(Pass(), LinkPass::LineLost);
+  EXPECT_EQ(com.Port(), nullptr);
+  EXPECT_EQ(parser.m_state, CParser::Idle) << "the half frame must not join the next line's bytes";
+
+  // No board yet: no try before a second has passed, then one a second.
+  opener.port.reset();
+  clock.monotonic_ms += LinkWorkerState::kReopenEveryMs - 1;
+  EXPECT_EQ(Pass(), LinkPass::ClockStart);
+  EXPECT_EQ(opener.opened.size(), 1u);
+  clock.monotonic_ms += 1;
+  EXPECT_EQ(Pass(), LinkPass::Slept);
+  EXPECT_EQ(opener.opened.size(), 2u);
+  EXPECT_EQ(Pass(), LinkPass::Slept);
+  EXPECT_EQ(opener.opened.size(), 2u);
+
+  // The board is back behind the same name.
+  opener.port = std::make_unique<FakePort>();
+  clock.monotonic_ms += LinkWorkerState::kReopenEveryMs;
+  EXPECT_EQ(Pass(), LinkPass::Reopened);
+  EXPECT_EQ(opener.opened, (std::vector<std::string>{"/dev/fake", "/dev/fake", "/dev/fake"}));
+  ASSERT_NE(com.Port(), nullptr);
+  EXPECT_EQ(opener.last->settings_applied, 1);
+  EXPECT_EQ(Pass(), LinkPass::Wrote);
+  ASSERT_EQ(opener.last->written.size(), 1u);
+  EXPECT_EQ(opener.last->written[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
+}
+
+// Without an opener (tools that read a capture) a lost line stays closed.
+TEST_F(WorkerFixture, WithoutAnOpenerALostLineStaysClosed) {
+  port->lost = true;
+  EXPECT_EQ(Pass(), LinkPass::LineLost);
+  clock.monotonic_ms += 10 * LinkWorkerState::kReopenEveryMs;
+  EXPECT_EQ(Pass(), LinkPass::ClockStart);
+  EXPECT_EQ(opener.opened.size(), 1u);
+}
+
 // A real thread: the loop runs against the fake port until stopped, the
 // port closes only afterwards, and the link's destructor does not pause.
 TEST(LinkWorkerThread, StopEndsTheLoopBeforeThePortCloses) {

@@ -1,0 +1,100 @@
+// The board unplugged and another plugged in behind the same name, for real:
+// the simulator on a pseudo-terminal reached through a symbolic link (as
+// /dev/serial/by-id names an adapter), killed, and a new one started behind
+// the link. The worker notices the hang-up, closes the line, opens the same
+// name again within a few seconds and asks the new board who it is, while
+// the fix goes stale in between.
+#include "link/board_session.h"
+#include "platform/clock.h"
+#include "platform/device_registry.h"
+#include "platform/message_box.h"
+#include "platform/serial_port.h"
+#include "tests/e2e_link/board_process.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return done();
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+// The real clock without the start-up pauses, which only cost the test time.
+class NoStartupPauseClock : public SystemClock {
+ public:
+  void SleepMs(int ms) override {
+    if (ms < 1000) SystemClock::SleepMs(ms);
+  }
+};
+
+// Points `link` at `target`, replacing any earlier link in one rename.
+void PointLink(const std::string& link, const std::string& target) {
+  const std::string staging = link + ".new";
+  std::remove(staging.c_str());
+  ASSERT_EQ(::symlink(target.c_str(), staging.c_str()), 0);
+  ASSERT_EQ(std::rename(staging.c_str(), link.c_str()), 0);
+}
+
+std::string Serial(const CEngine& engine) {
+  char text[CEngine::kSerialSize];
+  engine.GetSerial(text);
+  return text;
+}
+
+TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
+  const std::string link = ::testing::TempDir() + "velkaro-line-" + std::to_string(::getpid());
+  testing::BoardProcess first;
+  std::string error;
+  ASSERT_TRUE(first.Start(VELKARO_BIN_DIR "/velkaro-board",
+                          {"--rate", "10", "--lock-after", "0", "--serial", "FIRST1"}, 10s, &error))
+      << error;
+  PointLink(link, first.device());
+
+  BoardLink board;
+  NoStartupPauseClock clock;
+  TermiosSerialPortOpener opener;
+  MemoryDeviceRegistry registry;
+  RecordingMessageBox messages;
+  BoardSession session(board, clock);
+  session.Start(registry, opener, messages, link, nullptr);
+  ASSERT_TRUE(messages.shown.empty()) << messages.shown.front();
+  ASSERT_TRUE(WaitUntil([&] { return Serial(board.engine) == "FIRST1"; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
+
+  // Unplugged: the fix goes stale, nothing is shown as live.
+  first.Stop();
+  ASSERT_TRUE(WaitUntil([&] { return !board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
+
+  testing::BoardProcess second;
+  ASSERT_TRUE(second.Start(VELKARO_BIN_DIR "/velkaro-board",
+                           {"--rate", "10", "--lock-after", "0", "--serial", "SECOND"}, 10s,
+                           &error))
+      << error;
+  PointLink(link, second.device());
+  EXPECT_TRUE(WaitUntil([&] { return Serial(board.engine) == "SECOND"; }, 15s))
+      << "the line was not opened again, or the new board not asked";
+  EXPECT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
+
+  session.Stop();
+  board.com.Close();
+  std::remove(link.c_str());
+}
+
+}  // namespace
+}  // namespace velkaro
