@@ -169,4 +169,8 @@ FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, s
   return file.Commit();
 }
 
+std::string HiddenSiblingName(const std::string& target) {
+  return HiddenName(FolderOf(target), BaseOf(target));
+}
+
 }  // namespace velkaro

@@ -58,4 +58,10 @@ class AtomicFile {
 // Writes `length` bytes as the whole new content of `path`, all or nothing.
 FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, size_t length);
 
+// A hidden name beside `target` that no other writer in this or another
+// process picks, for writers that need a path rather than a descriptor (a
+// library that creates its own file): write there, then rename over the
+// target once complete, and remove it on any failure.
+std::string HiddenSiblingName(const std::string& target);
+
 }  // namespace velkaro
