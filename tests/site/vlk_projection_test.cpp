@@ -1,5 +1,6 @@
 // The vlk projection commands as scripts use them: tap files, then save, info,
 // extract, solve and worldfile run as the built program.
+#include "site/reference_points_file.h"
 #include "tests/site/site_test_support.h"
 #include "tools/vlk/tap_file.h"
 
@@ -162,6 +163,27 @@ TEST_F(VlkCommands, SolveMatchesWhatSaveStores) {
                   LoadLeDouble(file.data() + 13 + 8 * elements[i]));
     EXPECT_EQ(lines[1 + i], printed) << i;
   }
+}
+
+TEST_F(VlkCommands, ReferencePointFilesSolveAndSaveExactlyAsTapLists) {
+  const vlk::TapFile taps = vlk::ReadTapFile(dir.File("taps.csv"));
+  ASSERT_TRUE(taps.ok) << taps.error;
+  std::ofstream(dir.File("plan.points")) << FormatReferencePoints(taps.taps, std::nullopt);
+
+  const VlkRun from_list = RunVlk(dir.path(), "solve taps.csv");
+  const std::string list_dump = ReadText(dir.File("debug.txt"));
+  const VlkRun from_points = RunVlk(dir.path(), "solve plan.points");
+  ASSERT_EQ(from_points.status, 0) << ReadText(dir.File("stderr.txt"));
+  EXPECT_EQ(from_points.out, from_list.out);  // the six %.17g coefficients among them
+  EXPECT_EQ(ReadText(dir.File("debug.txt")), list_dump);
+
+  ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp from_list.vlk").status, 0);
+  ASSERT_EQ(RunVlk(dir.path(), "save plan.points plan.bmp from_points.vlk").status, 0);
+  EXPECT_EQ(ReadAll(dir.File("from_points.vlk")), ReadAll(dir.File("from_list.vlk")));
+
+  std::ofstream(dir.File("bad.points")) << "#CRS: EPSG:4326\r\nmapX,mapY\r\n7,45,1,-1,yes\r\n";
+  EXPECT_EQ(RunVlk(dir.path(), "solve bad.points").status, 1);
+  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "vlk: bad.points:3: enable is not 0 or 1\n");
 }
 
 TEST_F(VlkCommands, WorldfileMapsEveryTapPixelBackToItsPosition) {
