@@ -173,4 +173,26 @@ std::string HiddenSiblingName(const std::string& target) {
   return HiddenName(FolderOf(target), BaseOf(target));
 }
 
+FileErrorCause CommitSibling(const std::string& temp, const std::string& target) {
+  auto fail = [&temp](int error_number) {
+    ::unlink(temp.c_str());
+    const FileErrorCause cause = FileErrorCauseFromErrno(error_number);
+    return cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : cause;
+  };
+  struct stat info {};
+  const bool replacing = ::stat(target.c_str(), &info) == 0;
+  if (replacing && S_ISDIR(info.st_mode)) return fail(EISDIR);
+  if (replacing && !S_ISREG(info.st_mode)) return fail(EACCES);
+  if (!replacing && errno != ENOENT) return fail(errno);
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(errno);
+  const bool synced = (!replacing || ::fchmod(fd, info.st_mode & 07777) == 0) && ::fsync(fd) == 0;
+  const int error_number = errno;
+  ::close(fd);
+  if (!synced) return fail(error_number);
+  if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
+  if (!SyncFolder(FolderOf(target))) return FileErrorCauseFromErrno(errno ? errno : EIO);
+  return FileErrorCause::kNone;
+}
+
 }  // namespace velkaro

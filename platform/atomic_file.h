@@ -64,4 +64,11 @@ FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, s
 // target once complete, and remove it on any failure.
 std::string HiddenSiblingName(const std::string& target);
 
+// Puts the complete file at `temp` (a HiddenSiblingName of `target`) in place
+// of the target as AtomicFile::Commit does: flushed to the disk, the
+// replaced target's permission bits kept, one rename, the folder synced. The
+// target must be a regular file or not exist. On failure `temp` is removed
+// and the target is untouched; failures are reported against the target.
+FileErrorCause CommitSibling(const std::string& temp, const std::string& target);
+
 }  // namespace velkaro
