@@ -20,8 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ReadAll;
+using testing_support::RunVlk;
 using testing_support::ScratchDir;
 using testing_support::Value;
+using testing_support::VlkRun;
 
 struct BadTapLine {
   const char* name;
@@ -63,26 +65,6 @@ TEST(TapFile, ReadsCaptureOrderSkippingBlanksCommentsAndCarriageReturns) {
   EXPECT_EQ(Value(parsed.taps[0].lat), 45.5);
   EXPECT_EQ(Value(parsed.taps[1].x), -3);
   EXPECT_EQ(Value(parsed.taps[1].lon), 151.2);
-}
-
-struct VlkRun {
-  int status;
-  std::string out;
-};
-
-// Runs vlk with `args` in `dir`, capturing standard output.
-VlkRun RunVlk(const fs::path& dir, const std::string& args) {
-  const std::string command = "cd '" + dir.string() + "' && '" + std::string(VELKARO_BIN_DIR) +
-                              "/vlk' " + args + " 2>stderr.txt";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  VlkRun run{-1, {}};
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, got);
-  const int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -1,0 +1,74 @@
+#pragma once
+
+// Shared by the export tests: a plan bitmap from the BMP suite opened for
+// export, geocodes to lay it with, and the check that a position a GIS file
+// gives for a point of the plan is where the geocode itself puts that point.
+
+#include "gis/bmp_rows.h"
+#include "site/geocode.h"
+
+#include <cmath>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::testing_support {
+
+inline const std::string kBmpSuite = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/";
+
+// A plan file open for reading and its row reader.
+class SuitePlan {
+ public:
+  explicit SuitePlan(const std::string& name)
+      : fd_(::open((kBmpSuite + name).c_str(), O_RDONLY | O_CLOEXEC)) {
+    error_ = fd_ < 0 ? "cannot open " + name : rows_.Open(fd_);
+  }
+  ~SuitePlan() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  SuitePlan(const SuitePlan&) = delete;
+  SuitePlan& operator=(const SuitePlan&) = delete;
+
+  gis::BmpRows& rows() { return rows_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  int fd_;
+  gis::BmpRows rows_;
+  std::string error_;
+};
+
+// About 1.4 m a pixel near 45.5 N 7.25 E, north up.
+inline Geocode NorthUpGeocode() {
+  return Geocode{-1e5 / 1.1, 0.0, 45.5 * 1e5 / 1.1, 0.0, 1e5 / 1.5, -7.25 * 1e5 / 1.5};
+}
+
+// The same site turned about 20 degrees and sheared: every coefficient
+// counts, and an error that swaps or drops one shows.
+inline Geocode RotatedShearedGeocode() {
+  const double a = -85000.0, b = 31000.0, c = 24000.0, d = 71000.0;
+  return Geocode{a, b, -(a * 45.5 + b * 7.25) + 40.0, c, d, -(c * 45.5 + d * 7.25) + 30.0};
+}
+
+inline PixelToDegrees Inverse(const Geocode& geocode) {
+  PixelToDegrees inverse;
+  EXPECT_TRUE(InvertGeocode(geocode, inverse));
+  return inverse;
+}
+
+// Passes when the geocode takes (lon, lat) to plan pixel (x, y) (centre
+// coordinates) within `pixels` (a millionth of a pixel unless said).
+inline ::testing::AssertionResult MapsTo(const Geocode& g, double lon, double lat, double x,
+                                         double y, double pixels = 1e-6) {
+  const double got_x = g.xLat * lat + g.xLon * lon + g.x0;
+  const double got_y = g.yLat * lat + g.yLon * lon + g.y0;
+  if (std::abs(got_x - x) <= pixels && std::abs(got_y - y) <= pixels)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "lon " << lon << " lat " << lat << " is plan pixel (" << got_x << ", " << got_y
+         << "), not (" << x << ", " << y << ")";
+}
+
+}  // namespace velkaro::testing_support
