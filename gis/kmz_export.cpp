@@ -1,12 +1,12 @@
 #include "gis/kmz_export.h"
 
 #include "gis/gdal_session.h"
+#include "gis/jpeg_rows.h"
 #include "gis/kml_document.h"
 #include "gis/plan_dataset.h"
 #include "gis/plan_georef.h"
 #include "gis/sibling_output.h"
 
-#include <cpl_string.h>
 #include <cpl_vsi.h>
 
 namespace velkaro::gis {
@@ -34,16 +34,25 @@ std::string ExportKmz(BmpRows& plan, const PixelToDegrees& inverse, const std::s
   const bool written = VSIFWriteL(kml.data(), 1, kml.size(), doc) == kml.size();
   if (VSIFCloseL(doc) != 0 || !written) return failed();
 
-  PlanDataset source(plan, std::nullopt);
-  CPLStringList options;
-  if (jpeg) options.SetNameValue("QUALITY", "90");
-  GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(jpeg ? "JPEG" : "PNG");
-  if (driver == nullptr) return "cannot write " + out_path + ": GDAL has no image driver";
-  GDALDataset* picture =
-      driver->CreateCopy((zip + image).c_str(), &source, FALSE, options.List(), nullptr, nullptr);
-  if (picture != nullptr) GDALClose(picture);  // closing the last file closes the zip
-  if (!source.error().empty()) return source.error();
-  if (picture == nullptr || trap.failed()) return failed();
+  if (jpeg) {
+    VSILFILE* picture = VSIFOpenL((zip + image).c_str(), "wb");
+    if (picture == nullptr) return failed();
+    const JpegOutcome outcome = WriteJpegRows(plan, kKmzJpegQuality, picture);
+    const bool closed = VSIFCloseL(picture) == 0;  // closing the last file closes the zip
+    if (!outcome.read_error.empty()) return outcome.read_error;
+    if (!outcome.jpeg_error.empty()) return "cannot write " + out_path + ": " + outcome.jpeg_error;
+    if (!closed) return failed();
+  } else {
+    PlanDataset source(plan, std::nullopt);
+    GDALDriver* png = GetGDALDriverManager()->GetDriverByName("PNG");
+    if (png == nullptr) return "cannot write " + out_path + ": GDAL has no PNG driver";
+    GDALDataset* picture =
+        png->CreateCopy((zip + image).c_str(), &source, FALSE, nullptr, nullptr, nullptr);
+    if (picture != nullptr) GDALClose(picture);  // closing the last file closes the zip
+    if (!source.error().empty()) return source.error();
+    if (picture == nullptr) return failed();
+  }
+  if (trap.failed()) return failed();
   return output.Commit();
 }
 

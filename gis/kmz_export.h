@@ -12,6 +12,7 @@ namespace velkaro::gis {
 // than PNG: Google Earth decodes the whole image at once, and a lossless
 // image of that size is slow to open and large to carry.
 inline constexpr uint64_t kKmzJpegAbovePixels = 16'000'000;
+inline constexpr int kKmzJpegQuality = 90;
 
 // Writes the plan as a KMZ at `out_path`: a zip holding doc.kml (one
 // GroundOverlay called `name`, laid with gx:LatLonQuad over the plan's outer

@@ -166,5 +166,38 @@ TEST(KmzExportFailure, LeavesNothingBehind) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 0);
 }
 
+// A 24-bit plan whose rows go missing after its header was checked, on
+// either side of the JPEG threshold: the export names the plan's fault and
+// leaves the old file. The plan is a sparse file, so it costs no disk.
+TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
+  ScratchDir dir;
+  for (const int width : {4000, 4001}) {
+    const int height = 4000;
+    const uint32_t stride = (3u * width + 3) / 4 * 4;
+    std::vector<uint8_t> header(54);
+    auto le32 = [&header](size_t at, uint32_t v) {
+      for (int i = 0; i < 4; ++i) header[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    header[0] = 'B', header[1] = 'M';
+    le32(10, 54), le32(14, 40), le32(18, width), le32(22, height);
+    header[26] = 1, header[28] = 24;
+    const int fd =
+        ::open(dir.File("plan.bmp").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_EQ(::write(fd, header.data(), header.size()), 54);
+    ASSERT_EQ(::ftruncate(fd, 54 + off_t{stride} * height), 0);
+    BmpRows rows;
+    ASSERT_EQ(rows.Open(fd), "");
+    ASSERT_EQ(::ftruncate(fd, 54 + off_t{stride} * 100), 0);  // the top rows are stored last
+    std::ofstream(dir.File("site.kmz")) << "the old file";
+    EXPECT_EQ(ExportKmz(rows, Inverse(NorthUpGeocode()), "site", dir.File("site.kmz")),
+              "the plan bitmap ends early")
+        << width;
+    ::close(fd);
+    std::ifstream old(dir.File("site.kmz"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "the old file");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+  }
+}
+
 }  // namespace
 }  // namespace velkaro::gis
