@@ -38,6 +38,14 @@ class OpenFile {
   int fd_;
 };
 
+// "g/pal8-0.bmp" as a test name: gpal80bmp.
+std::string CaseName(std::string path) {
+  path.erase(std::remove_if(path.begin(), path.end(),
+                            [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }),
+             path.end());
+  return path;
+}
+
 struct SuiteImage {
   const char* bmp;        // under tests/data/bmpsuite
   const char* reference;  // under tests/data/bmpsuite/html
@@ -130,14 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         SuiteImage{"q/rgba32-81284.bmp", "rgba32-81284.png"},
         SuiteImage{"q/rgba32abf.bmp", "rgba32.png"}, SuiteImage{"q/rgba32h56.bmp", "rgba32.png"},
         SuiteImage{"b/rgb16-880.bmp", "rgb16-880.png"}),
-    [](const auto& info) {
-      std::string name = info.param.bmp;
-      name.erase(
-          std::remove_if(name.begin(), name.end(),
-                         [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }),
-          name.end());
-      return name;
-    });
+    [](const auto& info) { return CaseName(info.param.bmp); });
 
 struct RefusedImage {
   const char* bmp;
@@ -171,14 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedImage{"b/reallybig.bmp", "the BMP file ends before its last row"},
         RefusedImage{"b/rletopdown.bmp", "a run-length coded BMP cannot be stored top-down"},
         RefusedImage{"b/shortfile.bmp", "the BMP file ends before its last row"}),
-    [](const auto& info) {
-      std::string name = info.param.bmp;
-      name.erase(
-          std::remove_if(name.begin(), name.end(),
-                         [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }),
-          name.end());
-      return name;
-    });
+    [](const auto& info) { return CaseName(info.param.bmp); });
 
 // The suite's broken files that still have a plain reading (bad run-length
 // codes that try to write past the rows, indices past the palette, absurd

@@ -7,10 +7,14 @@
 #include "gis/bmp_rows.h"
 #include "site/geocode.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +73,38 @@ inline ::testing::AssertionResult MapsTo(const Geocode& g, double lon, double la
   return ::testing::AssertionFailure()
          << "lon " << lon << " lat " << lat << " is plan pixel (" << got_x << ", " << got_y
          << "), not (" << x << ", " << y << ")";
+}
+
+// The file and info headers of a bottom-up BMP with a 40-byte header; 8-bit
+// plans get a 256-entry palette running from red (index 0) to blue.
+inline std::vector<uint8_t> BmpHeaders(int width, int height, int bits, uint32_t compression) {
+  const uint32_t palette = bits == 8 ? 1024 : 0;
+  std::vector<uint8_t> bmp(54 + palette);
+  auto le32 = [&bmp](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  bmp[0] = 'B', bmp[1] = 'M';
+  le32(10, 54 + palette), le32(14, 40), le32(18, width), le32(22, height), le32(30, compression);
+  bmp[26] = 1, bmp[28] = static_cast<uint8_t>(bits);
+  for (uint32_t i = 0; i < palette / 4; ++i) {
+    bmp[54 + 4 * i] = static_cast<uint8_t>(i);            // blue
+    bmp[54 + 4 * i + 2] = static_cast<uint8_t>(255 - i);  // red
+  }
+  return bmp;
+}
+
+// A run-length coded 8-bit plan of flat bands, small on disk however many
+// pixels it has: stored row r, column x has index r / 500 * 16 + x / 1000.
+inline void WriteBandedPlan(const std::string& path, int width, int height) {
+  std::vector<uint8_t> bmp = BmpHeaders(width, height, 8, 1);
+  for (int row = 0; row < height; ++row) {
+    for (int x = 0; x < width; x += 250)
+      bmp.insert(bmp.end(),
+                 {uint8_t(std::min(250, width - x)), uint8_t(row / 500 * 16 + x / 1000)});
+    bmp.insert(bmp.end(), {0, 0});
+  }
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
 }
 
 }  // namespace velkaro::testing_support

@@ -95,26 +95,10 @@ TEST_P(GeoTiffExport, IsWgs84WithTheGeocodesCornersAndThePlansPixels) {
 INSTANTIATE_TEST_SUITE_P(Geocodes, GeoTiffExport,
                          ::testing::Values(NorthUpGeocode(), RotatedShearedGeocode()));
 
-// A plan over 2048 pixels on a side gets internal overviews down to one tile:
-// a run-length coded 2100 x 40 plan, made here, is small to write.
+// A plan over 2048 pixels on a side gets internal overviews down to one tile.
 TEST(GeoTiffExportOfALargePlan, HasInternalOverviewsDownToOneTile) {
   ScratchDir dir;
-  const int width = 2100, height = 40;
-  std::vector<uint8_t> bmp(54 + 1024);
-  auto le32 = [&bmp](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  bmp[0] = 'B', bmp[1] = 'M';
-  le32(10, 54 + 1024), le32(14, 40), le32(18, width), le32(22, height), le32(30, 1);
-  bmp[26] = 1, bmp[28] = 8;
-  for (int i = 0; i < 256; ++i) bmp[54 + 4 * i] = bmp[54 + 4 * i + 1] = static_cast<uint8_t>(i);
-  for (int row = 0; row < height; ++row) {
-    for (int x = 0; x < width; x += 210) bmp.insert(bmp.end(), {210, uint8_t(x / 10 + row)});
-    bmp.insert(bmp.end(), {0, 0});
-  }
-  std::ofstream(dir.File("wide.bmp"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
-
+  WriteBandedPlan(dir.File("wide.bmp"), 2100, 40);
   const int fd = ::open(dir.File("wide.bmp").c_str(), O_RDONLY | O_CLOEXEC);
   BmpRows rows;
   ASSERT_EQ(rows.Open(fd), "");

@@ -102,30 +102,6 @@ TEST_P(KmzExport, QuadMatchesTheGeocodeAndTheImageThePlan) {
 INSTANTIATE_TEST_SUITE_P(Geocodes, KmzExport,
                          ::testing::Values(NorthUpGeocode(), RotatedShearedGeocode()));
 
-// A run-length coded plan of flat colour bands, small on disk however many
-// pixels it has.
-void WriteBandedPlan(const std::string& path, int width, int height) {
-  std::vector<uint8_t> bmp(54 + 1024);
-  auto le32 = [&bmp](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  bmp[0] = 'B', bmp[1] = 'M';
-  le32(10, 54 + 1024), le32(14, 40), le32(18, width), le32(22, height), le32(30, 1);
-  bmp[26] = 1, bmp[28] = 8;
-  for (int i = 0; i < 256; ++i) {
-    bmp[54 + 4 * i] = static_cast<uint8_t>(i);
-    bmp[54 + 4 * i + 2] = static_cast<uint8_t>(255 - i);
-  }
-  for (int row = 0; row < height; ++row) {
-    for (int x = 0; x < width; x += 250)
-      bmp.insert(bmp.end(),
-                 {uint8_t(std::min(250, width - x)), uint8_t(row / 500 * 16 + x / 1000)});
-    bmp.insert(bmp.end(), {0, 0});
-  }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
-}
-
 TEST(KmzExportOfALargePlan, TakesJpegOnlyAbove16Megapixels) {
   ScratchDir dir;
   for (const auto& [width, format] : {std::pair{4000, "PNG"}, {4001, "JPEG"}}) {
@@ -174,13 +150,7 @@ TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
   for (const int width : {4000, 4001}) {
     const int height = 4000;
     const uint32_t stride = (3u * width + 3) / 4 * 4;
-    std::vector<uint8_t> header(54);
-    auto le32 = [&header](size_t at, uint32_t v) {
-      for (int i = 0; i < 4; ++i) header[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    header[0] = 'B', header[1] = 'M';
-    le32(10, 54), le32(14, 40), le32(18, width), le32(22, height);
-    header[26] = 1, header[28] = 24;
+    const std::vector<uint8_t> header = BmpHeaders(width, height, 24, 0);
     const int fd =
         ::open(dir.File("plan.bmp").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     ASSERT_EQ(::write(fd, header.data(), header.size()), 54);
