@@ -3,6 +3,7 @@
 // the image it names, its size and pixels; JPEG only above 16 megapixels.
 #include "gis/kmz_export.h"
 
+#include "gis/jpeg_rows.h"
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
 #include "tests/site/site_test_support.h"
@@ -167,6 +168,19 @@ TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "the old file");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
   }
+}
+
+// libjpeg's failure path: a stream that takes no bytes makes libjpeg give up
+// from inside its own frames; the writer returns its message instead.
+TEST(KmzJpeg, AnOutputThatRefusesBytesIsReportedInLibjpegsWords) {
+  SuitePlan plan("g/rgb24.bmp");
+  ASSERT_EQ(plan.error(), "");
+  VSILFILE* read_only = VSIFOpenL((kBmpSuite + "g/rgb24.bmp").c_str(), "rb");
+  ASSERT_NE(read_only, nullptr);
+  const JpegOutcome outcome = WriteJpegRows(plan.rows(), 90, read_only);
+  VSIFCloseL(read_only);
+  EXPECT_EQ(outcome.read_error, "");
+  EXPECT_EQ(outcome.jpeg_error, "Output file write error --- out of disk space?");
 }
 
 }  // namespace
