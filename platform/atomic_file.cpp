@@ -169,4 +169,28 @@ FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, s
   return file.Commit();
 }
 
+std::string HiddenSiblingName(const std::string& target) {
+  return HiddenName(FolderOf(target), BaseOf(target));
+}
+
+FileErrorCause CommitSibling(const std::string& temp, const std::string& target) {
+  auto fail = [&temp](int error_number) {
+    ::unlink(temp.c_str());
+    const FileErrorCause cause = FileErrorCauseFromErrno(error_number);
+    return cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : cause;
+  };
+  if (const int refused = CheckRegularTarget(target); refused != 0) return fail(refused);
+  struct stat info {};
+  const bool replacing = ::stat(target.c_str(), &info) == 0;
+  const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(errno);
+  const bool synced = (!replacing || ::fchmod(fd, info.st_mode & 07777) == 0) && ::fsync(fd) == 0;
+  const int error_number = errno;
+  ::close(fd);
+  if (!synced) return fail(error_number);
+  if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
+  if (!SyncFolder(FolderOf(target))) return FileErrorCauseFromErrno(errno ? errno : EIO);
+  return FileErrorCause::kNone;
+}
+
 }  // namespace velkaro

@@ -58,4 +58,17 @@ class AtomicFile {
 // Writes `length` bytes as the whole new content of `path`, all or nothing.
 FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, size_t length);
 
+// A hidden name beside `target` that no other writer in this or another
+// process picks, for writers that need a path rather than a descriptor (a
+// library that creates its own file): write there, then rename over the
+// target once complete, and remove it on any failure.
+std::string HiddenSiblingName(const std::string& target);
+
+// Puts the complete file at `temp` (a HiddenSiblingName of `target`) in place
+// of the target as AtomicFile::Commit does: flushed to the disk, the
+// replaced target's permission bits kept, one rename, the folder synced. The
+// target must be a regular file or not exist. On failure `temp` is removed
+// and the target is untouched; failures are reported against the target.
+FileErrorCause CommitSibling(const std::string& temp, const std::string& target);
+
 }  // namespace velkaro

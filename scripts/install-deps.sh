@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs zlib1g-dev
+  libgdal-dev gdal-bin
   qt6-base-dev qt6-multimedia-dev qt6-serialport-dev
   fonts-liberation2 xvfb xauth
 )

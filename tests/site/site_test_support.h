@@ -1,13 +1,15 @@
 #pragma once
 
-// Shared by the site model's tests: a scratch folder that is removed again,
-// and whole-file helpers.
+// Shared by the site model's tests and the export tests: a scratch folder
+// that is removed again, whole-file helpers, and a run of the built vlk.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -59,6 +61,27 @@ T Value(T field) {
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct VlkRun {
+  int status;
+  std::string out;
+};
+
+// Runs the built vlk with `args` (shell words) in `dir`, capturing standard
+// output; standard error goes to stderr.txt in `dir`.
+inline VlkRun RunVlk(const std::filesystem::path& dir, const std::string& args) {
+  const std::string command = "cd '" + dir.string() + "' && '" + std::string(VELKARO_BIN_DIR) +
+                              "/vlk' " + args + " 2>stderr.txt";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  VlkRun run{-1, {}};
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    run.out.append(buffer, got);
+  const int raw = ::pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
 }
 
 inline void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {

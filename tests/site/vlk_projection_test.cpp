@@ -1,5 +1,6 @@
 // The vlk projection commands as scripts use them: tap files, then save, info,
 // extract, solve and worldfile run as the built program.
+#include "site/reference_points_file.h"
 #include "tests/site/site_test_support.h"
 #include "tools/vlk/tap_file.h"
 
@@ -19,8 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ReadAll;
+using testing_support::RunVlk;
 using testing_support::ScratchDir;
 using testing_support::Value;
+using testing_support::VlkRun;
 
 struct BadTapLine {
   const char* name;
@@ -62,26 +65,6 @@ TEST(TapFile, ReadsCaptureOrderSkippingBlanksCommentsAndCarriageReturns) {
   EXPECT_EQ(Value(parsed.taps[0].lat), 45.5);
   EXPECT_EQ(Value(parsed.taps[1].x), -3);
   EXPECT_EQ(Value(parsed.taps[1].lon), 151.2);
-}
-
-struct VlkRun {
-  int status;
-  std::string out;
-};
-
-// Runs vlk with `args` in `dir`, capturing standard output.
-VlkRun RunVlk(const fs::path& dir, const std::string& args) {
-  const std::string command = "cd '" + dir.string() + "' && '" + std::string(VELKARO_BIN_DIR) +
-                              "/vlk' " + args + " 2>stderr.txt";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  VlkRun run{-1, {}};
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, got);
-  const int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -162,6 +145,27 @@ TEST_F(VlkCommands, SolveMatchesWhatSaveStores) {
                   LoadLeDouble(file.data() + 13 + 8 * elements[i]));
     EXPECT_EQ(lines[1 + i], printed) << i;
   }
+}
+
+TEST_F(VlkCommands, ReferencePointFilesSolveAndSaveExactlyAsTapLists) {
+  const vlk::TapFile taps = vlk::ReadTapFile(dir.File("taps.csv"));
+  ASSERT_TRUE(taps.ok) << taps.error;
+  std::ofstream(dir.File("plan.points")) << FormatReferencePoints(taps.taps, std::nullopt);
+
+  const VlkRun from_list = RunVlk(dir.path(), "solve taps.csv");
+  const std::string list_dump = ReadText(dir.File("debug.txt"));
+  const VlkRun from_points = RunVlk(dir.path(), "solve plan.points");
+  ASSERT_EQ(from_points.status, 0) << ReadText(dir.File("stderr.txt"));
+  EXPECT_EQ(from_points.out, from_list.out);  // the six %.17g coefficients among them
+  EXPECT_EQ(ReadText(dir.File("debug.txt")), list_dump);
+
+  ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp from_list.vlk").status, 0);
+  ASSERT_EQ(RunVlk(dir.path(), "save plan.points plan.bmp from_points.vlk").status, 0);
+  EXPECT_EQ(ReadAll(dir.File("from_points.vlk")), ReadAll(dir.File("from_list.vlk")));
+
+  std::ofstream(dir.File("bad.points")) << "#CRS: EPSG:4326\r\nmapX,mapY\r\n7,45,1,-1,yes\r\n";
+  EXPECT_EQ(RunVlk(dir.path(), "solve bad.points").status, 1);
+  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "vlk: bad.points:3: enable is not 0 or 1\n");
 }
 
 TEST_F(VlkCommands, WorldfileMapsEveryTapPixelBackToItsPosition) {

@@ -2,70 +2,19 @@
 // line, through the same code the program's own commands run.
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
-#include "platform/posix_file.h"
+#include "site/geocode.h"
 #include "site/projection_file_format.h"
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
+#include "tools/vlk/projection_summary.h"
 #include "tools/vlk/tap_file.h"
 #include "tools/vlk/tool_projection.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
 namespace velkaro::vlk {
-namespace {
-
-// What the header and the block's fixed part say about a projection file.
-struct ProjectionSummary {
-  uint8_t header[kProjectionHeaderSize];
-  uint32_t code_bytes = 0;   // N
-  uint32_t plan_length = 0;  // L
-  uint64_t file_length = 0;
-};
-
-// Reads and checks the fixed parts; prints why a file is refused and returns
-// false. Unlike the program's open command, which reads only the block, this
-// also insists on the header's length, magic and format byte.
-bool ReadSummary(const std::string& path, ProjectionSummary& summary) {
-  PosixFile file;
-  FileErrorCause cause = file.OpenForReading(path);
-  if (cause == FileErrorCause::kNone) cause = file.Size(summary.file_length);
-  if (cause != FileErrorCause::kNone) {
-    std::fprintf(stderr, "%s\n", FileErrorText(cause, path).c_str());
-    return false;
-  }
-  auto refuse = [&](const char* why) {
-    std::fprintf(stderr, "vlk: %s is not a projection file: %s\n", path.c_str(), why);
-    return false;
-  };
-  if (summary.file_length < kProjectionMinFileSize)
-    return refuse("shorter than a header and an empty plan block (1177 bytes)");
-  uint8_t counts[8];
-  if (file.ReadExactly(summary.header, kProjectionHeaderSize) != FileErrorCause::kNone ||
-      file.ReadExactly(counts, sizeof counts) != FileErrorCause::kNone)
-    return refuse("its header cannot be read");
-  if (LoadLe32(summary.header + kProjectionLengthOffset) != kProjectionHeaderSize)
-    return refuse("the header length is not 145");
-  for (int i = 0; i < 4; ++i) {
-    if (summary.header[kProjectionMagicOffset + i] != kProjectionMagic[i])
-      return refuse("the magic bytes are not 20 4B 4C 56");
-  }
-  if (summary.header[kProjectionFormatOffset] != kProjectionFormat)
-    return refuse("the format byte is not 1");
-  summary.code_bytes = LoadLe32(counts);
-  summary.plan_length = LoadLe32(counts + 4);
-  if (kProjectionMinFileSize + uint64_t{summary.code_bytes} > summary.file_length)
-    return refuse("its plan block runs past the end of the file");
-  return true;
-}
-
-double Element(const ProjectionSummary& summary, int k) {
-  return LoadLeDouble(summary.header + MatrixElementOffset(k));
-}
-
-}  // namespace
 
 int CmdInfo(int argc, char** argv) {
   if (argc != 1) {
@@ -131,25 +80,12 @@ int CmdWorldfile(int argc, char** argv) {
   }
   ProjectionSummary summary;
   if (!ReadSummary(argv[0], summary)) return 1;
-  const double x_lat = Element(summary, kMatrixXLat), x_lon = Element(summary, kMatrixXLon);
-  const double x0 = Element(summary, kMatrixX0);
-  const double y_lat = Element(summary, kMatrixYLat), y_lon = Element(summary, kMatrixYLon);
-  const double y0 = Element(summary, kMatrixY0);
-  const double det = x_lat * y_lon - x_lon * y_lat;
-  const double lines[6] = {
-      -y_lat / det,                     // A: longitude per column
-      y_lon / det,                      // D: latitude per column
-      x_lat / det,                      // B: longitude per row
-      -x_lon / det,                     // E: latitude per row
-      (y_lat * x0 - x_lat * y0) / det,  // C: longitude of pixel (0, 0)
-      (x_lon * y0 - y_lon * x0) / det,  // F: latitude of pixel (0, 0)
-  };
-  for (double value : lines) {
-    if (!std::isfinite(value)) {
-      std::fprintf(stderr, "vlk: %s holds no invertible geocode\n", argv[0]);
-      return 1;
-    }
+  PixelToDegrees inverse;
+  if (!InvertGeocode(GeocodeFromHeader(summary.header), inverse)) {
+    std::fprintf(stderr, "vlk: %s holds no invertible geocode\n", argv[0]);
+    return 1;
   }
+  const double lines[6] = {inverse.a, inverse.d, inverse.b, inverse.e, inverse.c, inverse.f};
   std::string text;
   for (double value : lines) {
     char line[40];

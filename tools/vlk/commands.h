@@ -18,6 +18,7 @@ int CmdExtract(int argc, char** argv);
 int CmdSolve(int argc, char** argv);
 int CmdSave(int argc, char** argv);
 int CmdWorldfile(int argc, char** argv);
+int CmdExport(int argc, char** argv);
 int CmdCompress(int argc, char** argv);
 int CmdExpand(int argc, char** argv);
 

@@ -1,8 +1,8 @@
 // vlk: the projection-file and link tool, for scripts and field checks.
+#include "tools/vlk/commands.h"
+
 #include <cstdio>
 #include <cstring>
-
-#include "tools/vlk/commands.h"
 
 namespace velkaro::vlk {
 
@@ -16,6 +16,7 @@ const CommandEntry kCommands[] = {
     {"solve", "TAPS", CmdSolve},
     {"save", "TAPS PLAN OUT", CmdSave},
     {"worldfile", "FILE [OUT]", CmdWorldfile},
+    {"export", "FILE OUT.tif|OUT.kmz", CmdExport},
     {nullptr, nullptr, nullptr},
 };
 const int kCommandCount = sizeof(kCommands) / sizeof(kCommands[0]) - 1;

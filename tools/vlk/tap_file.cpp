@@ -2,9 +2,9 @@
 
 #include "platform/file_error.h"
 #include "platform/posix_file.h"
+#include "site/reference_points_file.h"
+#include "site/text_fields.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 
 namespace velkaro::vlk {
@@ -13,43 +13,17 @@ namespace {
 // Millions of taps; anything bigger is not a tap file.
 constexpr uint64_t kMaxTapFileSize = 64u << 20;
 
-std::string_view Trim(std::string_view text) {
-  const char* blanks = " \t\r";
-  const size_t first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
-
-// A whole field as one number: no leftovers, no empty field.
-template <class T>
-bool ParseField(std::string_view field, T& value) {
-  field = Trim(field);
-  if (field.empty()) return false;
-  const char* end = field.data() + field.size();
-  const auto [stop, error] = std::from_chars(field.data(), end, value);
-  return error == std::errc() && stop == end;
-}
-
 std::string ParseLine(std::string_view line, CSiteProjection::_tap& tap) {
-  std::string_view fields[4];
-  size_t count = 0;
-  size_t start = 0;
-  for (;;) {
-    const size_t comma = line.find(',', start);
-    if (count == 4) return "expected 4 fields x,y,lat,lon, found more";
-    fields[count++] = line.substr(start, comma == std::string_view::npos ? comma : comma - start);
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-  if (count != 4) return "expected 4 fields x,y,lat,lon, found " + std::to_string(count);
+  const std::vector<std::string_view> fields = SplitFields(line, 4);
+  if (fields.size() > 4) return "expected 4 fields x,y,lat,lon, found more";
+  if (fields.size() != 4)
+    return "expected 4 fields x,y,lat,lon, found " + std::to_string(fields.size());
   int32_t x = 0, y = 0;
   double lat = 0.0, lon = 0.0;
-  if (!ParseField(fields[0], x)) return "x is not a 32-bit integer";
-  if (!ParseField(fields[1], y)) return "y is not a 32-bit integer";
-  if (!ParseField(fields[2], lat) || !std::isfinite(lat) || lat < -90.0 || lat > 90.0)
-    return "lat is not a latitude in degrees (-90 to 90)";
-  if (!ParseField(fields[3], lon) || !std::isfinite(lon) || lon < -180.0 || lon > 180.0)
+  if (!ParseWholeField(fields[0], x)) return "x is not a 32-bit integer";
+  if (!ParseWholeField(fields[1], y)) return "y is not a 32-bit integer";
+  if (!ParseLatitudeField(fields[2], lat)) return "lat is not a latitude in degrees (-90 to 90)";
+  if (!ParseLongitudeField(fields[3], lon))
     return "lon is not a longitude in degrees (-180 to 180)";
   tap = CSiteProjection::_tap{x, y, lat, lon, 0};
   return {};
@@ -59,12 +33,17 @@ std::string ParseLine(std::string_view line, CSiteProjection::_tap& tap) {
 
 TapFile ParseTapFile(std::string_view text) {
   TapFile result;
+  if (LooksLikeReferencePoints(text)) {
+    ReferencePoints points = ParseReferencePoints(text);
+    result.ok = points.ok;
+    result.taps = std::move(points.taps);
+    result.error = std::move(points.error);
+    return result;
+  }
   size_t line_number = 0;
   while (!text.empty()) {
     ++line_number;
-    const size_t end = text.find('\n');
-    const std::string_view line = Trim(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    const std::string_view line = TrimField(TakeLine(text));
     if (line.empty() || line.front() == '#') continue;
     CSiteProjection::_tap tap{};
     if (std::string problem = ParseLine(line, tap); !problem.empty()) {

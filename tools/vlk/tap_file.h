@@ -12,6 +12,8 @@ namespace velkaro::vlk {
 // each: plan pixel column and row (32-bit integers), latitude and longitude
 // in decimal degrees. Blank lines and lines starting with '#' are skipped;
 // spaces around the fields and a CR before the line end are allowed.
+// A text whose first non-blank line is a #CRS line or the mapX header is read
+// as a reference-point file instead (site/reference_points_file.h).
 struct TapFile {
   bool ok = false;
   std::vector<CSiteProjection::_tap> taps;

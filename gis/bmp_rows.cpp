@@ -1,0 +1,215 @@
+#include "gis/bmp_rows.h"
+
+#include "platform/byte_order.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <span>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velkaro::gis {
+namespace {
+
+// Reads exactly `length` bytes at `offset`, or says why not.
+std::string ReadAt(int fd, uint64_t offset, uint8_t* out, size_t length) {
+  while (length > 0) {
+    const ssize_t got = ::pread(fd, out, length, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::string("cannot read the plan bitmap: ") + std::strerror(errno);
+    if (got == 0) return "the plan bitmap ends early";
+    out += got;
+    offset += static_cast<uint64_t>(got);
+    length -= static_cast<size_t>(got);
+  }
+  return {};
+}
+
+// How the codes of one stored row end.
+enum class RowEnd { kEndOfLine, kDelta, kEndOfBitmap, kOutOfCodes };
+
+struct RowWalk {
+  RowEnd end = RowEnd::kOutOfCodes;
+  uint64_t next = 0;       // the first code after the row's end
+  int64_t column = 0;      // where a delta started
+  int32_t dx = 0, dy = 0;  // a delta's move
+};
+
+// Walks the run-length codes of one stored row from `pos`, starting at
+// `column`, and stores the palette indices in `out` when it is given. Runs
+// past the row's end are cut off there: rows never wrap.
+RowWalk WalkRow(std::span<const uint8_t> codes, uint64_t pos, int64_t column, int32_t width,
+                bool four_bits, uint8_t* out) {
+  auto put = [&](uint8_t index) {
+    if (out != nullptr && column >= 0 && column < width) out[column] = index;
+    ++column;
+  };
+  RowWalk walk;
+  while (pos + 2 <= codes.size()) {
+    const uint8_t count = codes[pos], value = codes[pos + 1];
+    pos += 2;
+    if (count > 0) {  // a run: one index, or two alternating ones at 4 bits
+      if (out == nullptr) {
+        column += count;
+        continue;
+      }
+      for (int i = 0; i < count; ++i)
+        put(four_bits ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+      continue;
+    }
+    if (value == 0 || value == 1) {
+      walk.end = value == 0 ? RowEnd::kEndOfLine : RowEnd::kEndOfBitmap;
+      walk.next = pos;
+      return walk;
+    }
+    if (value == 2) {  // delta: move right and down
+      if (pos + 2 > codes.size()) break;
+      const uint8_t dx = codes[pos], dy = codes[pos + 1];
+      pos += 2;
+      if (dy == 0) {
+        column += dx;
+        continue;
+      }
+      walk = RowWalk{RowEnd::kDelta, pos, column, dx, dy};
+      return walk;
+    }
+    // Absolute mode: `value` indices follow, padded to an even byte count.
+    const uint64_t bytes = four_bits ? (value + 1u) / 2 : value;
+    const uint64_t available = std::min<uint64_t>(bytes, codes.size() - pos);
+    for (uint64_t i = 0; i < value; ++i) {
+      const uint64_t byte = four_bits ? i / 2 : i;
+      if (byte >= available) break;
+      const uint8_t b = codes[pos + byte];
+      put(four_bits ? (i % 2 == 0 ? b >> 4 : b & 0x0F) : b);
+    }
+    if (available < bytes) break;
+    pos += (bytes + 1) & ~uint64_t{1};
+  }
+  walk.end = RowEnd::kOutOfCodes;
+  walk.next = codes.size();
+  return walk;
+}
+
+uint8_t Scale(const BmpChannel& channel, uint32_t pixel) {
+  if (channel.bits == 0) return 0;
+  const uint64_t value = (pixel & channel.mask) >> channel.shift;
+  if (channel.bits == 8) return static_cast<uint8_t>(value);
+  const uint64_t max = (uint64_t{1} << channel.bits) - 1;
+  return static_cast<uint8_t>((value * 255 + max / 2) / max);
+}
+
+}  // namespace
+
+std::string BmpRows::Open(int fd) {
+  fd_ = fd;
+  coded_.clear();
+  row_starts_.clear();
+  struct stat info {};
+  if (::fstat(fd, &info) != 0)
+    return std::string("cannot read the plan bitmap: ") + std::strerror(errno);
+  const uint64_t size = static_cast<uint64_t>(info.st_size);
+  std::vector<uint8_t> head(std::min<uint64_t>(size, kBmpHeadBytes));
+  if (std::string error = ReadAt(fd, 0, head.data(), head.size()); !error.empty()) return error;
+  if (std::string error = ParseBmpLayout(head, size, layout_); !error.empty())
+    return "the plan bitmap cannot be read: " + error;
+  if (layout_.coding == BmpCoding::kRaw) {
+    stored_.resize(layout_.stride);
+    return {};
+  }
+  stored_.resize(static_cast<size_t>(layout_.width));
+  coded_.resize(size - layout_.pixel_offset);
+  if (std::string error = ReadAt(fd, layout_.pixel_offset, coded_.data(), coded_.size());
+      !error.empty())
+    return error;
+  IndexRuns();
+  return {};
+}
+
+void BmpRows::IndexRuns() {
+  const bool four_bits = layout_.coding == BmpCoding::kRle4;
+  uint64_t pos = 0;
+  int64_t column = 0;
+  for (int64_t row = 0; row < layout_.height;) {
+    // A delta can leave the column anywhere; beyond the row nothing shows.
+    row_starts_.push_back(RowStart{static_cast<int32_t>(row),
+                                   static_cast<int32_t>(std::min<int64_t>(column, layout_.width)),
+                                   pos});
+    const RowWalk walk = WalkRow(coded_, pos, column, layout_.width, four_bits, nullptr);
+    pos = walk.next;
+    if (walk.end == RowEnd::kEndOfLine) {
+      ++row;
+      column = 0;
+    } else if (walk.end == RowEnd::kDelta) {
+      row += walk.dy;
+      column = walk.column + walk.dx;
+    } else {
+      break;
+    }
+  }
+}
+
+void BmpRows::DecodeRunRow(int32_t stored_row, uint8_t* indices) const {
+  std::memset(indices, 0, static_cast<size_t>(layout_.width));
+  const auto start =
+      std::lower_bound(row_starts_.begin(), row_starts_.end(), stored_row,
+                       [](const RowStart& entry, int32_t row) { return entry.row < row; });
+  if (start == row_starts_.end() || start->row != stored_row) return;  // no codes: all index 0
+  WalkRow(coded_, start->offset, start->column, layout_.width, layout_.coding == BmpCoding::kRle4,
+          indices);
+}
+
+std::string BmpRows::ReadRow(int32_t row, uint8_t* rgb) {
+  const int32_t stored_row = layout_.top_down ? row : layout_.height - 1 - row;
+  if (layout_.coding != BmpCoding::kRaw) {
+    DecodeRunRow(stored_row, stored_.data());
+    IndicesToRgb(stored_.data(), rgb);
+    return {};
+  }
+  const uint64_t offset = layout_.pixel_offset + layout_.stride * static_cast<uint64_t>(stored_row);
+  if (std::string error = ReadAt(fd_, offset, stored_.data(), stored_.size()); !error.empty())
+    return error;
+  PixelsToRgb(stored_.data(), rgb);
+  return {};
+}
+
+void BmpRows::IndicesToRgb(const uint8_t* indices, uint8_t* rgb) const {
+  for (int32_t x = 0; x < layout_.width; ++x, rgb += 3)
+    std::memcpy(rgb, layout_.palette[indices[x]].data(), 3);
+}
+
+void BmpRows::PixelsToRgb(const uint8_t* stored, uint8_t* rgb) const {
+  const int bits = layout_.bits_per_pixel;
+  const int32_t width = layout_.width;
+  switch (bits) {
+    case 24:
+      for (int32_t x = 0; x < width; ++x, stored += 3, rgb += 3) {
+        rgb[0] = stored[2];
+        rgb[1] = stored[1];
+        rgb[2] = stored[0];
+      }
+      return;
+    case 16:
+    case 32:
+      for (int32_t x = 0; x < width; ++x, rgb += 3) {
+        const uint32_t pixel = bits == 16 ? LoadLe16(stored + 2 * x) : LoadLe32(stored + 4 * x);
+        for (int c = 0; c < 3; ++c) rgb[c] = Scale(layout_.channels[c], pixel);
+      }
+      return;
+    case 8:
+      IndicesToRgb(stored, rgb);
+      return;
+    default: {  // 1, 2 or 4 bits: the leftmost pixel in the high bits
+      const int per_byte = 8 / bits;
+      const unsigned mask = (1u << bits) - 1;
+      for (int32_t x = 0; x < width; ++x, rgb += 3) {
+        const int slot = x % per_byte;
+        const unsigned index = (stored[x / per_byte] >> (8 - bits * (slot + 1))) & mask;
+        std::memcpy(rgb, layout_.palette[index].data(), 3);
+      }
+      return;
+    }
+  }
+}
+
+}  // namespace velkaro::gis

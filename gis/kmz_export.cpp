@@ -1,0 +1,59 @@
+#include "gis/kmz_export.h"
+
+#include "gis/gdal_session.h"
+#include "gis/jpeg_rows.h"
+#include "gis/kml_document.h"
+#include "gis/plan_dataset.h"
+#include "gis/plan_georef.h"
+#include "gis/sibling_output.h"
+
+#include <cpl_vsi.h>
+
+namespace velkaro::gis {
+
+std::string ExportKmz(BmpRows& plan, const PixelToDegrees& inverse, const std::string& name,
+                      const std::string& out_path) {
+  StartGdal();
+  GdalErrorTrap trap;
+  SiblingOutput output(out_path);
+  auto failed = [&] {
+    return "cannot write " + out_path + ": " + output.InTargetTerms(trap.Message("GDAL failed"));
+  };
+
+  const bool jpeg = uint64_t(plan.width()) * uint64_t(plan.height()) > kKmzJpegAbovePixels;
+  const std::string image = jpeg ? "files/plan.jpg" : "files/plan.png";
+  // Braces let GDAL take the hidden temporary name, which does not end in
+  // .kmz or .zip, as the archive.
+  const std::string zip = "/vsizip/{" + output.temp() + "}/";
+
+  // doc.kml first: Google Earth opens the first KML file in the archive.
+  const std::string kml =
+      GroundOverlayKml(name, image, OuterCorners(inverse, plan.width(), plan.height()));
+  VSILFILE* doc = VSIFOpenL((zip + "doc.kml").c_str(), "wb");
+  if (doc == nullptr) return failed();
+  const bool written = VSIFWriteL(kml.data(), 1, kml.size(), doc) == kml.size();
+  if (VSIFCloseL(doc) != 0 || !written) return failed();
+
+  if (jpeg) {
+    VSILFILE* picture = VSIFOpenL((zip + image).c_str(), "wb");
+    if (picture == nullptr) return failed();
+    const JpegOutcome outcome = WriteJpegRows(plan, kKmzJpegQuality, picture);
+    const bool closed = VSIFCloseL(picture) == 0;  // closing the last file closes the zip
+    if (!outcome.read_error.empty()) return outcome.read_error;
+    if (!outcome.jpeg_error.empty()) return "cannot write " + out_path + ": " + outcome.jpeg_error;
+    if (!closed) return failed();
+  } else {
+    PlanDataset source(plan, std::nullopt);
+    GDALDriver* png = GetGDALDriverManager()->GetDriverByName("PNG");
+    if (png == nullptr) return "cannot write " + out_path + ": GDAL has no PNG driver";
+    GDALDataset* picture =
+        png->CreateCopy((zip + image).c_str(), &source, FALSE, nullptr, nullptr, nullptr);
+    if (picture != nullptr) GDALClose(picture);  // closing the last file closes the zip
+    if (!source.error().empty()) return source.error();
+    if (picture == nullptr) return failed();
+  }
+  if (trap.failed()) return failed();
+  return output.Commit();
+}
+
+}  // namespace velkaro::gis

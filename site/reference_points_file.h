@@ -1,0 +1,58 @@
+#pragma once
+
+// The reference-point file kept beside a plan (`<plan>.points`) and beside a
+// saved projection file (`<file>.points`), in the GCP format of QGIS's
+// georeferencer, so the points can be loaded there with the plan bitmap:
+//
+//   #CRS: <one-line WKT of WGS 84, EPSG:4326>
+//   mapX,mapY,sourceX,sourceY,enable,dX,dY,residual
+//   <one row per point, in capture order>
+//
+// mapX is the longitude and mapY the latitude in degrees, printed with 17
+// significant digits so reading them back gives the very same doubles.
+// sourceX, sourceY is the point on the bitmap in the georeferencer's frame:
+// pixel edges at whole numbers and y growing upwards, so a tap at plan pixel
+// (x, y) is written as (x + 0.5, -(y + 0.5)), the centre of that pixel.
+// dX, dY and residual are how far the geocode puts the point from its pixel,
+// in plan pixels and in the same frame (0 when there is no geocode).
+
+#include "site/geocode.h"
+#include "site/site_projection.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkaro {
+
+// The WKT of EPSG:4326 on one line, as gdalsrsinfo -o wkt2_2018 prints it.
+extern const char kReferencePointsCrsWkt[];
+inline constexpr char kReferencePointsHeader[] = "mapX,mapY,sourceX,sourceY,enable,dX,dY,residual";
+
+// The whole file for `taps` in capture order. With a finite `geocode` each row
+// carries its residual; without one dX, dY and residual are 0.
+std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
+                                  const std::optional<Geocode>& geocode);
+
+struct ReferencePoints {
+  bool ok = false;
+  std::vector<CSiteProjection::_tap> taps;  // file order; disabled rows left out
+  std::string error;                        // "LINE: what is wrong", when !ok
+};
+
+// Reads the text of a reference-point file: ours or one QGIS wrote (CRLF,
+// blanks around fields, no #CRS line). A #CRS line must name WGS 84 degrees
+// (EPSG:4326). A row needs at least mapX, mapY, sourceX, sourceY and enable;
+// a tap's pixel is the one holding the source point (x = floor(sourceX),
+// y = floor(-sourceY)), so files written by FormatReferencePoints come back
+// exactly. The first bad line stops the parse.
+ReferencePoints ParseReferencePoints(std::string_view text);
+
+// True when `text` looks like a reference-point file rather than a plain
+// "x,y,lat,lon" tap list: its first non-blank line is a #CRS line or the
+// mapX header.
+bool LooksLikeReferencePoints(std::string_view text);
+
+}  // namespace velkaro
