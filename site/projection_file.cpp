@@ -82,6 +82,9 @@ bool CSiteProjection::Save(const std::string& path) {
     ReportFileErrorWithAlarm(cause, m_strPath);
     return false;
   }
+  // The points go beside the saved file too, for the georeferencer and for
+  // the next time this file is opened.
+  KeepPoints(m_strPath + ".points");
   return true;
 }
 

@@ -15,6 +15,7 @@ void CSiteProjection::AddTap(int32_t x, int32_t y) {
   // same position report even while the link worker publishes a new one.
   const CGpsData position = gps_.Read();
   m_taps.push_back(_tap{x, y, position.m_latB, position.m_lonB, 0});
+  JournalPoints();
 }
 
 int CSiteProjection::FindNearestTap(int32_t px, int32_t py) {
@@ -39,6 +40,7 @@ int CSiteProjection::FindNearestTap(int32_t px, int32_t py) {
 void CSiteProjection::DeleteSelectedTap() {
   if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_taps.size()) return;
   m_taps.erase(m_taps.begin() + m_selected);
+  JournalPoints();
   messages_.ShowOk("Deleted.");
 }
 

@@ -4,8 +4,8 @@
 #include "link/published.h"
 #include "platform/atomic_file.h"
 #include "platform/message_box.h"
-#include "platform/wave_player.h"
 #include "platform/posix_file.h"
+#include "platform/wave_player.h"
 #include "site/projection_file_format.h"
 
 #include <cstdint>
@@ -47,16 +47,31 @@ class CSiteProjection {
   // --- reference points (site_projection.cpp) ---
 
   // Appends a tap at plan pixel (x, y) with the position of one consistent
-  // copy of the GPS record taken now. No lock or duplicate check: the site
-  // view calls it only while the GPS is locked.
+  // copy of the GPS record taken now, and journals the points. No lock or
+  // duplicate check: the site view calls it only while the GPS is locked.
   void AddTap(int32_t x, int32_t y);
   // Finds the tap nearest to plan pixel (px, py) within 40 pixels; on ties
   // the earliest tap wins. Returns 0 and sets m_selected when one is found,
   // -1 (m_selected unchanged) otherwise.
   int FindNearestTap(int32_t px, int32_t py);
-  // Removes the tap at m_selected and shows "Deleted.". Does nothing when
-  // m_selected is not an index of m_taps.
+  // Removes the tap at m_selected, journals the points and shows
+  // "Deleted.". Does nothing when m_selected is not an index of m_taps.
   void DeleteSelectedTap();
+
+  // --- reference-point journal (reference_points_journal.cpp) ---
+
+  // Every capture and deletion rewrites the points, all or nothing, at
+  // `path` (the plan's "<plan>.points", or "<file>.points" for a plan opened
+  // from a projection file), so a crash, a flat battery or a closed window
+  // loses no point. Empty: no journal. A journal that cannot be written is
+  // reported once per path; work goes on.
+  void SetPointsPath(std::string path);
+  const std::string& PointsPath() const { return points_path_; }
+  // Writes the current points to `path`, all or nothing; nothing reported.
+  FileErrorCause WritePoints(const std::string& path) const;
+  // The points kept at `path`: empty when there is no such regular file, or
+  // it holds no points or is not a reference-point file.
+  static std::vector<_tap> ReadPoints(const std::string& path);
 
   // --- geocode (geocode_solver.cpp) ---
 
@@ -112,12 +127,17 @@ class CSiteProjection {
   bool ExtractPlan(const std::string& block_path);
   bool DecompressPlan(const std::string& block_path, const std::string& plan_path);
 
+  // Writes the points to `path`, reporting a failure once per journal path.
+  void KeepPoints(const std::string& path);
+  void JournalPoints() { KeepPoints(points_path_); }
   void ReportFileError(FileErrorCause cause, const std::string& path);
   void ReportFileErrorWithAlarm(FileErrorCause cause, const std::string& path);
 
   const Published<CGpsData>& gps_;
   IMessageBox& messages_;
   IWavePlayer& waves_;
+  std::string points_path_;
+  bool points_failure_reported_ = false;
 };
 
 }  // namespace velkaro

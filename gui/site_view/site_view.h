@@ -95,6 +95,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void SetUpPlan();
   // Shows a loaded plan; false (and the message) when `path` does not load.
   bool TakePlan(const std::string& path);
+  // Offers the points kept at `points_path` when none are taken yet, and
+  // journals every later capture and deletion there.
+  void TakePointsJournal(const std::string& points_path);
   void SyncScrollPositions();
   void OnScrollAction(Qt::Orientation orientation, int action);
   void HoldTimedOut();

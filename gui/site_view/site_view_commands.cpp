@@ -103,6 +103,7 @@ void CSiteView::OnNewProjection() {
   if (!TakePlan(*path)) return;
   projection_.m_strPlanPath = *path;
   SetUpPlan();
+  TakePointsJournal(*path + ".points");
   viewport()->update();
 }
 
@@ -131,7 +132,21 @@ void CSiteView::OnOpenProjection() {
   m_bPlanLoaded = true;
   SetUpPlan();
   wait.End();
+  TakePointsJournal(*path + ".points");
   viewport()->update();
+}
+
+void CSiteView::TakePointsJournal(const std::string& points_path) {
+  // Points kept for this plan by an earlier session that ended before a
+  // save (a crash, a flat battery) are offered back, never merged.
+  if (projection_.m_taps.empty()) {
+    std::vector<CSiteProjection::_tap> kept = CSiteProjection::ReadPoints(points_path);
+    if (!kept.empty() && messages_.AskYesNo("Restore " + std::to_string(kept.size()) +
+                                            " reference points saved for this plan?")) {
+      projection_.m_taps = std::move(kept);
+    }
+  }
+  projection_.SetPointsPath(points_path);
 }
 
 void CSiteView::OnSaveProjection() {

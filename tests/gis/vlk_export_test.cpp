@@ -163,6 +163,7 @@ TEST_F(VlkExport, RefusalsExitWithTheirStatusAndWriteNothing) {
 
   fs::remove(dir.File("singular.vlk"));
   fs::remove(dir.File("text.vlk"));
+  fs::remove(dir.File("text.vlk.points"));
   fs::remove(dir.File("taps.csvc"));
   EXPECT_EQ(before(), files);
 }

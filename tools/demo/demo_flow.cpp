@@ -30,9 +30,9 @@ void ScriptMessageBox::ShowOk(const std::string& text) {
 }
 
 bool ScriptMessageBox::AskYesNo(const std::string& text) {
-  shown.push_back(text);
-  say_("question: \"" + text + "\" -> No");
-  return false;
+  asked.push_back(text);
+  say_("question: \"" + text + "\" -> " + (answer_yes ? "Yes" : "No"));
+  return answer_yes;
 }
 
 DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener)

@@ -37,13 +37,15 @@ const std::vector<Landmark>& Landmarks();
 double DemoLat(int y);
 double DemoLon(int x);
 
-// Prints every message and answers No; keeps the texts.
+// Prints every message and question, answers `answer_yes`; keeps the texts.
 class ScriptMessageBox : public IMessageBox {
  public:
   explicit ScriptMessageBox(std::function<void(const std::string&)> say) : say_(std::move(say)) {}
   void ShowOk(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
   std::vector<std::string> shown;
+  std::vector<std::string> asked;
+  bool answer_yes = false;
 
  private:
   std::function<void(const std::string&)> say_;

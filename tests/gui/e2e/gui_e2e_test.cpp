@@ -10,6 +10,7 @@
 #include "tools/demo/demo_flow.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include <QApplication>
 #include <QDir>
@@ -57,6 +58,7 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
   QFile::setPermissions(plan, QFile::ReadOwner | QFile::WriteOwner);
   const std::string vlk = dir.filePath("campus.vlk").toStdString();
   QImage saved_plan;
+  std::vector<CSiteProjection::_tap> saved_taps;
   {
     std::vector<std::string> steps;
     DemoFlow flow(board.device(), [&](const std::string& s) { steps.push_back(s); });
@@ -81,6 +83,7 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
     }
     ASSERT_TRUE(flow.Save(vlk)) << flow.Messages().shown.back();
     saved_plan = flow.App().MainFrame()->SiteView()->PlanBitmap();
+    saved_taps = flow.Projection().m_taps;
   }
   board.Stop();
 
@@ -96,9 +99,20 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
         "", [](const std::string&) {}, &no_board);
     ASSERT_TRUE(reopen.Start(std::chrono::milliseconds(0)));
     ASSERT_TRUE(reopen.ShowSiteView());
+    reopen.Messages().answer_yes = true;
     ASSERT_TRUE(reopen.OpenProjection(vlk));
     EXPECT_EQ(reopen.App().MainFrame()->SiteView()->PlanBitmap(), saved_plan);
     EXPECT_EQ(reopen.Projection().m_strPlanPath, vlk + "b");
+    // The points saved beside the file come back exactly, on request.
+    EXPECT_EQ(reopen.Messages().asked,
+              (std::vector<std::string>{"Restore 5 reference points saved for this plan?"}));
+    ASSERT_EQ(reopen.Projection().m_taps.size(), saved_taps.size());
+    for (size_t i = 0; i < saved_taps.size(); ++i) {
+      EXPECT_EQ(std::memcmp(&reopen.Projection().m_taps[i], &saved_taps[i],
+                            sizeof(CSiteProjection::_tap)),
+                0)
+          << "point " << i;
+    }
   }
   QDir::setCurrent(previous);
 }

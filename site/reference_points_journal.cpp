@@ -1,0 +1,61 @@
+// The reference points kept on disk beside the plan while the user walks.
+#include "platform/atomic_file.h"
+#include "platform/regular_file.h"
+#include "site/reference_points_file.h"
+#include "site/site_projection.h"
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+namespace velkaro {
+namespace {
+
+// A journal is a few kilobytes; anything far larger is not one of ours.
+constexpr long kMaxPointsFileBytes = 16L << 20;
+
+}  // namespace
+
+void CSiteProjection::SetPointsPath(std::string path) {
+  points_path_ = std::move(path);
+  points_failure_reported_ = false;
+}
+
+FileErrorCause CSiteProjection::WritePoints(const std::string& path) const {
+  // Residuals only against a geocode that a solve has given: a singular or
+  // unsolved one would print noise.
+  std::optional<Geocode> geocode;
+  const double det = m_xLat * m_yLon - m_xLon * m_yLat;
+  if (std::isfinite(det) && det != 0.0 && std::isfinite(m_x0) && std::isfinite(m_y0))
+    geocode = Geocode{m_xLat, m_xLon, m_x0, m_yLat, m_yLon, m_y0};
+  const std::string text = FormatReferencePoints(m_taps, geocode);
+  return WriteFileAtomically(path, text.data(), text.size());
+}
+
+void CSiteProjection::KeepPoints(const std::string& path) {
+  if (path.empty()) return;
+  const FileErrorCause cause = WritePoints(path);
+  if (cause == FileErrorCause::kNone || points_failure_reported_) return;
+  points_failure_reported_ = true;
+  messages_.ShowOk("The reference points could not be kept beside the plan. " +
+                   FileErrorText(cause, path));
+}
+
+std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string& path) {
+  int error = 0;
+  std::FILE* file = OpenRegularStream(path, &error);
+  if (file == nullptr) return {};
+  std::string text;
+  char chunk[4096];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 &&
+         static_cast<long>(text.size()) < kMaxPointsFileBytes)
+    text.append(chunk, got);
+  const bool complete = !std::ferror(file) && static_cast<long>(text.size()) < kMaxPointsFileBytes;
+  std::fclose(file);
+  if (!complete) return {};
+  ReferencePoints points = ParseReferencePoints(text);
+  return points.ok ? std::move(points.taps) : std::vector<_tap>{};
+}
+
+}  // namespace velkaro
