@@ -5,6 +5,7 @@
 #include "link/frame_pump.h"
 #include "link/parser.h"
 #include "tools/vlk/commands.h"
+#include "tools/vlk/fix_lines.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -39,10 +40,7 @@ class DecodePrinter {
       engine_.GetSerial(serial);
       PrintText("serial", serial);
     } else if (type == 25) {
-      const CGpsData record = gps_.Read();
-      char line[CGpsData::kFixLineSize];
-      record.FormatFix(line);
-      std::printf("fix %s\nmode %u\n", line, unsigned{record.m_fixMode});
+      PrintFixLines(gps_.Read());
     }
     uint8_t sent[CCom::kTxSize];
     uint32_t sent_length = 0;
