@@ -66,7 +66,8 @@ Rig::Rig()
               opener,
               "",
               [this] { ++beeps; },
-              [this](QWidget&) { ++snapshots; }} {
+              [this](QWidget&) { ++snapshots; },
+              std::nullopt} {
   // Every solve writes "debug.txt" into the current folder.
   previous_folder = QDir::currentPath();
   QDir::setCurrent(dir.path());
