@@ -6,13 +6,12 @@
 
 #include "platform/clock.h"
 #include "tests/link/fake_gpsd.h"
+#include "tests/link/gpsd_json.h"
+#include "tests/link/recording_sink.h"
 
 #include <cmath>
 #include <fstream>
-#include <mutex>
-#include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,36 +21,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::FakeGpsd;
-
-// Keeps every record the source publishes, read when the update is posted.
-class RecordingSink : public IBoardUpdateSink {
- public:
-  explicit RecordingSink(Published<CGpsData>& gps) : gps_(gps) {}
-  void PostBoardUpdate() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    records_.push_back(gps_.Read());
-  }
-  std::vector<CGpsData> Records() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return records_;
-  }
-  size_t Count() const { return Records().size(); }
-
- private:
-  Published<CGpsData>& gps_;
-  mutable std::mutex mutex_;
-  std::vector<CGpsData> records_;
-};
-
-template <class Done>
-bool WaitUntil(Done done, std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using testing::JsonFixTime;
+using testing::JsonNumber;
+using testing::RecordingSink;
+using testing::ReportsOfClass;
+using testing::WaitUntil;
 
 std::string FixLine(const CGpsData& record) {
   char line[CGpsData::kFixLineSize];
@@ -174,25 +148,16 @@ struct Capture {
 
 class RecordedReports : public GpsdSourceTest, public ::testing::WithParamInterface<Capture> {};
 
-// The number after "key": in one JSON line, if there is one.
-std::optional<double> Number(const std::string& line, const std::string& key) {
-  const std::regex pattern("\"" + key + "\":(-?[0-9.]+)");
-  std::smatch match;
-  if (!std::regex_search(line, match, pattern)) return std::nullopt;
-  return std::stod(match[1]);
-}
-
 TEST_P(RecordedReports, ReadBackAsGpsdPrintedThem) {
-  std::ifstream chk(std::string(VELKARO_SOURCE_DIR "/tests/data/nmea/") + GetParam().name +
-                    ".log.chk");
-  ASSERT_TRUE(chk) << GetParam().name;
+  const std::string path =
+      std::string(VELKARO_SOURCE_DIR "/tests/data/nmea/") + GetParam().name + ".log.chk";
+  std::ifstream chk(path);
+  ASSERT_TRUE(chk) << path;
   std::string all, line;
-  std::vector<std::string> tpv;
   while (std::getline(chk, line)) {
-    if (line.empty() || line[0] != '{') continue;  // comments
-    all += line + "\n";
-    if (line.rfind(R"({"class":"TPV")", 0) == 0) tpv.push_back(line);
+    if (!line.empty() && line[0] == '{') all += line + "\n";  // the rest are comments
   }
+  const std::vector<std::string> tpv = ReportsOfClass(path, "TPV");
   ASSERT_FALSE(tpv.empty());
 
   FakeGpsd gpsd;
@@ -207,20 +172,16 @@ TEST_P(RecordedReports, ReadBackAsGpsdPrintedThem) {
   double lat = 0, lon = 0;
   for (size_t i = 0; i < tpv.size(); ++i) {
     // Without a position in the report the last one stays.
-    lat = Number(tpv[i], "lat").value_or(lat);
-    lon = Number(tpv[i], "lon").value_or(lon);
+    lat = JsonNumber(tpv[i], "lat").value_or(lat);
+    lon = JsonNumber(tpv[i], "lon").value_or(lon);
     EXPECT_NEAR(records[i].m_latB, lat, 5e-10) << tpv[i];
     EXPECT_NEAR(records[i].m_lonB, lon, 5e-10) << tpv[i];
-    std::smatch time;
-    if (std::regex_search(tpv[i], time,
-                          std::regex(R"("time":"(\d{4})-(\d\d)-(\d\d)T(\d\d:\d\d:\d\d))"))) {
-      const std::string shown =
-          time.str(2) + "/" + time.str(3) + "/" + time.str(1) + " " + time.str(4);
-      EXPECT_EQ(FixLine(records[i]).substr(0, shown.size()), shown) << tpv[i];
+    if (const std::optional<std::string> time = JsonFixTime(tpv[i])) {
+      EXPECT_EQ(FixLine(records[i]).substr(0, time->size()), *time) << tpv[i];
     }
     if (records[i].m_fixMode == 7) {
       locked = true;
-      EXPECT_EQ(Number(tpv[i], "mode"), 3) << tpv[i];
+      EXPECT_EQ(JsonNumber(tpv[i], "mode"), 3) << tpv[i];
       EXPECT_EQ(tpv[i].find("\"status\":"), std::string::npos) << tpv[i];
     }
   }

@@ -1,0 +1,185 @@
+// Real receiver captures (tests/data/nmea) replayed by gpsfake into a
+// private gpsd, read at the same time through the application's own gpsd
+// source and through `vlk watch`. gpsfake's own client prints what gpsd
+// reported live; the capture's .chk file holds what gpsd decoded when the
+// capture was taken. Every position the source and the tool report must be
+// one of those, to the digits gpsd printed; the steady fix must lock, and
+// neither the capture without a fix nor the receiver in demo mode may.
+#include "link/gpsd_source.h"
+#include "tests/gpsd/child_group.h"
+#include "tests/link/gpsd_json.h"
+#include "tests/link/recording_sink.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing;
+
+struct Capture {
+  const char* name;
+  bool locks;      // some report is a 3-D fix
+  bool simulated;  // the receiver runs in demo mode
+};
+
+std::string FixLine(const CGpsData& record) {
+  char line[CGpsData::kFixLineSize];
+  record.FormatFix(line);
+  return line;
+}
+
+// "%.4f N|S %.4f E|W", as the fix line shows a position.
+std::string Shown(double lat, double lon) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4f %c %.4f %c", std::fabs(lat), lat > 0 ? 'N' : 'S',
+                std::fabs(lon), lon > 0 ? 'E' : 'W');
+  return text;
+}
+
+// The "fix" and "mode" lines of `vlk watch`, in pairs.
+std::vector<std::pair<std::string, std::string>> WatchPairs(const std::string& out) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  std::istringstream in(out);
+  std::string fix, mode;
+  while (std::getline(in, fix) && std::getline(in, mode)) pairs.emplace_back(fix, mode);
+  return pairs;
+}
+
+class Replay : public ::testing::TestWithParam<Capture> {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/velkaro-replay-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    source_.Stop();
+    watch_.Stop();
+    gpsfake_.Stop();
+    std::system(("rm -rf '" + dir_ + "'").c_str());
+  }
+  std::string File(const char* name) const { return dir_ + "/" + name; }
+
+  std::string dir_;
+  ChildGroup gpsfake_, watch_;
+  CCom com_;
+  Published<CGpsData> gps_;
+  CEngine engine_{com_, gps_};
+  RecordingMessageBox messages_;
+  RecordingSink sink_{gps_};
+  GpsdSource source_{gps_, engine_};
+};
+
+TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
+  const std::string capture = std::string(VELKARO_SOURCE_DIR "/tests/data/nmea/") + GetParam().name;
+  const int port = FreeLoopbackPort();
+  ASSERT_NE(port, 0);
+  std::string error;
+  // -p: gpsfake's own client watches first, so gpsd opens the replayed line
+  // before the log is fed (1.4 s later); -W 1: it ends a second after.
+  ASSERT_TRUE(gpsfake_.Start(
+      "gpsfake", {"-1", "-p", "-q", "-W", "1", "-P", std::to_string(port), capture + ".log"},
+      File("live.json"), File("gpsfake.err"), &error))
+      << error;
+  ASSERT_TRUE(WaitListening(port, 10s)) << ReadFile(File("gpsfake.err"));
+
+  const GpsdAddress address{"localhost", std::to_string(port)};
+  source_.Start(address, messages_, &sink_);
+  ASSERT_TRUE(messages_.shown.empty()) << messages_.shown[0];
+  ASSERT_TRUE(watch_.Start(VELKARO_BIN_DIR "/vlk", {"watch", "--gpsd", address.ToString()},
+                           File("watch.out"), File("watch.err"), &error))
+      << error;
+
+  // gpsd goes when gpsfake ends; the tool ends with the connection.
+  ASSERT_TRUE(gpsfake_.WaitExit(60s)) << ReadFile(File("gpsfake.err"));
+  gpsfake_.Stop();
+  EXPECT_EQ(watch_.WaitExit(10s), 0) << ReadFile(File("watch.err"));
+  source_.Stop();
+
+  const std::vector<std::string> live = ReportsOfClass(File("live.json"), "TPV");
+  const std::vector<std::string> chk = ReportsOfClass(capture + ".log.chk", "TPV");
+  const std::vector<CGpsData> records = sink_.Records();
+  const auto watched = WatchPairs(ReadFile(File("watch.out")));
+  ASSERT_FALSE(live.empty());
+  ASSERT_EQ(records.size(), live.size());
+  ASSERT_EQ(watched.size(), live.size());
+
+  size_t next_chk = 0;  // positions come in the capture's order
+  bool locked = false, propagated = false;
+  for (size_t i = 0; i < live.size(); ++i) {
+    const CGpsData& r = records[i];
+    SCOPED_TRACE(live[i]);
+    EXPECT_EQ(watched[i].first, "fix " + FixLine(r));
+    EXPECT_EQ(watched[i].second, "mode " + std::to_string(r.m_fixMode));
+    if (const std::optional<std::string> time = JsonFixTime(live[i])) {
+      EXPECT_EQ(FixLine(r).substr(0, time->size()), *time);
+    }
+    const std::optional<double> lat = JsonNumber(live[i], "lat");
+    const std::optional<double> lon = JsonNumber(live[i], "lon");
+    if (lat && lon) {
+      EXPECT_NEAR(r.m_latB, *lat, 5e-10);  // gpsd prints nine decimals
+      EXPECT_NEAR(r.m_lonB, *lon, 5e-10);
+      while (next_chk < chk.size() &&
+             (JsonNumber(chk[next_chk], "lat") != lat || JsonNumber(chk[next_chk], "lon") != lon)) {
+        ++next_chk;
+      }
+      ASSERT_LT(next_chk, chk.size()) << "a position gpsd never decoded from the capture";
+      EXPECT_NE(watched[i].first.find(Shown(*lat, *lon)), std::string::npos);
+    } else if (i > 0) {
+      EXPECT_EQ(r.m_latB, records[i - 1].m_latB);
+      EXPECT_EQ(r.m_lonB, records[i - 1].m_lonB);
+    }
+    if (r.m_fixMode == 7) {
+      locked = true;
+      EXPECT_TRUE(lat && lon);
+      EXPECT_EQ(JsonNumber(live[i], "mode"), 3);
+      EXPECT_EQ(JsonNumber(live[i], "status").value_or(1), 1);
+    }
+    propagated = propagated || r.m_fixMode == 5;
+  }
+  EXPECT_EQ(locked, GetParam().locks);
+  EXPECT_EQ(propagated, GetParam().simulated);
+
+  // The identity texts: the receiver as gpsd's last device report named it.
+  std::string driver, path;
+  for (const std::string& device : ReportsOfClass(File("live.json"), "DEVICE")) {
+    if (!JsonText(device, "driver")) continue;
+    driver = *JsonText(device, "driver");
+    for (const char* part : {"subtype", "subtype1"}) {
+      if (JsonText(device, part)) driver += " " + *JsonText(device, part);
+    }
+    path = JsonText(device, "path").value_or("");
+  }
+  ASSERT_FALSE(driver.empty());
+  char firmware[CEngine::kFirmwareSize], serial[CEngine::kSerialSize];
+  engine_.GetFirmware(firmware);
+  engine_.GetSerial(serial);
+  EXPECT_EQ(firmware, driver);
+  EXPECT_EQ(serial, path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Captures, Replay,
+                         ::testing::Values(Capture{"bu353s4", true, false},
+                                           Capture{"bu353-glonass", true, false},
+                                           Capture{"sirfstarv-nmea", true, false},
+                                           Capture{"bu303-nofix", false, false},
+                                           Capture{"garmin-geko201", false, true}),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name) {
+                             if (c == '-') c = '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace velkaro
