@@ -146,4 +146,15 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string FirstLine(const std::string& path, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    const std::string text = ReadFile(path);
+    const std::size_t end = text.find('\n');
+    if (end != std::string::npos) return text.substr(0, end);
+    if (Clock::now() > deadline) return "";
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 }  // namespace velkaro::testing

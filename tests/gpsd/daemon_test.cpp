@@ -6,13 +6,14 @@
 #include "link/gpsd_source.h"
 #include "platform/clock.h"
 #include "tests/gpsd/child_group.h"
-#include "tests/link/recording_sink.h"
+#include "tests/gpsd/temp_dir.h"
+#include "tests/gpsd/watch_lines.h"
+#include "tests/link/gpsd_source_rig.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,21 +47,16 @@ size_t TrackIndex(double lat, double lon) {
   return kTrackSize;
 }
 
-class GpsdDaemon : public ::testing::Test {
+class GpsdDaemon : public ::testing::Test, public GpsdSourceRig {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velkaro-gpsd-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
+  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
   void TearDown() override {
-    source_.Stop();
+    source.Stop();
     watch_.Stop();
     gpsd_.Stop();
     board_.Stop();
-    std::system(("rm -rf '" + dir_ + "'").c_str());
   }
-  std::string File(const char* name) const { return dir_ + "/" + name; }
+  std::string File(const char* name) const { return dir_.File(name); }
 
   // Starts the simulator speaking NMEA along kTrack; sets pty_.
   void StartBoard() {
@@ -74,11 +70,8 @@ class GpsdDaemon : public ::testing::Test {
                      {"--nmea", "--track", File("track.csv"), "--rate", "4", "--lock-after", "0"},
                      File("board.out"), File("board.err"), &error))
         << error;
-    ASSERT_TRUE(
-        WaitUntil([&] { return ReadFile(File("board.out")).find('\n') != std::string::npos; }, 10s))
-        << ReadFile(File("board.err"));
-    const std::string out = ReadFile(File("board.out"));
-    pty_ = out.substr(0, out.find('\n'));
+    pty_ = FirstLine(File("board.out"), 10s);
+    ASSERT_FALSE(pty_.empty()) << ReadFile(File("board.err"));
   }
 
   // Starts a private gpsd on `port` reading the simulator's line.
@@ -90,14 +83,9 @@ class GpsdDaemon : public ::testing::Test {
     ASSERT_TRUE(WaitListening(port, 10s)) << ReadFile(File("gpsd.err"));
   }
 
-  std::string dir_, pty_;
+  TempDir dir_;
+  std::string pty_;
   ChildGroup board_, gpsd_, watch_;
-  CCom com_;
-  Published<CGpsData> gps_;
-  CEngine engine_{com_, gps_};
-  RecordingMessageBox messages_;
-  RecordingSink sink_{gps_};
-  GpsdSource source_{gps_, engine_};
 };
 
 TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
@@ -105,13 +93,13 @@ TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
   const int port = FreeLoopbackPort();
   ASSERT_NO_FATAL_FAILURE(StartGpsd(port));
   const GpsdAddress address{"localhost", std::to_string(port)};
-  source_.Start(address, messages_, &sink_);
-  EXPECT_TRUE(messages_.shown.empty());
+  source.Start(address, messages, &sink);
+  EXPECT_TRUE(messages.shown.empty());
 
   // Every point of the track, locked, in the track's order.
   auto locked_points = [&](size_t from) {
     std::vector<size_t> points;
-    const std::vector<CGpsData> records = sink_.Records();
+    const std::vector<CGpsData> records = sink.Records();
     for (size_t i = from; i < records.size(); ++i) {
       if (records[i].m_fixMode != 7) continue;
       const size_t index = TrackIndex(records[i].m_latB, records[i].m_lonB);
@@ -134,49 +122,43 @@ TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
                            File("watch.out"), File("watch.err"), &error))
       << error;
   ASSERT_EQ(watch_.WaitExit(20s), 0) << ReadFile(File("watch.err"));
-  std::istringstream watched(ReadFile(File("watch.out")));
-  std::string fix, mode;
-  int pairs = 0;
-  while (std::getline(watched, fix) && std::getline(watched, mode)) {
-    ++pairs;
+  const auto watched = WatchPairs(ReadFile(File("watch.out")));
+  for (const auto& [fix, mode] : watched) {
     EXPECT_EQ(mode, "mode 7");
     bool on_track = false;
     for (const auto& point : kTrack) {
-      char shown[64];
-      std::snprintf(shown, sizeof shown, "%.4f %c %.4f %c", std::fabs(point[0]),
-                    point[0] > 0 ? 'N' : 'S', std::fabs(point[1]), point[1] > 0 ? 'E' : 'W');
-      on_track = on_track || fix.find(shown) != std::string::npos;
+      on_track = on_track || fix.find(ShownPosition(point[0], point[1])) != std::string::npos;
     }
     EXPECT_TRUE(on_track) << fix;
   }
-  EXPECT_EQ(pairs, 3);
+  EXPECT_EQ(watched.size(), 3u);
 
   // gpsd dies. The last fix stays in the record, but not as a lock.
   gpsd_.Kill();
-  ASSERT_TRUE(WaitUntil([&] { return !source_.Connected(); }, 5s));
-  const CGpsData last = gps_.Read();
+  ASSERT_TRUE(WaitUntil([&] { return !source.Connected(); }, 5s));
+  const CGpsData last = gps.Read();
   EXPECT_TRUE(last.IsLocked());
   std::this_thread::sleep_for(
       std::chrono::milliseconds(last.m_receivedMs + CGpsData::kStaleAfterMs + 50 - MonotonicMs()));
-  EXPECT_FALSE(gps_.Read().IsLockedAt(MonotonicMs()));
+  EXPECT_FALSE(gps.Read().IsLockedAt(MonotonicMs()));
 
   // A new gpsd on the same port: the source finds it by itself.
-  const size_t before = sink_.Count();
+  const size_t before = sink.Count();
   ASSERT_NO_FATAL_FAILURE(StartGpsd(port));
   ASSERT_TRUE(WaitUntil([&] { return locked_points(before).size() >= 2; }, 30s))
       << ReadFile(File("gpsd.err"));
-  EXPECT_TRUE(source_.Connected());
-  EXPECT_TRUE(gps_.Read().IsLockedAt(MonotonicMs()));
-  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(source.Connected());
+  EXPECT_TRUE(gps.Read().IsLockedAt(MonotonicMs()));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(GpsdDaemon, NoGpsdListeningIsReported) {
   const int port = FreeLoopbackPort();
   const GpsdAddress address{"localhost", std::to_string(port)};
-  source_.Start(address, messages_, &sink_);
-  EXPECT_EQ(messages_.shown, std::vector<std::string>{"Cannot connect to gpsd at localhost:" +
-                                                      std::to_string(port) + "."});
-  source_.Stop();
+  source.Start(address, messages, &sink);
+  EXPECT_EQ(messages.shown, std::vector<std::string>{"Cannot connect to gpsd at localhost:" +
+                                                     std::to_string(port) + "."});
+  source.Stop();
 
   std::string error;
   ASSERT_TRUE(watch_.Start(VELKARO_BIN_DIR "/vlk", {"watch", "--gpsd", address.ToString()},

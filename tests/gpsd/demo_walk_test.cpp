@@ -10,6 +10,7 @@
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
 #include "tests/gpsd/child_group.h"
+#include "tests/gui/offscreen_suite.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cmath>
@@ -20,7 +21,6 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -33,28 +33,14 @@ using velkaro::testing::ChildGroup;
 // The board's position for a landmark: the walk's whole milliarcseconds.
 double BoardDegrees(double degrees) { return std::round(degrees * 3600000.0) / 3600000.0; }
 
-class DemoWalkThroughGpsd : public ::testing::Test {
+class DemoWalkThroughGpsd : public velkaro::test::OffscreenSuite {
  protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    PrepareQtForLayout();
-    QStandardPaths::setTestModeEnabled(true);
-    static int argc = 1;
-    static char name[] = "gpsd_demo_walk_test";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-    InitResources();
-    RaiseImageLimits();
-  }
-  static void TearDownTestSuite() { delete app_; }
   void TearDown() override {
     gpsd_.Stop();
     board_.Stop();
   }
-  static QApplication* app_;
   ChildGroup board_, gpsd_;
 };
-QApplication* DemoWalkThroughGpsd::app_ = nullptr;
 
 TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
   QTemporaryDir dir;
@@ -68,12 +54,7 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
                            {"--nmea", "--rate", "20", "--lock-after", "1"}, file("board.out"),
                            file("board.err"), &error))
       << error;
-  std::string pty;
-  for (int i = 0; i < 500 && pty.empty(); ++i) {
-    const std::string out = testing::ReadFile(file("board.out"));
-    if (out.find('\n') != std::string::npos) pty = out.substr(0, out.find('\n'));
-    QThread::msleep(10);
-  }
+  const std::string pty = testing::FirstLine(file("board.out"), 10s);
   ASSERT_FALSE(pty.empty()) << testing::ReadFile(file("board.err"));
   const int port = testing::FreeLoopbackPort();
   ASSERT_TRUE(gpsd_.Start("gpsd", {"-N", "-n", "-S", std::to_string(port), pty}, file("gpsd.out"),

@@ -7,13 +7,13 @@
 // neither the capture without a fix nor the receiver in demo mode may.
 #include "link/gpsd_source.h"
 #include "tests/gpsd/child_group.h"
+#include "tests/gpsd/temp_dir.h"
+#include "tests/gpsd/watch_lines.h"
 #include "tests/link/gpsd_json.h"
-#include "tests/link/recording_sink.h"
+#include "tests/link/gpsd_source_rig.h"
+#include "tests/link/nmea_captures.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,62 +25,22 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testing;
 
-struct Capture {
-  const char* name;
-  bool locks;      // some report is a 3-D fix
-  bool simulated;  // the receiver runs in demo mode
-};
-
-std::string FixLine(const CGpsData& record) {
-  char line[CGpsData::kFixLineSize];
-  record.FormatFix(line);
-  return line;
-}
-
-// "%.4f N|S %.4f E|W", as the fix line shows a position.
-std::string Shown(double lat, double lon) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.4f %c %.4f %c", std::fabs(lat), lat > 0 ? 'N' : 'S',
-                std::fabs(lon), lon > 0 ? 'E' : 'W');
-  return text;
-}
-
-// The "fix" and "mode" lines of `vlk watch`, in pairs.
-std::vector<std::pair<std::string, std::string>> WatchPairs(const std::string& out) {
-  std::vector<std::pair<std::string, std::string>> pairs;
-  std::istringstream in(out);
-  std::string fix, mode;
-  while (std::getline(in, fix) && std::getline(in, mode)) pairs.emplace_back(fix, mode);
-  return pairs;
-}
-
-class Replay : public ::testing::TestWithParam<Capture> {
+class Replay : public ::testing::TestWithParam<Capture>, public GpsdSourceRig {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velkaro-replay-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
   void TearDown() override {
-    source_.Stop();
+    source.Stop();
     watch_.Stop();
     gpsfake_.Stop();
-    std::system(("rm -rf '" + dir_ + "'").c_str());
   }
-  std::string File(const char* name) const { return dir_ + "/" + name; }
+  std::string File(const char* name) const { return dir_.File(name); }
 
-  std::string dir_;
+  TempDir dir_;
   ChildGroup gpsfake_, watch_;
-  CCom com_;
-  Published<CGpsData> gps_;
-  CEngine engine_{com_, gps_};
-  RecordingMessageBox messages_;
-  RecordingSink sink_{gps_};
-  GpsdSource source_{gps_, engine_};
 };
 
 TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
-  const std::string capture = std::string(VELKARO_SOURCE_DIR "/tests/data/nmea/") + GetParam().name;
+  ASSERT_TRUE(dir_.ok());
+  const std::string capture = CapturePath(GetParam());
   const int port = FreeLoopbackPort();
   ASSERT_NE(port, 0);
   std::string error;
@@ -93,8 +53,8 @@ TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
   ASSERT_TRUE(WaitListening(port, 10s)) << ReadFile(File("gpsfake.err"));
 
   const GpsdAddress address{"localhost", std::to_string(port)};
-  source_.Start(address, messages_, &sink_);
-  ASSERT_TRUE(messages_.shown.empty()) << messages_.shown[0];
+  source.Start(address, messages, &sink);
+  ASSERT_TRUE(messages.shown.empty()) << messages.shown[0];
   ASSERT_TRUE(watch_.Start(VELKARO_BIN_DIR "/vlk", {"watch", "--gpsd", address.ToString()},
                            File("watch.out"), File("watch.err"), &error))
       << error;
@@ -103,11 +63,11 @@ TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
   ASSERT_TRUE(gpsfake_.WaitExit(60s)) << ReadFile(File("gpsfake.err"));
   gpsfake_.Stop();
   EXPECT_EQ(watch_.WaitExit(10s), 0) << ReadFile(File("watch.err"));
-  source_.Stop();
+  source.Stop();
 
   const std::vector<std::string> live = ReportsOfClass(File("live.json"), "TPV");
   const std::vector<std::string> chk = ReportsOfClass(capture + ".log.chk", "TPV");
-  const std::vector<CGpsData> records = sink_.Records();
+  const std::vector<CGpsData> records = sink.Records();
   const auto watched = WatchPairs(ReadFile(File("watch.out")));
   ASSERT_FALSE(live.empty());
   ASSERT_EQ(records.size(), live.size());
@@ -133,7 +93,7 @@ TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
         ++next_chk;
       }
       ASSERT_LT(next_chk, chk.size()) << "a position gpsd never decoded from the capture";
-      EXPECT_NE(watched[i].first.find(Shown(*lat, *lon)), std::string::npos);
+      EXPECT_NE(watched[i].first.find(ShownPosition(*lat, *lon)), std::string::npos);
     } else if (i > 0) {
       EXPECT_EQ(r.m_latB, records[i - 1].m_latB);
       EXPECT_EQ(r.m_lonB, records[i - 1].m_lonB);
@@ -161,25 +121,13 @@ TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
   }
   ASSERT_FALSE(driver.empty());
   char firmware[CEngine::kFirmwareSize], serial[CEngine::kSerialSize];
-  engine_.GetFirmware(firmware);
-  engine_.GetSerial(serial);
+  engine.GetFirmware(firmware);
+  engine.GetSerial(serial);
   EXPECT_EQ(firmware, driver);
   EXPECT_EQ(serial, path);
 }
 
-INSTANTIATE_TEST_SUITE_P(Captures, Replay,
-                         ::testing::Values(Capture{"bu353s4", true, false},
-                                           Capture{"bu353-glonass", true, false},
-                                           Capture{"sirfstarv-nmea", true, false},
-                                           Capture{"bu303-nofix", false, false},
-                                           Capture{"garmin-geko201", false, true}),
-                         [](const auto& info) {
-                           std::string name = info.param.name;
-                           for (char& c : name) {
-                             if (c == '-') c = '_';
-                           }
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Gpsd, Replay, kCaptures, CaptureTestName);
 
 }  // namespace
 }  // namespace velkaro

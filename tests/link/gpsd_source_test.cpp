@@ -7,7 +7,8 @@
 #include "platform/clock.h"
 #include "tests/link/fake_gpsd.h"
 #include "tests/link/gpsd_json.h"
-#include "tests/link/recording_sink.h"
+#include "tests/link/gpsd_source_rig.h"
+#include "tests/link/nmea_captures.h"
 
 #include <cmath>
 #include <fstream>
@@ -20,38 +21,10 @@ namespace velkaro {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeGpsd;
-using testing::JsonFixTime;
-using testing::JsonNumber;
-using testing::RecordingSink;
-using testing::ReportsOfClass;
-using testing::WaitUntil;
+using namespace testing;
 
-std::string FixLine(const CGpsData& record) {
-  char line[CGpsData::kFixLineSize];
-  record.FormatFix(line);
-  return line;
-}
-
-struct GpsdSourceTest : ::testing::Test {
+struct GpsdSourceTest : ::testing::Test, GpsdSourceRig {
   static GpsdAddress Loopback(int port) { return {"127.0.0.1", std::to_string(port)}; }
-  std::string Serial() const {
-    char serial[CEngine::kSerialSize];
-    engine.GetSerial(serial);
-    return serial;
-  }
-  std::string Firmware() const {
-    char firmware[CEngine::kFirmwareSize];
-    engine.GetFirmware(firmware);
-    return firmware;
-  }
-
-  CCom com;
-  Published<CGpsData> gps;
-  CEngine engine{com, gps};
-  RecordingMessageBox messages;
-  RecordingSink sink{gps};
-  GpsdSource source{gps, engine};
 };
 
 constexpr const char* kGreeting =
@@ -141,16 +114,10 @@ TEST_F(GpsdSourceTest, GpsdMissingAtStartIsReportedAndPickedUpOnceItListens) {
 
 // gpsd's own reports from the bundled captures (its regression-test output),
 // read back through the source: every position and time as gpsd printed it.
-struct Capture {
-  const char* name;
-  bool locks;
-};
-
 class RecordedReports : public GpsdSourceTest, public ::testing::WithParamInterface<Capture> {};
 
 TEST_P(RecordedReports, ReadBackAsGpsdPrintedThem) {
-  const std::string path =
-      std::string(VELKARO_SOURCE_DIR "/tests/data/nmea/") + GetParam().name + ".log.chk";
+  const std::string path = CapturePath(GetParam()) + ".log.chk";
   std::ifstream chk(path);
   ASSERT_TRUE(chk) << path;
   std::string all, line;
@@ -168,9 +135,10 @@ TEST_P(RecordedReports, ReadBackAsGpsdPrintedThem) {
   const std::vector<CGpsData> records = sink.Records();
   ASSERT_EQ(records.size(), tpv.size());
 
-  bool locked = false;
+  bool locked = false, propagated = false;
   double lat = 0, lon = 0;
   for (size_t i = 0; i < tpv.size(); ++i) {
+    propagated = propagated || records[i].m_fixMode == 5;
     // Without a position in the report the last one stays.
     lat = JsonNumber(tpv[i], "lat").value_or(lat);
     lon = JsonNumber(tpv[i], "lon").value_or(lon);
@@ -186,21 +154,11 @@ TEST_P(RecordedReports, ReadBackAsGpsdPrintedThem) {
     }
   }
   EXPECT_EQ(locked, GetParam().locks);
+  EXPECT_EQ(propagated, GetParam().simulated);
   EXPECT_EQ(Serial(), "/dev/ttyUSB0");
 }
 
-INSTANTIATE_TEST_SUITE_P(Gpsd, RecordedReports,
-                         ::testing::Values(Capture{"bu353s4", true}, Capture{"bu353-glonass", true},
-                                           Capture{"sirfstarv-nmea", true},
-                                           Capture{"bu303-nofix", false},
-                                           Capture{"garmin-geko201", false}),
-                         [](const auto& info) {
-                           std::string name = info.param.name;
-                           for (char& c : name) {
-                             if (c == '-') c = '_';
-                           }
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Gpsd, RecordedReports, kCaptures, CaptureTestName);
 
 }  // namespace
 }  // namespace velkaro

@@ -1,14 +1,18 @@
 #pragma once
 
-// What a position source hands on, kept for a test: every record published
-// before each board update, read at the moment the update is posted.
+// The gpsd source wired as the program wires it, with everything it hands
+// on kept for a test: every record it publishes, read at the moment the
+// board update is posted, the messages it shows and the identity texts.
 
 #include "link/engine.h"
 #include "link/gps_data.h"
+#include "link/gpsd_source.h"
 #include "link/published.h"
+#include "platform/message_box.h"
 
 #include <chrono>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -33,6 +37,32 @@ class RecordingSink : public IBoardUpdateSink {
   mutable std::mutex mutex_;
   std::vector<CGpsData> records_;
 };
+
+struct GpsdSourceRig {
+  std::string Firmware() const {
+    char firmware[CEngine::kFirmwareSize];
+    engine.GetFirmware(firmware);
+    return firmware;
+  }
+  std::string Serial() const {
+    char serial[CEngine::kSerialSize];
+    engine.GetSerial(serial);
+    return serial;
+  }
+
+  CCom com;
+  Published<CGpsData> gps;
+  CEngine engine{com, gps};
+  RecordingMessageBox messages;
+  RecordingSink sink{gps};
+  GpsdSource source{gps, engine};
+};
+
+inline std::string FixLine(const CGpsData& record) {
+  char line[CGpsData::kFixLineSize];
+  record.FormatFix(line);
+  return line;
+}
 
 // Polls `done` every few milliseconds until it holds or `timeout` passes.
 template <class Done>
