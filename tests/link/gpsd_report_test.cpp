@@ -108,18 +108,6 @@ TEST(GpsdFix, AReportWithoutTimeOrPositionKeepsThePreviousOnes) {
   EXPECT_EQ(record.m_fixMode, 6);
 }
 
-TEST(GpsdFix, ExtremeTimesStayWithinTheFixLine) {
-  CGpsData record;
-  // Years beyond the record's 16 bits wrap as the board's would; a time
-  // gmtime cannot express keeps the previous one.
-  ApplyGpsdFix(Fix(MODE_3D, STATUS_FIX, -90.0, -180.0, std::numeric_limits<time_t>::max()), record);
-  ApplyGpsdFix(Fix(MODE_3D, STATUS_FIX, 90.0, 180.0, 1000000000000LL), record);
-  char line[CGpsData::kFixLineSize];
-  record.FormatFix(line);
-  EXPECT_LT(std::strlen(line), static_cast<size_t>(CGpsData::kFixLineSize));
-  EXPECT_NE(std::string(line).find("90.0000 N 180.0000 E"), std::string::npos) << line;
-}
-
 devconfig_t Device(const char* path, const char* driver, const char* subtype = "",
                    const char* subtype1 = "") {
   devconfig_t device;
