@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <gps.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -50,6 +52,23 @@ bool Reachable(const GpsdAddress& address, std::chrono::milliseconds timeout) {
   return reachable;
 }
 
+// libgps reads with recv(): on a blocking socket it would wait for the rest
+// of a half-received report for as long as gpsd takes to send it. The socket
+// is made non-blocking (libgps 3.22 makes it so itself), so the wait stays
+// ours, in slices Stop can interrupt. Keep-alive probes find a connection to
+// a remote gpsd that died silently (a dropped network) within about half a
+// minute, after which it is opened again like any lost connection.
+bool Unblock(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return false;
+  const int on = 1, idle_s = 10, interval_s = 5, probes = 3;
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle_s, sizeof idle_s);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval_s, sizeof interval_s);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+  return true;
+}
+
 }  // namespace
 
 GpsdConnection::GpsdConnection()
@@ -63,7 +82,8 @@ bool GpsdConnection::Open(const GpsdAddress& address, std::chrono::milliseconds 
   std::memset(data_.get(), 0, sizeof(gps_data_t));
   if (::gps_open(address.host.c_str(), address.port.c_str(), data_.get()) != 0) return false;
   open_ = true;
-  if (::gps_stream(data_.get(), WATCH_ENABLE | WATCH_JSON, nullptr) != 0) {
+  if (!Unblock(data_->gps_fd) ||
+      ::gps_stream(data_.get(), WATCH_ENABLE | WATCH_JSON, nullptr) != 0) {
     Close();
     return false;
   }
@@ -87,7 +107,14 @@ GpsdConnection::Result GpsdConnection::Next(std::chrono::milliseconds timeout) {
     Close();
     return Result::kClosed;
   }
-  if (got == 0) return Result::kNothing;  // part of a report; the rest follows
+  if (got == 0) {
+    // Part of a report: libgps holds bytes, so it says a report is waiting
+    // at once, every time. Wait on the socket itself for the rest instead of
+    // spinning.
+    pollfd p{data_->gps_fd, POLLIN, 0};
+    ::poll(&p, 1, static_cast<int>(timeout.count()));
+    return Result::kNothing;
+  }
   report_ = std::string_view(report_buffer_.get(), ::strnlen(report_buffer_.get(), kReportSize));
   return Result::kReport;
 }

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -92,6 +93,26 @@ TEST_F(GpsdSourceTest, AConnectionGpsdClosesIsOpenedAgainByItself) {
   EXPECT_EQ(sink.Records()[1].m_latB, -45.5);
   EXPECT_EQ(sink.Records()[1].m_fixMode, 6);
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// gpsd's reports may arrive in pieces; one left half sent (a remote gpsd
+// whose network dropped) must not hold the worker when the program ends.
+TEST_F(GpsdSourceTest, AReportInPiecesIsReadWholeAndAHalfSentOneHoldsNothing) {
+  FakeGpsd gpsd;
+  source.Start(Loopback(gpsd.Port()), messages, &sink);
+  ASSERT_TRUE(gpsd.AcceptWatcher(5s));
+  const std::string report = R"({"class":"TPV","mode":3,"lat":-12.25,"lon":130.5})"
+                             "\n";
+  ASSERT_TRUE(gpsd.Send(report.substr(0, 20)));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(sink.Count(), 0u);
+  ASSERT_TRUE(gpsd.Send(report.substr(20) + report.substr(0, 30)));
+  ASSERT_TRUE(WaitUntil([&] { return sink.Count() == 1; }, 5s));
+  EXPECT_EQ(sink.Records()[0].m_latB, -12.25);
+  EXPECT_EQ(sink.Records()[0].m_lonB, 130.5);
+  std::this_thread::sleep_for(300ms);  // the worker waits for the rest
+  source.Stop();                       // with the second report still half sent
+  EXPECT_FALSE(source.Running());
 }
 
 TEST_F(GpsdSourceTest, GpsdMissingAtStartIsReportedAndPickedUpOnceItListens) {
