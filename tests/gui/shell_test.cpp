@@ -4,6 +4,7 @@
 #include "gui/shell/about_dialog.h"
 #include "tests/gui/gui_rig.h"
 #include "tests/gui/run_program.h"
+#include "tests/link/fake_gpsd.h"
 
 #include <chrono>
 #include <thread>
@@ -53,6 +54,18 @@ TEST(FrameStartup, APortThatDoesNotOpenIsReportedAndStartUpGoesOn) {
   EXPECT_EQ(std::count(entries.begin(), entries.end(), "sleep 2000"), 2);
   EXPECT_TRUE(rig.Frame().isVisible());
   EXPECT_EQ(rig.Frame().ActiveView(), rig.Frame().StatusView());
+}
+
+TEST(FrameStartup, WithGpsdTheBoardIsLeftAloneAndAMissingGpsdIsReported) {
+  Rig rig;
+  const int port = velkaro::testing::UnusedLoopbackPort();
+  rig.context.gpsd = GpsdAddress{"127.0.0.1", std::to_string(port)};
+  rig.Start();
+  EXPECT_EQ(rig.messages.shown, std::vector<std::string>{"Cannot connect to gpsd at 127.0.0.1:" +
+                                                         std::to_string(port) + "."});
+  EXPECT_TRUE(rig.log.Entries().empty()) << "no port opened, no pause for the board";
+  EXPECT_EQ(rig.opener.opened, nullptr);
+  EXPECT_TRUE(rig.Frame().isVisible());
 }
 
 TEST(FrameShutdown, ClosingStopsTheWorkerBeforeThePortCloses) {
