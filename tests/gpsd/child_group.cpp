@@ -91,7 +91,9 @@ std::optional<int> ChildGroup::WaitExit(std::chrono::milliseconds timeout) {
 
 void ChildGroup::Stop() {
   if (pid_ <= 0) return;
-  ::kill(-pid_, SIGTERM);
+  // The group lives while any member does, the unreaped program included,
+  // so its id cannot have passed to anything else.
+  if (!GroupGone(pid_)) ::kill(-pid_, SIGTERM);
   const auto deadline = Clock::now() + std::chrono::seconds(3);
   while (!GroupGone(pid_) && Clock::now() < deadline) {
     Reap();
@@ -102,7 +104,7 @@ void ChildGroup::Stop() {
 
 void ChildGroup::Kill() {
   if (pid_ <= 0) return;
-  ::kill(-pid_, SIGKILL);
+  if (!GroupGone(pid_)) ::kill(-pid_, SIGKILL);
   if (!status_) {
     int status = 0;
     if (::waitpid(pid_, &status, 0) == pid_) {
