@@ -75,13 +75,16 @@ start_board() {
 # sets $source_args to the application's option for it. gpsd stays in the
 # foreground (-N) as this script's child; -n reads the line at once.
 start_gpsd() {
-  command -v gpsd >/dev/null || { echo "run: gpsd is not installed" >&2; exit 1; }
+  # Debian installs gpsd in /usr/sbin, outside an ordinary user's PATH.
+  gpsd_program=$(command -v gpsd || true)
+  [ -n "$gpsd_program" ] || [ ! -x /usr/sbin/gpsd ] || gpsd_program=/usr/sbin/gpsd
+  [ -n "$gpsd_program" ] || { echo "run: gpsd is not installed" >&2; exit 1; }
   port=29470
   while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
     port=$((port + 1))
     [ "$port" -lt 29570 ] || { echo "run: no free port for gpsd" >&2; exit 1; }
   done
-  gpsd -N -n -S "$port" "$pty" 2>"$work/gpsd.log" &
+  "$gpsd_program" -N -n -S "$port" "$pty" 2>"$work/gpsd.log" &
   gpsd_pid=$!
   for _ in $(seq 100); do
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break

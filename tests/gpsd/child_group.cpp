@@ -1,8 +1,10 @@
 #include "tests/gpsd/child_group.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -112,6 +114,18 @@ void ChildGroup::Kill() {
     }
   }
   pid_ = -1;
+}
+
+std::string GpsdProgram() {
+  const char* path = std::getenv("PATH");
+  std::string dirs = std::string(path ? path : "") + ":/usr/sbin";
+  for (std::size_t at = 0; at <= dirs.size();) {
+    const std::size_t end = std::min(dirs.find(':', at), dirs.size());
+    const std::string candidate = dirs.substr(at, end - at) + "/gpsd";
+    if (end > at && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+    at = end + 1;
+  }
+  return "gpsd";
 }
 
 int FreeLoopbackPort() {

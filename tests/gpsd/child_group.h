@@ -45,6 +45,10 @@ class ChildGroup {
   std::optional<int> status_;
 };
 
+// gpsd's program: the first in PATH, else Debian's /usr/sbin/gpsd (outside
+// an ordinary user's PATH).
+std::string GpsdProgram();
+
 // A TCP port of the loopback interface that nothing listened on a moment ago.
 int FreeLoopbackPort();
 

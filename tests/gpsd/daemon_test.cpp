@@ -77,7 +77,7 @@ class GpsdDaemon : public ::testing::Test, public GpsdSourceRig {
   // Starts a private gpsd on `port` reading the simulator's line.
   void StartGpsd(int port) {
     std::string error;
-    ASSERT_TRUE(gpsd_.Start("gpsd", {"-N", "-n", "-S", std::to_string(port), pty_},
+    ASSERT_TRUE(gpsd_.Start(GpsdProgram(), {"-N", "-n", "-S", std::to_string(port), pty_},
                             File("gpsd.out"), File("gpsd.err"), &error))
         << error;
     ASSERT_TRUE(WaitListening(port, 10s)) << ReadFile(File("gpsd.err"));

@@ -57,8 +57,8 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
   const std::string pty = testing::FirstLine(file("board.out"), 10s);
   ASSERT_FALSE(pty.empty()) << testing::ReadFile(file("board.err"));
   const int port = testing::FreeLoopbackPort();
-  ASSERT_TRUE(gpsd_.Start("gpsd", {"-N", "-n", "-S", std::to_string(port), pty}, file("gpsd.out"),
-                          file("gpsd.err"), &error))
+  ASSERT_TRUE(gpsd_.Start(testing::GpsdProgram(), {"-N", "-n", "-S", std::to_string(port), pty},
+                          file("gpsd.out"), file("gpsd.err"), &error))
       << error;
   ASSERT_TRUE(testing::WaitListening(port, 10s)) << testing::ReadFile(file("gpsd.err"));
 
