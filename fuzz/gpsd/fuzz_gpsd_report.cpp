@@ -7,15 +7,13 @@
 #include "link/engine.h"
 #include "link/gpsd_report.h"
 
-#include <gps.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
-
 #include <fuzzer/FuzzedDataProvider.h>
+#include <gps.h>
+#include <string_view>
 
 namespace {
 
@@ -60,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(std::fabs(record->m_latB) <= 90.0 && std::fabs(record->m_lonB) <= 180.0);
   Check(record->m_latA == record->m_latB && record->m_lonA == record->m_lonB);
   if (record->m_fixMode == velkaro::board::kFixMode3D) {
-    Check(fix.mode == MODE_3D && fix.latitude == record->m_latB &&
-          fix.longitude == record->m_lonB);
+    Check(fix.mode == MODE_3D && fix.latitude == record->m_latB && fix.longitude == record->m_lonB);
     Check(fix.status != STATUS_SIM && fix.status != STATUS_DR && fix.status != STATUS_TIME);
   }
   char line[CGpsData::kFixLineSize];

@@ -1,8 +1,8 @@
 // vlk: the projection-file and link tool, for scripts and field checks.
+#include "tools/vlk/commands.h"
+
 #include <cstdio>
 #include <cstring>
-
-#include "tools/vlk/commands.h"
 
 namespace velkaro::vlk {
 
