@@ -93,6 +93,19 @@ void CEngine::DecodeGps(const uint8_t* body, uint32_t length) {
   gps_.Publish(decoded_);
 }
 
+void CEngine::SetIdentity(const std::string& firmware, const std::string& serial) {
+  std::lock_guard<std::mutex> lock(texts_mutex_);
+  if (!firmware.empty()) {
+    const std::size_t count = std::min<std::size_t>(firmware.size(), kFirmwareSize - 1);
+    std::memcpy(m_szFirmware, firmware.data(), count);
+    m_szFirmware[count] = '\0';
+  }
+  if (!serial.empty()) {
+    std::memset(m_szSerial, 0, sizeof(m_szSerial));
+    std::memcpy(m_szSerial, serial.data(), std::min<std::size_t>(serial.size(), kSerialSize - 1));
+  }
+}
+
 void CEngine::GetFirmware(char* out) const {
   std::lock_guard<std::mutex> lock(texts_mutex_);
   std::memcpy(out, m_szFirmware, std::strlen(m_szFirmware) + 1);

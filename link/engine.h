@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace velkaro {
 
@@ -55,6 +56,11 @@ class CEngine {
   // kFirmwareSize / kSerialSize bytes.
   void GetFirmware(char* out) const;
   void GetSerial(char* out) const;
+
+  // Replaces the identity texts from a source other than the board (gpsd's
+  // device report), each cut to fit its field; an empty text leaves its
+  // field as it is. May be called from any thread.
+  void SetIdentity(const std::string& firmware, const std::string& serial);
 
   // Encodes one frame (check position 00) and queues it on the link.
   // Returns false, queuing nothing, when the encoded frame would not fit

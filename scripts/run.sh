@@ -9,19 +9,31 @@
 # flow runs scripted on Qt's offscreen platform, printing each step, and
 # leaves the projection file and a screenshot in out/demo/.
 #
+# With --gpsd the whole chain a real receiver uses runs instead: the
+# simulator speaks NMEA on the pseudo-terminal, a private gpsd instance on a
+# port of its own reads it, and the application reads gpsd.
+#
 #   bash scripts/run.sh            the application (or the scripted flow)
 #   bash scripts/run.sh --script   the scripted flow even with a display
+#   bash scripts/run.sh --gpsd     the same through gpsd (add --script to force the script)
 #   bash scripts/run.sh --link     only the board link: decode its traffic
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode=app
-case "${1:-}" in
-  "") ;;
-  --script) mode=script ;;
-  --link) mode=link ;;
-  *) echo "usage: bash scripts/run.sh [--script|--link]" >&2; exit 2 ;;
-esac
+gpsd=0
+for arg in "$@"; do
+  case "$arg" in
+    --script) mode=script ;;
+    --link) mode=link ;;
+    --gpsd) gpsd=1 ;;
+    *) echo "usage: bash scripts/run.sh [--script|--link|--gpsd [--script]]" >&2; exit 2 ;;
+  esac
+done
+if [ "$gpsd" = 1 ] && [ "$mode" = link ]; then
+  echo "usage: bash scripts/run.sh [--script|--link|--gpsd [--script]]" >&2
+  exit 2
+fi
 if [ "$mode" = app ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no display found; running the same flow scripted on Qt's offscreen platform"
   mode=script
@@ -33,12 +45,13 @@ cmake --build build -j2 --target velkaro velkaro-board vlk velkaro-demo
 
 work=$(mktemp -d)
 board=""
+gpsd_pid=""
 cleanup() {
   exec 3>&- 2>/dev/null || true
-  if [ -n "$board" ]; then
-    kill -TERM "$board" 2>/dev/null || true
-    wait "$board" 2>/dev/null || true
-  fi
+  for pid in $gpsd_pid $board; do
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -56,6 +69,42 @@ start_board() {
   pty=$(head -n 1 "$work/board.out")
   [ -c "$pty" ] || { echo "run: the board printed no device path" >&2; exit 1; }
   echo "board simulator on $pty"
+}
+
+# Starts a private gpsd on the first free port from 29470 reading $pty, and
+# sets $source_args to the application's option for it. gpsd stays in the
+# foreground (-N) as this script's child; -n reads the line at once.
+start_gpsd() {
+  # Debian installs gpsd in /usr/sbin, outside an ordinary user's PATH.
+  gpsd_program=$(command -v gpsd || true)
+  [ -n "$gpsd_program" ] || [ ! -x /usr/sbin/gpsd ] || gpsd_program=/usr/sbin/gpsd
+  [ -n "$gpsd_program" ] || { echo "run: gpsd is not installed" >&2; exit 1; }
+  port=29470
+  while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
+    port=$((port + 1))
+    [ "$port" -lt 29570 ] || { echo "run: no free port for gpsd" >&2; exit 1; }
+  done
+  "$gpsd_program" -N -n -S "$port" "$pty" 2>"$work/gpsd.log" &
+  gpsd_pid=$!
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+    kill -0 "$gpsd_pid" 2>/dev/null || { cat "$work/gpsd.log" >&2; echo "run: gpsd did not start" >&2; exit 1; }
+    sleep 0.1
+  done
+  echo "gpsd on localhost:$port, reading $pty"
+  source_args=(--gpsd "localhost:$port")
+}
+
+# The position source: the board simulator on $pty, or gpsd reading it.
+# Arguments: the simulator's options.
+start_source() {
+  if [ "$gpsd" = 1 ]; then
+    start_board --nmea "$@"
+    start_gpsd
+  else
+    start_board "$@"
+    source_args=(--port "$pty")
+  fi
 }
 
 case "$mode" in
@@ -76,7 +125,7 @@ case "$mode" in
     ;;
 
   app)
-    start_board
+    start_source
     mkdir -p out/demo
     cp resources/demo/campus.bmp out/demo/campus.bmp
     cat <<TEXT
@@ -93,15 +142,15 @@ Velkaro starts in a few seconds (it pauses while it greets the board).
  6. Check it: build/bin/vlk info out/demo/campus.vlk
 TEXT
     # Solving writes debug.txt into the current folder.
-    (cd out/demo && "$OLDPWD/build/bin/velkaro" --port "$pty")
+    (cd out/demo && "$OLDPWD/build/bin/velkaro" "${source_args[@]}")
     ;;
 
   script)
     # Ten times the field's pace: each landmark pause lasts one second.
-    start_board --rate 10 --lock-after 2
+    start_source --rate 10 --lock-after 2
     mkdir -p out/demo
     (cd out/demo && QT_QPA_PLATFORM=offscreen "$OLDPWD/build/bin/velkaro-demo" \
-        --port "$pty" --out "$OLDPWD/out/demo")
+        "${source_args[@]}" --out "$OLDPWD/out/demo")
     echo "projection file: out/demo/campus.vlk"
     echo "screenshot:      out/demo/velkaro-demo.png"
     build/bin/vlk info out/demo/campus.vlk

@@ -17,6 +17,7 @@ namespace {
 using velkaro::BoardLink;
 using velkaro::CCom;
 using velkaro::CEngine;
+using velkaro::CGpsData;
 using velkaro::CParser;
 
 // The program's link objects, and what they did with the stream.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/board_session.h"
+#include "link/gpsd_address.h"
 #include "platform/clock.h"
 #include "platform/device_registry.h"
 #include "platform/file_prompt.h"
@@ -11,6 +12,7 @@
 #include "site/site_projection.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -41,6 +43,9 @@ struct AppContext {
   // The snapshot of the active view (command 32777); null while the program
   // has none, which leaves its button disabled.
   std::function<void(QWidget& active_view)> snapshot;
+  // `velkaro --gpsd [HOST[:PORT]]`: gpsd is the position source instead of
+  // the board; none: the board.
+  std::optional<GpsdAddress> gpsd;
 };
 
 }  // namespace velkaro

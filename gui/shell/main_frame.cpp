@@ -26,7 +26,11 @@ const char kControlIdProperty[] = "controlId";
 }  // namespace
 
 CMainFrame::CMainFrame(AppContext& context, ICommandTarget& app, ICommandTarget& doc)
-    : context_(context), app_(app), doc_(doc), session_(context.link, context.clock) {
+    : context_(context),
+      app_(app),
+      doc_(doc),
+      session_(context.link, context.clock),
+      gpsd_source_(context.link.gps, context.link.engine) {
   setWindowTitle(QStringLiteral("Velkaro"));
   const QPixmap icon(QStringLiteral(":/icons/app"));
   if (!icon.isNull()) setWindowIcon(icon);
@@ -64,8 +68,12 @@ int CMainFrame::OnCreate() {
   UpdateCommandStates();
 
   WaitCursor wait;
-  session_.Start(context_.registry, context_.opener, context_.messages, context_.port_override,
-                 this);
+  if (context_.gpsd) {
+    gpsd_source_.Start(*context_.gpsd, context_.messages, this);
+  } else {
+    session_.Start(context_.registry, context_.opener, context_.messages, context_.port_override,
+                   this);
+  }
   return 0;
 }
 
@@ -101,7 +109,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void CMainFrame::ShutDownLink() { session_.Stop(); }
+void CMainFrame::ShutDownLink() {
+  session_.Stop();
+  gpsd_source_.Stop();
+}
 
 void CMainFrame::PostBoardUpdate() {
   if (update_pending_.exchange(true)) return;

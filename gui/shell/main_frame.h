@@ -1,9 +1,10 @@
 #pragma once
 
-#include "link/board_session.h"
-#include "gui/shell/app_context.h"
 #include "gui/common/command_target.h"
 #include "gui/common/view_switcher.h"
+#include "gui/shell/app_context.h"
+#include "link/board_session.h"
+#include "link/gpsd_source.h"
 
 #include <atomic>
 #include <map>
@@ -43,7 +44,8 @@ class CMainFrame : public QMainWindow,
 
   // Builds the command bar, then, under the wait cursor: registers for board
   // updates, opens the link, pauses 2000 ms, starts the link worker, queues
-  // the start-up frame and pauses 2000 ms again. Returns 0, or -1 when the
+  // the start-up frame and pauses 2000 ms again; with a gpsd address in the
+  // context it starts the gpsd source instead. Returns 0, or -1 when the
   // window is not to be created. Call once.
   int OnCreate();
   // Picks the command bar's button size for a frame `width` pixels wide.
@@ -51,7 +53,8 @@ class CMainFrame : public QMainWindow,
   // Repaints the active view from the device state.
   void OnBoardUpdate();
   void SwitchView(ViewClass view_class, int control_id) override;
-  // Stops the link worker and the board updates. Idempotent.
+  // Stops the link worker (or the gpsd source) and the board updates.
+  // Idempotent.
   void ShutDownLink();
 
   // Link worker thread: posts WM_BOARD_UPDATE to the frame, never blocks;
@@ -91,6 +94,7 @@ class CMainFrame : public QMainWindow,
   CVelkaroView* status_view_ = nullptr;
   CSiteView* site_view_ = nullptr;
   BoardSession session_;
+  GpsdSource gpsd_source_;  // in place of the board session with --gpsd
   std::atomic<bool> update_pending_{false};
   int button_size_ = 0;
 };

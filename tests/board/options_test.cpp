@@ -34,6 +34,14 @@ TEST(BoardOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(all.options.lock_after_s, 0.5);
   EXPECT_EQ(all.options.record, "rec.bin");
 
+  EXPECT_FALSE(none.options.nmea);
+  EXPECT_TRUE(none.options.link.empty());
+  const ParsedOptions gpsd = Parse({"--nmea", "--link", "/tmp/gps0", "--rate=2"});
+  ASSERT_TRUE(gpsd.error.empty()) << gpsd.error;
+  EXPECT_TRUE(gpsd.options.nmea);
+  EXPECT_EQ(gpsd.options.link, "/tmp/gps0");
+  EXPECT_EQ(gpsd.options.rate_hz, 2.0);
+
   EXPECT_EQ(Parse({"--rate", "0"}).options.rate_hz, 0.0);  // answers only
   EXPECT_TRUE(Parse({"--help"}).help);
 }
@@ -51,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         std::vector<const char*>{"--rate", "nan"}, std::vector<const char*>{"--rate", "10x"},
         std::vector<const char*>{"--rate="}, std::vector<const char*>{"--lock-after", "-3"},
         std::vector<const char*>{"--lock-after", "inf"}, std::vector<const char*>{"--device", ""},
-        std::vector<const char*>{"--record"},
+        std::vector<const char*>{"--record"}, std::vector<const char*>{"--link"},
+        std::vector<const char*>{"--link", ""}, std::vector<const char*>{"--nmea=yes"},
         std::vector<const char*>{"--firmware",
                                  "0123456789012345678901234567890123456789"
                                  "0123456789012345678901234567890123456789"

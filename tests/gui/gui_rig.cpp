@@ -2,6 +2,7 @@
 
 #include "gui/common/command_ids.h"
 #include "gui/shell/resources.h"
+#include "tests/gui/offscreen_suite.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -20,17 +21,7 @@ namespace {
 // One QApplication on the offscreen platform for the whole test program.
 class QtEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    PrepareQtForLayout();
-    QStandardPaths::setTestModeEnabled(true);
-    static int argc = 1;
-    static char name[] = "velkaro_gui_test";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-    InitResources();
-    RaiseImageLimits();
-  }
+  void SetUp() override { app_ = StartOffscreenApplication(); }
   void TearDown() override {
     delete app_;
     app_ = nullptr;
@@ -66,7 +57,8 @@ Rig::Rig()
               opener,
               "",
               [this] { ++beeps; },
-              [this](QWidget&) { ++snapshots; }} {
+              [this](QWidget&) { ++snapshots; },
+              std::nullopt} {
   // Every solve writes "debug.txt" into the current folder.
   previous_folder = QDir::currentPath();
   QDir::setCurrent(dir.path());

@@ -1,9 +1,10 @@
 // The frame's start-up, command bar and routing, view switch, board-update
 // repaint, minimise and shut-down, the about box and the command line.
-#include "gui/shell/about_dialog.h"
 #include "gui/common/command_ids.h"
+#include "gui/shell/about_dialog.h"
 #include "tests/gui/gui_rig.h"
 #include "tests/gui/run_program.h"
+#include "tests/link/fake_gpsd.h"
 
 #include <chrono>
 #include <thread>
@@ -53,6 +54,18 @@ TEST(FrameStartup, APortThatDoesNotOpenIsReportedAndStartUpGoesOn) {
   EXPECT_EQ(std::count(entries.begin(), entries.end(), "sleep 2000"), 2);
   EXPECT_TRUE(rig.Frame().isVisible());
   EXPECT_EQ(rig.Frame().ActiveView(), rig.Frame().StatusView());
+}
+
+TEST(FrameStartup, WithGpsdTheBoardIsLeftAloneAndAMissingGpsdIsReported) {
+  Rig rig;
+  const int port = velkaro::testing::UnusedLoopbackPort();
+  rig.context.gpsd = GpsdAddress{"127.0.0.1", std::to_string(port)};
+  rig.Start();
+  EXPECT_EQ(rig.messages.shown, std::vector<std::string>{"Cannot connect to gpsd at 127.0.0.1:" +
+                                                         std::to_string(port) + "."});
+  EXPECT_TRUE(rig.log.Entries().empty()) << "no port opened, no pause for the board";
+  EXPECT_EQ(rig.opener.opened, nullptr);
+  EXPECT_TRUE(rig.Frame().isVisible());
 }
 
 TEST(FrameShutdown, ClosingStopsTheWorkerBeforeThePortCloses) {
@@ -180,13 +193,23 @@ TEST(AboutBox, VersionTextFollowsTheScreensOrientation) {
   EXPECT_EQ(about.VersionText().toStdString(), "Velkaro Version 1.0");
 }
 
-TEST(CommandLine, AnythingButPortIsAUsageError) {
+TEST(CommandLine, AnythingButOnePositionSourceIsAUsageError) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--help"}, {"--port"}, {"--port", "/dev/x", "extra"}, {"-p", "/dev/x"}};
+      {"--help"},
+      {"--port"},
+      {"--port", "/dev/x", "extra"},
+      {"-p", "/dev/x"},
+      {"--port", "/dev/x", "--gpsd"},
+      {"--gpsd", "localhost:2947", "--port", "/dev/x"},
+      {"--gpsd", "a", "--gpsd", "b"},
+      {"--gpsd", "localhost:0"},
+      {"--gpsd", "localhost:2947", "extra"}};
   for (const auto& args : cases) {
     const ProgramResult run = RunProgram(VELKARO_BIN_DIR "/velkaro", args);
     EXPECT_EQ(run.exit_code, 2) << args[0];
-    EXPECT_NE(run.out.find("usage: velkaro [--port DEVICE]"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("usage: velkaro [--port DEVICE | --gpsd [HOST[:PORT]]]"),
+              std::string::npos)
+        << run.out;
   }
 }
 

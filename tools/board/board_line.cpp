@@ -4,13 +4,15 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace velkaro::board {
 namespace {
 
-bool MakeRaw(int fd) {
+bool MakeRaw(int fd, int baud) {
+  const speed_t speed = baud == 4800 ? B4800 : B38400;
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) return false;
   ::cfmakeraw(&tio);
@@ -18,8 +20,8 @@ bool MakeRaw(int fd) {
   tio.c_cflag |= CLOCAL | CREAD | CS8;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  ::cfsetispeed(&tio, B38400);
-  ::cfsetospeed(&tio, B38400);
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
   return ::tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
@@ -45,7 +47,7 @@ bool BoardLine::OpenPseudoTerminal(std::string* error) {
   }
   path_ = name;
   slave_fd_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (slave_fd_ < 0 || !MakeRaw(slave_fd_)) {
+  if (slave_fd_ < 0 || !MakeRaw(slave_fd_, baud_) || (shared_ && ::fchmod(slave_fd_, 0666) != 0)) {
     *error = Reason("cannot set up the pseudo-terminal");
     return false;
   }
@@ -58,7 +60,7 @@ bool BoardLine::OpenDevice(const std::string& path, std::string* error) {
     *error = Reason(("cannot open " + path).c_str());
     return false;
   }
-  if (!MakeRaw(fd_)) {
+  if (!MakeRaw(fd_, baud_)) {
     *error = Reason(("cannot apply the line settings to " + path).c_str());
     return false;
   }

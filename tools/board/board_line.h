@@ -2,7 +2,7 @@
 
 // The board's end of the serial line: the master side of a fresh
 // pseudo-terminal, or a real serial device. Either way a non-blocking,
-// raw descriptor at 38400 8N1.
+// raw descriptor, 8N1 at the board's 38400 baud or NMEA's 4800.
 
 #include <string>
 
@@ -10,7 +10,9 @@ namespace velkaro::board {
 
 class BoardLine {
  public:
-  BoardLine() = default;
+  // `baud` is 38400 or 4800. A `shared` pseudo-terminal may be opened by any
+  // user: gpsd started by root reads its devices as a user of its own.
+  explicit BoardLine(int baud = 38400, bool shared = false) : baud_(baud), shared_(shared) {}
   ~BoardLine();
   BoardLine(const BoardLine&) = delete;
   BoardLine& operator=(const BoardLine&) = delete;
@@ -27,6 +29,8 @@ class BoardLine {
   const std::string& path() const { return path_; }
 
  private:
+  int baud_;
+  bool shared_;
   int fd_ = -1;
   int slave_fd_ = -1;
   std::string path_;

@@ -8,6 +8,7 @@
 
 #include "link/parser.h"
 #include "tools/board/board_frames.h"
+#include "tools/board/nmea_sentences.h"
 #include "tools/board/walker.h"
 
 #include <algorithm>
@@ -15,8 +16,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -86,8 +89,19 @@ class Board {
       const auto now = Clock::now();
       if (reporting && now >= next_report) {
         const double elapsed = std::chrono::duration<double>(now - start).count();
-        const auto payload = BuildPositionPayload(walker_.Next(elapsed, std::time(nullptr)));
-        Queue(EncodeFrame(kTypePosition, payload.data(), payload.size()), true);
+        timespec wall{};
+        ::clock_gettime(CLOCK_REALTIME, &wall);
+        const PositionReport report = walker_.Next(elapsed, wall.tv_sec);
+        if (options_.nmea) {
+          // The hundredths keep several reports a second apart for gpsd,
+          // which tells one receiver cycle from the next by its time.
+          const std::string sentences =
+              NmeaReport(report, static_cast<int>(wall.tv_nsec / 10000000));
+          Queue(std::vector<uint8_t>(sentences.begin(), sentences.end()), true);
+        } else {
+          const auto payload = BuildPositionPayload(report);
+          Queue(EncodeFrame(kTypePosition, payload.data(), payload.size()), true);
+        }
         if (!Flush()) return 1;
         next_report += period;
         // After a stall, carry on at the rate instead of sending a burst.
@@ -109,6 +123,8 @@ class Board {
     }
     *count = static_cast<std::size_t>(n);
     Record(buf, static_cast<std::size_t>(n));
+    // An NMEA receiver answers nothing; gpsd's probes are only recorded.
+    if (options_.nmea) return true;
     // Keep-alive bytes and noise between frames leave the parser idle.
     for (ssize_t i = 0; i < n; ++i) {
       parser_.Feed(buf[i]);

@@ -1,6 +1,6 @@
-// Command-line parsing for velkaro-board. Every option takes exactly one
-// value ("--rate 10" or "--rate=10"); values are checked here so the loop
-// never sees a rate or delay it cannot use.
+// Command-line parsing for velkaro-board. Every option but the --nmea
+// switch takes exactly one value ("--rate 10" or "--rate=10"); values are
+// checked here so the loop never sees a rate or delay it cannot use.
 #include "tools/board/board_options.h"
 
 #include <cerrno>
@@ -47,6 +47,10 @@ std::string BoardUsage() {
          "  --serial TEXT        serial number to report (default A1B2C3)\n"
          "  --lock-after SECONDS time until the 3-D fix (default 5)\n"
          "  --record FILE        append every byte the handheld sends to FILE\n"
+         "  --link PATH          also name the line PATH, a symbolic link (replaced\n"
+         "                       atomically, removed at exit), as /dev/serial/by-id does\n"
+         "  --nmea               speak NMEA 0183 (GGA, GSA, RMC; GP talker; 4800 baud)\n"
+         "                       instead of the board protocol, for gpsd\n"
          "  --help               this text\n";
 }
 
@@ -59,6 +63,10 @@ ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
       parsed.help = true;
       continue;
     }
+    if (arg == "--nmea") {
+      parsed.options.nmea = true;
+      continue;
+    }
     std::string value;
     const auto eq = arg.find('=');
     bool have_value = false;
@@ -69,7 +77,7 @@ ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
     }
     const bool known = arg == "--device" || arg == "--track" || arg == "--rate" ||
                        arg == "--firmware" || arg == "--serial" || arg == "--lock-after" ||
-                       arg == "--record";
+                       arg == "--record" || arg == "--link";
     if (!known) {
       parsed.error = "unknown option '" + std::string(argv[i]) + "'";
       return parsed;
@@ -91,6 +99,9 @@ ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
     } else if (arg == "--record") {
       ok = !value.empty();
       o.record = value;
+    } else if (arg == "--link") {
+      ok = !value.empty();
+      o.link = value;
     } else if (arg == "--rate") {
       ok = ParseDouble(value, 0.0, kMaxRateHz, &o.rate_hz);
     } else if (arg == "--lock-after") {

@@ -15,6 +15,8 @@ struct BoardOptions {
   std::string serial = "A1B2C3";
   double lock_after_s = 5.0;  // seconds of "Acquiring Satellites" before the 3-D fix
   std::string record;         // file to append the handheld's bytes to
+  std::string link;           // also name the line by this symbolic link
+  bool nmea = false;          // speak NMEA 0183 instead of the board protocol
 };
 
 struct ParsedOptions {

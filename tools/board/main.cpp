@@ -2,6 +2,7 @@
 #include "tools/board/board_line.h"
 #include "tools/board/board_loop.h"
 #include "tools/board/board_options.h"
+#include "tools/board/line_link.h"
 #include "tools/board/track.h"
 
 #include <csignal>
@@ -49,11 +50,18 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);  // a closed standard output must not kill the board
 
-  BoardLine line;
+  // NMEA receivers talk at 4800 baud; gpsd may read the line as a user of
+  // its own.
+  BoardLine line(options.nmea ? 4800 : 38400, options.nmea);
   std::string error;
   const bool opened = options.device.empty() ? line.OpenPseudoTerminal(&error)
                                              : line.OpenDevice(options.device, &error);
   if (!opened) {
+    std::fprintf(stderr, "velkaro-board: %s\n", error.c_str());
+    return 1;
+  }
+  LineLink link;
+  if (!options.link.empty() && !link.Create(options.link, line.path(), &error)) {
     std::fprintf(stderr, "velkaro-board: %s\n", error.c_str());
     return 1;
   }

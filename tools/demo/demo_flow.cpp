@@ -35,14 +35,15 @@ bool ScriptMessageBox::AskYesNo(const std::string& text) {
   return answer_yes;
 }
 
-DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener)
+DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener,
+                   std::optional<GpsdAddress> gpsd)
     : say_(std::move(say)), messages_(say_), context_{link_,     projection_,
                                                       plan_,     draw_,
                                                       messages_, waves_,
                                                       files_,    clock_,
                                                       registry_, opener ? *opener : opener_,
                                                       port,      [] {},
-                                                      nullptr} {}
+                                                      nullptr,   std::move(gpsd)} {}
 
 DemoFlow::~DemoFlow() { app_.ExitInstance(); }
 
@@ -60,13 +61,17 @@ bool DemoFlow::Start(std::chrono::milliseconds identity_wait) {
   if (!app_.InitInstance(context_)) return false;
   CMainFrame& frame = *app_.MainFrame();
   if (!QTest::qWaitForWindowExposed(&frame, 5000)) return false;
-  say_("started; port " + context_.port_override);
-  // The board answers the start-up frame with its identity.
+  say_(context_.gpsd ? "started; gpsd at " + context_.gpsd->ToString()
+                     : "started; port " + context_.port_override);
+  // The board answers the start-up frame with its identity; gpsd names the
+  // receiver's device first and its driver once it has recognised it.
   WaitUntil(
       [&] {
+        char firmware[CEngine::kFirmwareSize];
         char serial[CEngine::kSerialSize];
+        link_.engine.GetFirmware(firmware);
         link_.engine.GetSerial(serial);
-        return std::string(serial) != "XXXXXX";
+        return std::string(firmware) != "0.00" && std::string(serial) != "XXXXXX";
       },
       identity_wait);
   char firmware[CEngine::kFirmwareSize];

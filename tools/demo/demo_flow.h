@@ -9,6 +9,7 @@
 #include "gui/shell/app_context.h"
 #include "gui/shell/velkaro_app.h"
 #include "link/board_session.h"
+#include "link/gpsd_address.h"
 #include "platform/clock.h"
 #include "platform/device_registry.h"
 #include "platform/file_prompt.h"
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,13 +85,16 @@ class DemoFlow {
  public:
   using Say = std::function<void(const std::string&)>;
   // `port` is the board's device; `say` prints a step; `opener` replaces the
-  // machine's serial ports when not null (and must outlive the flow).
+  // machine's serial ports when not null (and must outlive the flow);
+  // `gpsd`, when given, is the position source instead of the board.
   // Needs a QApplication.
-  DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener = nullptr);
+  DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener = nullptr,
+           std::optional<GpsdAddress> gpsd = std::nullopt);
   ~DemoFlow();
 
   // Creates the frame, opens the link and waits (at most `identity_wait`)
-  // for the board's identity. False when the program did not start.
+  // for the board's (or gpsd's receiver's) identity. False when the program
+  // did not start.
   bool Start(std::chrono::milliseconds identity_wait = std::chrono::seconds(5));
   // Taps the status view over to the site view.
   bool ShowSiteView();

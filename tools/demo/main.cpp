@@ -2,9 +2,11 @@
 // display or a person.
 //
 //   velkaro-demo --port DEVICE --out DIR
-//       With the board simulator on DEVICE: waits for the lock, loads the
-//       demo plan, taps the landmarks as the simulated walk pauses at each,
-//       saves DIR/campus.vlk and a screenshot DIR/velkaro-demo.png.
+//   velkaro-demo --gpsd HOST:PORT --out DIR
+//       With the board simulator on DEVICE (or speaking NMEA to gpsd at
+//       HOST:PORT): waits for the lock, loads the demo plan, taps the
+//       landmarks as the simulated walk pauses at each, saves
+//       DIR/campus.vlk and a screenshot DIR/velkaro-demo.png.
 //   velkaro-demo --screenshots DIR
 //       Without a board: renders the status view, the quick-start screen, a
 //       plan with points and the point list to PNG files in DIR.
@@ -12,10 +14,12 @@
 #include "gui/shell/main_frame.h"
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
+#include "link/gpsd_address.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include <QApplication>
@@ -44,8 +48,8 @@ std::string ExtractDemoPlan(const QString& folder) {
   return path.toStdString();
 }
 
-int RunWalk(const std::string& port, const QString& out) {
-  DemoFlow flow(port, Say);
+int RunWalk(const std::string& port, const std::optional<GpsdAddress>& gpsd, const QString& out) {
+  DemoFlow flow(port, Say, nullptr, gpsd);
   const std::string plan = ExtractDemoPlan(out);
   if (plan.empty() || !flow.Start() || !flow.ShowSiteView()) return 1;
   if (!flow.WaitForLock(std::chrono::seconds(60))) return 1;
@@ -132,21 +136,29 @@ int RunScreenshots(const QString& out) {
 
 int main(int argc, char** argv) {
   std::string port;
+  std::optional<GpsdAddress> gpsd;
   std::string out;
   std::string shots;
+  bool bad_address = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--port") == 0) {
       port = argv[i + 1];
+    } else if (std::strcmp(argv[i], "--gpsd") == 0) {
+      gpsd = ParseGpsdAddress(argv[i + 1]);
+      bad_address = !gpsd;
     } else if (std::strcmp(argv[i], "--out") == 0) {
       out = argv[i + 1];
     } else if (std::strcmp(argv[i], "--screenshots") == 0) {
       shots = argv[i + 1];
     }
   }
-  const bool walk = !port.empty() && !out.empty() && shots.empty();
-  if ((argc - 1) % 2 != 0 || (!walk && (shots.empty() || !port.empty() || !out.empty()))) {
+  const bool source = port.empty() != !gpsd;  // exactly one position source
+  const bool walk = source && !out.empty() && shots.empty();
+  if ((argc - 1) % 2 != 0 || bad_address ||
+      (!walk && (shots.empty() || !port.empty() || gpsd || !out.empty()))) {
     std::fprintf(stderr,
                  "usage: velkaro-demo --port DEVICE --out DIR\n"
+                 "       velkaro-demo --gpsd HOST:PORT --out DIR\n"
                  "       velkaro-demo --screenshots DIR\n");
     return 2;
   }
@@ -157,5 +169,5 @@ int main(int argc, char** argv) {
   qt.setQuitOnLastWindowClosed(false);
   const QString folder = QString::fromStdString(walk ? out : shots);
   QDir().mkpath(folder);
-  return walk ? RunWalk(port, folder) : RunScreenshots(folder);
+  return walk ? RunWalk(port, gpsd, folder) : RunScreenshots(folder);
 }

@@ -6,6 +6,7 @@
 #include "link/parser.h"
 #include "platform/regular_file.h"
 #include "tools/vlk/commands.h"
+#include "tools/vlk/fix_lines.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,10 +41,7 @@ class DecodePrinter {
       engine_.GetSerial(serial);
       PrintText("serial", serial);
     } else if (type == 25) {
-      const CGpsData record = gps_.Read();
-      char line[CGpsData::kFixLineSize];
-      record.FormatFix(line);
-      std::printf("fix %s\nmode %u\n", line, unsigned{record.m_fixMode});
+      PrintFixLines(gps_.Read());
     }
     uint8_t sent[CCom::kTxSize];
     uint32_t sent_length = 0;

@@ -13,6 +13,7 @@ struct CommandEntry {
 };
 
 int CmdDecode(int argc, char** argv);
+int CmdWatch(int argc, char** argv);
 int CmdInfo(int argc, char** argv);
 int CmdExtract(int argc, char** argv);
 int CmdSolve(int argc, char** argv);

@@ -9,6 +9,7 @@ namespace velkaro::vlk {
 // Commands, in the order "vlk" lists them. Each lives in a file of its own.
 const CommandEntry kCommands[] = {
     {"decode", "[FILE]", CmdDecode},
+    {"watch", "[--gpsd HOST[:PORT]] [--count N]", CmdWatch},
     {"compress", "SRC DST", CmdCompress},
     {"expand", "SRC DST", CmdExpand},
     {"info", "FILE", CmdInfo},

@@ -6,6 +6,7 @@
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
 #include "tests/e2e_link/board_process.h"
+#include "tests/gui/offscreen_suite.h"
 #include "tests/gui/run_program.h"
 #include "tools/demo/demo_flow.h"
 
@@ -23,23 +24,7 @@
 namespace velkaro::demo {
 namespace {
 
-class GuiEndToEnd : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    PrepareQtForLayout();
-    QStandardPaths::setTestModeEnabled(true);
-    static int argc = 1;
-    static char name[] = "gui_e2e_test";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-    InitResources();
-    RaiseImageLimits();
-  }
-  static void TearDownTestSuite() { delete app_; }
-  static QApplication* app_;
-};
-QApplication* GuiEndToEnd::app_ = nullptr;
+class GuiEndToEnd : public velkaro::test::OffscreenSuite {};
 
 TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
   QTemporaryDir dir;

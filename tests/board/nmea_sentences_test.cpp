@@ -1,0 +1,164 @@
+// The simulator's NMEA: checksums as real receivers compute them (checked
+// against every sentence of the bundled captures), positions that read back
+// to the walk's milliarcseconds, hemispheres, and the three sentences before
+// and after the fix, field by field.
+#include "tools/board/nmea_sentences.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::board {
+namespace {
+
+std::vector<std::string> Fields(const std::string& sentence) {
+  // Between '$' and '*'.
+  const std::string body = sentence.substr(1, sentence.find('*') - 1);
+  std::vector<std::string> fields;
+  std::stringstream in(body);
+  std::string field;
+  while (std::getline(in, field, ',')) fields.push_back(field);
+  if (!body.empty() && body.back() == ',') fields.push_back("");
+  return fields;
+}
+
+std::vector<std::string> Sentences(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find("\r\n", at);
+    if (end == std::string::npos) break;
+    out.push_back(text.substr(at, end + 2 - at));
+    at = end + 2;
+  }
+  return out;
+}
+
+TEST(NmeaChecksum, MatchesEverySentenceOfTheRecordedReceivers) {
+  int checked = 0;
+  for (const char* name : {"bu353s4", "bu353-glonass", "sirfstarv-nmea", "garmin-geko201"}) {
+    std::ifstream log(std::string(VELKARO_SOURCE_DIR "/tests/data/nmea/") + name + ".log");
+    ASSERT_TRUE(log) << name;
+    std::string line;
+    while (std::getline(log, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::size_t star = line.rfind('*');
+      if (line.empty() || line[0] != '$' || star == std::string::npos || star + 3 != line.size())
+        continue;
+      const std::string body = line.substr(1, star - 1);
+      EXPECT_EQ(NmeaChecksum(body), std::strtoul(line.substr(star + 1).c_str(), nullptr, 16))
+          << line;
+      EXPECT_EQ(NmeaSentence(body), line + "\r\n");
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 700);
+}
+
+TEST(NmeaPosition, HemispheresAndFieldWidths) {
+  EXPECT_EQ(NmeaLatitude(0), "0000.0000000,N");
+  EXPECT_EQ(NmeaLongitude(0), "00000.0000000,E");
+  EXPECT_EQ(NmeaLatitude(-1), "0000.0000167,S");  // 1/60000 minute
+  EXPECT_EQ(NmeaLatitude(90 * kMasPerDegree), "9000.0000000,N");
+  EXPECT_EQ(NmeaLongitude(-180 * kMasPerDegree), "18000.0000000,W");
+  EXPECT_EQ(NmeaLongitude(kMasPerDegree - 1), "00059.9999833,E");
+  // The steady-fix capture's first position, which the receiver printed as
+  // 3747.0873,S and 17518.8938,E.
+  EXPECT_EQ(NmeaLatitude(DegreesToMas(-37.784788333)), "3747.0873000,S");
+  EXPECT_EQ(NmeaLongitude(DegreesToMas(175.314896667)), "17518.8938000,E");
+}
+
+// ddmm.mmmmmmm back to degrees, as a reader of NMEA does.
+double ReadBack(const std::string& field, int degree_digits) {
+  const double degrees = std::stod(field.substr(0, degree_digits));
+  const double minutes = std::stod(field.substr(degree_digits, field.find(',') - degree_digits));
+  const double value = degrees + minutes / 60.0;
+  return field.back() == 'S' || field.back() == 'W' ? -value : value;
+}
+
+TEST(NmeaPosition, ReadsBackToTheMilliarcsecond) {
+  // Half a unit of the seventh decimal of a minute.
+  const double bound = 0.5e-7 / 60.0 + 1e-12;
+  for (int32_t mas = -648000000; mas <= 648000000; mas += 7777777) {
+    const double degrees = mas / static_cast<double>(kMasPerDegree);
+    EXPECT_NEAR(ReadBack(NmeaLongitude(mas), 3), degrees, bound) << mas;
+    if (std::abs(mas) <= 90 * kMasPerDegree) {
+      EXPECT_NEAR(ReadBack(NmeaLatitude(mas), 2), degrees, bound) << mas;
+    }
+  }
+}
+
+PositionReport Report(uint8_t fix_mode) {
+  PositionReport r;
+  r.utc.tm_year = 2026 - 1900;
+  r.utc.tm_mon = 5;
+  r.utc.tm_mday = 15;
+  r.utc.tm_hour = 10;
+  r.utc.tm_min = 30;
+  r.utc.tm_sec = 5;
+  r.lat_mas = DegreesToMas(45.49784);
+  r.lon_mas = DegreesToMas(-9.100384);
+  r.msl_cm = 12000;
+  r.height_cm = 16800;
+  r.speed_cms = 140;
+  r.heading_ddeg = 2705;
+  r.fix_mode = fix_mode;
+  r.sats_tracked = 8;
+  r.dop_tenths = 14;
+  return r;
+}
+
+TEST(NmeaReport, BeforeTheFixNoPosition) {
+  const std::vector<std::string> s = Sentences(NmeaReport(Report(kFixAcquiring), 7));
+  ASSERT_EQ(s.size(), 3u);
+  const auto gga = Fields(s[0]), gsa = Fields(s[1]), rmc = Fields(s[2]);
+  ASSERT_EQ(gga.size(), 15u);
+  EXPECT_EQ(gga[0], "GPGGA");
+  EXPECT_EQ(gga[1], "103005.07");
+  EXPECT_EQ(gga[2] + gga[3] + gga[4] + gga[5], "");
+  EXPECT_EQ(gga[6], "0");
+  ASSERT_EQ(gsa.size(), 18u);
+  EXPECT_EQ(gsa[0] + " " + gsa[1] + " " + gsa[2], "GPGSA A 1");
+  ASSERT_EQ(rmc.size(), 13u);
+  EXPECT_EQ(rmc[0] + " " + rmc[1] + " " + rmc[2], "GPRMC 103005.07 V");
+  EXPECT_EQ(rmc[3] + rmc[4] + rmc[5] + rmc[6], "");
+  EXPECT_EQ(rmc[9], "150626");
+  EXPECT_EQ(rmc[12], "N");
+}
+
+TEST(NmeaReport, WithTheFixAThreeDimensionalPosition) {
+  const std::string text = NmeaReport(Report(kFixMode3D), 99);
+  const std::vector<std::string> s = Sentences(text);
+  ASSERT_EQ(s.size(), 3u);
+  for (const std::string& sentence : s) {
+    EXPECT_LE(sentence.size(), 82u) << sentence;  // NMEA's limit, CR LF included
+    const std::size_t star = sentence.find('*');
+    EXPECT_EQ(NmeaSentence(sentence.substr(1, star - 1)), sentence);
+  }
+  const auto gga = Fields(s[0]), gsa = Fields(s[1]), rmc = Fields(s[2]);
+  ASSERT_EQ(gga.size(), 15u);
+  EXPECT_EQ(gga[1], "103005.99");
+  EXPECT_EQ(gga[2] + "," + gga[3], "4529.8704000,N");
+  // 9.100384 degrees is 32761382.4 mas: the board sends 32761382.
+  EXPECT_EQ(gga[4] + "," + gga[5], "00906.0230333,W");
+  EXPECT_EQ(gga[6], "1");
+  EXPECT_EQ(gga[8], "1.4");
+  EXPECT_EQ(gga[9] + gga[10] + " " + gga[11] + gga[12], "120.0M 48.0M");
+  ASSERT_EQ(gsa.size(), 18u);
+  EXPECT_EQ(gsa[2], "3");
+  EXPECT_EQ(gsa[16], "1.4");  // HDOP, between PDOP and VDOP
+  ASSERT_EQ(rmc.size(), 13u);
+  EXPECT_EQ(rmc[2], "A");
+  EXPECT_EQ(rmc[3] + "," + rmc[4] + "," + rmc[5] + "," + rmc[6], "4529.8704000,N,00906.0230333,W");
+  EXPECT_EQ(rmc[7], "2.72");   // 1.4 m/s in knots
+  EXPECT_EQ(rmc[8], "270.5");  // course over ground
+  EXPECT_EQ(rmc[9], "150626");
+  EXPECT_EQ(rmc[12], "A");
+}
+
+}  // namespace
+}  // namespace velkaro::board

@@ -1,0 +1,133 @@
+// Real receiver captures (tests/data/nmea) replayed by gpsfake into a
+// private gpsd, read at the same time through the application's own gpsd
+// source and through `vlk watch`. gpsfake's own client prints what gpsd
+// reported live; the capture's .chk file holds what gpsd decoded when the
+// capture was taken. Every position the source and the tool report must be
+// one of those, to the digits gpsd printed; the steady fix must lock, and
+// neither the capture without a fix nor the receiver in demo mode may.
+#include "link/gpsd_source.h"
+#include "tests/gpsd/child_group.h"
+#include "tests/gpsd/temp_dir.h"
+#include "tests/gpsd/watch_lines.h"
+#include "tests/link/gpsd_json.h"
+#include "tests/link/gpsd_source_rig.h"
+#include "tests/link/nmea_captures.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing;
+
+class Replay : public ::testing::TestWithParam<Capture>, public GpsdSourceRig {
+ protected:
+  void TearDown() override {
+    source.Stop();
+    watch_.Stop();
+    gpsfake_.Stop();
+  }
+  std::string File(const char* name) const { return dir_.File(name); }
+
+  TempDir dir_;
+  ChildGroup gpsfake_, watch_;
+};
+
+TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
+  ASSERT_TRUE(dir_.ok());
+  const std::string capture = CapturePath(GetParam());
+  const int port = FreeLoopbackPort();
+  ASSERT_NE(port, 0);
+  std::string error;
+  // -p: gpsfake's own client watches first, so gpsd opens the replayed line
+  // before the log is fed (1.4 s later); -W 1: it ends a second after.
+  ASSERT_TRUE(gpsfake_.Start(
+      "gpsfake", {"-1", "-p", "-q", "-W", "1", "-P", std::to_string(port), capture + ".log"},
+      File("live.json"), File("gpsfake.err"), &error))
+      << error;
+  ASSERT_TRUE(WaitListening(port, 10s)) << ReadFile(File("gpsfake.err"));
+
+  const GpsdAddress address{"localhost", std::to_string(port)};
+  source.Start(address, messages, &sink);
+  ASSERT_TRUE(messages.shown.empty()) << messages.shown[0];
+  ASSERT_TRUE(watch_.Start(VELKARO_BIN_DIR "/vlk", {"watch", "--gpsd", address.ToString()},
+                           File("watch.out"), File("watch.err"), &error))
+      << error;
+
+  // gpsd goes when gpsfake ends; the tool ends with the connection.
+  ASSERT_TRUE(gpsfake_.WaitExit(60s)) << ReadFile(File("gpsfake.err"));
+  gpsfake_.Stop();
+  EXPECT_EQ(watch_.WaitExit(10s), 0) << ReadFile(File("watch.err"));
+  source.Stop();
+
+  const std::vector<std::string> live = ReportsOfClass(File("live.json"), "TPV");
+  const std::vector<std::string> chk = ReportsOfClass(capture + ".log.chk", "TPV");
+  const std::vector<CGpsData> records = sink.Records();
+  const auto watched = WatchPairs(ReadFile(File("watch.out")));
+  ASSERT_FALSE(live.empty());
+  ASSERT_EQ(records.size(), live.size());
+  ASSERT_EQ(watched.size(), live.size());
+
+  size_t next_chk = 0;  // positions come in the capture's order
+  bool locked = false, propagated = false;
+  for (size_t i = 0; i < live.size(); ++i) {
+    const CGpsData& r = records[i];
+    SCOPED_TRACE(live[i]);
+    EXPECT_EQ(watched[i].first, "fix " + FixLine(r));
+    EXPECT_EQ(watched[i].second, "mode " + std::to_string(r.m_fixMode));
+    if (const std::optional<std::string> time = JsonFixTime(live[i])) {
+      EXPECT_EQ(FixLine(r).substr(0, time->size()), *time);
+    }
+    const std::optional<double> lat = JsonNumber(live[i], "lat");
+    const std::optional<double> lon = JsonNumber(live[i], "lon");
+    if (lat && lon) {
+      EXPECT_NEAR(r.m_latB, *lat, 5e-10);  // gpsd prints nine decimals
+      EXPECT_NEAR(r.m_lonB, *lon, 5e-10);
+      while (next_chk < chk.size() &&
+             (JsonNumber(chk[next_chk], "lat") != lat || JsonNumber(chk[next_chk], "lon") != lon)) {
+        ++next_chk;
+      }
+      ASSERT_LT(next_chk, chk.size()) << "a position gpsd never decoded from the capture";
+      EXPECT_NE(watched[i].first.find(ShownPosition(*lat, *lon)), std::string::npos);
+    } else if (i > 0) {
+      EXPECT_EQ(r.m_latB, records[i - 1].m_latB);
+      EXPECT_EQ(r.m_lonB, records[i - 1].m_lonB);
+    }
+    if (r.m_fixMode == 7) {
+      locked = true;
+      EXPECT_TRUE(lat && lon);
+      EXPECT_EQ(JsonNumber(live[i], "mode"), 3);
+      EXPECT_EQ(JsonNumber(live[i], "status").value_or(1), 1);
+    }
+    propagated = propagated || r.m_fixMode == 5;
+  }
+  EXPECT_EQ(locked, GetParam().locks);
+  EXPECT_EQ(propagated, GetParam().simulated);
+
+  // The identity texts: the receiver as gpsd's last device report named it.
+  std::string driver, path;
+  for (const std::string& device : ReportsOfClass(File("live.json"), "DEVICE")) {
+    if (!JsonText(device, "driver")) continue;
+    driver = *JsonText(device, "driver");
+    for (const char* part : {"subtype", "subtype1"}) {
+      if (JsonText(device, part)) driver += " " + *JsonText(device, part);
+    }
+    path = JsonText(device, "path").value_or("");
+  }
+  ASSERT_FALSE(driver.empty());
+  char firmware[CEngine::kFirmwareSize], serial[CEngine::kSerialSize];
+  engine.GetFirmware(firmware);
+  engine.GetSerial(serial);
+  EXPECT_EQ(firmware, driver);
+  EXPECT_EQ(serial, path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gpsd, Replay, kCaptures, CaptureTestName);
+
+}  // namespace
+}  // namespace velkaro
