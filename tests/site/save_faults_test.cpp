@@ -1,0 +1,191 @@
+// Saves that do not finish: a child saving a large plan over an existing
+// projection file is killed at many moments, and a save runs out of disk.
+// The file must always be the old bytes or the whole new file, and nothing
+// else may be left beside it.
+#include "platform/message_box.h"
+#include "platform/wave_player.h"
+#include "site/site_projection.h"
+#include "tests/site/site_test_support.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::CurrentDir;
+using testing_support::ReadAll;
+using testing_support::ScratchDir;
+using testing_support::WriteAll;
+using Tap = CSiteProjection::_tap;
+
+// A 24-bit bitmap of about 12 MB whose pixels vary enough that the block is
+// large: the save takes long enough to be caught at many moments.
+std::vector<uint8_t> LargePlan(int w, int h) {
+  const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> file(54 + stride * h);
+  file[0] = 'B';
+  file[1] = 'M';
+  auto put32 = [&file](size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) file[at + k] = static_cast<uint8_t>(v >> (8 * k));
+  };
+  put32(2, static_cast<uint32_t>(file.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<uint32_t>(w));
+  put32(22, static_cast<uint32_t>(h));
+  file[26] = 1;
+  file[28] = 24;
+  uint32_t seed = 12345;
+  for (size_t i = 54; i < file.size(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    file[i] = static_cast<uint8_t>((seed >> 16) & 0x3F);
+  }
+  return file;
+}
+
+std::vector<Tap> SiteTaps() {
+  std::vector<Tap> taps;
+  for (auto [x, y] : {std::pair{100, 200}, {1100, 300}, {600, 1400}, {150, 1350}, {1450, 60}})
+    taps.push_back(Tap{x, y, 45.5 - 1e-5 * y + 2e-6 * x, 7.25 + 1.4e-5 * x + 1e-6 * y, 0});
+  return taps;
+}
+
+class SaveFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plan = dir.File("plan.bmp");
+    WriteAll(plan, LargePlan(1500, 1500));
+    target = dir.File("site.vlk");
+    // The old file is longer than the new one will be, as in the field.
+    old_bytes.assign(12'000'000, 0xEE);
+    for (size_t i = 0; i < old_bytes.size(); i += 4096) old_bytes[i] = static_cast<uint8_t>(i);
+    projection.m_taps = SiteTaps();
+    projection.m_strPlanPath = plan;
+  }
+
+  // Everything in the folder other than the plan, its side file, the dump
+  // and the points beside the saved file.
+  std::vector<std::string> Strays() const {
+    std::vector<std::string> strays;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name != "plan.bmp" && name != "plan.bmpc" && name != "site.vlk" &&
+          name != "site.vlk.points" && name != "debug.txt" && name != "reference.vlk" &&
+          name != "reference.vlk.points")
+        strays.push_back(name);
+    }
+    return strays;
+  }
+
+  ScratchDir dir;
+  CurrentDir here{dir.path()};
+  std::string plan, target;
+  std::vector<uint8_t> old_bytes;
+  Published<CGpsData> gps;
+  RecordingMessageBox messages;
+  SilentWavePlayer waves;
+  CSiteProjection projection{gps, messages, waves};
+};
+
+TEST_F(SaveFaults, AKilledSaveLeavesTheOldFileOrTheWholeNewOne) {
+  // The reference: what a complete save writes, and how long it takes.
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(projection.Save(dir.File("reference.vlk")));
+  const auto duration = std::chrono::steady_clock::now() - started;
+  const std::vector<uint8_t> new_bytes = ReadAll(dir.File("reference.vlk"));
+  ASSERT_NE(new_bytes, old_bytes);
+
+  // Kill moments spread over twice the save's time (a forked child on a
+  // busy machine is slower); the last child is left to finish.
+  constexpr int kMoments = 30;
+  int saw_old = 0, saw_new = 0;
+  for (int moment = 0; moment <= kMoments; ++moment) {
+    WriteAll(target, old_bytes);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // The child saves and ends; it never returns into the test framework.
+      _exit(projection.Save(target) ? 0 : 1);
+    }
+    if (moment < kMoments) {
+      std::this_thread::sleep_for(duration * 2 * moment / kMoments);
+      ::kill(child, SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (moment == kMoments) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::vector<uint8_t> now = ReadAll(target);
+    const bool is_old = now == old_bytes;
+    const bool is_new = now == new_bytes;
+    EXPECT_TRUE(is_old || is_new) << "killed at moment " << moment << ": " << now.size()
+                                  << " bytes, neither the old file nor the new one";
+    saw_old += is_old;
+    saw_new += is_new;
+    // A killed save may leave an unnamed temporary file (gone with the
+    // process) but never a named one.
+    EXPECT_EQ(Strays(), std::vector<std::string>{}) << "at moment " << moment;
+  }
+  std::printf("killed saves: %d moments, %d left the old file, %d the new one\n", kMoments + 1,
+              saw_old, saw_new);
+  EXPECT_GT(saw_old, 0) << "no kill landed during the save: the moments are too late";
+  EXPECT_GT(saw_new, 0);
+}
+
+// Saves with the disk filling at `limit` bytes per file (a file-size limit
+// stands in for a full disk). Returns whether the save said it succeeded.
+bool SaveWithFileSizeLimit(CSiteProjection& projection, const std::string& target, rlim_t limit) {
+  rlimit old_limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &old_limit) != 0) return true;
+  rlimit tight = old_limit;
+  tight.rlim_cur = limit;
+  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ::setrlimit(RLIMIT_FSIZE, &tight);
+  const bool saved = projection.Save(target);
+  ::setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+  return saved;
+}
+
+// A disk that fills during the save, first while the plan's side file is
+// written, then while the projection file is: each time the designed text
+// names the file that could not be written, the alarm sounds, and the old
+// projection file and its folder are as they were.
+TEST_F(SaveFaults, AFullDiskLeavesTheOldFileAndNothingElse) {
+  ASSERT_TRUE(projection.Save(dir.File("reference.vlk")));
+  const uint64_t block_size = fs::file_size(plan + "c");
+  ASSERT_GT(block_size, 1'000'000u);
+  const std::vector<uint8_t> old_block = ReadAll(plan + "c");
+
+  struct Case {
+    rlim_t limit;
+    std::string named;
+  };
+  for (const Case& c : {Case{1'000'000, plan + "c"}, Case{block_size + 100, target}}) {
+    SCOPED_TRACE(c.named);
+    WriteAll(target, old_bytes);
+    messages.shown.clear();
+    waves.played.clear();
+    EXPECT_FALSE(SaveWithFileSizeLimit(projection, target, c.limit));
+    EXPECT_EQ(ReadAll(target), old_bytes);
+    EXPECT_EQ(ReadAll(plan + "c"), old_block) << "the side file is whole, old or new";
+    EXPECT_EQ(messages.shown,
+              std::vector<std::string>{"Disk full while accessing " + c.named + "."});
+    EXPECT_EQ(waves.played, std::vector<std::string>{"REDALERT"});
+    EXPECT_EQ(Strays(), std::vector<std::string>{});
+  }
+}
+
+}  // namespace
+}  // namespace velkaro
