@@ -1,0 +1,118 @@
+// The points journal: captured points survive the process being killed,
+// come back with the very same doubles, and solve to the same bits.
+#include "platform/message_box.h"
+#include "platform/wave_player.h"
+#include "site/site_projection.h"
+#include "tests/site/site_test_support.h"
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::CurrentDir;
+using testing_support::ScratchDir;
+using Tap = CSiteProjection::_tap;
+
+// Positions with all 17 digits in use, as a receiver's are.
+CGpsData FixAt(int i) {
+  CGpsData fix;
+  fix.m_fixMode = 7;
+  fix.m_latB = 45.49876543210987 - 0.000123456789 * i * i + 1e-9 * i;
+  fix.m_lonB = 9.1012345678901234 + 0.00017 * i - 3e-10 * i * i;
+  return fix;
+}
+const int kXs[] = {60, 120, 200, 360, 600};
+const int kYs[] = {480, 300, 140, 270, 90};
+
+struct Site {
+  Published<CGpsData> gps;
+  RecordingMessageBox messages;
+  SilentWavePlayer waves;
+  CSiteProjection projection{gps, messages, waves};
+
+  void Capture(int i) {
+    gps.Publish(FixAt(i));
+    projection.AddTap(kXs[i], kYs[i]);
+  }
+};
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
+  ScratchDir dir;
+  CurrentDir here{dir.path()};
+  const std::string journal = dir.File("plan.bmp.points");
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Site site;
+    site.projection.SetPointsPath(journal);
+    for (int i = 0; i < 4; ++i) site.Capture(i);
+    ::raise(SIGKILL);  // a crash, a flat battery: no save, no clean exit
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+  // The next run restores the four points and captures the fifth.
+  Site restored;
+  restored.projection.m_taps = CSiteProjection::ReadPoints(journal);
+  ASSERT_EQ(restored.projection.m_taps.size(), 4u);
+  restored.projection.SetPointsPath(journal);
+  restored.Capture(4);
+
+  // A run that was never interrupted.
+  Site whole;
+  for (int i = 0; i < 5; ++i) whole.Capture(i);
+
+  for (size_t i = 0; i < 5; ++i) {
+    const Tap a = restored.projection.m_taps[i];
+    const Tap b = whole.projection.m_taps[i];
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof(Tap)), 0) << "point " << i;
+  }
+  restored.projection.Solve();
+  whole.projection.Solve();
+  EXPECT_TRUE(SameBits(restored.projection.m_xLat, whole.projection.m_xLat));
+  EXPECT_TRUE(SameBits(restored.projection.m_xLon, whole.projection.m_xLon));
+  EXPECT_TRUE(SameBits(restored.projection.m_x0, whole.projection.m_x0));
+  EXPECT_TRUE(SameBits(restored.projection.m_yLat, whole.projection.m_yLat));
+  EXPECT_TRUE(SameBits(restored.projection.m_yLon, whole.projection.m_yLon));
+  EXPECT_TRUE(SameBits(restored.projection.m_y0, whole.projection.m_y0));
+  EXPECT_EQ(CSiteProjection::ReadPoints(journal).size(), 5u);
+}
+
+TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
+  ScratchDir dir;
+  CurrentDir here{dir.path()};
+  Site site;
+  site.projection.SetPointsPath(dir.File("plan.bmp.points"));
+  for (int i = 0; i < 3; ++i) site.Capture(i);
+  site.projection.m_selected = 1;
+  site.projection.DeleteSelectedTap();
+  const std::vector<Tap> kept = CSiteProjection::ReadPoints(dir.File("plan.bmp.points"));
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept[1].x, kXs[2]);
+
+  site.messages.shown.clear();
+  site.projection.SetPointsPath(dir.File("missing/plan.bmp.points"));
+  site.Capture(3);
+  site.Capture(4);
+  ASSERT_EQ(site.messages.shown.size(), 1u) << "reported once per plan, and work goes on";
+  EXPECT_NE(site.messages.shown[0].find(dir.File("missing/plan.bmp.points") + " was not found."),
+            std::string::npos)
+      << site.messages.shown[0];
+  EXPECT_EQ(site.projection.m_taps.size(), 4u);
+}
+
+}  // namespace
+}  // namespace velkaro
