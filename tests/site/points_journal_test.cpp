@@ -101,7 +101,7 @@ TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
   site.projection.DeleteSelectedTap();
   const std::vector<Tap> kept = CSiteProjection::ReadPoints(dir.File("plan.bmp.points"));
   ASSERT_EQ(kept.size(), 2u);
-  EXPECT_EQ(kept[1].x, kXs[2]);
+  EXPECT_EQ(int{kept[1].x}, kXs[2]);
 
   site.messages.shown.clear();
   site.projection.SetPointsPath(dir.File("missing/plan.bmp.points"));
