@@ -52,6 +52,22 @@ void CSitePlan::SetView(int32_t left, int32_t top, int32_t right, int32_t bottom
   m_zoom = 1;
 }
 
+void CSitePlan::ResizeClient(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  SetClientRect(left, top, right, bottom);
+  const int64_t side = std::min(int64_t{right} - left, int64_t{bottom} - top);
+  if (side < 1) return;
+  // At zoom z the view is the zoom-1 square divided by z; a client smaller
+  // than the zoom keeps the one-pixel view ZoomIn would have stopped at.
+  const int64_t zoomed = std::max<int64_t>(side / std::max<int16_t>(m_zoom, 1), 1);
+  // The centre stays exactly put; an odd side puts its extra pixel after it.
+  const int64_t half_low = zoomed / 2;
+  const int64_t half_high = zoomed - half_low;
+  m_viewLeft = Narrow(int64_t{m_centerX} - half_low);
+  m_viewRight = Narrow(int64_t{m_centerX} + half_high);
+  m_viewTop = Narrow(int64_t{m_centerY} - half_low);
+  m_viewBottom = Narrow(int64_t{m_centerY} + half_high);
+}
+
 bool CSitePlan::ZoomIn() {
   const int32_t left = Half(int64_t{m_centerX} + m_viewLeft);
   const int32_t right = Half(int64_t{m_centerX} + m_viewRight);

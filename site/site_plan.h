@@ -38,6 +38,14 @@ class CSitePlan {
   // (0, 0, s, s) with s the shorter side of the client area.
   void SetView(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
+  // The window's client area changed size: stores it and sets the view up
+  // again for it, keeping the centre and the zoom, so the view becomes the
+  // square of side s / zoom around the centre, s being the new client's
+  // shorter side. A larger window shows more of the plan rather than the
+  // same plan pixels stretched. Leaves the view alone when the client has no
+  // extent, so no transform ever divides by zero.
+  void ResizeClient(int32_t left, int32_t top, int32_t right, int32_t bottom);
+
   // Halves the view around its centre and doubles the zoom. Returns false and
   // changes nothing when the halved view would be less than one pixel wide or
   // high, or the zoom factor would no longer fit its 16 bits.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QImage>
@@ -9,15 +10,23 @@ namespace velkaro {
 // A plan bitmap read from a .bmp file, or why it could not be: `error` is the
 // errno of the failure (ENOENT, EACCES, ... when the file does not open;
 // ENOMEM when the decoded picture would exceed the reader's memory limit;
-// EINVAL when the bytes are not a bitmap the reader can decode).
+// EINVAL when the bytes are not a bitmap the reader can decode; EIO when the
+// file shrank while it was read).
 struct LoadedPlan {
-  QImage image;
+  QImage image;  // Format_RGB888: a plan costs 3 bytes a pixel
   int error = 0;
 };
 
 // Reads only the Windows bitmap format, whatever the file's name says:
-// projection files carry the plan file byte for byte. UI thread only.
-LoadedPlan LoadPlanBitmap(const std::string& path);
+// projection files carry the plan file byte for byte. Plain bitmaps are read
+// in one pass straight into the picture; every other kind goes through Qt's
+// reader. `progress`, when given, is called now and then with the share done
+// (0..1), on the calling thread.
+//
+// Thread safety: touches no shared state beyond Qt's image allocation limit,
+// which it only reads, so it may run on a worker thread.
+LoadedPlan LoadPlanBitmap(const std::string& path,
+                          const std::function<void(double done)>& progress = {});
 
 // "Cannot load <path> Error (<code>)".
 std::string CannotLoadText(const std::string& path, int error);

@@ -9,6 +9,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 
 namespace velkaro {
@@ -133,6 +134,25 @@ void CSiteView::OnTap(const QPoint& point) {
     }
   }
   viewport()->update();
+}
+
+void CSiteView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  // Before a plan there is no viewport to keep; the set-up after the load
+  // reads the client as it is then.
+  if (!m_bPlanLoaded) return;
+  const PlanRect client = ClientRect();
+  plan_.ResizeClient(client.left, client.top, client.right, client.bottom);
+  SetPageSteps();
+  SyncScrollPositions();
+  viewport()->update();
+}
+
+void CSiteView::SetPageSteps() {
+  const QSignalBlocker block_h(horizontalScrollBar());
+  const QSignalBlocker block_v(verticalScrollBar());
+  verticalScrollBar()->setPageStep(std::max(viewport()->height(), 1));
+  horizontalScrollBar()->setPageStep(std::max(viewport()->width(), 1));
 }
 
 void CSiteView::SyncScrollPositions() {

@@ -86,6 +86,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void scrollContentsBy(int, int) override {}
+  // The viewport follows the client: see CSitePlan::ResizeClient.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void DrawTap(QPainter& dc, int32_t x, int32_t y) const;
@@ -99,6 +101,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   // journals every later capture and deletion there.
   void TakePointsJournal(const std::string& points_path);
   void SyncScrollPositions();
+  // A page scroll moves the client's width (height) in plan pixels.
+  void SetPageSteps();
   void OnScrollAction(Qt::Orientation orientation, int action);
   void HoldTimedOut();
 

@@ -166,8 +166,7 @@ void CSiteView::SetUpPlan() {
   const QSignalBlocker block_v(verticalScrollBar());
   verticalScrollBar()->setRange(0, plan_h);
   horizontalScrollBar()->setRange(0, plan_w);
-  verticalScrollBar()->setPageStep(std::max(client.bottom - client.top, 1));
-  horizontalScrollBar()->setPageStep(std::max(client.right - client.left, 1));
+  SetPageSteps();
   SyncScrollPositions();
 }
 

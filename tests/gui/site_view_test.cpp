@@ -308,5 +308,52 @@ TEST_F(SiteViewTest, ScrollBarsMoveTheCentreByTheDesignedAmounts) {
   EXPECT_EQ(across->value(), 300);
 }
 
+TEST_F(SiteViewTest, TheViewFollowsTheWindowWithoutStretchingThePlan) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 2000, 1500));
+  ASSERT_TRUE(view_->PlanLoaded());
+  view_->horizontalScrollBar()->setSliderDown(true);
+  view_->horizontalScrollBar()->setSliderPosition(700);
+  view_->horizontalScrollBar()->setSliderDown(false);
+  view_->verticalScrollBar()->setSliderDown(true);
+  view_->verticalScrollBar()->setSliderPosition(600);
+  view_->verticalScrollBar()->setSliderDown(false);
+  rig_.Frame().CommandAction(32774)->trigger();
+  ASSERT_EQ(rig_.plan.GetZoom(), 2);
+
+  for (const QSize window : {QSize(900, 700), QSize(1900, 1000)}) {
+    SCOPED_TRACE(window.width());
+    rig_.Frame().resize(window);
+    QApplication::processEvents();
+    const int w = view_->viewport()->width();
+    const int h = view_->viewport()->height();
+    ASSERT_GT(w, 600);
+    ASSERT_GT(h, 500);
+    EXPECT_EQ(rig_.plan.GetCenterX(), 700);
+    EXPECT_EQ(rig_.plan.GetCenterY(), 600);
+    EXPECT_EQ(rig_.plan.GetZoom(), 2);
+    EXPECT_EQ(view_->horizontalScrollBar()->pageStep(), w);
+    // Along the shorter side a plan pixel covers exactly `zoom` screen pixels.
+    const int side = std::min(w, h);
+    EXPECT_EQ(rig_.plan.m_viewRight - rig_.plan.m_viewLeft, side / 2);
+    EXPECT_EQ(rig_.plan.m_viewBottom - rig_.plan.m_viewTop, side / 2);
+    // The centre pixel is under the reticle.
+    const QPoint centre = PlanOf({w / 2, h / 2});
+    EXPECT_NEAR(centre.x(), 700, 1);
+    EXPECT_NEAR(centre.y(), 600, 1);
+
+    // What is drawn matches: away from the reticle and the bands, the shown
+    // colour is the plan pixel the viewport puts there (red = x % 256,
+    // green = y % 256), give or take the one-pixel rounding of the blit.
+    const QImage shown = Shown();
+    for (const QPoint offset : {QPoint(-150, 60), QPoint(110, 90), QPoint(40, -120)}) {
+      const QPoint screen = QPoint(w / 2, h / 2) + offset;
+      const QPoint at = PlanOf(screen);
+      const QColor colour(shown.pixel(screen));
+      EXPECT_NEAR(colour.red(), at.x() % 256, 1) << screen.x() << "," << screen.y();
+      EXPECT_NEAR(colour.green(), at.y() % 256, 1) << screen.x() << "," << screen.y();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velkaro::test

@@ -181,6 +181,48 @@ TEST(SitePlanLimits, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
   plan.GetBlitRects(dest, source);
 }
 
+TEST_F(HandheldPlan, ResizingTheClientKeepsCentreAndZoomAndRefitsTheSquare) {
+  plan.SetCenterX(100);
+  plan.SetCenterY(130);
+  ASSERT_TRUE(plan.ZoomIn());  // view 40..160 x 65..185, zoom 2
+  // A 1900 x 1000 window: the square of the shorter side, halved once.
+  plan.ResizeClient(0, 0, 1900, 1000);
+  ExpectView(plan, {-150, -120, 350, 380, 100, 130, 2});
+  EXPECT_EQ(plan.m_client.right, 1900);
+  EXPECT_EQ(plan.m_client.bottom, 1000);
+  // One plan pixel is zoom screen pixels along the shorter side, both ways
+  // round a resize.
+  const PlanRect big{0, 0, 1900, 1000};
+  int32_t sx = 0, sy = 0;
+  ASSERT_TRUE(plan.PlanToScreen(big, 101, 131, sx, sy));
+  EXPECT_EQ(sy, 502);
+  int32_t px = 0, py = 0;
+  plan.ScreenToPlan(big, 950, 500, px, py);
+  EXPECT_EQ(px, 100);
+  EXPECT_EQ(py, 130);
+
+  // Back to a narrow window; an odd side keeps the centre where it was.
+  plan.ResizeClient(0, 0, 301, 500);
+  ExpectView(plan, {25, 55, 175, 205, 100, 130, 2});
+  // Zooming out at the new size fits the new square.
+  plan.ZoomOut();
+  EXPECT_EQ(plan.m_viewRight - plan.m_viewLeft, 301);
+  EXPECT_EQ(plan.m_viewBottom - plan.m_viewTop, 301);
+  EXPECT_EQ(plan.GetZoom(), 1);
+}
+
+TEST_F(HandheldPlan, ResizingToAnEmptyClientLeavesTheView) {
+  plan.ResizeClient(0, 0, 0, 400);
+  ExpectView(plan, {0, 0, 240, 240, 120, 120, 1});
+  // A client smaller than the zoom keeps a view of one pixel, never zero.
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(plan.ZoomIn());
+  plan.ResizeClient(0, 0, 20, 20);
+  EXPECT_EQ(plan.m_viewRight - plan.m_viewLeft, 1);
+  EXPECT_EQ(plan.m_viewBottom - plan.m_viewTop, 1);
+  int32_t sx = 0, sy = 0;
+  EXPECT_TRUE(plan.PlanToScreen({0, 0, 20, 20}, 120, 120, sx, sy));
+}
+
 TEST(SitePlanLimits, ZeroSizedClientAndViewNeverDivide) {
   CSitePlan plan;  // as constructed: everything 0
   EXPECT_FALSE(plan.ZoomIn());

@@ -1,0 +1,142 @@
+// The plan bitmap reader against Qt's own BMP reader, which it replaces for
+// plain bitmaps: the same pixels for every file of the bitmap suite's good
+// and questionable folders (or refused by both), no crash on the bad ones,
+// and the designed error codes.
+#include "gui/site_view/plan_bitmap.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <QColor>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+const std::filesystem::path kSuite = VELKARO_SOURCE_DIR "/tests/data/bmpsuite";
+
+std::vector<std::filesystem::path> FilesOf(const char* folder) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(kSuite / folder)) {
+    if (entry.path().extension() == ".bmp") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// What the site view showed before: Qt's reader, as RGB.
+QImage QtsPicture(const std::filesystem::path& path) {
+  QImageReader reader(QString::fromStdString(path.string()), "bmp");
+  reader.setDecideFormatFromContent(false);
+  QImage image;
+  if (!reader.read(&image)) return {};
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// The first pixel that differs, or an empty string.
+std::string FirstDifference(const QImage& ours, const QImage& theirs) {
+  if (ours.size() != theirs.size()) return "size differs";
+  for (int y = 0; y < ours.height(); ++y) {
+    for (int x = 0; x < ours.width(); ++x) {
+      if (qRgb(qRed(ours.pixel(x, y)), qGreen(ours.pixel(x, y)), qBlue(ours.pixel(x, y))) !=
+          qRgb(qRed(theirs.pixel(x, y)), qGreen(theirs.pixel(x, y)), qBlue(theirs.pixel(x, y)))) {
+        return "pixel " + std::to_string(x) + "," + std::to_string(y) + ": " +
+               QColor(ours.pixel(x, y)).name().toStdString() + " against " +
+               QColor(theirs.pixel(x, y)).name().toStdString();
+      }
+    }
+  }
+  return {};
+}
+
+class SuiteFolder : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SuiteFolder, GivesQtsPixelsOrIsRefusedByBoth) {
+  QImageReader::setAllocationLimit(512);
+  for (const auto& path : FilesOf(GetParam())) {
+    SCOPED_TRACE(path.filename().string());
+    const LoadedPlan ours = LoadPlanBitmap(path.string());
+    // Where Qt's reader shows unset memory (pixels a coded file leaves
+    // undefined; an OS/2 palette shorter than 256 entries), the suite's own
+    // rendering is the reference: with palette entry 0, or the full palette.
+    std::filesystem::path reference = kSuite / "html" / (path.stem().string() + "-0.png");
+    if (path.filename() == "pal8os2sp.bmp") reference = kSuite / "html" / "pal8.png";
+    const QImage theirs = std::filesystem::exists(reference)
+                              ? QImage(QString::fromStdString(reference.string()))
+                              : QtsPicture(path);
+    if (theirs.isNull()) {
+      EXPECT_TRUE(ours.image.isNull());
+      EXPECT_EQ(ours.error, EINVAL);
+      continue;
+    }
+    ASSERT_FALSE(ours.image.isNull()) << "error " << ours.error;
+    EXPECT_EQ(ours.error, 0);
+    EXPECT_EQ(ours.image.format(), QImage::Format_RGB888);
+    EXPECT_EQ(FirstDifference(ours.image, theirs), "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bmpsuite, SuiteFolder, ::testing::Values("g", "q"));
+
+TEST(PlanBitmap, BadFilesAreRefusedOrReadNeverCrash) {
+  QImageReader::setAllocationLimit(512);
+  for (const auto& path : FilesOf("b")) {
+    SCOPED_TRACE(path.filename().string());
+    const LoadedPlan plan = LoadPlanBitmap(path.string());
+    if (plan.error == 0) {
+      EXPECT_EQ(plan.image.format(), QImage::Format_RGB888);
+    } else {
+      EXPECT_TRUE(plan.image.isNull());
+      EXPECT_TRUE(plan.error == EINVAL || plan.error == ENOMEM) << plan.error;
+    }
+  }
+}
+
+TEST(PlanBitmap, PlainBitmapsAreReadInOnePassWithProgress) {
+  // Only the one-pass reader reports progress; these are the kinds plans are.
+  for (const char* name : {"rgb24.bmp", "rgb32.bmp", "rgb32bfdef.bmp", "pal8.bmp", "pal4.bmp",
+                           "pal1.bmp", "pal8topdown.bmp"}) {
+    SCOPED_TRACE(name);
+    std::vector<double> reported;
+    const LoadedPlan plan = LoadPlanBitmap((kSuite / "g" / name).string(),
+                                           [&](double done) { reported.push_back(done); });
+    ASSERT_EQ(plan.error, 0);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_DOUBLE_EQ(reported.back(), 1.0);
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+  }
+}
+
+TEST(PlanBitmap, ErrorCodesSayWhy) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString();
+  EXPECT_EQ(LoadPlanBitmap(folder + "/missing.bmp").error, ENOENT);
+  EXPECT_EQ(LoadPlanBitmap(folder).error, EISDIR);
+
+  // A picture past the memory limit is refused before it is allocated, by
+  // the one-pass reader (24-bit) and by Qt's (RLE) alike.
+  QImageReader::setAllocationLimit(1);
+  const LoadedPlan big = LoadPlanBitmap((kSuite / "g" / "rgb24.bmp").string());
+  EXPECT_EQ(big.error, 0) << "127 x 64 is far below 1 MB";
+  QImage wide(1000, 400, QImage::Format_RGB888);
+  wide.fill(Qt::gray);
+  const std::string wide_path = folder + "/wide.bmp";
+  ASSERT_TRUE(wide.save(QString::fromStdString(wide_path), "BMP"));
+  const LoadedPlan refused = LoadPlanBitmap(wide_path);
+  EXPECT_EQ(refused.error, ENOMEM);
+  EXPECT_TRUE(refused.image.isNull());
+  QImageReader::setAllocationLimit(512);
+  const LoadedPlan taken = LoadPlanBitmap(wide_path);
+  ASSERT_EQ(taken.error, 0);
+  EXPECT_EQ(taken.image.size(), QSize(1000, 400));
+  EXPECT_EQ(taken.image.pixel(999, 399), QColor(Qt::gray).rgb());
+}
+
+}  // namespace
+}  // namespace velkaro
