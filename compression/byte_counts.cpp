@@ -15,7 +15,7 @@ namespace {
 // added to those 24 bytes' values once.
 bool Equal24(const uint8_t* a, const uint8_t* b) { return std::memcmp(a, b, 24) == 0; }
 
-void CountBlock(const uint8_t* p, size_t n, uint64_t (&part)[8][256]) {
+void CountInto(const uint8_t* p, size_t n, uint64_t (&part)[8][256]) {
   constexpr size_t kChunk = 24;
   constexpr uint64_t kBroadcast = 0x0101010101010101u;
   // Words of eight equal bytes (white or black between the marks of a plan)
@@ -63,7 +63,7 @@ bool CountBytes(Input& in, uint64_t (&counts)[256], uint64_t& total) {
   for (;;) {
     const size_t got = in.Read(buf.data(), buf.size());
     if (in.error) return false;
-    CountBlock(buf.data(), got, part);
+    CountInto(buf.data(), got, part);
     total += got;
     if (total > block::kMaxSourceLength || got < buf.size()) break;
   }
@@ -72,6 +72,16 @@ bool CountBytes(Input& in, uint64_t (&counts)[256], uint64_t& total) {
     for (int k = 0; k < 8; ++k) counts[s] += part[k][s];
   }
   return true;
+}
+
+void CountBlock(const uint8_t* p, size_t n, uint32_t (&counts)[256]) {
+  uint64_t part[8][256] = {};
+  CountInto(p, n, part);
+  for (int s = 0; s < 256; ++s) {
+    uint64_t sum = 0;
+    for (int k = 0; k < 8; ++k) sum += part[k][s];
+    counts[s] = static_cast<uint32_t>(sum);
+  }
 }
 
 }  // namespace velkaro
