@@ -257,6 +257,7 @@ CompressionOutcome CompressWith(CCompression& self, Input& in, Output& out,
   EncodeBlocks(in, out, *plan, blocks, workers, trouble, shared);
   if (trouble.read_error) return Failure(trouble.read_error, self.m_strSource);
   if (trouble.write_error) return Failure(trouble.write_error, self.m_strDest);
+  if (!trouble.Any() && in.ReadAt(blocks.size, &past_end, 1).bytes != 0) trouble.changed = true;
   if (trouble.changed) return Failure(0, self.m_strSource, kChanged);
   if (!WriteSharedBytes(out, shared) || !out.EndPositional(plan->code_bytes))
     return Failure(out.error, self.m_strDest);

@@ -163,10 +163,15 @@ CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input
   const double wanted = static_cast<double>(tuning.stretch_output) * MeanCodeBits(self) / 16;
   round.stretch_bytes = static_cast<size_t>(
       std::clamp<double>(wanted, 1, static_cast<double>(std::max<size_t>(tuning.stretch, 1))));
+  round.stretch_bytes = static_cast<size_t>(
+      std::min<uint64_t>(round.stretch_bytes, std::max<uint64_t>(round.available, 1)));
   round.output_room = std::min(tuning.stretch_output, 8 * round.stretch_bytes + 64);
 
   WorkerPair workers(round.available > round.stretch_bytes ? tuning.threads : 1);
-  const int count = tuning.stretches > 0 ? tuning.stretches : 2 * workers.workers();
+  const uint64_t needed = (round.available + round.stretch_bytes - 1) / round.stretch_bytes;
+  const int count = static_cast<int>(
+      std::clamp<uint64_t>(tuning.stretches > 0 ? tuning.stretches : 2 * workers.workers(), 1,
+                           std::max<uint64_t>(needed, 1)));
   const auto decoder_storage = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
   const HuffmanDecoder& decoder = *decoder_storage;
   std::vector<Stretch> stretches(count);

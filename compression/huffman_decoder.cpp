@@ -97,7 +97,7 @@ struct HuffmanDecoder::Regs {
     lane.out = out;
   }
   bool Fast(const Lane& lane) const {
-    return (lane.in_end - in >= 8) & (static_cast<size_t>(lane.out_end - out) >= kFastRoom);
+    return lane.in_end - in >= 8 && static_cast<size_t>(lane.out_end - out) >= kFastRoom;
   }
   void Refill() {
     bitbuf |= LoadLe64(in) << bitcount;
@@ -135,7 +135,7 @@ void HuffmanDecoder::DecodeFast(Lane& lane) const {
 void HuffmanDecoder::DecodeFast(Lane& lane_a, Lane& lane_b) const {
   Regs a(lane_a);
   Regs b(lane_b);
-  while (a.Fast(lane_a) & b.Fast(lane_b)) {
+  while (a.Fast(lane_a) && b.Fast(lane_b)) {
     a.Refill();
     b.Refill();
     uint64_t stalled = 0;

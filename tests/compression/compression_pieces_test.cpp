@@ -103,11 +103,13 @@ TEST(BlockCompress, EveryBlockSizeMatchesTheLiteralCoder) {
 // Tunings that put stretch seams everywhere: single bytes, stretches shorter
 // than a code, rooms too small for a stretch, one recorded code (a join only
 // where the stretch before ends exactly on a byte) and many.
-std::vector<CodecTuning> StretchTunings() {
+std::vector<CodecTuning> StretchTunings(bool with_threads = true) {
   std::vector<CodecTuning> tunings;
-  for (size_t stretch : {1, 2, 3, 5, 8, 31, 256}) {
+  for (size_t stretch : {1, 2, 3, 5, 256}) {
     for (int sync : {1, 3, 128}) {
       for (auto [stretches, threads] : {std::pair{1, 1}, {2, 1}, {3, 1}, {2, 2}, {5, 2}}) {
+        // Two threads trade places once per round: enough with longer stretches.
+        if (threads > 1 && (!with_threads || stretch < 5)) continue;
         CodecTuning t;
         t.stretch = stretch;
         t.sync_symbols = sync;
@@ -121,6 +123,7 @@ std::vector<CodecTuning> StretchTunings() {
     CodecTuning t;
     t.stretch_output = room;
     t.stretches = 3;
+    t.threads = 1;
     tunings.push_back(t);
   }
   return tunings;
@@ -152,7 +155,7 @@ TEST(StretchExpand, EveryTuningGivesTheSourceBack) {
 TEST(StretchExpand, DamagedBlocksDecodeAsTheWalkDoes) {
   std::vector<std::vector<uint8_t>> blocks;
   const std::vector<uint8_t> whole = LiteralCompress(BitmapRows(900, 8));
-  for (size_t cut = block::kHeaderSize; cut <= whole.size(); cut += 37)
+  for (size_t cut = block::kHeaderSize; cut <= whole.size(); cut += 61)
     blocks.emplace_back(whole.begin(), whole.begin() + static_cast<long>(cut));
   std::vector<uint8_t> longer = whole;
   StoreLe32(longer.data() + block::kSourceLengthOffset, 5000);
@@ -171,7 +174,7 @@ TEST(StretchExpand, DamagedBlocksDecodeAsTheWalkDoes) {
     const auto expected = LiteralDecompress(block);
     ASSERT_TRUE(expected.has_value());
     const bool complete = expected->size() == LoadLe32(block.data() + block::kSourceLengthOffset);
-    for (const CodecTuning& tuning : StretchTunings()) {
+    for (const CodecTuning& tuning : StretchTunings(false)) {
       SCOPED_TRACE(::testing::Message() << block.size() << "-byte block " << Describe(tuning));
       std::vector<uint8_t> back;
       const CompressionOutcome outcome = ExpandTuned(block, tuning, back);
