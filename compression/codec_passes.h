@@ -9,6 +9,7 @@
 #include "compression/compression.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <span>
 #include <vector>
 
@@ -28,8 +29,10 @@ struct CodecTuning {
   // Expanding: symbols whose bit positions a speculative stretch records, to
   // be matched by the stretch before it; past them it is decoded again.
   int sync_symbols = 128;
-  // Expanding: stretches per round; 0 takes two per worker, which decodes
-  // them in step.
+  // Expanding: stretches a worker decodes in step, 1 to
+  // HuffmanDecoder::kMaxLanes; 0 chooses from the codes' mean length.
+  int lanes = 0;
+  // Expanding: stretches per round; 0 takes `lanes` per worker.
   int stretches = 0;
   // 0: two threads where the machine has two cores; else 1 or 2.
   int threads = 0;
@@ -43,6 +46,13 @@ CompressionOutcome CompressWith(CCompression& self, Input& in, Output& out,
                                 const CodecTuning& tuning);
 CompressionOutcome DecompressWith(CCompression& self, Input& in, Output& out,
                                   const CodecTuning& tuning);
+
+// Compress and Decompress of CCompression (paths in the object), and
+// CompressStream, with a chosen tuning.
+CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tuning);
+CompressionOutcome DecompressFileWith(CCompression& self, const CodecTuning& tuning);
+CompressionOutcome CompressStreamWith(CCompression& self, std::FILE* source, std::FILE* dest,
+                                      const CodecTuning& tuning);
 
 // The fixed part of a block, read first so that a file too short to be a
 // block is refused before its destination is created.

@@ -59,49 +59,58 @@ CompressionOutcome CloseBoth(std::FILE* source, std::FILE* dest, const std::stri
 
 }  // namespace
 
-CompressionOutcome CCompression::Compress() {
-  std::FILE* source = std::fopen(m_strSource.c_str(), "rb");
-  if (!source) return Failure(errno, m_strSource);
+CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tuning) {
+  std::FILE* source = std::fopen(self.m_strSource.c_str(), "rb");
+  if (!source) return Failure(errno, self.m_strSource);
   struct stat st;
   if (fstat(fileno(source), &st) == 0 && S_ISREG(st.st_mode) &&
       static_cast<uint64_t>(st.st_size) > block::kMaxSourceLength) {
     std::fclose(source);
-    return Failure(0, m_strSource, kTooLarge);
+    return Failure(0, self.m_strSource, kTooLarge);
   }
   std::FILE* dest = nullptr;
-  if (auto failure = CreateDestination(m_strSource, m_strDest, dest)) {
+  if (auto failure = CreateDestination(self.m_strSource, self.m_strDest, dest)) {
     std::fclose(source);
     return *failure;
   }
-  return CloseBoth(source, dest, m_strDest, CompressStream(source, dest));
+  return CloseBoth(source, dest, self.m_strDest, CompressStreamWith(self, source, dest, tuning));
 }
 
-CompressionOutcome CCompression::Decompress() {
-  std::FILE* source = std::fopen(m_strSource.c_str(), "rb");
-  if (!source) return Failure(errno, m_strSource);
+CompressionOutcome DecompressFileWith(CCompression& self, const CodecTuning& tuning) {
+  std::FILE* source = std::fopen(self.m_strSource.c_str(), "rb");
+  if (!source) return Failure(errno, self.m_strSource);
   FileInput in(source);
   BlockStart start;
   CompressionOutcome failure;
-  if (!ReadBlockStart(*this, in, start, failure)) {
+  if (!ReadBlockStart(self, in, start, failure)) {
     std::fclose(source);
     return failure;
   }
   std::FILE* dest = nullptr;
-  if (auto failure = CreateDestination(m_strSource, m_strDest, dest)) {
+  if (auto failure = CreateDestination(self.m_strSource, self.m_strDest, dest)) {
     std::fclose(source);
     return *failure;
   }
   FileOutput out(dest);
-  return CloseBoth(source, dest, m_strDest, ExpandWith(*this, start, in, out, CodecTuning{}));
+  return CloseBoth(source, dest, self.m_strDest, ExpandWith(self, start, in, out, tuning));
 }
 
-CompressionOutcome CCompression::CompressStream(std::FILE* source, std::FILE* dest) {
-  if (SameFile(source, dest)) return Failure(0, m_strDest, kSameFile);
+CompressionOutcome CompressStreamWith(CCompression& self, std::FILE* source, std::FILE* dest,
+                                      const CodecTuning& tuning) {
+  if (SameFile(source, dest)) return Failure(0, self.m_strDest, kSameFile);
   FileInput in(source);
   FileOutput out(dest);
-  CompressionOutcome outcome = CompressWith(*this, in, out, CodecTuning{});
-  if (outcome.ok && std::fflush(dest) != 0) outcome = Failure(errno, m_strDest);
+  CompressionOutcome outcome = CompressWith(self, in, out, tuning);
+  if (outcome.ok && std::fflush(dest) != 0) outcome = Failure(errno, self.m_strDest);
   return outcome;
+}
+
+CompressionOutcome CCompression::Compress() { return CompressFileWith(*this, CodecTuning{}); }
+
+CompressionOutcome CCompression::Decompress() { return DecompressFileWith(*this, CodecTuning{}); }
+
+CompressionOutcome CCompression::CompressStream(std::FILE* source, std::FILE* dest) {
+  return CompressStreamWith(*this, source, dest, CodecTuning{});
 }
 
 CompressionOutcome CCompression::DecompressStream(std::FILE* source, std::FILE* dest) {

@@ -160,7 +160,8 @@ CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input
   round.sync_symbols = std::max(tuning.sync_symbols, 1);
   // Stretches that decode about half their room, so that the first of a
   // round rarely fills its room before it reaches the next.
-  const double wanted = static_cast<double>(tuning.stretch_output) * MeanCodeBits(self) / 16;
+  const double mean_bits = MeanCodeBits(self);
+  const double wanted = static_cast<double>(tuning.stretch_output) * mean_bits / 16;
   round.stretch_bytes = static_cast<size_t>(
       std::clamp<double>(wanted, 1, static_cast<double>(std::max<size_t>(tuning.stretch, 1))));
   round.stretch_bytes = static_cast<size_t>(
@@ -169,8 +170,14 @@ CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input
 
   WorkerPair workers(round.available > round.stretch_bytes ? tuning.threads : 1);
   const uint64_t needed = (round.available + round.stretch_bytes - 1) / round.stretch_bytes;
+  // Codes of about a byte give one symbol per lookup, and the lookup chain
+  // sets the pace: three lanes hide it. Short codes give several symbols per
+  // lookup and keep the stores busy instead: two lanes do best.
+  const int lanes = tuning.lanes > 0 ? std::min(tuning.lanes, HuffmanDecoder::kMaxLanes)
+                    : mean_bits >= 6 ? 3
+                                     : 2;
   const int count = static_cast<int>(
-      std::clamp<uint64_t>(tuning.stretches > 0 ? tuning.stretches : 2 * workers.workers(), 1,
+      std::clamp<uint64_t>(tuning.stretches > 0 ? tuning.stretches : lanes * workers.workers(), 1,
                            std::max<uint64_t>(needed, 1)));
   const auto decoder_storage = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
   const HuffmanDecoder& decoder = *decoder_storage;
@@ -196,20 +203,21 @@ CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input
     }
     const size_t first_room =
         static_cast<size_t>(std::min<uint64_t>(round.output_room, start.length - emitted));
-    // Each worker takes two stretches at a time and decodes them in step.
+    // Each worker takes a few stretches at a time and decodes them in step.
     std::atomic<int> next{0};
     workers.Run([&](int) {
-      for (int j; (j = next.fetch_add(2)) < used;) {
-        const bool pair = j + 1 < used;
-        StartStretch(in, decoder, round, stretches[j], j == 0 ? &carried : nullptr,
-                     j == 0 ? first_room : round.output_room);
-        if (pair) StartStretch(in, decoder, round, stretches[j + 1], nullptr, round.output_room);
-        if (pair)
-          decoder.DecodePair(stretches[j].lane, stretches[j + 1].lane);
-        else
-          decoder.Decode(stretches[j].lane);
-        EndStretch(stretches[j]);
-        if (pair) EndStretch(stretches[j + 1]);
+      for (int j; (j = next.fetch_add(lanes)) < used;) {
+        HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
+        const int n = std::min(lanes, used - j);
+        for (int i = 0; i < n; ++i) {
+          Stretch& s = stretches[j + i];
+          const bool first = j + i == 0;
+          StartStretch(in, decoder, round, s, first ? &carried : nullptr,
+                       first ? first_room : round.output_room);
+          group[i] = &s.lane;
+        }
+        decoder.DecodeLanes(group, n);
+        for (int i = 0; i < n; ++i) EndStretch(stretches[j + i]);
       }
     });
     for (int j = 0; j < used; ++j)

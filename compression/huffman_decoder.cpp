@@ -27,8 +27,8 @@ bool CanGoFast(const HuffmanDecoder::Lane& lane) {
 
 HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     : nodes_(nodes), root_(root), own_(Start()) {
-  static_assert(kMaxSymbolsPerLookup * 8 <= 64 - kSymbolsShift, "the symbols fit their field");
-  static_assert(kLookupBits < (1 << kCountShift), "the bit count fits below the count");
+  static_assert(kMaxSymbolsPerLookup * 8 <= kCountShift - kSymbolsShift, "the symbols fit");
+  static_assert(kLookupBits < (1 << kSymbolsShift), "the bit count fits below the symbols");
   constexpr uint32_t kEntries = 1u << kLookupBits;
   // First the one-symbol table: a walk of the tree to the table's depth,
   // where a leaf at depth d fills every entry whose low d bits are its code.
@@ -77,76 +77,66 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
       ++count;
       used += length;
     }
-    table_[index] = symbols << kSymbolsShift | count << kCountShift | uint64_t{used};
+    table_[index] = count << kCountShift | symbols << kSymbolsShift | uint64_t{used};
   }
 }
 
-// A lane's hot state, kept in registers by the fast loops.
+// A lane's hot state, kept in registers by the fast loops. Only the low
+// byte of `held` counts (see the entry layout).
 struct HuffmanDecoder::Regs {
   uint64_t bitbuf;
-  uint32_t bitcount;
+  uint64_t held;
   const uint8_t* in;
   uint8_t* out;
+  const uint8_t* in_end;
+  uint8_t* out_end;
+  uint64_t last = 1;  // the last entry looked up: 0 at a long code
 
   explicit Regs(const Lane& lane)
-      : bitbuf(lane.state.bitbuf), bitcount(lane.state.bitcount), in(lane.in), out(lane.out) {}
+      : bitbuf(lane.state.bitbuf),
+        held(lane.state.bitcount),
+        in(lane.in),
+        out(lane.out),
+        in_end(lane.in_end),
+        out_end(lane.out_end) {}
   void Save(Lane& lane) const {
     lane.state.bitbuf = bitbuf;
-    lane.state.bitcount = bitcount;
+    lane.state.bitcount = static_cast<uint8_t>(held);
     lane.in = in;
     lane.out = out;
   }
-  bool Fast(const Lane& lane) const {
-    return lane.in_end - in >= 8 && static_cast<size_t>(lane.out_end - out) >= kFastRoom;
-  }
+  bool Fast() const { return in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom; }
   void Refill() {
-    bitbuf |= LoadLe64(in) << bitcount;
-    in += (63 - bitcount) >> 3;
-    bitcount |= 56;
+    const uint32_t bits = static_cast<uint8_t>(held);
+    bitbuf |= LoadLe64(in) << bits;
+    in += (63 - bits) >> 3;
+    held = bits | 56;
   }
 };
 
-// One lookup: stores its symbols and returns its entry (0 at a long code,
-// which leaves the lane where it is).
-inline uint64_t HuffmanDecoder::Step(Regs& r) const {
+inline void HuffmanDecoder::Step(Regs& r) const {
   constexpr uint64_t kMask = (uint64_t{1} << kLookupBits) - 1;
   const uint64_t entry = table_[r.bitbuf & kMask];
   r.bitbuf >>= entry & 63;
-  r.bitcount -= static_cast<uint32_t>(entry & 0xFF);
+  r.held -= entry;
   StoreLe64(r.out, entry >> kSymbolsShift);
-  r.out += (entry >> kCountShift) & 0xF;
-  return entry;
+  r.out += entry >> kCountShift;
+  r.last = entry;
 }
 
-// Runs the lane through the table until it is near an end of its input or
-// output, or stands at a long code. REQUIRES: the lane between codes.
-void HuffmanDecoder::DecodeFast(Lane& lane) const {
-  Regs a(lane);
-  while (a.Fast(lane)) {
-    a.Refill();
-    // Stop at a long code, before the lookups that would stand still on it.
-    if (Step(a) == 0 || Step(a) == 0 || Step(a) == 0 || Step(a) == 0) break;
+// Runs the lanes through the table, each lookup of one lane beside the
+// same lookup of the others so that their chains overlap, until one lane is
+// near an end of its input or output, or stands at a long code (it then
+// stands still for the rest of its four lookups, so the last entry tells).
+// REQUIRES: every lane between codes.
+template <typename... R>
+void HuffmanDecoder::Lockstep(R&... r) const {
+  while ((r.Fast() && ...)) {
+    (r.Refill(), ...);
+#pragma GCC unroll 4
+    for (int k = 0; k < kLookupsPerRefill; ++k) (Step(r), ...);
+    if (((r.last == 0) || ...)) break;
   }
-  a.Save(lane);
-}
-
-// The same for two lanes, their lookups interleaved so that the two chains
-// overlap; stops when either lane would.
-void HuffmanDecoder::DecodeFast(Lane& lane_a, Lane& lane_b) const {
-  Regs a(lane_a);
-  Regs b(lane_b);
-  while (a.Fast(lane_a) && b.Fast(lane_b)) {
-    a.Refill();
-    b.Refill();
-    uint64_t stalled = 0;
-    for (int k = 0; k < kLookupsPerRefill; ++k) {
-      stalled |= Step(a) == 0;
-      stalled |= Step(b) == 0;
-    }
-    if (stalled) break;
-  }
-  a.Save(lane_a);
-  b.Save(lane_b);
 }
 
 bool HuffmanDecoder::WalkOne(Lane& lane) const {
@@ -177,7 +167,9 @@ bool HuffmanDecoder::WalkOne(Lane& lane) const {
 void HuffmanDecoder::Decode(Lane& lane) const {
   while (lane.out < lane.out_end) {
     if (BetweenCodes(lane.state) && CanGoFast(lane)) {
-      DecodeFast(lane);
+      Regs a(lane);
+      Lockstep(a);
+      a.Save(lane);
       if (lane.out == lane.out_end) break;
     }
     // A long code, or close to an end: one symbol by the tree.
@@ -185,15 +177,37 @@ void HuffmanDecoder::Decode(Lane& lane) const {
   }
 }
 
-void HuffmanDecoder::DecodePair(Lane& a, Lane& b) const {
-  while (BetweenCodes(a.state) && BetweenCodes(b.state) && CanGoFast(a) && CanGoFast(b)) {
-    DecodeFast(a, b);
-    if (!CanGoFast(a) || !CanGoFast(b)) break;
+void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
+  auto in_step = [&] {
+    for (int i = 0; i < count; ++i)
+      if (!BetweenCodes(lanes[i]->state) || !CanGoFast(*lanes[i])) return false;
+    return true;
+  };
+  while (count >= 2 && in_step()) {
+    Regs a(*lanes[0]);
+    Regs b(*lanes[1]);
+    if (count == 2) {
+      Lockstep(a, b);
+    } else {
+      Regs c(*lanes[2]);
+      if (count == 3) {
+        Lockstep(a, b, c);
+      } else {
+        Regs d(*lanes[3]);
+        Lockstep(a, b, c, d);
+        d.Save(*lanes[3]);
+      }
+      c.Save(*lanes[2]);
+    }
+    a.Save(*lanes[0]);
+    b.Save(*lanes[1]);
+    if (!in_step()) break;
     // One of them stands at a long code: a symbol from each by the tree.
-    if (!WalkOne(a) || !WalkOne(b)) break;
+    bool walked = true;
+    for (int i = 0; i < count && walked; ++i) walked = WalkOne(*lanes[i]);
+    if (!walked) break;
   }
-  Decode(a);
-  Decode(b);
+  for (int i = 0; i < count; ++i) Decode(*lanes[i]);
 }
 
 size_t HuffmanDecoder::Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out,

@@ -58,26 +58,30 @@ class HuffmanDecoder {
   // off by the end of the input is resumed when the lane gets more input.
   // Lanes share nothing but the table: several threads may decode at once.
   void Decode(Lane& lane) const;
-  // The same for two lanes, decoded in step.
-  void DecodePair(Lane& a, Lane& b) const;
+  // The same for up to kMaxLanes lanes at once, decoded in step.
+  static constexpr int kMaxLanes = 4;
+  void DecodeLanes(Lane* const* lanes, int count) const;
 
   // One stream held by the decoder itself: decodes from `in` (advanced past
   // the bytes taken) into `out`; returns the bytes stored.
   size_t Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out, uint8_t* out_end);
 
  private:
-  // Entry layout: bits 0-7 the bits the entry takes, 8-11 the count of its
-  // symbols, 16-63 the symbols in order. The bit count sits lowest so the
-  // decode loop shifts the bit buffer by the entry itself: the lookup chain
-  // is one load and one shift long. A code longer than the table has the
-  // entry 0, which takes no bits and gives no symbol.
-  static constexpr int kCountShift = 8;
-  static constexpr int kSymbolsShift = 16;
+  // Entry layout: bits 0-7 the bits the entry takes, 8-55 its symbols in
+  // order, 56-63 their count. The bit count sits lowest so that the decode
+  // loop shifts the bit buffer by the entry itself (x86 takes a shift's count
+  // from its low six bits) and subtracts the whole entry from the bits held,
+  // of which only the low byte is kept: the chain from one lookup to the
+  // next is one mask, one load and one shift. The symbols are stored with
+  // one 8-byte write of the entry shifted down a byte. A code longer than
+  // the table has the entry 0, which takes no bits and gives no symbol.
+  static constexpr int kSymbolsShift = 8;
+  static constexpr int kCountShift = 56;
 
   struct Regs;
-  uint64_t Step(Regs& r) const;
-  void DecodeFast(Lane& lane) const;
-  void DecodeFast(Lane& a, Lane& b) const;
+  void Step(Regs& r) const;
+  template <typename... R>
+  void Lockstep(R&... r) const;
   bool WalkOne(Lane& lane) const;
 
   const CNode* nodes_;

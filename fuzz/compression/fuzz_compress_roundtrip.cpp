@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tuning.stretch = 1 + size % 7;
   tuning.sync_symbols = 1 + static_cast<int>(size % 6);
   tuning.stretches = 2 + static_cast<int>(size % 3);
+  tuning.lanes = 1 + static_cast<int>(size % 4);
   tuning.threads = 1;
   velkaro::MemoryInput in(source);
   std::vector<uint8_t> pieces;

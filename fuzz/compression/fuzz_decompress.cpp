@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tuning.stretch_output = 1 + size % 97;
   tuning.sync_symbols = 1 + static_cast<int>(size % 5);
   tuning.stretches = 1 + static_cast<int>(size % 4);
+  tuning.lanes = 1 + static_cast<int>(size % 4);
   tuning.threads = 1;
   velkaro::MemoryInput in(block);
   std::vector<uint8_t> pieces;

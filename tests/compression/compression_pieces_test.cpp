@@ -6,6 +6,7 @@
 // decoding again after a failed one run many times on small inputs.
 #include "compression/codec_passes.h"
 #include "compression/compressed_block_format.h"
+#include "compression/huffman_decoder.h"
 #include "tests/compression/compression_test_util.h"
 #include "tests/compression/literal_huffman.h"
 
@@ -102,20 +103,34 @@ TEST(BlockCompress, EveryBlockSizeMatchesTheLiteralCoder) {
 
 // Tunings that put stretch seams everywhere: single bytes, stretches shorter
 // than a code, rooms too small for a stretch, one recorded code (a join only
-// where the stretch before ends exactly on a byte) and many.
+// where the stretch before ends exactly on a byte) and many; and stretches
+// long enough for one to four lanes to run in step on one thread and two.
 std::vector<CodecTuning> StretchTunings(bool with_threads = true) {
   std::vector<CodecTuning> tunings;
-  for (size_t stretch : {1, 2, 3, 5, 256}) {
+  for (size_t stretch : {1, 2, 3, 5}) {
     for (int sync : {1, 3, 128}) {
-      for (auto [stretches, threads] : {std::pair{1, 1}, {2, 1}, {3, 1}, {2, 2}, {5, 2}}) {
-        // Two threads trade places once per round: enough with longer stretches.
-        if (threads > 1 && (!with_threads || stretch < 5)) continue;
+      for (int lanes = 1; lanes <= HuffmanDecoder::kMaxLanes; ++lanes) {
         CodecTuning t;
         t.stretch = stretch;
         t.sync_symbols = sync;
-        t.stretches = stretches;
-        t.threads = threads;
+        t.lanes = lanes;
+        t.stretches = lanes + 1;
+        t.threads = 1;
         tunings.push_back(t);
+      }
+    }
+  }
+  for (size_t stretch : {64, 256}) {
+    for (int sync : {2, 128}) {
+      for (int lanes = 1; lanes <= HuffmanDecoder::kMaxLanes; ++lanes) {
+        for (int threads = 1; threads <= (with_threads ? 2 : 1); ++threads) {
+          CodecTuning t;
+          t.stretch = stretch;
+          t.sync_symbols = sync;
+          t.lanes = lanes;
+          t.threads = threads;
+          tunings.push_back(t);
+        }
       }
     }
   }
