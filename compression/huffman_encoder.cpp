@@ -26,8 +26,9 @@ namespace {
 
 // Symbols coded between room checks; every group size divides it.
 constexpr size_t kWindow = 840;
-// Windows coded without looking for flat areas after one that had none.
-constexpr int kPlainWindows = 3;
+// Bytes coded without looking for flat areas after a window that had none:
+// counted in bytes, since a long code ends a window early.
+constexpr size_t kPlainBytes = 3 * kWindow;
 
 // Codes per store, and the longest code such a group may hold: the pending
 // bits (< 8) and the group must fit 63 bits.
@@ -127,11 +128,13 @@ size_t HuffmanEncoder::Encode(const uint8_t*& in, const uint8_t* in_end, uint8_t
   while (in < in_end && static_cast<size_t>(out_end - out) >= reserve_) {
     const size_t n = static_cast<size_t>(in_end - in) < kWindow ? in_end - in : kWindow;
     const uint8_t* const stop = in + n;
-    if (plain_windows_ > 0 && plain_loop_) {
-      --plain_windows_;
+    if (plain_left_ > 0 && plain_loop_) {
+      const uint8_t* const from = in;
       (this->*plain_loop_)(begin, in, stop, out);
+      const size_t done = static_cast<size_t>(in - from);
+      plain_left_ = done < plain_left_ ? plain_left_ - done : 0;
     } else if (flat_loop_ && (this->*flat_loop_)(begin, in, stop, out) == 0) {
-      plain_windows_ = kPlainWindows;
+      plain_left_ = kPlainBytes;
     }
     // What the groups left: a longer code, or the last few bytes.
     EncodeSingles(in, flat_loop_ && stop - in >= group_ ? in + 1 : stop, out);
@@ -143,7 +146,7 @@ void HuffmanEncoder::Restart(uint32_t zero_bits) {
   acc_ = 0;
   pending_ = zero_bits & 7;
   chunk_.pieces = 0;
-  plain_windows_ = 0;
+  plain_left_ = 0;
 }
 
 size_t HuffmanEncoder::Finish(uint8_t* out) {

@@ -76,7 +76,7 @@ class HuffmanEncoder {
   uint32_t group_bits_ = kShortBits;
   GroupLoop flat_loop_ = nullptr;   // with the flat-area shortcuts
   GroupLoop plain_loop_ = nullptr;  // without
-  int plain_windows_ = 0;           // windows left to code without looking for flat areas
+  size_t plain_left_ = 0;           // bytes left to code without looking for flat areas
   const HuffmanCode* codes_;
   size_t reserve_;
   uint64_t acc_ = 0;
