@@ -133,14 +133,15 @@ struct Blocks {
 void CountBlocks(const Input& in, Blocks& blocks, WorkerPair& workers, Trouble& trouble) {
   std::atomic<uint64_t> next{0};
   workers.Run([&](int) {
-    std::vector<uint8_t> buf(std::min<uint64_t>(blocks.length, blocks.size));
+    const auto buf =
+        std::make_unique_for_overwrite<uint8_t[]>(std::min<uint64_t>(blocks.length, blocks.size));
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
       const size_t want = blocks.Bytes(k);
-      const IoResult got = in.ReadAt(k * blocks.length, buf.data(), want);
+      const IoResult got = in.ReadAt(k * blocks.length, buf.get(), want);
       if (got.error) Trouble::Keep(trouble.read_error, got.error);
       if (got.bytes != want) trouble.changed = true;
       if (got.bytes != want) return;
-      CountBlock(buf.data(), want, blocks.histograms[k].counts);
+      CountBlock(buf.get(), want, blocks.histograms[k].counts);
     }
   });
 }
@@ -161,11 +162,13 @@ void EncodeBlocks(const Input& in, Output& out, const CodePlan& plan, const Bloc
   std::atomic<uint64_t> next{0};
   workers.Run([&](int) {
     auto encoder = std::make_unique<HuffmanEncoder>(plan.codes, plan.counts);
-    std::vector<uint8_t> src(std::min<uint64_t>(blocks.length, blocks.size));
-    std::vector<uint8_t> dst(widest + encoder->Reserve() + 8);
+    const auto src =
+        std::make_unique_for_overwrite<uint8_t[]>(std::min<uint64_t>(blocks.length, blocks.size));
+    const size_t dst_size = widest + encoder->Reserve() + 8;
+    const auto dst = std::make_unique_for_overwrite<uint8_t[]>(dst_size);
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
       const size_t want = blocks.Bytes(k);
-      const IoResult got = in.ReadAt(k * blocks.length, src.data(), want);
+      const IoResult got = in.ReadAt(k * blocks.length, src.get(), want);
       if (got.error) Trouble::Keep(trouble.read_error, got.error);
       if (got.bytes != want) trouble.changed = true;
       if (got.bytes != want) return;
@@ -173,12 +176,12 @@ void EncodeBlocks(const Input& in, Output& out, const CodePlan& plan, const Bloc
       const uint64_t first = blocks.first_bit[k];
       const uint64_t end = blocks.first_bit[k + 1];
       encoder->Restart(static_cast<uint32_t>(first % 8));
-      const uint8_t* p = src.data();
-      size_t n = encoder->Encode(p, src.data() + want, dst.data(), dst.data() + dst.size());
-      n += encoder->Finish(dst.data() + n);
+      const uint8_t* p = src.get();
+      size_t n = encoder->Encode(p, src.get() + want, dst.get(), dst.get() + dst_size);
+      n += encoder->Finish(dst.get() + n);
       // Codes other than the counts promised: the source changed between the passes.
       const uint64_t start_byte = first / 8;
-      if (p != src.data() + want || n != (end + 7) / 8 - start_byte) {
+      if (p != src.get() + want || n != (end + 7) / 8 - start_byte) {
         trouble.changed = true;
         return;
       }
@@ -187,7 +190,7 @@ void EncodeBlocks(const Input& in, Output& out, const CodePlan& plan, const Bloc
       if (whole_begin < whole_end) {
         const size_t bytes = static_cast<size_t>(whole_end - whole_begin);
         const IoResult put =
-            out.WriteAt(whole_begin, dst.data() + (whole_begin - start_byte), bytes);
+            out.WriteAt(whole_begin, dst.get() + (whole_begin - start_byte), bytes);
         if (put.bytes != bytes) Trouble::Keep(trouble.write_error, put.error ? put.error : EIO);
       }
       if (first % 8) shared[2 * k] = {start_byte, dst[0]};

@@ -40,8 +40,9 @@ struct Boundary {
 struct Stretch {
   uint64_t begin = 0;  // offset among the code bytes
   size_t length = 0;   // bytes read
-  std::vector<uint8_t> in;
-  std::vector<uint8_t> out;
+  // Filled as decoded, never cleared: an untouched page costs nothing.
+  std::unique_ptr<uint8_t[]> in;
+  std::unique_ptr<uint8_t[]> out;
   HuffmanDecoder::Lane lane;
   std::vector<Boundary> starts;
   size_t consumed = 0;  // bytes of `in` the decoder has taken
@@ -62,15 +63,15 @@ struct Round {
 // record where their first codes start.
 void StartStretch(const Input& in, const HuffmanDecoder& decoder, const Round& round, Stretch& s,
                   const HuffmanDecoder::State* carried, size_t room) {
-  const IoResult got = in.ReadAt(block::kCodesOffset + s.begin, s.in.data(), s.length);
+  const IoResult got = in.ReadAt(block::kCodesOffset + s.begin, s.in.get(), s.length);
   s.error = got.error;
   s.length = got.bytes;
   s.first = 0;
   s.starts.clear();
   HuffmanDecoder::Lane& lane = s.lane;
-  lane.in = s.in.data();
+  lane.in = s.in.get();
   lane.in_end = lane.in + s.length;
-  lane.out = s.out.data();
+  lane.out = s.out.get();
   lane.out_end = lane.out + room;
   if (carried) {
     lane.state = *carried;
@@ -86,14 +87,14 @@ void StartStretch(const Input& in, const HuffmanDecoder& decoder, const Round& r
     lane.in = one.in;
     lane.state = one.state;
     lane.out = one.out;
-    s.starts.push_back({8 * (lane.in - s.in.data()) - int64_t{lane.state.bitcount},
-                        static_cast<size_t>(lane.out - s.out.data())});
+    s.starts.push_back({8 * (lane.in - s.in.get()) - int64_t{lane.state.bitcount},
+                        static_cast<size_t>(lane.out - s.out.get())});
   }
 }
 
 void EndStretch(Stretch& s) {
-  s.consumed = static_cast<size_t>(s.lane.in - s.in.data());
-  s.produced = static_cast<size_t>(s.lane.out - s.out.data());
+  s.consumed = static_cast<size_t>(s.lane.in - s.in.get());
+  s.produced = static_cast<size_t>(s.lane.out - s.out.get());
 }
 
 // Decodes on from the end of `prev` into `next` until the two agree. True
@@ -103,10 +104,10 @@ void EndStretch(Stretch& s) {
 bool Join(const HuffmanDecoder& decoder, Stretch& prev, Stretch& next, int sync_symbols,
           size_t& taken) {
   HuffmanDecoder::Lane lane = prev.lane;
-  const uint8_t* const begin = next.in.data();
+  const uint8_t* const begin = next.in.get();
   lane.in = begin;
   lane.in_end = begin + next.length;
-  lane.out = prev.out.data() + prev.produced;
+  lane.out = prev.out.get() + prev.produced;
   size_t k = 0;
   bool joined = false;
   for (int steps = 0; steps <= sync_symbols; ++steps) {
@@ -126,7 +127,7 @@ bool Join(const HuffmanDecoder& decoder, Stretch& prev, Stretch& next, int sync_
     if (lane.out == before) break;
   }
   prev.lane.state = lane.state;
-  prev.produced = static_cast<size_t>(lane.out - prev.out.data());
+  prev.produced = static_cast<size_t>(lane.out - prev.out.get());
   taken = static_cast<size_t>(lane.in - begin);
   return joined;
 }
@@ -183,8 +184,9 @@ CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input
   const HuffmanDecoder& decoder = *decoder_storage;
   std::vector<Stretch> stretches(count);
   for (Stretch& s : stretches) {
-    s.in.resize(round.stretch_bytes);
-    s.out.resize(round.output_room + round.sync_symbols + 2 * HuffmanDecoder::kOutputSlack);
+    s.in = std::make_unique_for_overwrite<uint8_t[]>(round.stretch_bytes);
+    s.out = std::make_unique_for_overwrite<uint8_t[]>(round.output_room + round.sync_symbols +
+                                                      2 * HuffmanDecoder::kOutputSlack);
   }
   const bool positional = out.BeginPositional();
   std::vector<uint64_t> at(count);
@@ -259,14 +261,14 @@ CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input
       workers.Run([&](int) {
         for (int j; (j = next_write++) < valid;) {
           const IoResult put =
-              out.WriteAt(at[j], stretches[j].out.data() + stretches[j].first, bytes(j));
+              out.WriteAt(at[j], stretches[j].out.get() + stretches[j].first, bytes(j));
           if (put.bytes != bytes(j)) write_error = put.error ? put.error : EIO;
         }
       });
       if (write_error) return Failure(write_error, self.m_strDest);
     } else {
       for (int j = 0; j < valid; ++j)
-        if (!out.Write(stretches[j].out.data() + stretches[j].first, bytes(j)))
+        if (!out.Write(stretches[j].out.get() + stretches[j].first, bytes(j)))
           return Failure(out.error, self.m_strDest);
     }
 
