@@ -46,11 +46,13 @@ void RatioReporter::Finalize() {
     const double mbps = run->second / 1e6;
     const double value = absolute ? mbps : run->second / base->second;
     const char* verdict = f.goal <= 0 ? "" : value >= f.goal ? " met" : " NOT met";
+    char goal[16] = "-";
+    if (f.goal > 0) std::snprintf(goal, sizeof goal, absolute ? "%.0f" : "%.2fx", f.goal);
     if (absolute) {
-      Print(out, "%-36s %9.0f %9s %8s %8.0f%s\n", f.label.c_str(), mbps, "-", "-", f.goal, verdict);
+      Print(out, "%-36s %9.0f %9s %8s %8s%s\n", f.label.c_str(), mbps, "-", "-", goal, verdict);
     } else {
-      Print(out, "%-36s %9.0f %9.0f %7.2fx %7.2fx%s\n", f.label.c_str(), mbps, base->second / 1e6,
-            value, f.goal, verdict);
+      Print(out, "%-36s %9.0f %9.0f %7.2fx %8s%s\n", f.label.c_str(), mbps, base->second / 1e6,
+            value, goal, verdict);
     }
   }
   double load[3] = {};
