@@ -128,20 +128,26 @@ struct Blocks {
   size_t Bytes(uint64_t k) const {
     return static_cast<size_t>(std::min<uint64_t>(length, size - k * length));
   }
+  std::unique_ptr<uint8_t[]> Buffer() const {
+    return std::make_unique_for_overwrite<uint8_t[]>(std::min<uint64_t>(length, size));
+  }
+  // Reads block k whole into `buf`; false, with the trouble noted, otherwise.
+  bool Read(const Input& in, uint64_t k, uint8_t* buf, Trouble& trouble) const {
+    const IoResult got = in.ReadAt(k * length, buf, Bytes(k));
+    if (got.error) Trouble::Keep(trouble.read_error, got.error);
+    if (got.bytes == Bytes(k)) return true;
+    trouble.changed = true;
+    return false;
+  }
 };
 
 void CountBlocks(const Input& in, Blocks& blocks, WorkerPair& workers, Trouble& trouble) {
   std::atomic<uint64_t> next{0};
   workers.Run([&](int) {
-    const auto buf =
-        std::make_unique_for_overwrite<uint8_t[]>(std::min<uint64_t>(blocks.length, blocks.size));
+    const auto buf = blocks.Buffer();
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
-      const size_t want = blocks.Bytes(k);
-      const IoResult got = in.ReadAt(k * blocks.length, buf.get(), want);
-      if (got.error) Trouble::Keep(trouble.read_error, got.error);
-      if (got.bytes != want) trouble.changed = true;
-      if (got.bytes != want) return;
-      CountBlock(buf.get(), want, blocks.histograms[k].counts);
+      if (!blocks.Read(in, k, buf.get(), trouble)) return;
+      CountBlock(buf.get(), blocks.Bytes(k), blocks.histograms[k].counts);
     }
   });
 }
@@ -162,16 +168,12 @@ void EncodeBlocks(const Input& in, Output& out, const CodePlan& plan, const Bloc
   std::atomic<uint64_t> next{0};
   workers.Run([&](int) {
     auto encoder = std::make_unique<HuffmanEncoder>(plan.codes, plan.counts);
-    const auto src =
-        std::make_unique_for_overwrite<uint8_t[]>(std::min<uint64_t>(blocks.length, blocks.size));
+    const auto src = blocks.Buffer();
     const size_t dst_size = widest + encoder->Reserve() + 8;
     const auto dst = std::make_unique_for_overwrite<uint8_t[]>(dst_size);
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
+      if (!blocks.Read(in, k, src.get(), trouble)) return;
       const size_t want = blocks.Bytes(k);
-      const IoResult got = in.ReadAt(k * blocks.length, src.get(), want);
-      if (got.error) Trouble::Keep(trouble.read_error, got.error);
-      if (got.bytes != want) trouble.changed = true;
-      if (got.bytes != want) return;
 
       const uint64_t first = blocks.first_bit[k];
       const uint64_t end = blocks.first_bit[k + 1];

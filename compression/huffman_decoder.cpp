@@ -105,6 +105,7 @@ struct HuffmanDecoder::Regs {
     lane.in = in;
     lane.out = out;
   }
+  bool Stalled() const { return last == 0; }
   bool Fast() const { return in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom; }
   void Refill() {
     const uint32_t bits = static_cast<uint8_t>(held);
@@ -135,7 +136,7 @@ void HuffmanDecoder::Lockstep(R&... r) const {
     (r.Refill(), ...);
 #pragma GCC unroll 4
     for (int k = 0; k < kLookupsPerRefill; ++k) (Step(r), ...);
-    if (((r.last == 0) || ...)) break;
+    if ((r.Stalled() || ...)) break;
   }
 }
 

@@ -4,6 +4,7 @@
 // bytes (sizes taken from the input's length).
 #include "compression/codec_passes.h"
 #include "compression/compression.h"
+#include "fuzz/compression/small_pieces.h"
 #include "tests/compression/literal_huffman.h"
 
 #include <cstddef>
@@ -22,13 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const velkaro::CompressionOutcome outcome = c.DecompressBytes(block, back);
   if (!outcome.ok || back != source) std::abort();
 
-  velkaro::CodecTuning tuning;
-  tuning.block = 1 + size % 11;
-  tuning.stretch = 1 + size % 7;
-  tuning.sync_symbols = 1 + static_cast<int>(size % 6);
-  tuning.stretches = 2 + static_cast<int>(size % 3);
-  tuning.lanes = 1 + static_cast<int>(size % 4);
-  tuning.threads = 1;
+  const velkaro::CodecTuning tuning = velkaro::fuzz::SmallPieces(size);
   velkaro::MemoryInput in(source);
   std::vector<uint8_t> pieces;
   velkaro::VectorOutput sink(pieces);

@@ -6,6 +6,7 @@
 #include "compression/codec_passes.h"
 #include "compression/compressed_block_format.h"
 #include "compression/compression.h"
+#include "fuzz/compression/small_pieces.h"
 #include "tests/compression/literal_huffman.h"
 
 #include <cstddef>
@@ -40,13 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> out;
   Check(c.DecompressBytes(block, out), out, expected, block);
 
-  velkaro::CodecTuning tuning;
-  tuning.stretch = 1 + size % 13;
-  tuning.stretch_output = 1 + size % 97;
-  tuning.sync_symbols = 1 + static_cast<int>(size % 5);
-  tuning.stretches = 1 + static_cast<int>(size % 4);
-  tuning.lanes = 1 + static_cast<int>(size % 4);
-  tuning.threads = 1;
+  const velkaro::CodecTuning tuning = velkaro::fuzz::SmallPieces(size);
   velkaro::MemoryInput in(block);
   std::vector<uint8_t> pieces;
   velkaro::VectorOutput sink(pieces);
