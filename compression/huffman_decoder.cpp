@@ -179,12 +179,18 @@ void HuffmanDecoder::Decode(Lane& lane) const {
 }
 
 void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
-  auto in_step = [&] {
-    for (int i = 0; i < count; ++i)
-      if (!BetweenCodes(lanes[i]->state) || !CanGoFast(*lanes[i])) return false;
+  // Every lane between codes and far from its ends. A lane resuming a code
+  // cut off by the end of its last input (the first stretch of a round
+  // almost always does) has the tree finish that code first.
+  auto ready = [&] {
+    for (int i = 0; i < count; ++i) {
+      Lane& lane = *lanes[i];
+      if (!CanGoFast(lane)) return false;
+      if (!BetweenCodes(lane.state) && (!WalkOne(lane) || !CanGoFast(lane))) return false;
+    }
     return true;
   };
-  while (count >= 2 && in_step()) {
+  while (count >= 2 && ready()) {
     Regs a(*lanes[0]);
     Regs b(*lanes[1]);
     if (count == 2) {
@@ -202,11 +208,10 @@ void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
     }
     a.Save(*lanes[0]);
     b.Save(*lanes[1]);
-    if (!in_step()) break;
-    // One of them stands at a long code: a symbol from each by the tree.
-    bool walked = true;
-    for (int i = 0; i < count && walked; ++i) walked = WalkOne(*lanes[i]);
-    if (!walked) break;
+    // A lane stands at a long code, or one is near an end: the tree takes
+    // a symbol from each lane that has room, and ready() says whether to go on.
+    for (int i = 0; i < count; ++i)
+      if (CanGoFast(*lanes[i])) WalkOne(*lanes[i]);
   }
   for (int i = 0; i < count; ++i) Decode(*lanes[i]);
 }
