@@ -22,7 +22,7 @@ struct CodecTuning {
   // Expanding: code bytes per stretch, at most. Stretches after the first of
   // a round are decoded from their first whole byte before the end of the
   // one before them is known, then joined where the two agree.
-  size_t stretch = kIoBlock / 2;
+  size_t stretch = kIoBlock / 4;
   // Expanding: the most bytes a stretch may decode; stretches are shortened
   // so that a typical one decodes about half of this.
   size_t stretch_output = 2 * kIoBlock;
@@ -32,7 +32,8 @@ struct CodecTuning {
   // Expanding: stretches a worker decodes in step, 1 to
   // HuffmanDecoder::kMaxLanes; 0 chooses from the codes' mean length.
   int lanes = 0;
-  // Expanding: stretches per round; 0 takes `lanes` per worker.
+  // Expanding: stretches per round; 0 takes `lanes` per worker, twice over
+  // with two workers.
   int stretches = 0;
   // 0: two threads where the machine has two cores; else 1 or 2.
   int threads = 0;

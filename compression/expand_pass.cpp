@@ -177,9 +177,11 @@ CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input
   const int lanes = tuning.lanes > 0 ? std::min(tuning.lanes, HuffmanDecoder::kMaxLanes)
                     : mean_bits >= 6 ? 3
                                      : 2;
-  const int count = static_cast<int>(
-      std::clamp<uint64_t>(tuning.stretches > 0 ? tuning.stretches : lanes * workers.workers(), 1,
-                           std::max<uint64_t>(needed, 1)));
+  // Two groups of lanes per worker and round: a worker held up by another
+  // program leaves its second group to the other.
+  const int groups = workers.workers() > 1 ? 2 * workers.workers() : 1;
+  const int count = static_cast<int>(std::clamp<uint64_t>(
+      tuning.stretches > 0 ? tuning.stretches : lanes * groups, 1, std::max<uint64_t>(needed, 1)));
   const auto decoder_storage = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
   const HuffmanDecoder& decoder = *decoder_storage;
   std::vector<Stretch> stretches(count);
