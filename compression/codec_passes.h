@@ -69,5 +69,9 @@ bool ReadBlockStart(CCompression& self, Input& in, BlockStart& start, Compressio
 // Expands the codes that follow the fixed part.
 CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input& in, Output& out,
                               const CodecTuning& tuning);
+// The same in one stream on one thread. REQUIRES: self.m_root built from
+// self.m_weights.
+CompressionOutcome ExpandStream(CCompression& self, const BlockStart& start, Input& in,
+                                Output& out);
 
 }  // namespace velkaro
