@@ -22,13 +22,13 @@ struct CodecTuning {
   // Expanding: code bytes per stretch, at most. Stretches after the first of
   // a round are decoded from their first whole byte before the end of the
   // one before them is known, then joined where the two agree.
-  size_t stretch = kIoBlock / 4;
+  size_t stretch = kIoBlock / 8;
   // Expanding: the most bytes a stretch may decode; stretches are shortened
   // so that a typical one decodes about half of this.
   size_t stretch_output = 2 * kIoBlock;
   // Expanding: symbols whose bit positions a speculative stretch records, to
   // be matched by the stretch before it; past them it is decoded again.
-  int sync_symbols = 128;
+  int sync_symbols = 64;
   // Expanding: stretches a worker decodes in step, 1 to
   // HuffmanDecoder::kMaxLanes; 0 chooses from the codes' mean length.
   int lanes = 0;

@@ -47,7 +47,18 @@ double MeanCodeBits(const CCompression& self) {
   return symbols ? static_cast<double>(bits) / static_cast<double>(symbols) : 8.0;
 }
 
-// One expansion by rounds of stretches.
+// The stretches of one round, and where their right bytes go once joined.
+struct RoundSet {
+  std::vector<Stretch> stretches;
+  int used = 0;   // stretches laid out
+  int valid = 0;  // stretches joined
+  std::vector<uint64_t> at;
+  std::vector<size_t> bytes;
+};
+
+// One expansion by rounds of stretches. Two sets of stretches take turns:
+// while the workers decode one round into one set, one of them first writes
+// the round before from the other (a file takes one writer at a time).
 class StretchExpander {
  public:
   // `available`: the code bytes the input holds, N at most.
@@ -56,11 +67,14 @@ class StretchExpander {
   CompressionOutcome Run();
 
  private:
-  void DecodeRound(int used);
-  // Joins the round's stretches; returns how many are right.
-  int JoinRound(int used);
-  // Writes the right stretches' bytes; false with `failure` set if that fails.
-  bool WriteRound(int valid, CompressionOutcome& failure);
+  void LayOut(RoundSet& set);
+  // Decodes `set`; worker 0 first writes `written` if there is one.
+  void DecodeRound(RoundSet& set, const RoundSet* written);
+  // Joins the stretches while each reached the next and they agree, and
+  // places their bytes, no further than L. The lane that ends the round
+  // carries on in the next.
+  void JoinRound(RoundSet& set);
+  int Write(const RoundSet& set);  // 0 or errno
 
   CCompression& self_;
   const BlockStart& start_;
@@ -70,15 +84,12 @@ class StretchExpander {
   int lanes_ = 1;
   std::unique_ptr<WorkerPair> workers_;
   std::unique_ptr<HuffmanDecoder> decoder_;
-  std::vector<Stretch> stretches_;
-  std::vector<uint64_t> at_;  // where each stretch's bytes go
+  RoundSet sets_[2];
   bool positional_ = false;
   HuffmanDecoder::State carried_;
-  uint64_t pos_ = 0;  // the next code byte of the round to come
-  uint64_t next_pos_ = 0;
-  const Stretch* carrier_ = nullptr;  // whose lane goes on in the next round
-  uint64_t emitted_ = 0;
-  uint64_t total_ = 0;  // bytes of the round
+  uint64_t pos_ = 0;      // the next code byte of the round to come
+  uint64_t emitted_ = 0;  // bytes placed so far
+  bool progress_ = true;
 };
 
 StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, const Input& in,
@@ -104,8 +115,8 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
   lanes_ = tuning.lanes > 0 ? std::min(tuning.lanes, HuffmanDecoder::kMaxLanes)
            : mean_bits >= 6 ? 3
                             : 2;
-  // Two groups of lanes per worker and round: a worker held up by another
-  // program leaves its second group to the other.
+  // Two groups of lanes per worker and round: a worker held up (by another
+  // program, or by writing) leaves its second group to the other.
   const int groups = workers_->workers() > 1 ? 2 * workers_->workers() : 1;
   const uint64_t needed = (r.available + r.stretch_bytes - 1) / r.stretch_bytes;
   const int count = static_cast<int>(std::clamp<uint64_t>(
@@ -113,26 +124,42 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
 
   decoder_ = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
   carried_ = decoder_->Start();
-  stretches_.resize(count);
-  for (Stretch& s : stretches_) {
-    s.in = std::make_unique_for_overwrite<uint8_t[]>(r.stretch_bytes);
-    s.out = std::make_unique_for_overwrite<uint8_t[]>(r.output_room + r.sync_symbols +
-                                                      2 * HuffmanDecoder::kOutputSlack);
+  for (RoundSet& set : sets_) {
+    set.stretches.resize(count);
+    for (Stretch& s : set.stretches) {
+      s.in = std::make_unique_for_overwrite<uint8_t[]>(r.stretch_bytes);
+      s.out = std::make_unique_for_overwrite<uint8_t[]>(r.output_room + r.sync_symbols +
+                                                        2 * HuffmanDecoder::kOutputSlack);
+    }
+    set.at.resize(count);
+    set.bytes.resize(count);
   }
-  at_.resize(count);
+}
+
+void StretchExpander::LayOut(RoundSet& set) {
+  const int count = static_cast<int>(set.stretches.size());
+  for (set.used = 0; set.used < count; ++set.used) {
+    const uint64_t begin = pos_ + set.used * round_.stretch_bytes;
+    if (set.used > 0 && begin >= round_.available) break;
+    set.stretches[set.used].begin = begin;
+    set.stretches[set.used].length =
+        static_cast<size_t>(std::min<uint64_t>(round_.stretch_bytes, round_.available - begin));
+  }
 }
 
 // Each worker takes a few stretches at a time and decodes them in step.
-void StretchExpander::DecodeRound(int used) {
+void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
   const size_t first_room =
       static_cast<size_t>(std::min<uint64_t>(round_.output_room, start_.length - emitted_));
   std::atomic<int> next{0};
-  workers_->Run([&](int) {
-    for (int j; (j = next.fetch_add(lanes_)) < used;) {
+  std::atomic<int> write_error{0};
+  workers_->Run([&](int worker) {
+    if (worker == 0 && written) write_error = Write(*written);
+    for (int j; (j = next.fetch_add(lanes_)) < set.used;) {
       HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
-      const int n = std::min(lanes_, used - j);
+      const int n = std::min(lanes_, set.used - j);
       for (int i = 0; i < n; ++i) {
-        Stretch& s = stretches_[j + i];
+        Stretch& s = set.stretches[j + i];
         const bool first = j + i == 0;
         const IoResult got = in_.ReadAt(block::kCodesOffset + s.begin, s.in.get(), s.length);
         s.error = got.error;
@@ -144,92 +171,72 @@ void StretchExpander::DecodeRound(int used) {
       decoder_->DecodeLanes(group, n);
     }
   });
+  if (written) out_.error = write_error;
 }
 
-// Joins while each stretch reached the next and they agree. The lane that
-// ends the round carries on in the next.
-int StretchExpander::JoinRound(int used) {
-  int valid = 1;
-  carrier_ = &stretches_[0];
-  next_pos_ = carrier_->begin + carrier_->consumed();
-  for (; valid < used; ++valid) {
-    Stretch& prev = stretches_[valid - 1];
-    Stretch& cur = stretches_[valid];
+void StretchExpander::JoinRound(RoundSet& set) {
+  std::vector<Stretch>& st = set.stretches;
+  const Stretch* carrier = &st[0];
+  uint64_t next_pos = carrier->begin + carrier->consumed();
+  for (set.valid = 1; set.valid < set.used; ++set.valid) {
+    Stretch& prev = st[set.valid - 1];
+    Stretch& cur = st[set.valid];
     if (prev.consumed() < prev.length || prev.begin + prev.length != cur.begin) break;
     size_t taken = 0;
     if (!Join(*decoder_, prev, cur, round_.sync_symbols, taken)) {
-      next_pos_ = cur.begin + taken;
+      next_pos = cur.begin + taken;
       break;
     }
-    carrier_ = &cur;
-    next_pos_ = cur.begin + cur.consumed();
+    carrier = &cur;
+    next_pos = cur.begin + cur.consumed();
   }
-  return valid;
+  uint64_t total = 0;
+  for (int j = 0; j < set.valid; ++j) {
+    set.at[j] = emitted_ + total;
+    set.bytes[j] = static_cast<size_t>(
+        std::min<uint64_t>(st[j].produced() - st[j].first, start_.length - set.at[j]));
+    total += set.bytes[j];
+  }
+  progress_ = total > 0 || next_pos > pos_;
+  emitted_ += total;
+  carried_ = carrier->lane.state;
+  pos_ = next_pos;
 }
 
-// No further than L.
-bool StretchExpander::WriteRound(int valid, CompressionOutcome& failure) {
-  total_ = 0;
-  for (int j = 0; j < valid; ++j) {
-    const Stretch& s = stretches_[j];
-    at_[j] = emitted_ + total_;
-    total_ += std::min<uint64_t>(s.produced() - s.first, start_.length - at_[j]);
-  }
-  auto bytes = [&](int j) {
-    const uint64_t end = j + 1 < valid ? at_[j + 1] : emitted_ + total_;
-    return static_cast<size_t>(end - at_[j]);
-  };
-  if (!positional_) {
-    for (int j = 0; j < valid; ++j) {
-      if (!out_.Write(stretches_[j].out.get() + stretches_[j].first, bytes(j))) {
-        failure = Failure(out_.error, self_.m_strDest);
-        return false;
-      }
+int StretchExpander::Write(const RoundSet& set) {
+  for (int j = 0; j < set.valid; ++j) {
+    const uint8_t* const bytes = set.stretches[j].out.get() + set.stretches[j].first;
+    if (!positional_) {
+      if (!out_.Write(bytes, set.bytes[j])) return out_.error ? out_.error : EIO;
+      continue;
     }
-    return true;
+    const IoResult put = out_.WriteAt(set.at[j], bytes, set.bytes[j]);
+    if (put.bytes != set.bytes[j]) return put.error ? put.error : EIO;
   }
-  if (!out_.Extend(emitted_ + total_)) {
-    failure = Failure(out_.error, self_.m_strDest);
-    return false;
-  }
-  std::atomic<int> next{0};
-  std::atomic<int> error{0};
-  workers_->Run([&](int) {
-    for (int j; (j = next++) < valid;) {
-      const IoResult put =
-          out_.WriteAt(at_[j], stretches_[j].out.get() + stretches_[j].first, bytes(j));
-      if (put.bytes != bytes(j)) error = put.error ? put.error : EIO;
-    }
-  });
-  if (!error) return true;
-  failure = Failure(error, self_.m_strDest);
-  return false;
+  return 0;
 }
 
 CompressionOutcome StretchExpander::Run() {
   positional_ = out_.BeginPositional();
-  const int count = static_cast<int>(stretches_.size());
-  while (emitted_ < start_.length) {
-    int used = 0;
-    for (; used < count; ++used) {
-      const uint64_t begin = pos_ + used * round_.stretch_bytes;
-      if (used > 0 && begin >= round_.available) break;
-      stretches_[used].begin = begin;
-      stretches_[used].length =
-          static_cast<size_t>(std::min<uint64_t>(round_.stretch_bytes, round_.available - begin));
+  int cur = 0;
+  if (start_.length > 0) {
+    LayOut(sets_[cur]);
+    DecodeRound(sets_[cur], nullptr);
+  }
+  while (start_.length > 0) {
+    RoundSet& set = sets_[cur];
+    for (int j = 0; j < set.used; ++j)
+      if (set.stretches[j].error) return Failure(set.stretches[j].error, self_.m_strSource);
+    JoinRound(set);
+    if (positional_ && !out_.Extend(emitted_)) return Failure(out_.error, self_.m_strDest);
+    if (emitted_ >= start_.length || !progress_) {
+      if (const int error = Write(set)) return Failure(error, self_.m_strDest);
+      break;
     }
-    DecodeRound(used);
-    for (int j = 0; j < used; ++j)
-      if (stretches_[j].error) return Failure(stretches_[j].error, self_.m_strSource);
-    const int valid = JoinRound(used);
-    CompressionOutcome failure;
-    if (!WriteRound(valid, failure)) return failure;
-
-    const bool progress = total_ > 0 || next_pos_ > pos_;
-    emitted_ += total_;
-    carried_ = carrier_->lane.state;
-    pos_ = next_pos_;
-    if (!progress) break;
+    cur = 1 - cur;
+    LayOut(sets_[cur]);
+    DecodeRound(sets_[cur], &set);
+    if (out_.error) return Failure(out_.error, self_.m_strDest);
   }
   if (positional_ && !out_.EndPositional(emitted_)) return Failure(out_.error, self_.m_strDest);
   if (emitted_ < start_.length) return Truncated(self_.m_strSource, emitted_, kShortCodes);

@@ -188,6 +188,8 @@ void Register(std::vector<Figure>& figures) {
     figures.push_back({name + " expand / zlib inflate", expand, inflate, 3.0});
     figures.push_back({name + " 1 thread compress / zlib", compress1, deflate, 0});
     figures.push_back({name + " 1 thread expand / zlib", expand1, inflate, 0});
+    figures.push_back({name + " 1 thread compress / zlib, CPU", compress1, deflate, 0, true});
+    figures.push_back({name + " 1 thread expand / zlib, CPU", expand1, inflate, 0, true});
     figures.push_back({name + " compress / memcpy", compress, memcpy_row, 0});
     figures.push_back({name + " expand / memcpy", expand, memcpy_row, 0});
     // Two threads, byte for byte the same block: the flat plan's stretch goal.

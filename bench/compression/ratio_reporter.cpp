@@ -26,8 +26,13 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
     if (run.error_occurred || rate == run.counters.end()) continue;
     // With repetitions the median stands for the row; otherwise the one run.
     const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-    if (run.run_type == Run::RT_Iteration || median)
-      rates_[run.run_name.function_name] = rate->second.value;
+    if (run.run_type != Run::RT_Iteration && !median) continue;
+    rates_[run.run_name.function_name] = rate->second.value;
+    // The rate counter is per second of wall time here (rows use real time).
+    const double real = run.GetAdjustedRealTime();
+    const double cpu = run.GetAdjustedCPUTime();
+    if (real > 0 && cpu > 0)
+      cpu_rates_[run.run_name.function_name] = rate->second.value * real / cpu;
   }
 }
 
@@ -36,10 +41,11 @@ void RatioReporter::Finalize() {
   std::ostream& out = GetOutputStream();
   Print(out, "\n%-36s %9s %9s %8s %8s\n", "figure", "MB/s", "base MB/s", "ratio", "goal");
   for (const Figure& f : figures_) {
-    const auto run = rates_.find(f.run);
-    const auto base = rates_.find(f.baseline);
+    const std::map<std::string, double>& rates = f.cpu_time ? cpu_rates_ : rates_;
+    const auto run = rates.find(f.run);
+    const auto base = rates.find(f.baseline);
     const bool absolute = f.baseline.empty();
-    if (run == rates_.end() || (!absolute && base == rates_.end())) {
+    if (run == rates.end() || (!absolute && base == rates.end())) {
       Print(out, "%-36s (not run)\n", f.label.c_str());
       continue;
     }

@@ -23,6 +23,10 @@ struct Figure {
   std::string run;
   std::string baseline;
   double goal = 0;
+  // Rates from CPU time rather than wall time: all the work of a row that
+  // runs on one thread, and far less sensitive to other programs on a
+  // shared machine (the console reporter measures the main thread only).
+  bool cpu_time = false;
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -33,7 +37,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   std::vector<Figure> figures_;
-  std::map<std::string, double> rates_;  // bytes per second, by function name
+  // Bytes per second of wall time and of CPU time, by function name.
+  std::map<std::string, double> rates_;
+  std::map<std::string, double> cpu_rates_;
 };
 
 }  // namespace velkaro::bench
