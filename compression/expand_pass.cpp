@@ -56,6 +56,8 @@ struct RoundSet {
   std::vector<size_t> bytes;
 };
 
+constexpr int kCautiousRounds = 8;
+
 // One expansion by rounds of stretches. Two sets of stretches take turns:
 // while the workers decode one round into one set, one of them first writes
 // the round before from the other (a file takes one writer at a time).
@@ -90,6 +92,7 @@ class StretchExpander {
   uint64_t pos_ = 0;      // the next code byte of the round to come
   uint64_t emitted_ = 0;  // bytes placed so far
   bool progress_ = true;
+  int cautious_ = 0;  // rounds left to decode without guessing
 };
 
 StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, const Input& in,
@@ -137,7 +140,13 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
 }
 
 void StretchExpander::LayOut(RoundSet& set) {
-  const int count = static_cast<int>(set.stretches.size());
+  int count = static_cast<int>(set.stretches.size());
+  // Codes that do not fall back into step would throw away every guessed
+  // stretch: after a failed join a few rounds go without guessing.
+  if (cautious_ > 0) {
+    --cautious_;
+    count = 1;
+  }
   for (set.used = 0; set.used < count; ++set.used) {
     const uint64_t begin = pos_ + set.used * round_.stretch_bytes;
     if (set.used > 0 && begin >= round_.available) break;
@@ -185,6 +194,7 @@ void StretchExpander::JoinRound(RoundSet& set) {
     size_t taken = 0;
     if (!Join(*decoder_, prev, cur, round_.sync_symbols, taken)) {
       next_pos = cur.begin + taken;
+      cautious_ = kCautiousRounds;
       break;
     }
     carrier = &cur;
