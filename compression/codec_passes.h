@@ -32,8 +32,7 @@ struct CodecTuning {
   // Expanding: stretches a worker decodes in step, 1 to
   // HuffmanDecoder::kMaxLanes; 0 chooses from the codes' mean length.
   int lanes = 0;
-  // Expanding: stretches per round; 0 takes `lanes` per worker, twice over
-  // with two workers.
+  // Expanding: stretches per round; 0 takes `lanes` per worker.
   int stretches = 0;
   // 0: two threads where the machine has two cores; else 1 or 2.
   int threads = 0;

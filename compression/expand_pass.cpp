@@ -118,9 +118,10 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
   lanes_ = tuning.lanes > 0 ? std::min(tuning.lanes, HuffmanDecoder::kMaxLanes)
            : mean_bits >= 6 ? 3
                             : 2;
-  // Two groups of lanes per worker and round: a worker held up (by another
-  // program, or by writing) leaves its second group to the other.
-  const int groups = workers_->workers() > 1 ? 2 * workers_->workers() : 1;
+  // One group of lanes per worker and round: more stretches in flight cost
+  // more than they balance (each is memory first touched, and bytes the
+  // writer reads from the other core).
+  const int groups = workers_->workers();
   const uint64_t needed = (r.available + r.stretch_bytes - 1) / r.stretch_bytes;
   const int count = static_cast<int>(std::clamp<uint64_t>(
       tuning.stretches > 0 ? tuning.stretches : lanes_ * groups, 1, std::max<uint64_t>(needed, 1)));
