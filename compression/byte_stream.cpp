@@ -2,8 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velkaro {
+
+IoResult Input::ReadAt(uint64_t, uint8_t*, size_t) const { return {0, ESPIPE}; }
+
+bool Input::SeekTo(uint64_t) { return false; }
 
 FileInput::FileInput(std::FILE* f) : f_(f), start_(ftello(f)) {}
 
@@ -21,8 +29,69 @@ bool FileInput::Rewind() {
   return true;
 }
 
+// Only a regular file is sure to give the same bytes to pread as to fread.
+std::optional<uint64_t> FileInput::PositionalSize() const {
+  struct stat st;
+  if (start_ < 0 || fstat(fileno(f_), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return st.st_size > start_ ? static_cast<uint64_t>(st.st_size - start_) : 0;
+}
+
+IoResult FileInput::ReadAt(uint64_t offset, uint8_t* p, size_t n) const {
+  IoResult result;
+  while (result.bytes < n) {
+    const ssize_t got = pread(fileno(f_), p + result.bytes, n - result.bytes,
+                              static_cast<off_t>(start_ + offset + result.bytes));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) result.error = errno ? errno : EIO;
+    if (got <= 0) break;
+    result.bytes += static_cast<size_t>(got);
+  }
+  return result;
+}
+
+bool FileInput::SeekTo(uint64_t offset) {
+  if (start_ < 0 || fseeko(f_, static_cast<off_t>(start_ + offset), SEEK_SET) != 0) {
+    error = errno ? errno : ESPIPE;
+    return false;
+  }
+  return true;
+}
+
 bool FileOutput::Write(const uint8_t* p, size_t n) {
   if (n == 0 || std::fwrite(p, 1, n, f_) == n) return true;
+  error = errno ? errno : EIO;
+  return false;
+}
+
+// pwrite bypasses the stream's buffer, so that is emptied first; and a file
+// opened for appending would put every pwrite at its end, so it is refused.
+bool FileOutput::BeginPositional() {
+  struct stat st;
+  const int fd = fileno(f_);
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_APPEND) || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (std::fflush(f_) != 0) return false;
+  base_ = ftello(f_);
+  return base_ >= 0;
+}
+
+IoResult FileOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
+  IoResult result;
+  while (result.bytes < n) {
+    const ssize_t put = pwrite(fileno(f_), p + result.bytes, n - result.bytes,
+                               static_cast<off_t>(base_ + offset + result.bytes));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      result.error = put < 0 && errno ? errno : EIO;
+      break;
+    }
+    result.bytes += static_cast<size_t>(put);
+  }
+  return result;
+}
+
+bool FileOutput::EndPositional(uint64_t size) {
+  if (fseeko(f_, static_cast<off_t>(base_ + size), SEEK_SET) == 0) return true;
   error = errno ? errno : EIO;
   return false;
 }
@@ -35,5 +104,33 @@ size_t MemoryInput::Read(uint8_t* p, size_t n) {
 }
 
 size_t MemoryInput::BufferSize() const { return std::min(kIoBlock, bytes_.size() + 1); }
+
+IoResult MemoryInput::ReadAt(uint64_t offset, uint8_t* p, size_t n) const {
+  if (offset >= bytes_.size()) return {};
+  const size_t take = static_cast<size_t>(std::min<uint64_t>(n, bytes_.size() - offset));
+  std::memcpy(p, bytes_.data() + offset, take);
+  return {take, 0};
+}
+
+bool MemoryInput::SeekTo(uint64_t offset) {
+  pos_ = static_cast<size_t>(std::min<uint64_t>(offset, bytes_.size()));
+  return true;
+}
+
+bool VectorOutput::Extend(uint64_t size) {
+  if (base_ + size > v_.size()) v_.resize(base_ + size);
+  return true;
+}
+
+IoResult VectorOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
+  if (offset > v_.size() - base_ || n > v_.size() - base_ - offset) return {0, EIO};
+  if (n) std::memcpy(v_.data() + base_ + offset, p, n);
+  return {n, 0};
+}
+
+bool VectorOutput::EndPositional(uint64_t size) {
+  v_.resize(base_ + size);
+  return true;
+}
 
 }  // namespace velkaro

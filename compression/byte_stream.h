@@ -4,10 +4,16 @@
 // memory: an Input that can be read from its start twice and an Output that
 // only appends. Blocks of kIoBlock bytes keep the system calls few and the
 // memory fixed, whatever the size of the plan.
+//
+// Regular files and memory can also be read and written by position, which
+// lets two threads work on different parts at once. Positional reads and
+// writes never move the stream; the caller says where the stream stands
+// once it is done (SeekTo, EndPositional).
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <sys/types.h>
 #include <vector>
@@ -15,6 +21,13 @@
 namespace velkaro {
 
 inline constexpr size_t kIoBlock = size_t{1} << 20;
+
+// What a positional read or write did: the bytes moved, and errno when it
+// failed (then fewer bytes than asked were moved).
+struct IoResult {
+  size_t bytes = 0;
+  int error = 0;
+};
 
 class Input {
  public:
@@ -25,6 +38,16 @@ class Input {
   // How many bytes a read buffer needs at most: less than kIoBlock only when
   // the input is known to be shorter.
   virtual size_t BufferSize() const { return kIoBlock; }
+
+  // The length from the start when the input can be read by position, else
+  // nothing (a pipe, a terminal).
+  virtual std::optional<uint64_t> PositionalSize() const { return std::nullopt; }
+  // Up to n bytes at `offset` from the start; fewer only at the end or on an
+  // error. Safe from several threads at once.
+  virtual IoResult ReadAt(uint64_t offset, uint8_t* p, size_t n) const;
+  // Leaves the stream `offset` bytes past its start, as if read that far.
+  virtual bool SeekTo(uint64_t offset);
+
   int error = 0;
 };
 
@@ -32,6 +55,20 @@ class Output {
  public:
   virtual ~Output() = default;
   virtual bool Write(const uint8_t* p, size_t n) = 0;
+
+  // Switches to positional writes at offsets from the current end of what
+  // was written; false (and nothing changes) when the output cannot do that.
+  virtual bool BeginPositional() { return false; }
+  // Makes room for `size` bytes from that point. Call it from one thread, with
+  // no write under way; the bytes it adds are unspecified until written.
+  virtual bool Extend(uint64_t /*size*/) { return true; }
+  // Writes n bytes at `offset`. Safe from several threads at once on ranges
+  // that do not overlap and lie within the room made by Extend.
+  virtual IoResult WriteAt(uint64_t /*offset*/, const uint8_t* /*p*/, size_t /*n*/) { return {}; }
+  // Ends positional writing with exactly `size` bytes written from that point
+  // and the stream after them.
+  virtual bool EndPositional(uint64_t /*size*/) { return false; }
+
   int error = 0;
 };
 
@@ -41,6 +78,9 @@ class FileInput final : public Input {
   explicit FileInput(std::FILE* f);
   size_t Read(uint8_t* p, size_t n) override;
   bool Rewind() override;
+  std::optional<uint64_t> PositionalSize() const override;
+  IoResult ReadAt(uint64_t offset, uint8_t* p, size_t n) const override;
+  bool SeekTo(uint64_t offset) override;
 
  private:
   std::FILE* f_;
@@ -51,9 +91,13 @@ class FileOutput final : public Output {
  public:
   explicit FileOutput(std::FILE* f) : f_(f) {}
   bool Write(const uint8_t* p, size_t n) override;
+  bool BeginPositional() override;
+  IoResult WriteAt(uint64_t offset, const uint8_t* p, size_t n) override;
+  bool EndPositional(uint64_t size) override;
 
  private:
   std::FILE* f_;
+  off_t base_ = -1;
 };
 
 class MemoryInput final : public Input {
@@ -65,6 +109,9 @@ class MemoryInput final : public Input {
     return true;
   }
   size_t BufferSize() const override;
+  std::optional<uint64_t> PositionalSize() const override { return bytes_.size(); }
+  IoResult ReadAt(uint64_t offset, uint8_t* p, size_t n) const override;
+  bool SeekTo(uint64_t offset) override;
 
  private:
   std::span<const uint8_t> bytes_;
@@ -79,9 +126,17 @@ class VectorOutput final : public Output {
     v_.insert(v_.end(), p, p + n);
     return true;
   }
+  bool BeginPositional() override {
+    base_ = v_.size();
+    return true;
+  }
+  bool Extend(uint64_t size) override;
+  IoResult WriteAt(uint64_t offset, const uint8_t* p, size_t n) override;
+  bool EndPositional(uint64_t size) override;
 
  private:
   std::vector<uint8_t>& v_;
+  size_t base_ = 0;
 };
 
 }  // namespace velkaro

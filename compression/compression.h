@@ -3,12 +3,15 @@
 // The byte-wise static Huffman compressor that carries the plan bitmap inside
 // a projection file. The byte counts of the whole source are stored with the
 // codes and both sides build the same tree from them, so the output is fixed
-// byte for byte by the tree-building rule (site/huffman_tree.h). The block
-// layout is in site/compressed_block_format.h.
+// byte for byte by the tree-building rule (compression/huffman_tree.h). The
+// block layout is in compression/compressed_block_format.h.
 //
 // Memory stays bounded whatever the file size: compressing reads the source
 // twice (once to count, once to code) and expanding streams, both through
-// fixed buffers.
+// fixed buffers (a few megabytes, plus 1 KB of counts per megabyte of a
+// source being compressed). Files and memory are read and written by
+// position, which lets an operation use a second thread where the machine
+// has two cores (compression/codec_passes.h); pipes are coded in one stream.
 //
 // Thread safety: one object serves one operation at a time; distinct objects
 // are independent.

@@ -1,36 +1,38 @@
-#include "compression/huffman_codec.h"
-#include "platform/byte_order.h"
+#include "compression/huffman_decoder.h"
 
-#include <bit>
-#include <cstring>
+#include "platform/byte_order.h"
 
 // The bit buffer is refilled 8 bytes at a time (libdeflate's way: load a
 // word, keep what fits, advance by whole bytes), which leaves at least 56
 // bits, enough for four table lookups of at most kLookupBits each without
 // another check. Each entry yields up to six symbols, stored with one 8-byte
-// write. Near the ends of the input or of the output, and for codes longer
-// than the table, one symbol at a time is decoded by walking the tree, which
-// never reads past `in_end` nor writes past `out_end`.
+// write. A long code's entry takes nothing, so a lane that meets one stands
+// still for the rest of its four lookups; the loop then stops and the walk
+// decodes that code. Near the ends of the input or of the output one symbol
+// at a time is decoded by walking the tree, which never reads past `in_end`
+// nor writes past `out_end`.
 
 namespace velkaro {
 namespace {
 
-constexpr int kLookupsPerRefill = 4;
-static_assert(kLookupsPerRefill * HuffmanDecoder::kLookupBits <= 56);
+static_assert(HuffmanDecoder::kLookupsPerRefill * HuffmanDecoder::kLookupBits <= 56);
 static_assert(HuffmanDecoder::kLookupBits < 16);
+
+bool CanGoFast(const HuffmanDecoder::Lane& lane) {
+  return lane.in_end - lane.in >= 8 &&
+         static_cast<size_t>(lane.out_end - lane.out) >= HuffmanDecoder::kFastRoom;
+}
 
 }  // namespace
 
 HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
-    : nodes_(nodes), root_(root), node_(root) {
-  static_assert(kMaxSymbolsPerLookup * 8 <= 64 - kSymbolsShift, "the symbols fit their field");
-  static_assert(kLookupBits < (1 << kCountShift), "the bit count fits below the count");
+    : nodes_(nodes), root_(root), own_(Start()) {
+  static_assert(kMaxSymbolsPerLookup * 8 <= kCountShift - kSymbolsShift, "the symbols fit");
+  static_assert(kLookupBits < (1 << kSymbolsShift), "the bit count fits below the symbols");
   constexpr uint32_t kEntries = 1u << kLookupBits;
   // First the one-symbol table: a walk of the tree to the table's depth,
-  // where a leaf at depth d fills every entry whose low d bits are its code,
-  // and an inner node at full depth marks its single entry as a long code.
-  // Each entry: bits 0-7 the symbol, 8-15 its length (0 for a long code),
-  // 16-31 the node reached.
+  // where a leaf at depth d fills every entry whose low d bits are its code.
+  // Each entry: bits 0-7 the symbol, 8-15 its length (0 for a long code).
   uint32_t single[kEntries];
   struct Pending {
     int16_t node;
@@ -47,7 +49,7 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
       for (uint32_t high = 0; high < (kEntries >> p.depth); ++high)
         single[p.code | high << p.depth] = n.m_symbol | uint32_t{p.depth} << 8;
     } else if (p.depth == kLookupBits) {
-      single[p.code] = static_cast<uint32_t>(p.node) << 16;
+      single[p.code] = 0;
     } else {
       const uint8_t depth = static_cast<uint8_t>(p.depth + 1);
       stack[top++] = {n.m_right, depth, p.code | 1u << p.depth};
@@ -61,7 +63,7 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     const uint32_t first = single[index];
     const uint32_t first_length = (first >> 8) & 0xFF;
     if (first_length == 0) {
-      table_[index] = uint64_t{first >> 16} << kSymbolsShift | uint64_t{kLookupBits};
+      table_[index] = 0;
       continue;
     }
     uint64_t symbols = first & 0xFF;
@@ -75,77 +77,152 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
       ++count;
       used += length;
     }
-    table_[index] = symbols << kSymbolsShift | count << kCountShift | uint64_t{used};
+    table_[index] = count << kCountShift | symbols << kSymbolsShift | uint64_t{used};
   }
 }
 
-bool HuffmanDecoder::WalkOne(const uint8_t*& in, const uint8_t* in_end, uint8_t*& out) {
-  int node = node_;
-  while (!nodes_[node].m_leaf) {
-    if (bitcount_ == 0) {
-      if (in == in_end) {
-        node_ = static_cast<int16_t>(node);
-        return false;
-      }
-      bitbuf_ = *in++;
-      bitcount_ = 8;
-    }
-    node = bitbuf_ & 1 ? nodes_[node].m_right : nodes_[node].m_left;
-    bitbuf_ >>= 1;
-    --bitcount_;
+// A lane's hot state, kept in registers by the fast loops. Only the low
+// byte of `held` counts (see the entry layout).
+struct HuffmanDecoder::Regs {
+  uint64_t bitbuf;
+  uint64_t held;
+  const uint8_t* in;
+  uint8_t* out;
+  const uint8_t* in_end;
+  uint8_t* out_end;
+  uint64_t last = 1;  // the last entry looked up: 0 at a long code
+
+  explicit Regs(const Lane& lane)
+      : bitbuf(lane.state.bitbuf),
+        held(lane.state.bitcount),
+        in(lane.in),
+        out(lane.out),
+        in_end(lane.in_end),
+        out_end(lane.out_end) {}
+  void Save(Lane& lane) const {
+    lane.state.bitbuf = bitbuf;
+    lane.state.bitcount = static_cast<uint8_t>(held);
+    lane.in = in;
+    lane.out = out;
   }
-  *out++ = nodes_[node].m_symbol;
-  node_ = root_;
-  return true;
+  bool Stalled() const { return last == 0; }
+  bool Fast() const { return in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom; }
+  void Refill() {
+    const uint32_t bits = static_cast<uint8_t>(held);
+    bitbuf |= LoadLe64(in) << bits;
+    in += (63 - bits) >> 3;
+    held = bits | 56;
+  }
+};
+
+inline void HuffmanDecoder::Step(Regs& r) const {
+  constexpr uint64_t kMask = (uint64_t{1} << kLookupBits) - 1;
+  const uint64_t entry = table_[r.bitbuf & kMask];
+  r.bitbuf >>= entry & 63;
+  r.held -= entry;
+  StoreLe64(r.out, entry >> kSymbolsShift);
+  r.out += entry >> kCountShift;
+  r.last = entry;
+}
+
+// Runs the lanes through the table, each lookup of one lane beside the
+// same lookup of the others so that their chains overlap, until one lane is
+// near an end of its input or output, or stands at a long code (it then
+// stands still for the rest of its four lookups, so the last entry tells).
+// REQUIRES: every lane between codes.
+template <typename... R>
+void HuffmanDecoder::Lockstep(R&... r) const {
+  while ((r.Fast() && ...)) {
+    (r.Refill(), ...);
+#pragma GCC unroll 4
+    for (int k = 0; k < kLookupsPerRefill; ++k) (Step(r), ...);
+    if ((r.Stalled() || ...)) break;
+  }
+}
+
+bool HuffmanDecoder::WalkOne(Lane& lane) const {
+  int node = lane.state.node;
+  uint64_t bitbuf = lane.state.bitbuf;
+  uint32_t bitcount = lane.state.bitcount;
+  bool leaf = true;
+  while (!nodes_[node].m_leaf) {
+    if (bitcount == 0) {
+      if (lane.in == lane.in_end) {
+        leaf = false;
+        break;
+      }
+      bitbuf = *lane.in++;
+      bitcount = 8;
+    }
+    node = bitbuf & 1 ? nodes_[node].m_right : nodes_[node].m_left;
+    bitbuf >>= 1;
+    --bitcount;
+  }
+  lane.state.bitbuf = bitbuf;
+  lane.state.bitcount = bitcount;
+  lane.state.node = static_cast<int16_t>(leaf ? root_ : node);
+  if (leaf) *lane.out++ = nodes_[node].m_symbol;
+  return leaf;
+}
+
+void HuffmanDecoder::Decode(Lane& lane) const {
+  while (lane.out < lane.out_end) {
+    if (BetweenCodes(lane.state) && CanGoFast(lane)) {
+      Regs a(lane);
+      Lockstep(a);
+      a.Save(lane);
+      if (lane.out == lane.out_end) break;
+    }
+    // A long code, or close to an end: one symbol by the tree.
+    if (!WalkOne(lane)) break;
+  }
+}
+
+void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
+  // Every lane between codes and far from its ends. A lane resuming a code
+  // cut off by the end of its last input (the first stretch of a round
+  // almost always does) has the tree finish that code first.
+  auto ready = [&] {
+    for (int i = 0; i < count; ++i) {
+      Lane& lane = *lanes[i];
+      if (!CanGoFast(lane)) return false;
+      if (!BetweenCodes(lane.state) && (!WalkOne(lane) || !CanGoFast(lane))) return false;
+    }
+    return true;
+  };
+  while (count >= 2 && ready()) {
+    Regs a(*lanes[0]);
+    Regs b(*lanes[1]);
+    if (count == 2) {
+      Lockstep(a, b);
+    } else {
+      Regs c(*lanes[2]);
+      if (count == 3) {
+        Lockstep(a, b, c);
+      } else {
+        Regs d(*lanes[3]);
+        Lockstep(a, b, c, d);
+        d.Save(*lanes[3]);
+      }
+      c.Save(*lanes[2]);
+    }
+    a.Save(*lanes[0]);
+    b.Save(*lanes[1]);
+    // A lane stands at a long code, or one is near an end: the tree takes
+    // a symbol from each lane that has room, and ready() says whether to go on.
+    for (int i = 0; i < count; ++i)
+      if (CanGoFast(*lanes[i])) WalkOne(*lanes[i]);
+  }
+  for (int i = 0; i < count; ++i) Decode(*lanes[i]);
 }
 
 size_t HuffmanDecoder::Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out,
                               uint8_t* out_end) {
-  uint8_t* const start = out;
-  constexpr size_t kFastRoom = kLookupsPerRefill * kMaxSymbolsPerLookup;
-  constexpr uint64_t kMask = (uint64_t{1} << kLookupBits) - 1;
-  for (;;) {
-    if (node_ == root_) {
-      uint64_t bitbuf = bitbuf_;
-      uint32_t bitcount = bitcount_;
-      bool long_code = false;
-      while (in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom) {
-        bitbuf |= LoadLe64(in) << bitcount;
-        in += (63 - bitcount) >> 3;
-        bitcount |= 56;
-        for (int k = 0; k < kLookupsPerRefill; ++k) {
-          const uint64_t entry = table_[bitbuf & kMask];
-          bitbuf >>= entry & 63;
-          bitcount -= static_cast<uint32_t>(entry & 0xFF);
-          const uint32_t count = static_cast<uint32_t>(entry >> kCountShift) & 0xF;
-          if (count == 0) [[unlikely]] {
-            node_ = static_cast<int16_t>((entry >> kSymbolsShift) & 0xFFFF);
-            long_code = true;
-            break;
-          }
-          StoreLe64(out, entry >> kSymbolsShift);
-          out += count;
-        }
-        if (long_code) break;
-      }
-      bitbuf_ = bitbuf;
-      bitcount_ = bitcount;
-      if (long_code) {
-        // The walk finishes the symbol; room for it was checked above.
-        if (!WalkOne(in, in_end, out)) return static_cast<size_t>(out - start);
-        continue;
-      }
-    }
-    // Close to an end: one symbol at a time, or a code cut off earlier.
-    if (out == out_end) break;
-    if (!WalkOne(in, in_end, out)) break;
-    if (in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom) continue;
-    // Keep walking until an end is reached.
-    while (out < out_end && WalkOne(in, in_end, out)) {
-    }
-    break;
-  }
-  return static_cast<size_t>(out - start);
+  Lane lane{own_, in, in_end, out, out_end};
+  Decode(lane);
+  in = lane.in;
+  own_ = lane.state;
+  return static_cast<size_t>(lane.out - out);
 }
 
 }  // namespace velkaro

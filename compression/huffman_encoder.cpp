@@ -1,40 +1,42 @@
-#include "compression/huffman_codec.h"
-#include "platform/byte_order.h"
+#include "compression/huffman_encoder.h"
 
-#include <bit>
-#include <cstring>
+#include "platform/byte_order.h"
 
 // Every code is precomputed once per file and appended to a 64-bit
 // accumulator. After a group of codes the accumulator is stored whole (8
 // bytes, unaligned) and the output pointer moves by the complete bytes only,
 // so the loop has no branch on the bit position. With fewer than 8 bits
-// pending, four codes of up to 14 bits, three of 18 or two of 28 fit before
-// a store; the group size is chosen from the counts so that nearly every
-// byte takes the grouped path, and the rare longer code goes alone. Codes
-// that do not fit the accumulator at all (possible only when the tree is very
-// deep) go in 32-bit pieces. A plan has large areas of one colour, and white
-// or black pixels are runs of one byte value: eight equal bytes whose code is
-// short are appended as one precomputed code; more generally, 24 bytes that
-// repeat the 24 before them (flat areas of any colour) are packed once and
-// then appended as a few pieces for as long as the repetition lasts.
+// pending, eight codes of up to 7 bits fit before a store, seven of 8, six of
+// 9, five of 11, four of 14, three of 18 or two of 28; the group size is
+// chosen from the counts so that nearly every byte takes the grouped path,
+// and the rare longer code goes alone. Codes that do not fit the accumulator
+// at all (possible only when the tree is very deep) go in 32-bit pieces.
+//
+// A plan has large areas of one colour, and white or black pixels are runs
+// of one byte value: eight equal bytes whose code is short are appended as
+// one precomputed code; more generally, 24 bytes that repeat the 24 before
+// them (flat areas of any colour) are packed once and then appended as a few
+// pieces for as long as the repetition lasts. Looking for those costs a
+// photograph or a scan as much as coding it, so a window of the input in
+// which they were not found is followed by a few windows coded without
+// looking (huffman_encoder_groups.cpp).
 
 namespace velkaro {
 namespace {
 
-constexpr size_t kGroup = 192;  // symbols coded between room checks
-
-// Only compared with each other: byte order does not matter.
-inline bool Equal24(const uint8_t* a, const uint8_t* b) {
-  return LoadLe64(a) == LoadLe64(b) && LoadLe64(a + 8) == LoadLe64(b + 8) &&
-         LoadLe64(a + 16) == LoadLe64(b + 16);
-}
+// Symbols coded between room checks; every group size divides it.
+constexpr size_t kWindow = 840;
+// Bytes coded without looking for flat areas after a window that had none:
+// counted in bytes, since a long code ends a window early.
+constexpr size_t kPlainBytes = 3 * kWindow;
 
 // Codes per store, and the longest code such a group may hold: the pending
 // bits (< 8) and the group must fit 63 bits.
 constexpr struct {
   int codes;
   uint32_t bits;
-} kGroupings[] = {{4, 14}, {3, 18}, {2, 28}};
+} kGroupings[] = {{8, 7}, {7, 8}, {6, 9}, {5, 11}, {4, 14}, {3, 18}, {2, 28}};
+static_assert(kWindow % 8 == 0 && kWindow % 7 == 0 && kWindow % 6 == 0 && kWindow % 5 == 0);
 
 }  // namespace
 
@@ -49,6 +51,7 @@ HuffmanEncoder::HuffmanEncoder(const HuffmanCode (&codes)[256], const uint64_t* 
     total += counts ? counts[s] : 1;
   }
   for (const auto& g : kGroupings) {
+    static_assert(7 + 8 * 7 <= 63 && 7 + 2 * 28 <= 63);
     uint64_t covered = 0;
     for (int s = 0; s < 256; ++s) {
       if (codes[s].length <= g.bits) covered += counts ? counts[s] : 1;
@@ -60,18 +63,21 @@ HuffmanEncoder::HuffmanEncoder(const HuffmanCode (&codes)[256], const uint64_t* 
     }
   }
   for (int s = 0; s < 256; ++s) {
-    grouped_[s] = codes[s].length <= group_bits_ ? short_[s] : 0;
+    const uint32_t len = codes[s].length;
+    group_code_[s] = len <= group_bits_ ? codes[s].words[0] : 0;
+    group_length_[s] = static_cast<uint8_t>(len <= group_bits_ ? len : 64);
     run8_[s] = 0;
-    if (codes[s].length >= 1 && codes[s].length <= 7) {
-      const uint32_t len = codes[s].length;
+    if (len >= 1 && len <= 7) {
       uint64_t bits = 0;
-      for (int k = 0; k < 8; ++k) bits |= codes[s].words[0] << (k * len);
+      for (uint32_t k = 0; k < 8; ++k) bits |= codes[s].words[0] << (k * len);
       run8_[s] = bits | uint64_t{8 * len} << kShortBits;
     }
   }
+  flat_loop_ = Loop(group_, true);
+  plain_loop_ = Loop(group_, false);
   // Worst case per symbol: its bytes plus the one the pending bits may start,
   // then the 8-byte scratch store.
-  reserve_ = kGroup * (longest / 8 + 2) + 8;
+  reserve_ = kWindow * (longest / 8 + 2) + 8;
 }
 
 void HuffmanEncoder::PutLong(int symbol, uint8_t*& out) {
@@ -88,89 +94,29 @@ void HuffmanEncoder::PutLong(int symbol, uint8_t*& out) {
   }
 }
 
-bool HuffmanEncoder::HoldChunk(const uint8_t* p) {
-  chunk_.pieces = 0;
-  uint64_t bits = 0;
-  uint32_t length = 0;
-  int pieces = 0;
-  for (int k = 0; k < kChunk; ++k) {
-    const Short code = short_[p[k]];
-    const uint32_t len = static_cast<uint32_t>(code >> kShortBits);
-    if (code == 0) return false;
-    if (length + len > kShortBits) {
-      if (pieces == kMaxPieces) return false;
-      chunk_.piece[pieces++] = bits | uint64_t{length} << kShortBits;
-      bits = 0;
-      length = 0;
-    }
-    bits |= (code & kBitsMask) << length;
-    length += len;
-  }
-  if (pieces == kMaxPieces) return false;
-  chunk_.piece[pieces++] = bits | uint64_t{length} << kShortBits;
-  std::memcpy(chunk_.bytes, p, kChunk);
-  chunk_.pieces = pieces;
-  return true;
-}
-
-template <int kCodesPerStore>
-void HuffmanEncoder::EncodeGroups(const uint8_t* begin, const uint8_t*& in, const uint8_t* stop,
-                                  uint8_t*& out) {
+// One code per store: the end of a window, and codes too long for a group.
+void HuffmanEncoder::EncodeSingles(const uint8_t*& in, const uint8_t* stop, uint8_t*& out) {
   uint64_t acc = acc_;
   uint32_t pending = pending_;
-  const uint8_t* p = in;
-  uint8_t* o = out;
-  auto add = [&](Short code) {
+  while (in < stop) {
+    const Short code = short_[*in];
+    if (code == 0) [[unlikely]] {
+      acc_ = acc;
+      pending_ = pending;
+      PutLong(*in, out);
+      acc = acc_;
+      pending = pending_;
+      ++in;
+      continue;
+    }
+    ++in;
     acc |= (code & kBitsMask) << pending;
     pending += static_cast<uint32_t>(code >> kShortBits);
-  };
-  auto store = [&] {
-    StoreLe64(o, acc);
-    o += pending >> 3;
-    acc >>= pending & ~7u;
+    StoreLe64(out, acc);
+    out += pending >> 3;
+    acc >>= pending & ~7u;  // at most 56: pending < 8 + 56
     pending &= 7;
-  };
-  const uint8_t* next_check = p;
-  while (stop - p >= kCodesPerStore) {
-    // Once per 24 bytes: does a held chunk, or the 24 bytes just coded, repeat here?
-    if (p >= next_check && stop - p >= kChunk) {
-      next_check = p + kChunk;
-      if ((chunk_.pieces && Equal24(p, chunk_.bytes)) ||
-          (p - begin >= kChunk && Equal24(p, p - kChunk) && HoldChunk(p))) {
-        for (int k = 0; k < chunk_.pieces; ++k) {
-          add(chunk_.piece[k]);
-          store();
-        }
-        p += kChunk;
-        next_check = p;
-        continue;
-      }
-    }
-    if (stop - p >= 8) {
-      const uint64_t word = LoadLe64(p);
-      const Short run = run8_[p[0]];
-      if (word == p[0] * uint64_t{0x0101010101010101} && run != 0) {
-        add(run);
-        p += 8;
-        store();
-        continue;
-      }
-    }
-    const Short c0 = grouped_[p[0]];
-    const Short c1 = grouped_[p[1]];
-    const Short c2 = kCodesPerStore > 2 ? grouped_[p[2]] : 1;
-    const Short c3 = kCodesPerStore > 3 ? grouped_[p[3]] : 1;
-    if ((c0 == 0) | (c1 == 0) | (c2 == 0) | (c3 == 0)) [[unlikely]]
-      break;
-    add(c0);
-    add(c1);
-    if constexpr (kCodesPerStore > 2) add(c2);
-    if constexpr (kCodesPerStore > 3) add(c3);
-    p += kCodesPerStore;
-    store();
   }
-  in = p;
-  out = o;
   acc_ = acc;
   pending_ = pending;
 }
@@ -180,48 +126,27 @@ size_t HuffmanEncoder::Encode(const uint8_t*& in, const uint8_t* in_end, uint8_t
   uint8_t* const start = out;
   const uint8_t* const begin = in;
   while (in < in_end && static_cast<size_t>(out_end - out) >= reserve_) {
-    const size_t n = static_cast<size_t>(in_end - in) < kGroup ? in_end - in : kGroup;
+    const size_t n = static_cast<size_t>(in_end - in) < kWindow ? in_end - in : kWindow;
     const uint8_t* const stop = in + n;
-    switch (group_) {
-      case 4:
-        EncodeGroups<4>(begin, in, stop, out);
-        break;
-      case 3:
-        EncodeGroups<3>(begin, in, stop, out);
-        break;
-      case 2:
-        EncodeGroups<2>(begin, in, stop, out);
-        break;
-      default:
-        break;
+    if (plain_left_ > 0 && plain_loop_) {
+      const uint8_t* const from = in;
+      (this->*plain_loop_)(begin, in, stop, out);
+      const size_t done = static_cast<size_t>(in - from);
+      plain_left_ = done < plain_left_ ? plain_left_ - done : 0;
+    } else if (flat_loop_ && (this->*flat_loop_)(begin, in, stop, out) == 0) {
+      plain_left_ = kPlainBytes;
     }
     // What the groups left: a longer code, or the last few bytes.
-    uint64_t acc = acc_;
-    uint32_t pending = pending_;
-    const uint8_t* const single_stop = group_ > 1 && stop - in >= group_ ? in + 1 : stop;
-    while (in < single_stop) {
-      const Short code = short_[*in];
-      if (code == 0) [[unlikely]] {
-        acc_ = acc;
-        pending_ = pending;
-        PutLong(*in, out);
-        acc = acc_;
-        pending = pending_;
-        ++in;
-        continue;
-      }
-      ++in;
-      acc |= (code & kBitsMask) << pending;
-      pending += static_cast<uint32_t>(code >> kShortBits);
-      StoreLe64(out, acc);
-      out += pending >> 3;
-      acc >>= pending & ~7u;  // at most 56: pending < 8 + 56
-      pending &= 7;
-    }
-    acc_ = acc;
-    pending_ = pending;
+    EncodeSingles(in, flat_loop_ && stop - in >= group_ ? in + 1 : stop, out);
   }
   return static_cast<size_t>(out - start);
+}
+
+void HuffmanEncoder::Restart(uint32_t zero_bits) {
+  acc_ = 0;
+  pending_ = zero_bits & 7;
+  chunk_.pieces = 0;
+  plain_left_ = 0;
 }
 
 size_t HuffmanEncoder::Finish(uint8_t* out) {

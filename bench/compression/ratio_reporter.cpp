@@ -1,0 +1,70 @@
+#include "bench/compression/ratio_reporter.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+
+namespace velkaro::bench {
+namespace {
+
+[[gnu::format(printf, 2, 3)]] void Print(std::ostream& out, const char* format, ...) {
+  char line[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  out << line;
+}
+
+}  // namespace
+
+void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
+  ConsoleReporter::ReportRuns(runs);
+  for (const Run& run : runs) {
+    const auto rate = run.counters.find("bytes_per_second");
+    if (run.error_occurred || rate == run.counters.end()) continue;
+    // With repetitions the median stands for the row; otherwise the one run.
+    const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+    if (run.run_type != Run::RT_Iteration && !median) continue;
+    rates_[run.run_name.function_name] = rate->second.value;
+    // The rate counter is per second of wall time here (rows use real time).
+    const double real = run.GetAdjustedRealTime();
+    const double cpu = run.GetAdjustedCPUTime();
+    if (real > 0 && cpu > 0)
+      cpu_rates_[run.run_name.function_name] = rate->second.value * real / cpu;
+  }
+}
+
+void RatioReporter::Finalize() {
+  ConsoleReporter::Finalize();
+  std::ostream& out = GetOutputStream();
+  Print(out, "\n%-36s %9s %9s %8s %8s\n", "figure", "MB/s", "base MB/s", "ratio", "goal");
+  for (const Figure& f : figures_) {
+    const std::map<std::string, double>& rates = f.cpu_time ? cpu_rates_ : rates_;
+    const auto run = rates.find(f.run);
+    const auto base = rates.find(f.baseline);
+    const bool absolute = f.baseline.empty();
+    if (run == rates.end() || (!absolute && base == rates.end())) {
+      Print(out, "%-36s (not run)\n", f.label.c_str());
+      continue;
+    }
+    const double mbps = run->second / 1e6;
+    const double value = absolute ? mbps : run->second / base->second;
+    const char* verdict = f.goal <= 0 ? "" : value >= f.goal ? " met" : " NOT met";
+    char goal[16] = "-";
+    if (f.goal > 0) std::snprintf(goal, sizeof goal, absolute ? "%.0f" : "%.2fx", f.goal);
+    if (absolute) {
+      Print(out, "%-36s %9.0f %9s %8s %8s%s\n", f.label.c_str(), mbps, "-", "-", goal, verdict);
+    } else {
+      Print(out, "%-36s %9.0f %9.0f %7.2fx %8s%s\n", f.label.c_str(), mbps, base->second / 1e6,
+            value, goal, verdict);
+    }
+  }
+  double load[3] = {};
+  if (getloadavg(load, 3) == 3)
+    Print(out, "load average at the end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+  out.flush();
+}
+
+}  // namespace velkaro::bench

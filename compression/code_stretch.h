@@ -1,0 +1,56 @@
+#pragma once
+
+// A stretch of the code stream decoded on its own. The first stretch of a
+// round continues the decoder that ended the last one; any other starts from
+// a guess, that a code begins at its first byte, and records where its first
+// codes begin. The stretch before it, which is right, then decodes on into
+// it until it stands where the guessed stretch recorded a code start (Join);
+// from there both read the same bits the same way, so the rest of the
+// guessed stretch is right. A prefix code falls back into step after a few
+// codes almost always; when it does not within the recorded codes, the join
+// fails and the caller goes on from the right decoder instead.
+
+#include "compression/huffman_decoder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace velkaro {
+
+// A code's start inside a stretch: bits from the stretch's first byte, and
+// bytes decoded before it.
+struct CodeStart {
+  int64_t bit;
+  size_t index;
+};
+
+struct CodeStretch {
+  uint64_t begin = 0;  // offset among the code bytes
+  size_t length = 0;   // bytes in `in`
+  // Filled as used, never cleared: an untouched page costs nothing.
+  std::unique_ptr<uint8_t[]> in;
+  std::unique_ptr<uint8_t[]> out;
+  HuffmanDecoder::Lane lane;
+  std::vector<CodeStart> starts;
+  size_t first = 0;  // the first right byte of `out` once joined
+
+  // Sets the lane up over in[0, length) with `room` bytes of output: from
+  // `carried`, or from a guess with up to `sync_symbols` code starts
+  // recorded. REQUIRES: `out` holds room + sync_symbols + 16 bytes.
+  void Start(const HuffmanDecoder& decoder, const HuffmanDecoder::State* carried, size_t room,
+             int sync_symbols);
+  size_t consumed() const { return static_cast<size_t>(lane.in - in.get()); }
+  size_t produced() const { return static_cast<size_t>(lane.out - out.get()); }
+};
+
+// Decodes on from the end of `prev` into `next`, at most sync_symbols + 1
+// codes, until the two agree. True when they do (next.first then says where
+// next's right bytes begin); false when they do not, with prev's lane left
+// inside `next` after the `taken` bytes it decoded there. Either way prev's
+// output holds the codes decoded on.
+bool Join(const HuffmanDecoder& decoder, CodeStretch& prev, CodeStretch& next, int sync_symbols,
+          size_t& taken);
+
+}  // namespace velkaro

@@ -1,0 +1,273 @@
+// Expanding by rounds of stretches (compression/code_stretch.h): the first
+// stretch of a round continues from where the last round stopped, the others
+// start from a guess; the workers decode a few stretches each in step, and
+// the stretches are then joined in order and written where their bytes
+// belong. When a join fails the round ends there and the next one starts
+// from the right decoder, so the output never depends on a guess. Sources
+// that cannot be read by position are decoded in one stream
+// (expand_stream.cpp).
+
+#include "compression/code_stretch.h"
+#include "compression/codec_outcome.h"
+#include "compression/codec_passes.h"
+#include "compression/compressed_block_format.h"
+#include "compression/huffman_codec.h"
+#include "compression/worker_pair.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace velkaro {
+namespace {
+
+// A stretch as read, with its read's outcome.
+struct Stretch : CodeStretch {
+  int error = 0;
+};
+
+struct Round {
+  uint64_t available = 0;  // code bytes there are, N at most
+  size_t stretch_bytes = 0;
+  size_t output_room = 0;  // bytes a stretch may decode
+  int sync_symbols = 0;
+};
+
+// The bits per source byte the counts promise: how far a stretch's codes go.
+double MeanCodeBits(const CCompression& self) {
+  HuffmanCode codes[256];
+  ComputeCodes(self.m_nodes, self.m_root, codes);
+  uint64_t bits = 0, symbols = 0;
+  for (int s = 0; s < 256; ++s) {
+    bits += uint64_t{self.m_weights[s]} * codes[s].length;
+    symbols += self.m_weights[s];
+  }
+  return symbols ? static_cast<double>(bits) / static_cast<double>(symbols) : 8.0;
+}
+
+// The stretches of one round, and where their right bytes go once joined.
+struct RoundSet {
+  std::vector<Stretch> stretches;
+  int used = 0;   // stretches laid out
+  int valid = 0;  // stretches joined
+  std::vector<uint64_t> at;
+  std::vector<size_t> bytes;
+};
+
+constexpr int kCautiousRounds = 8;
+
+// One expansion by rounds of stretches. Two sets of stretches take turns:
+// while the workers decode one round into one set, one of them first writes
+// the round before from the other (a file takes one writer at a time).
+class StretchExpander {
+ public:
+  // `available`: the code bytes the input holds, N at most.
+  StretchExpander(CCompression& self, const BlockStart& start, const Input& in, Output& out,
+                  uint64_t available, const CodecTuning& tuning);
+  CompressionOutcome Run();
+
+ private:
+  void LayOut(RoundSet& set);
+  // Decodes `set`; worker 0 first writes `written` if there is one.
+  void DecodeRound(RoundSet& set, const RoundSet* written);
+  // Joins the stretches while each reached the next and they agree, and
+  // places their bytes, no further than L. The lane that ends the round
+  // carries on in the next.
+  void JoinRound(RoundSet& set);
+  int Write(const RoundSet& set);  // 0 or errno
+
+  CCompression& self_;
+  const BlockStart& start_;
+  const Input& in_;
+  Output& out_;
+  Round round_;
+  int lanes_ = 1;
+  std::unique_ptr<WorkerPair> workers_;
+  std::unique_ptr<HuffmanDecoder> decoder_;
+  RoundSet sets_[2];
+  bool positional_ = false;
+  HuffmanDecoder::State carried_;
+  uint64_t pos_ = 0;      // the next code byte of the round to come
+  uint64_t emitted_ = 0;  // bytes placed so far
+  bool progress_ = true;
+  int cautious_ = 0;  // rounds left to decode without guessing
+};
+
+StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, const Input& in,
+                                 Output& out, uint64_t available, const CodecTuning& tuning)
+    : self_(self), start_(start), in_(in), out_(out) {
+  Round& r = round_;
+  r.available = available;
+  r.sync_symbols = std::max(tuning.sync_symbols, 1);
+  // Stretches that decode about half their room, so that the first of a
+  // round rarely fills its room before it reaches the next.
+  const double mean_bits = MeanCodeBits(self);
+  const double wanted = static_cast<double>(tuning.stretch_output) * mean_bits / 16;
+  r.stretch_bytes = static_cast<size_t>(
+      std::clamp<double>(wanted, 1, static_cast<double>(std::max<size_t>(tuning.stretch, 1))));
+  r.stretch_bytes =
+      static_cast<size_t>(std::min<uint64_t>(r.stretch_bytes, std::max<uint64_t>(r.available, 1)));
+  r.output_room = std::min(tuning.stretch_output, 8 * r.stretch_bytes + 64);
+
+  workers_ = std::make_unique<WorkerPair>(r.available > r.stretch_bytes ? tuning.threads : 1);
+  // Codes of about a byte give one symbol per lookup, and the lookup chain
+  // sets the pace: three lanes hide it. Short codes give several symbols per
+  // lookup and keep the stores busy instead: two lanes do best.
+  lanes_ = tuning.lanes > 0 ? std::min(tuning.lanes, HuffmanDecoder::kMaxLanes)
+           : mean_bits >= 6 ? 3
+                            : 2;
+  // One group of lanes per worker and round: more stretches in flight cost
+  // more than they balance (each is memory first touched, and bytes the
+  // writer reads from the other core).
+  const int groups = workers_->workers();
+  const uint64_t needed = (r.available + r.stretch_bytes - 1) / r.stretch_bytes;
+  const int count = static_cast<int>(std::clamp<uint64_t>(
+      tuning.stretches > 0 ? tuning.stretches : lanes_ * groups, 1, std::max<uint64_t>(needed, 1)));
+
+  decoder_ = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
+  carried_ = decoder_->Start();
+  for (RoundSet& set : sets_) {
+    set.stretches.resize(count);
+    for (Stretch& s : set.stretches) {
+      s.in = std::make_unique_for_overwrite<uint8_t[]>(r.stretch_bytes);
+      s.out = std::make_unique_for_overwrite<uint8_t[]>(r.output_room + r.sync_symbols +
+                                                        2 * HuffmanDecoder::kOutputSlack);
+    }
+    set.at.resize(count);
+    set.bytes.resize(count);
+  }
+}
+
+void StretchExpander::LayOut(RoundSet& set) {
+  int count = static_cast<int>(set.stretches.size());
+  // Codes that do not fall back into step would throw away every guessed
+  // stretch: after a failed join a few rounds go without guessing.
+  if (cautious_ > 0) {
+    --cautious_;
+    count = 1;
+  }
+  for (set.used = 0; set.used < count; ++set.used) {
+    const uint64_t begin = pos_ + set.used * round_.stretch_bytes;
+    if (set.used > 0 && begin >= round_.available) break;
+    set.stretches[set.used].begin = begin;
+    set.stretches[set.used].length =
+        static_cast<size_t>(std::min<uint64_t>(round_.stretch_bytes, round_.available - begin));
+  }
+}
+
+// Each worker takes a few stretches at a time and decodes them in step.
+void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
+  const size_t first_room =
+      static_cast<size_t>(std::min<uint64_t>(round_.output_room, start_.length - emitted_));
+  std::atomic<int> next{0};
+  std::atomic<int> write_error{0};
+  workers_->Run([&](int worker) {
+    if (worker == 0 && written) write_error = Write(*written);
+    for (int j; (j = next.fetch_add(lanes_)) < set.used;) {
+      HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
+      const int n = std::min(lanes_, set.used - j);
+      for (int i = 0; i < n; ++i) {
+        Stretch& s = set.stretches[j + i];
+        const bool first = j + i == 0;
+        const IoResult got = in_.ReadAt(block::kCodesOffset + s.begin, s.in.get(), s.length);
+        s.error = got.error;
+        s.length = got.bytes;
+        s.Start(*decoder_, first ? &carried_ : nullptr, first ? first_room : round_.output_room,
+                round_.sync_symbols);
+        group[i] = &s.lane;
+      }
+      decoder_->DecodeLanes(group, n);
+    }
+  });
+  if (written) out_.error = write_error;
+}
+
+void StretchExpander::JoinRound(RoundSet& set) {
+  std::vector<Stretch>& st = set.stretches;
+  const Stretch* carrier = &st[0];
+  uint64_t next_pos = carrier->begin + carrier->consumed();
+  for (set.valid = 1; set.valid < set.used; ++set.valid) {
+    Stretch& prev = st[set.valid - 1];
+    Stretch& cur = st[set.valid];
+    if (prev.consumed() < prev.length || prev.begin + prev.length != cur.begin) break;
+    size_t taken = 0;
+    if (!Join(*decoder_, prev, cur, round_.sync_symbols, taken)) {
+      next_pos = cur.begin + taken;
+      cautious_ = kCautiousRounds;
+      break;
+    }
+    carrier = &cur;
+    next_pos = cur.begin + cur.consumed();
+  }
+  uint64_t total = 0;
+  for (int j = 0; j < set.valid; ++j) {
+    set.at[j] = emitted_ + total;
+    set.bytes[j] = static_cast<size_t>(
+        std::min<uint64_t>(st[j].produced() - st[j].first, start_.length - set.at[j]));
+    total += set.bytes[j];
+  }
+  progress_ = total > 0 || next_pos > pos_;
+  emitted_ += total;
+  carried_ = carrier->lane.state;
+  pos_ = next_pos;
+}
+
+int StretchExpander::Write(const RoundSet& set) {
+  for (int j = 0; j < set.valid; ++j) {
+    const uint8_t* const bytes = set.stretches[j].out.get() + set.stretches[j].first;
+    if (!positional_) {
+      if (!out_.Write(bytes, set.bytes[j])) return out_.error ? out_.error : EIO;
+      continue;
+    }
+    const IoResult put = out_.WriteAt(set.at[j], bytes, set.bytes[j]);
+    if (put.bytes != set.bytes[j]) return put.error ? put.error : EIO;
+  }
+  return 0;
+}
+
+CompressionOutcome StretchExpander::Run() {
+  positional_ = out_.BeginPositional();
+  int cur = 0;
+  if (start_.length > 0) {
+    LayOut(sets_[cur]);
+    DecodeRound(sets_[cur], nullptr);
+  }
+  while (start_.length > 0) {
+    RoundSet& set = sets_[cur];
+    for (int j = 0; j < set.used; ++j)
+      if (set.stretches[j].error) return Failure(set.stretches[j].error, self_.m_strSource);
+    JoinRound(set);
+    if (positional_ && !out_.Extend(emitted_)) return Failure(out_.error, self_.m_strDest);
+    if (emitted_ >= start_.length || !progress_) {
+      if (const int error = Write(set)) return Failure(error, self_.m_strDest);
+      break;
+    }
+    cur = 1 - cur;
+    LayOut(sets_[cur]);
+    DecodeRound(sets_[cur], &set);
+    if (out_.error) return Failure(out_.error, self_.m_strDest);
+  }
+  if (positional_ && !out_.EndPositional(emitted_)) return Failure(out_.error, self_.m_strDest);
+  if (emitted_ < start_.length) return Truncated(self_.m_strSource, emitted_, kShortCodes);
+  return Success(emitted_);
+}
+
+}  // namespace
+
+CompressionOutcome ExpandWith(CCompression& self, const BlockStart& start, Input& in, Output& out,
+                              const CodecTuning& tuning) {
+  self.m_root = BuildHuffmanTree(self.m_weights, self.m_active, self.m_nodes);
+  const std::optional<uint64_t> size = in.PositionalSize();
+  if (!size) return ExpandStream(self, start, in, out);
+  const uint64_t available = std::min<uint64_t>(
+      start.code_bytes, *size > block::kCodesOffset ? *size - block::kCodesOffset : 0);
+  StretchExpander expander(self, start, in, out, available, tuning);
+  const CompressionOutcome outcome = expander.Run();
+  // Where a sequential reader would have left the source: after the codes.
+  in.SeekTo(block::kCodesOffset + available);
+  return outcome;
+}
+
+}  // namespace velkaro

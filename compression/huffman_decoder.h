@@ -1,0 +1,93 @@
+#pragma once
+
+// Turns codes back into bytes. A table indexed by the next kLookupBits bits
+// gives up to six whole symbols at once; codes longer than the table are
+// finished by a walk of the tree, which handles any depth and also decodes
+// the few bits at the ends of the input.
+//
+// Each lookup waits on the one before it, since only that one says where
+// the next code starts: on codes of about 8 bits the table yields one symbol
+// per lookup, and the chain of lookups, not the work, sets the pace. Two
+// streams of codes decoded in step (DecodePair) run two chains at once.
+
+#include "compression/huffman_tree.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace velkaro {
+
+class HuffmanDecoder {
+ public:
+  static constexpr int kLookupBits = 12;
+  static constexpr int kMaxSymbolsPerLookup = 6;
+  // Room past `out_end` that decoding may scribble on.
+  static constexpr size_t kOutputSlack = 8;
+  // Lookups between two refills of the bit buffer, and the output room they
+  // need: the fast loops run only while a lane has that much.
+  static constexpr int kLookupsPerRefill = 4;
+  static constexpr size_t kFastRoom = kLookupsPerRefill * kMaxSymbolsPerLookup;
+
+  // REQUIRES: `nodes` outlives the decoder and holds a tree made by
+  // BuildHuffmanTree with root `root`.
+  HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root);
+
+  // Where the decoding of one stream of codes stands: bits taken from the
+  // input and not yet decoded (the low `bitcount` bits of `bitbuf`), and the
+  // tree node a code cut off by the end of the input has reached.
+  struct State {
+    uint64_t bitbuf = 0;
+    uint32_t bitcount = 0;
+    int16_t node = -1;
+  };
+  // One stream of codes and where its bytes go; decoding advances `in` past
+  // the bytes taken and `out` past the bytes stored.
+  struct Lane {
+    State state;
+    const uint8_t* in = nullptr;
+    const uint8_t* in_end = nullptr;
+    uint8_t* out = nullptr;
+    uint8_t* out_end = nullptr;
+  };
+
+  // The state before the first bit of a code, with nothing held.
+  State Start() const { return {0, 0, root_}; }
+  bool BetweenCodes(const State& s) const { return s.node == root_; }
+
+  // Decodes until `out_end` is reached or the input is used up; a code cut
+  // off by the end of the input is resumed when the lane gets more input.
+  // Lanes share nothing but the table: several threads may decode at once.
+  void Decode(Lane& lane) const;
+  // The same for up to kMaxLanes lanes at once, decoded in step.
+  static constexpr int kMaxLanes = 4;
+  void DecodeLanes(Lane* const* lanes, int count) const;
+
+  // One stream held by the decoder itself: decodes from `in` (advanced past
+  // the bytes taken) into `out`; returns the bytes stored.
+  size_t Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out, uint8_t* out_end);
+
+ private:
+  // Entry layout: bits 0-7 the bits the entry takes, 8-55 its symbols in
+  // order, 56-63 their count. The bit count sits lowest so that the decode
+  // loop shifts the bit buffer by the entry itself (x86 takes a shift's count
+  // from its low six bits) and subtracts the whole entry from the bits held,
+  // of which only the low byte is kept: the chain from one lookup to the
+  // next is one mask, one load and one shift. The symbols are stored with
+  // one 8-byte write of the entry shifted down a byte. A code longer than
+  // the table has the entry 0, which takes no bits and gives no symbol.
+  static constexpr int kSymbolsShift = 8;
+  static constexpr int kCountShift = 56;
+
+  struct Regs;
+  void Step(Regs& r) const;
+  template <typename... R>
+  void Lockstep(R&... r) const;
+  bool WalkOne(Lane& lane) const;
+
+  const CNode* nodes_;
+  int16_t root_;
+  State own_;  // the stream of the three-pointer Decode
+  uint64_t table_[1u << kLookupBits];
+};
+
+}  // namespace velkaro

@@ -1,0 +1,146 @@
+// The encoder's grouped loop, with and without the flat-area shortcuts, for
+// every group size.
+
+#include "compression/huffman_encoder.h"
+#include "platform/byte_order.h"
+
+#include <cstring>
+
+namespace velkaro {
+namespace {
+
+// Only compared with each other: byte order does not matter.
+inline bool Equal24(const uint8_t* a, const uint8_t* b) {
+  return LoadLe64(a) == LoadLe64(b) && LoadLe64(a + 8) == LoadLe64(b + 8) &&
+         LoadLe64(a + 16) == LoadLe64(b + 16);
+}
+
+}  // namespace
+
+bool HuffmanEncoder::HoldChunk(const uint8_t* p) {
+  chunk_.pieces = 0;
+  uint64_t bits = 0;
+  uint32_t length = 0;
+  int pieces = 0;
+  for (int k = 0; k < kChunk; ++k) {
+    const Short code = short_[p[k]];
+    const uint32_t len = static_cast<uint32_t>(code >> kShortBits);
+    if (code == 0) return false;
+    if (length + len > kShortBits) {
+      if (pieces == kMaxPieces) return false;
+      chunk_.piece[pieces++] = bits | uint64_t{length} << kShortBits;
+      bits = 0;
+      length = 0;
+    }
+    bits |= (code & kBitsMask) << length;
+    length += len;
+  }
+  if (pieces == kMaxPieces) return false;
+  chunk_.piece[pieces++] = bits | uint64_t{length} << kShortBits;
+  std::memcpy(chunk_.bytes, p, kChunk);
+  chunk_.pieces = pieces;
+  return true;
+}
+
+template <int kCodesPerStore, bool kFlat>
+int HuffmanEncoder::EncodeGroups(const uint8_t* begin, const uint8_t*& in, const uint8_t* stop,
+                                 uint8_t*& out) {
+  uint64_t acc = acc_;
+  uint32_t pending = pending_;
+  const uint8_t* p = in;
+  uint8_t* o = out;
+  int shortcuts = 0;
+  auto add = [&](Short code) {
+    acc |= (code & kBitsMask) << pending;
+    pending += static_cast<uint32_t>(code >> kShortBits);
+  };
+  auto store = [&] {
+    StoreLe64(o, acc);
+    o += pending >> 3;
+    acc >>= pending & ~7u;
+    pending &= 7;
+  };
+  const uint8_t* next_check = p;
+  while (stop - p >= kCodesPerStore) {
+    if constexpr (kFlat) {
+      // Once per 24 bytes: does a held chunk, or the 24 bytes just coded, repeat here?
+      if (p >= next_check && stop - p >= kChunk) {
+        next_check = p + kChunk;
+        if ((chunk_.pieces && Equal24(p, chunk_.bytes)) ||
+            (p - begin >= kChunk && Equal24(p, p - kChunk) && HoldChunk(p))) {
+          for (int k = 0; k < chunk_.pieces; ++k) {
+            add(chunk_.piece[k]);
+            store();
+          }
+          p += kChunk;
+          next_check = p;
+          ++shortcuts;
+          continue;
+        }
+      }
+      if (stop - p >= 8) {
+        const uint64_t word = LoadLe64(p);
+        const Short run = run8_[p[0]];
+        if (word == p[0] * uint64_t{0x0101010101010101} && run != 0) {
+          add(run);
+          p += 8;
+          store();
+          ++shortcuts;
+          continue;
+        }
+      }
+    }
+    // A longer code's length (64) overflows the sum: the group goes back
+    // to the caller untouched.
+    uint64_t a = acc;
+    uint32_t n = pending;
+#pragma GCC unroll 8
+    for (int k = 0; k < kCodesPerStore; ++k) {
+      const uint8_t b = p[k];
+      a |= group_code_[b] << (n & 63);
+      n += group_length_[b];
+    }
+    if (n > 63) [[unlikely]]
+      break;
+    StoreLe64(o, a);
+    o += n >> 3;
+    acc = a >> (n & ~7u);
+    pending = n & 7;
+    p += kCodesPerStore;
+  }
+  in = p;
+  out = o;
+  acc_ = acc;
+  pending_ = pending;
+  return shortcuts;
+}
+
+HuffmanEncoder::GroupLoop HuffmanEncoder::Loop(int codes_per_store, bool flat) {
+  switch (codes_per_store) {
+    case 8:
+      return flat ? &HuffmanEncoder::EncodeGroups<8, true>
+                  : &HuffmanEncoder::EncodeGroups<8, false>;
+    case 7:
+      return flat ? &HuffmanEncoder::EncodeGroups<7, true>
+                  : &HuffmanEncoder::EncodeGroups<7, false>;
+    case 6:
+      return flat ? &HuffmanEncoder::EncodeGroups<6, true>
+                  : &HuffmanEncoder::EncodeGroups<6, false>;
+    case 5:
+      return flat ? &HuffmanEncoder::EncodeGroups<5, true>
+                  : &HuffmanEncoder::EncodeGroups<5, false>;
+    case 4:
+      return flat ? &HuffmanEncoder::EncodeGroups<4, true>
+                  : &HuffmanEncoder::EncodeGroups<4, false>;
+    case 3:
+      return flat ? &HuffmanEncoder::EncodeGroups<3, true>
+                  : &HuffmanEncoder::EncodeGroups<3, false>;
+    case 2:
+      return flat ? &HuffmanEncoder::EncodeGroups<2, true>
+                  : &HuffmanEncoder::EncodeGroups<2, false>;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace velkaro
