@@ -221,12 +221,15 @@ TEST(LinkWorkerThread, StopEndsTheLoopBeforeThePortCloses) {
   EXPECT_TRUE(worker.Running());
   EXPECT_FALSE(com->m_hClosedEvent.IsSet());
   engine.SendStartupFrame();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The port may be read while the worker runs; how soon the worker gets to
+  // the write depends on the machine's load, so wait for it (bounded).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (opener.Last()->Writes().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   worker.Stop();
   worker.Stop();  // idempotent
   EXPECT_FALSE(worker.Running());
   EXPECT_TRUE(com->m_hClosedEvent.IsSet());
-  // The worker has written the request (no data race with the reads below).
   ASSERT_EQ(opener.Last()->Writes().size(), 1u);
   EXPECT_EQ(opener.Last()->Writes()[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
 
