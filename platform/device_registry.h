@@ -23,17 +23,20 @@ class IDeviceRegistry {
                                               const std::string& name) const = 0;
 };
 
-// For tests: keys and values set by hand; subkeys enumerate in the order
-// they were first added.
-class MemoryDeviceRegistry : public IDeviceRegistry {
+// Keys and values held in memory; subkeys enumerate in the order they were
+// first added. A registry view fills it as it is built.
+class KeyStoreRegistry : public IDeviceRegistry {
  public:
-  void AddKey(const std::string& key);
-  void SetValue(const std::string& key, const std::string& name, const std::u16string& value);
-
   std::optional<std::vector<std::string>> SubKeys(const std::string& key) const override;
   bool HasKey(const std::string& key) const override;
   std::optional<std::u16string> Value(const std::string& key,
                                       const std::string& name) const override;
+
+ protected:
+  // Adds `key` and every ancestor it lacks; a key already there stays where
+  // it was in the order.
+  void AddKey(const std::string& key);
+  void SetValue(const std::string& key, const std::string& name, const std::u16string& value);
 
  private:
   std::vector<std::string> order_;  // keys in the order they were added
@@ -43,19 +46,11 @@ class MemoryDeviceRegistry : public IDeviceRegistry {
 // The machine's serial devices as active-driver keys: one key
 // "Drivers\Active\NN" per device, "Name" its device path, "PnpId" its USB
 // manufacturer and product strings (or its driver's name).
-class SysfsDeviceRegistry : public IDeviceRegistry {
+class SysfsDeviceRegistry : public KeyStoreRegistry {
  public:
   // `sysfs_tty` is the folder to scan (the machine's /sys/class/tty; tests
   // point it at a folder of their own).
   explicit SysfsDeviceRegistry(const std::string& sysfs_tty = "/sys/class/tty");
-
-  std::optional<std::vector<std::string>> SubKeys(const std::string& key) const override;
-  bool HasKey(const std::string& key) const override;
-  std::optional<std::u16string> Value(const std::string& key,
-                                      const std::string& name) const override;
-
- private:
-  MemoryDeviceRegistry keys_;
 };
 
 }  // namespace velkaro

@@ -1,4 +1,4 @@
-// An in-memory registry: the keys a test sets up, nothing else.
+// The in-memory key store the registry views are filled into.
 #include "platform/device_registry.h"
 
 namespace velkaro {
@@ -12,7 +12,7 @@ std::string ParentOf(const std::string& key) {
 
 }  // namespace
 
-void MemoryDeviceRegistry::AddKey(const std::string& key) {
+void KeyStoreRegistry::AddKey(const std::string& key) {
   if (key.empty() || keys_.count(key) != 0) return;
   // Every ancestor exists once a descendant does, and is listed first so
   // that enumeration sees parents before children.
@@ -22,14 +22,13 @@ void MemoryDeviceRegistry::AddKey(const std::string& key) {
   order_.push_back(key);
 }
 
-void MemoryDeviceRegistry::SetValue(const std::string& key, const std::string& name,
-                                    const std::u16string& value) {
+void KeyStoreRegistry::SetValue(const std::string& key, const std::string& name,
+                                const std::u16string& value) {
   AddKey(key);
   keys_[key][name] = value;
 }
 
-std::optional<std::vector<std::string>> MemoryDeviceRegistry::SubKeys(
-    const std::string& key) const {
+std::optional<std::vector<std::string>> KeyStoreRegistry::SubKeys(const std::string& key) const {
   if (!HasKey(key)) return std::nullopt;
   std::vector<std::string> children;
   for (const std::string& k : order_) {
@@ -38,10 +37,10 @@ std::optional<std::vector<std::string>> MemoryDeviceRegistry::SubKeys(
   return children;
 }
 
-bool MemoryDeviceRegistry::HasKey(const std::string& key) const { return keys_.count(key) != 0; }
+bool KeyStoreRegistry::HasKey(const std::string& key) const { return keys_.count(key) != 0; }
 
-std::optional<std::u16string> MemoryDeviceRegistry::Value(const std::string& key,
-                                                          const std::string& name) const {
+std::optional<std::u16string> KeyStoreRegistry::Value(const std::string& key,
+                                                      const std::string& name) const {
   const auto k = keys_.find(key);
   if (k == keys_.end()) return std::nullopt;
   const auto v = k->second.find(name);

@@ -118,7 +118,7 @@ std::string PnpIdFor(const fs::path& entry) {
 }  // namespace
 
 SysfsDeviceRegistry::SysfsDeviceRegistry(const std::string& sysfs_tty) {
-  keys_.AddKey(kActive);
+  AddKey(kActive);
 
   std::vector<std::string> names;
   std::error_code ec;
@@ -137,20 +137,9 @@ SysfsDeviceRegistry::SysfsDeviceRegistry(const std::string& sysfs_tty) {
     if (index >= kMaxKeys) break;
     char key[32];
     std::snprintf(key, sizeof key, "%s\\%02d", kActive, index++);
-    keys_.SetValue(key, "Name", Widen("/dev/" + name));
-    keys_.SetValue(key, "PnpId", Widen(PnpIdFor(fs::path(sysfs_tty) / name)));
+    SetValue(key, "Name", Widen("/dev/" + name));
+    SetValue(key, "PnpId", Widen(PnpIdFor(fs::path(sysfs_tty) / name)));
   }
-}
-
-std::optional<std::vector<std::string>> SysfsDeviceRegistry::SubKeys(const std::string& key) const {
-  return keys_.SubKeys(key);
-}
-
-bool SysfsDeviceRegistry::HasKey(const std::string& key) const { return keys_.HasKey(key); }
-
-std::optional<std::u16string> SysfsDeviceRegistry::Value(const std::string& key,
-                                                         const std::string& name) const {
-  return keys_.Value(key, name);
 }
 
 }  // namespace velkaro

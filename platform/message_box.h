@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace velkaro {
 
@@ -21,20 +20,6 @@ class StderrMessageBox : public IMessageBox {
  public:
   void ShowOk(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
-};
-
-// For tests: records every text in order and answers Yes/No from a preset.
-class RecordingMessageBox : public IMessageBox {
- public:
-  void ShowOk(const std::string& text) override { shown.push_back(text); }
-  bool AskYesNo(const std::string& text) override {
-    asked.push_back(text);
-    return answer_yes;
-  }
-
-  std::vector<std::string> shown;
-  std::vector<std::string> asked;
-  bool answer_yes = true;
 };
 
 }  // namespace velkaro

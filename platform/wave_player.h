@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace velkaro {
 
@@ -17,13 +16,11 @@ class IWavePlayer {
   virtual void Play(const std::string& name) = 0;
 };
 
-// Plays nothing; remembers what it was asked to play (tools and tests).
+// Plays nothing: for the command-line tools, which have no sounds to make.
 class SilentWavePlayer : public IWavePlayer {
  public:
-  void PlayAsync(const std::string& name) override { played.push_back(name); }
-  void Play(const std::string& name) override { played.push_back(name); }
-
-  std::vector<std::string> played;
+  void PlayAsync(const std::string&) override {}
+  void Play(const std::string&) override {}
 };
 
 }  // namespace velkaro

@@ -3,9 +3,10 @@
 // gets the same bytes.
 #include "link/gps_data.h"
 #include "link/published.h"
-#include "platform/message_box.h"
 #include "platform/wave_player.h"
 #include "site/site_projection.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_folder.h"
 #include "tools/vlk/tap_file.h"
 
 #include <cstddef>
@@ -19,13 +20,9 @@ namespace {
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-const std::string& ScratchFolder() {
-  static const std::string folder = [] {
-    char pattern[] = "/tmp/fuzz-projection-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (made == nullptr) std::abort();
-    return std::string(made);
-  }();
+// One folder for the whole run, removed at exit.
+const velkaro::testing::TempFolder& ScratchFolder() {
+  static const velkaro::testing::TempFolder folder;
   return folder;
 }
 
@@ -33,7 +30,7 @@ const std::string& ScratchFolder() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace velkaro;
-  const std::string path = ScratchFolder() + "/input.vlk";
+  const std::string path = ScratchFolder().File("input.vlk");
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) std::abort();
   if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
@@ -42,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::remove((path + "b").c_str());
 
   Published<CGpsData> gps;
-  RecordingMessageBox messages;
+  testing::RecordingMessageBox messages;
   SilentWavePlayer waves;
   CSiteProjection projection(gps, messages, waves);
   projection.m_strPlanPath = "before";

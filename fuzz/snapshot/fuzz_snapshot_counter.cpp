@@ -3,6 +3,7 @@
 // to int), and reading must never fail in any other way.
 
 #include "snapshot/snapshot_counter.h"
+#include "tests/support/temp_folder.h"
 
 #include <climits>
 #include <cstdint>
@@ -12,13 +13,10 @@
 
 namespace {
 
+// One folder for the whole run, removed at exit.
 const std::filesystem::path& Folder() {
-  static const std::filesystem::path folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velkaro-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return std::filesystem::path(pattern);
-  }();
-  return folder;
+  static const velkaro::testing::TempFolder folder;
+  return folder.path();
 }
 
 // The reference: the line as an 80-byte line buffer holds it, its text up to

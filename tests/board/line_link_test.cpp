@@ -3,7 +3,10 @@
 // put over a file that is not a link or removed from under its new owner.
 #include "tools/board/line_link.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
@@ -16,16 +19,7 @@ namespace {
 
 class LineLinkTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velkaro-link-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    name_ = dir_ + "/gps0";
-  }
-  void TearDown() override {
-    ::unlink(name_.c_str());
-    ::rmdir(dir_.c_str());
-  }
+  void SetUp() override { ASSERT_TRUE(std::filesystem::is_directory(folder_.path())); }
   static std::string Target(const std::string& path) {
     char buffer[256];
     const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
@@ -36,7 +30,9 @@ class LineLinkTest : public ::testing::Test {
     return ::lstat(path.c_str(), &s) == 0;
   }
 
-  std::string dir_, name_;
+  testing::TempFolder folder_;
+  std::string dir_ = folder_.path().string();
+  std::string name_ = folder_.File("gps0");
 };
 
 TEST_F(LineLinkTest, ASecondBoardTakesTheNameAndKeepsItWhenTheFirstEnds) {

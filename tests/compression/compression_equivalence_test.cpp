@@ -6,6 +6,7 @@
 #include "compression/huffman_codec.h"
 #include "tests/compression/compression_test_util.h"
 #include "tests/compression/literal_huffman.h"
+#include "tests/support/temp_folder.h"
 
 #include <filesystem>
 #include <random>
@@ -55,7 +56,7 @@ TEST(BitmapSuite, EveryFileMatchesTheLiteralCoder) {
   ASSERT_GE(files.size(), 80u) << "bitmap suite not found under " << VELKARO_SOURCE_DIR;
   for (const std::string& path : files) {
     SCOPED_TRACE(path);
-    ExpectSameAsLiteral(testing::ReadWhole(path));
+    ExpectSameAsLiteral(testing::ReadAll(path));
   }
 }
 
@@ -266,16 +267,16 @@ TEST(LargeFile, RoundTripsThroughFilesAcrossBlocks) {
   for (auto& c : counts) c += 13000;
   const std::vector<uint8_t> source = BytesWithCounts(counts, 5);
   ASSERT_GT(source.size(), size_t{3} << 20);
-  testing::WriteWhole(dir.Path("plan.bmp"), source);
-  CCompression packer(dir.Path("plan.bmp"), dir.Path("plan.bmpc"));
+  testing::WriteAll(dir.File("plan.bmp"), source);
+  CCompression packer(dir.File("plan.bmp"), dir.File("plan.bmpc"));
   ASSERT_TRUE(packer.Compress().ok);
-  const std::vector<uint8_t> block = testing::ReadWhole(dir.Path("plan.bmpc"));
+  const std::vector<uint8_t> block = testing::ReadAll(dir.File("plan.bmpc"));
   EXPECT_TRUE(block == LiteralCompress(source));
-  CCompression expander(dir.Path("plan.bmpc"), dir.Path("back.bmp"));
+  CCompression expander(dir.File("plan.bmpc"), dir.File("back.bmp"));
   const CompressionOutcome outcome = expander.Decompress();
   ASSERT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.count, source.size());
-  EXPECT_TRUE(testing::ReadWhole(dir.Path("back.bmp")) == source);
+  EXPECT_TRUE(testing::ReadAll(dir.File("back.bmp")) == source);
 }
 
 }  // namespace

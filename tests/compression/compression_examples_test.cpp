@@ -2,8 +2,8 @@
 // caller must be told about.
 #include "compression/compressed_block_format.h"
 #include "compression/compression.h"
-#include "tests/compression/compression_test_util.h"
 #include "tests/compression/literal_huffman.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -16,9 +16,9 @@ namespace velkaro {
 namespace {
 
 using testing::LiteralDecompress;
-using testing::ReadWhole;
+using testing::ReadAll;
 using testing::TempFolder;
-using testing::WriteWhole;
+using testing::WriteAll;
 
 uint32_t At32(const std::vector<uint8_t>& b, size_t at) { return LoadLe32(b.data() + at); }
 
@@ -35,14 +35,14 @@ class DocumentedBlock : public ::testing::TestWithParam<Example> {};
 TEST_P(DocumentedBlock, IsExactAndExpandsBack) {
   const Example& ex = GetParam();
   TempFolder dir;
-  WriteWhole(dir.Path("plan.bmp"), ex.source);
-  CCompression packer(dir.Path("plan.bmp"), dir.Path("plan.bmpc"));
+  WriteAll(dir.File("plan.bmp"), ex.source);
+  CCompression packer(dir.File("plan.bmp"), dir.File("plan.bmpc"));
   const CompressionOutcome packed = packer.Compress();
   ASSERT_TRUE(packed.ok) << packed.detail;
   EXPECT_EQ(packed.count, ex.n);
   EXPECT_EQ(packer.m_root, 510);
 
-  const std::vector<uint8_t> block = ReadWhole(dir.Path("plan.bmpc"));
+  const std::vector<uint8_t> block = ReadAll(dir.File("plan.bmpc"));
   ASSERT_EQ(block.size(), 1032 + ex.n);
   EXPECT_EQ(At32(block, 0), ex.n);
   EXPECT_EQ(At32(block, 4), ex.source.size());
@@ -52,11 +52,11 @@ TEST_P(DocumentedBlock, IsExactAndExpandsBack) {
   }
   EXPECT_EQ(std::vector<uint8_t>(block.begin() + 1032, block.end()), ex.codes);
 
-  CCompression expander(dir.Path("plan.bmpc"), dir.Path("out.bmp"));
+  CCompression expander(dir.File("plan.bmpc"), dir.File("out.bmp"));
   const CompressionOutcome expanded = expander.Decompress();
   ASSERT_TRUE(expanded.ok) << expanded.detail;
   EXPECT_EQ(expanded.count, ex.source.size());
-  EXPECT_EQ(ReadWhole(dir.Path("out.bmp")), ex.source);
+  EXPECT_EQ(ReadAll(dir.File("out.bmp")), ex.source);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -135,60 +135,60 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CompressionFailure, MissingSourceCreatesNothing) {
   TempFolder dir;
   for (int expand = 0; expand < 2; ++expand) {
-    CCompression c(dir.Path("absent"), dir.Path("out"));
+    CCompression c(dir.File("absent"), dir.File("out"));
     const CompressionOutcome outcome = expand ? c.Decompress() : c.Compress();
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.cause, FileErrorCause::kFileNotFound);
-    EXPECT_EQ(outcome.path, dir.Path("absent"));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("out")));
+    EXPECT_EQ(outcome.path, dir.File("absent"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out")));
   }
 }
 
 TEST(CompressionFailure, UncreatableDestinationIsNamed) {
   TempFolder dir;
-  WriteWhole(dir.Path("src"), {1, 2, 3});
-  CCompression c(dir.Path("src"), dir.Path("no/such/folder/out"));
+  WriteAll(dir.File("src"), {1, 2, 3});
+  CCompression c(dir.File("src"), dir.File("no/such/folder/out"));
   const CompressionOutcome outcome = c.Compress();
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.cause, FileErrorCause::kFileNotFound);
-  EXPECT_EQ(outcome.path, dir.Path("no/such/folder/out"));
+  EXPECT_EQ(outcome.path, dir.File("no/such/folder/out"));
 }
 
 TEST(CompressionFailure, SameFileIsRefusedAndKept) {
   TempFolder dir;
   const std::vector<uint8_t> bytes = {9, 8, 7, 6};
-  WriteWhole(dir.Path("plan"), bytes);
-  CCompression c(dir.Path("plan"), dir.Path("plan"));
+  WriteAll(dir.File("plan"), bytes);
+  CCompression c(dir.File("plan"), dir.File("plan"));
   EXPECT_FALSE(c.Compress().ok);
   EXPECT_FALSE(c.Decompress().ok);
-  EXPECT_EQ(ReadWhole(dir.Path("plan")), bytes);
+  EXPECT_EQ(ReadAll(dir.File("plan")), bytes);
 }
 
 TEST(CompressionFailure, ShortBlockFileLeavesDestinationAlone) {
   TempFolder dir;
-  WriteWhole(dir.Path("block"), std::vector<uint8_t>(100, 0));
-  WriteWhole(dir.Path("out"), {42});
-  CCompression c(dir.Path("block"), dir.Path("out"));
+  WriteAll(dir.File("block"), std::vector<uint8_t>(100, 0));
+  WriteAll(dir.File("out"), {42});
+  CCompression c(dir.File("block"), dir.File("out"));
   const CompressionOutcome outcome = c.Decompress();
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.cause, FileErrorCause::kEndOfFile);
-  EXPECT_EQ(ReadWhole(dir.Path("out")), std::vector<uint8_t>{42});
+  EXPECT_EQ(ReadAll(dir.File("out")), std::vector<uint8_t>{42});
 }
 
 // L is 32 bits: a 4 GiB source cannot be described and is refused up front
 // (the file is sparse, so this costs no disk and no reading).
 TEST(CompressionFailure, SourceOfFourGibIsRefused) {
   TempFolder dir;
-  std::FILE* f = std::fopen(dir.Path("huge").c_str(), "wb");
+  std::FILE* f = std::fopen(dir.File("huge").c_str(), "wb");
   ASSERT_NE(f, nullptr);
   ASSERT_EQ(ftruncate(fileno(f), off_t{1} << 32), 0);
   std::fclose(f);
-  CCompression c(dir.Path("huge"), dir.Path("out"));
+  CCompression c(dir.File("huge"), dir.File("out"));
   const CompressionOutcome outcome = c.Compress();
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.path, dir.Path("huge"));
+  EXPECT_EQ(outcome.path, dir.File("huge"));
   EXPECT_STRNE(outcome.detail, "");
-  EXPECT_FALSE(std::filesystem::exists(dir.Path("out")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out")));
 }
 
 // The projection file keeps the block after a 145-byte header and may have
@@ -203,19 +203,19 @@ TEST(CompressionStream, BlockInsideALargerFile) {
   std::vector<uint8_t> file(145 + block.size() + 50, 0xEE);
   std::fill_n(file.begin(), 145, 0x5A);
   std::copy(block.begin(), block.end(), file.begin() + 145);
-  WriteWhole(dir.Path("site.vlk"), file);
+  WriteAll(dir.File("site.vlk"), file);
 
-  std::FILE* in = std::fopen(dir.Path("site.vlk").c_str(), "rb");
-  std::FILE* out = std::fopen(dir.Path("site.vlkb").c_str(), "wb");
+  std::FILE* in = std::fopen(dir.File("site.vlk").c_str(), "rb");
+  std::FILE* out = std::fopen(dir.File("site.vlkb").c_str(), "wb");
   ASSERT_TRUE(in && out);
   ASSERT_EQ(std::fseek(in, 145, SEEK_SET), 0);
-  CCompression expander(dir.Path("site.vlk"), dir.Path("site.vlkb"));
+  CCompression expander(dir.File("site.vlk"), dir.File("site.vlkb"));
   const CompressionOutcome outcome = expander.DecompressStream(in, out);
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(std::ftell(in), static_cast<long>(145 + block.size()));
   std::fclose(in);
   std::fclose(out);
-  EXPECT_EQ(ReadWhole(dir.Path("site.vlkb")), plan);
+  EXPECT_EQ(ReadAll(dir.File("site.vlkb")), plan);
 }
 
 }  // namespace

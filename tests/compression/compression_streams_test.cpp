@@ -8,6 +8,7 @@
 #include "compression/compressed_block_format.h"
 #include "tests/compression/compression_test_util.h"
 #include "tests/compression/literal_huffman.h"
+#include "tests/support/temp_folder.h"
 
 #include <atomic>
 #include <cerrno>
@@ -21,9 +22,9 @@ namespace velkaro {
 namespace {
 
 using testing::LiteralCompress;
-using testing::ReadWhole;
+using testing::ReadAll;
 using testing::TempFolder;
-using testing::WriteWhole;
+using testing::WriteAll;
 
 // About `size` bytes of 40 values, each four as common as the next four.
 std::vector<uint8_t> Source(size_t size) {
@@ -50,14 +51,14 @@ struct Pipe {
 TEST(StreamPositions, BlockBetweenOtherBytes) {
   TempFolder dir;
   const std::vector<uint8_t> source = Source(60000);
-  WriteWhole(dir.Path("plan"), source);
+  WriteAll(dir.File("plan"), source);
   const std::vector<uint8_t> block = LiteralCompress(source);
 
-  std::FILE* plan = std::fopen(dir.Path("plan").c_str(), "rb");
-  std::FILE* file = std::fopen(dir.Path("site").c_str(), "w+b");
+  std::FILE* plan = std::fopen(dir.File("plan").c_str(), "rb");
+  std::FILE* file = std::fopen(dir.File("site").c_str(), "w+b");
   ASSERT_TRUE(plan && file);
   ASSERT_EQ(std::fwrite("HEAD", 1, 4, file), 4u);
-  CCompression packer(dir.Path("plan"), dir.Path("site"));
+  CCompression packer(dir.File("plan"), dir.File("site"));
   FileInput in(plan);
   FileOutput out(file);
   ASSERT_TRUE(CompressWith(packer, in, out, Small()).ok);
@@ -67,8 +68,8 @@ TEST(StreamPositions, BlockBetweenOtherBytes) {
   std::fclose(plan);
 
   ASSERT_EQ(std::fseek(file, 4, SEEK_SET), 0);
-  std::FILE* back = std::fopen(dir.Path("back").c_str(), "wb");
-  CCompression expander(dir.Path("site"), dir.Path("back"));
+  std::FILE* back = std::fopen(dir.File("back").c_str(), "wb");
+  CCompression expander(dir.File("site"), dir.File("back"));
   FileInput block_in(file);
   FileOutput back_out(back);
   const CompressionOutcome expanded = DecompressWith(expander, block_in, back_out, Small());
@@ -80,22 +81,22 @@ TEST(StreamPositions, BlockBetweenOtherBytes) {
   std::vector<uint8_t> expected = {'H', 'E', 'A', 'D'};
   expected.insert(expected.end(), block.begin(), block.end());
   expected.insert(expected.end(), {'T', 'A', 'I', 'L'});
-  EXPECT_TRUE(ReadWhole(dir.Path("site")) == expected);
-  EXPECT_TRUE(ReadWhole(dir.Path("back")) == source);
+  EXPECT_TRUE(ReadAll(dir.File("site")) == expected);
+  EXPECT_TRUE(ReadAll(dir.File("back")) == source);
 }
 
 TEST(StreamFallback, PipesOnEitherSide) {
   TempFolder dir;
   const std::vector<uint8_t> source = Source(90000);
-  WriteWhole(dir.Path("plan"), source);
+  WriteAll(dir.File("plan"), source);
   const std::vector<uint8_t> block = LiteralCompress(source);
 
   Pipe to_reader;
   std::vector<uint8_t> piped;
-  std::thread reader([&] { piped = ReadWhole("/dev/fd/" + std::to_string(to_reader.fd[0])); });
-  std::FILE* plan = std::fopen(dir.Path("plan").c_str(), "rb");
+  std::thread reader([&] { piped = ReadAll("/dev/fd/" + std::to_string(to_reader.fd[0])); });
+  std::FILE* plan = std::fopen(dir.File("plan").c_str(), "rb");
   std::FILE* sink = fdopen(to_reader.fd[1], "wb");
-  CCompression packer(dir.Path("plan"), "pipe");
+  CCompression packer(dir.File("plan"), "pipe");
   EXPECT_TRUE(packer.CompressStream(plan, sink).ok);
   std::fclose(sink);
   std::fclose(plan);
@@ -110,24 +111,24 @@ TEST(StreamFallback, PipesOnEitherSide) {
     close(from_writer.fd[1]);
   });
   std::FILE* codes = fdopen(from_writer.fd[0], "rb");
-  std::FILE* back = std::fopen(dir.Path("back").c_str(), "wb");
-  CCompression expander("pipe", dir.Path("back"));
+  std::FILE* back = std::fopen(dir.File("back").c_str(), "wb");
+  CCompression expander("pipe", dir.File("back"));
   EXPECT_TRUE(expander.DecompressStream(codes, back).ok);
   writer.join();
   std::fclose(codes);
   std::fclose(back);
-  EXPECT_TRUE(ReadWhole(dir.Path("back")) == source);
+  EXPECT_TRUE(ReadAll(dir.File("back")) == source);
 }
 
 // pwrite on a file opened for appending would land at its end in any order.
 TEST(StreamFallback, AppendingDestinationGetsTheBlockAfterItsBytes) {
   TempFolder dir;
   const std::vector<uint8_t> source = Source(50000);
-  WriteWhole(dir.Path("plan"), source);
-  WriteWhole(dir.Path("log"), {1, 2, 3});
-  std::FILE* plan = std::fopen(dir.Path("plan").c_str(), "rb");
-  std::FILE* log = std::fopen(dir.Path("log").c_str(), "ab");
-  CCompression packer(dir.Path("plan"), dir.Path("log"));
+  WriteAll(dir.File("plan"), source);
+  WriteAll(dir.File("log"), {1, 2, 3});
+  std::FILE* plan = std::fopen(dir.File("plan").c_str(), "rb");
+  std::FILE* log = std::fopen(dir.File("log").c_str(), "ab");
+  CCompression packer(dir.File("plan"), dir.File("log"));
   FileInput in(plan);
   FileOutput out(log);
   EXPECT_TRUE(CompressWith(packer, in, out, Small()).ok);
@@ -136,7 +137,7 @@ TEST(StreamFallback, AppendingDestinationGetsTheBlockAfterItsBytes) {
   std::vector<uint8_t> expected = {1, 2, 3};
   const std::vector<uint8_t> block = LiteralCompress(source);
   expected.insert(expected.end(), block.begin(), block.end());
-  EXPECT_TRUE(ReadWhole(dir.Path("log")) == expected);
+  EXPECT_TRUE(ReadAll(dir.File("log")) == expected);
 }
 
 // A source read by position that changes after its first `stable` reads,

@@ -1,6 +1,6 @@
 // vlk compress and vlk expand as scripts see them: what they print, and the
 // exit status for success (0), a reported failure (1) and wrong usage (2).
-#include "tests/compression/compression_test_util.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdio>
 #include <string>
@@ -31,30 +31,30 @@ VlkRun Vlk(const std::string& args) {
 
 TEST(VlkCompress, PrintsCountsAndRoundTrips) {
   testing::TempFolder dir;
-  testing::WriteWhole(dir.Path("abc"), {'a', 'b', 'c'});
-  const VlkRun packed = Vlk("compress " + dir.Path("abc") + " " + dir.Path("abc.c"));
+  testing::WriteAll(dir.File("abc"), {'a', 'b', 'c'});
+  const VlkRun packed = Vlk("compress " + dir.File("abc") + " " + dir.File("abc.c"));
   EXPECT_EQ(packed.status, 0);
   EXPECT_EQ(packed.out, "1\n");
-  EXPECT_EQ(testing::ReadWhole(dir.Path("abc.c")).size(), 1033u);
-  const VlkRun expanded = Vlk("expand " + dir.Path("abc.c") + " " + dir.Path("abc.out"));
+  EXPECT_EQ(testing::ReadAll(dir.File("abc.c")).size(), 1033u);
+  const VlkRun expanded = Vlk("expand " + dir.File("abc.c") + " " + dir.File("abc.out"));
   EXPECT_EQ(expanded.status, 0);
   EXPECT_EQ(expanded.out, "3\n");
-  EXPECT_EQ(testing::ReadWhole(dir.Path("abc.out")), (std::vector<uint8_t>{'a', 'b', 'c'}));
+  EXPECT_EQ(testing::ReadAll(dir.File("abc.out")), (std::vector<uint8_t>{'a', 'b', 'c'}));
 }
 
 TEST(VlkCompress, FailuresNameTheFileAndUsageIsTwo) {
   testing::TempFolder dir;
-  const VlkRun missing = Vlk("compress " + dir.Path("absent") + " " + dir.Path("x"));
+  const VlkRun missing = Vlk("compress " + dir.File("absent") + " " + dir.File("x"));
   EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.out.find(dir.Path("absent") + " was not found."), std::string::npos)
+  EXPECT_NE(missing.out.find(dir.File("absent") + " was not found."), std::string::npos)
       << missing.out;
 
-  testing::WriteWhole(dir.Path("short"), std::vector<uint8_t>(100, 0));
-  const VlkRun truncated = Vlk("expand " + dir.Path("short") + " " + dir.Path("x"));
+  testing::WriteAll(dir.File("short"), std::vector<uint8_t>(100, 0));
+  const VlkRun truncated = Vlk("expand " + dir.File("short") + " " + dir.File("x"));
   EXPECT_EQ(truncated.status, 1);
-  EXPECT_NE(truncated.out.find(dir.Path("short")), std::string::npos) << truncated.out;
+  EXPECT_NE(truncated.out.find(dir.File("short")), std::string::npos) << truncated.out;
 
-  EXPECT_EQ(Vlk("compress " + dir.Path("short")).status, 2);
+  EXPECT_EQ(Vlk("compress " + dir.File("short")).status, 2);
   EXPECT_EQ(Vlk("expand a b c").status, 2);
 }
 

@@ -6,21 +6,19 @@
 #include "link/link_worker.h"
 #include "link/parser.h"
 #include "platform/clock.h"
-#include "platform/device_registry.h"
-#include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "tests/e2e_link/board_process.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/memory_device_registry.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_folder.h"
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <thread>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -43,11 +41,6 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   return true;
 }
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Where `needle` occurs in `hay` from `from` on; npos when it does not.
 size_t Find(const Bytes& hay, const Bytes& needle, size_t from = 0) {
   if (hay.size() < needle.size()) return std::string::npos;
@@ -61,28 +54,10 @@ struct CountingSink : IBoardUpdateSink {
   std::atomic<int> updates{0};
 };
 
-// A clock the test moves by hand; sleeping really sleeps, so the worker
-// does not spin. Counts the worker's readings so a test can tell that
-// quiet passes have seen a given time.
-class ManualClock : public IClock {
- public:
-  int64_t NowSeconds() override {
-    ++reads;
-    return seconds.load();
-  }
-  void SleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-  std::atomic<int64_t> seconds{1000000};
-  std::atomic<int> reads{0};
-};
-
 // One handheld-side link on the board's pseudo-terminal.
 class LinkOnBoard : public ::testing::Test {
  protected:
   void StartBoard(std::vector<std::string> args) {
-    record_ = ::testing::TempDir() + "velkaro-e2e-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin";
-    std::remove(record_.c_str());
     args.push_back("--record");
     args.push_back(record_);
     std::string error;
@@ -90,7 +65,7 @@ class LinkOnBoard : public ::testing::Test {
     ASSERT_EQ(board_.device().rfind("/dev/", 0), 0u) << board_.device();
 
     TermiosSerialPortOpener opener;
-    com_.Open(MemoryDeviceRegistry(), opener, messages_, board_.device());
+    com_.Open(testing::MemoryDeviceRegistry(), opener, messages_, board_.device());
     ASSERT_TRUE(messages_.shown.empty()) << messages_.shown.front();
     ASSERT_NE(com_.Port(), nullptr);
     engine_.m_hWndNotify = &sink_;
@@ -100,7 +75,6 @@ class LinkOnBoard : public ::testing::Test {
     worker_.Stop();  // before the port closes
     com_.Close();
     EXPECT_EQ(board_.Stop(), 0) << "the board did not end cleanly on SIGTERM";
-    std::remove(record_.c_str());
   }
 
   std::string Firmware() const {
@@ -114,9 +88,10 @@ class LinkOnBoard : public ::testing::Test {
     return text;
   }
 
+  testing::TempFolder folder_;  // outlives the board, which writes the record
+  const std::string record_ = folder_.File("sent.bin");
   testing::BoardProcess board_;
-  std::string record_;
-  RecordingMessageBox messages_;
+  testing::RecordingMessageBox messages_;
   CCom com_;
   Published<CGpsData> gps_;
   CEngine engine_{com_, gps_};
@@ -125,7 +100,9 @@ class LinkOnBoard : public ::testing::Test {
   // The worker reads its clock until TearDown stops it: the clocks outlive
   // every test body.
   SystemClock system_clock_;
-  ManualClock manual_clock_;
+  // Moved by hand; the worker's naps are slept, so that it does not spin.
+  // Its readings tell a test that quiet passes have seen a given time.
+  testing::FakeClock manual_clock_{{.sleep_naps = true}};
   LinkWorker worker_;
 };
 
@@ -161,7 +138,7 @@ TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
 
   // What the handheld sent, as the board recorded it: the start-up frame
   // and then the serial-number request.
-  const Bytes sent = ReadFile(record_);
+  const Bytes sent = testing::ReadAll(record_);
   const size_t startup = Find(sent, kStartupFrame);
   ASSERT_NE(startup, std::string::npos);
   EXPECT_NE(Find(sent, kSerialRequest, startup + kStartupFrame.size()), std::string::npos);
@@ -169,7 +146,7 @@ TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
 
 TEST_F(LinkOnBoard, QuietLineGetsAKeepAliveAfterMoreThanTenSeconds) {
   StartBoard({"--rate", "0"});  // answers requests, sends nothing of its own
-  ManualClock& clock = manual_clock_;
+  testing::FakeClock& clock = manual_clock_;
   worker_.Start(com_, *parser_, engine_, clock);
   engine_.SendStartupFrame();
   ASSERT_TRUE(WaitUntil([&] { return Serial() == "A1B2C3"; }, 15s)) << Serial();
@@ -180,13 +157,13 @@ TEST_F(LinkOnBoard, QuietLineGetsAKeepAliveAfterMoreThanTenSeconds) {
   // goes out. A second serial request, recorded after anything the worker
   // wrote before it, shows no keep-alive came first.
   clock.seconds += 10;
-  const int reads = clock.reads.load();
-  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() >= reads + 3; }, 10s));
+  const int reads = clock.readings.load();
+  ASSERT_TRUE(WaitUntil([&] { return clock.readings.load() >= reads + 3; }, 10s));
   ASSERT_TRUE(engine_.SendFrame(2, nullptr, 0));
   Bytes sent;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        sent = ReadFile(record_);
+        sent = testing::ReadAll(record_);
         return Find(sent, kSerialRequest, Find(sent, kSerialRequest) + 1) != std::string::npos;
       },
       10s));
@@ -195,9 +172,9 @@ TEST_F(LinkOnBoard, QuietLineGetsAKeepAliveAfterMoreThanTenSeconds) {
   // That request was written at the 10-second reading and counts as
   // activity: 11 seconds past it, the keep-alive reaches the board.
   clock.seconds += 11;
-  EXPECT_TRUE(
-      WaitUntil([&] { return Find(ReadFile(record_), kKeepAlive) != std::string::npos; }, 10s));
-  sent = ReadFile(record_);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Find(testing::ReadAll(record_), kKeepAlive) != std::string::npos; }, 10s));
+  sent = testing::ReadAll(record_);
   const Bytes want = {0x11, 0x12, 0x01, 0x00, 0x11, 0x13, 0x11, 0x12, 0x02, 0x00,
                       0x11, 0x13, 0x11, 0x12, 0x02, 0x00, 0x11, 0x13, 0x00, 0x00};
   EXPECT_EQ(sent, want);

@@ -6,14 +6,15 @@
 // the fix goes stale in between.
 #include "link/board_session.h"
 #include "platform/clock.h"
-#include "platform/device_registry.h"
-#include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "tests/e2e_link/board_process.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/memory_device_registry.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -35,14 +36,6 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
   return true;
 }
 
-// The real clock without the start-up pauses, which only cost the test time.
-class NoStartupPauseClock : public SystemClock {
- public:
-  void SleepMs(int ms) override {
-    if (ms < 1000) SystemClock::SleepMs(ms);
-  }
-};
-
 // Points `link` at `target`, replacing any earlier link in one rename.
 void PointLink(const std::string& link, const std::string& target) {
   const std::string staging = link + ".new";
@@ -58,7 +51,8 @@ std::string Serial(const CEngine& engine) {
 }
 
 TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
-  const std::string link = ::testing::TempDir() + "velkaro-line-" + std::to_string(::getpid());
+  testing::TempFolder folder;
+  const std::string link = folder.File("board");
   testing::BoardProcess first;
   std::string error;
   ASSERT_TRUE(first.Start(VELKARO_BIN_DIR "/velkaro-board",
@@ -67,10 +61,12 @@ TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
   PointLink(link, first.device());
 
   BoardLink board;
-  NoStartupPauseClock clock;
+  // The machine's time without the start-up pauses, which only cost the
+  // test time.
+  testing::FakeClock clock({.system_time = true, .sleep_naps = true});
   TermiosSerialPortOpener opener;
-  MemoryDeviceRegistry registry;
-  RecordingMessageBox messages;
+  testing::MemoryDeviceRegistry registry;
+  testing::RecordingMessageBox messages;
   BoardSession session(board, clock);
   session.Start(registry, opener, messages, link, nullptr);
   ASSERT_TRUE(messages.shown.empty()) << messages.shown.front();
@@ -93,7 +89,6 @@ TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
 
   session.Stop();
   board.com.Close();
-  std::remove(link.c_str());
 }
 
 }  // namespace

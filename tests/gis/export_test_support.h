@@ -6,12 +6,12 @@
 
 #include "gis/bmp_rows.h"
 #include "site/geocode.h"
+#include "tests/support/temp_folder.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fcntl.h>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -103,8 +103,7 @@ inline void WriteBandedPlan(const std::string& path, int width, int height) {
                  {uint8_t(std::min(250, width - x)), uint8_t(row / 500 * 16 + x / 1000)});
     bmp.insert(bmp.end(), {0, 0});
   }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+  testing::WriteAll(path, bmp);
 }
 
 }  // namespace velkaro::testing_support

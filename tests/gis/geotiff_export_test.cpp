@@ -6,9 +6,9 @@
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
 #include "tests/site/site_test_support.h"
+#include "tests/support/temp_folder.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 #include <string>
@@ -22,6 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
+using testing::ReadText;
+using testing::TempFolder;
+using testing::WriteText;
 
 struct Tiff {
   explicit Tiff(const std::string& path)
@@ -44,7 +47,7 @@ TEST_P(GeoTiffExport, IsWgs84WithTheGeocodesCornersAndThePlansPixels) {
   const Geocode geocode = GetParam();
   SuitePlan plan("g/rgb24.bmp");
   ASSERT_EQ(plan.error(), "");
-  ScratchDir dir;
+  TempFolder dir;
   const std::string out = dir.File("site.tif");
   ASSERT_EQ(ExportGeoTiff(plan.rows(), Inverse(geocode), out), "");
   EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"site.tif"});
@@ -97,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Geocodes, GeoTiffExport,
 
 // A plan over 2048 pixels on a side gets internal overviews down to one tile.
 TEST(GeoTiffExportOfALargePlan, HasInternalOverviewsDownToOneTile) {
-  ScratchDir dir;
+  TempFolder dir;
   WriteBandedPlan(dir.File("wide.bmp"), 2100, 40);
   const int fd = ::open(dir.File("wide.bmp").c_str(), O_RDONLY | O_CLOEXEC);
   BmpRows rows;
@@ -117,7 +120,7 @@ TEST(GeoTiffExportOfALargePlan, HasInternalOverviewsDownToOneTile) {
 TEST(GeoTiffExportFailure, LeavesTheTargetAndTheFolderAsTheyWere) {
   SuitePlan plan("g/rgb24.bmp");
   ASSERT_EQ(plan.error(), "");
-  ScratchDir dir;
+  TempFolder dir;
   const PixelToDegrees inverse = Inverse(NorthUpGeocode());
 
   // GDAL's own reason, in terms of the file asked for.
@@ -135,18 +138,17 @@ TEST(GeoTiffExportFailure, LeavesTheTargetAndTheFolderAsTheyWere) {
 }
 
 TEST(GeoTiffExportFailure, APlanThatCannotBeReadLeavesNothing) {
-  ScratchDir dir;
+  TempFolder dir;
   fs::copy_file(kBmpSuite + "g/rgb24.bmp", dir.File("plan.bmp"));
   const int fd = ::open(dir.File("plan.bmp").c_str(), O_RDWR | O_CLOEXEC);
   BmpRows rows;
   ASSERT_EQ(rows.Open(fd), "");
   ASSERT_EQ(::ftruncate(fd, 2000), 0);  // rows go missing after the check
-  std::ofstream(dir.File("site.tif")) << "the old file";
+  WriteText(dir.File("site.tif"), "the old file");
   EXPECT_EQ(ExportGeoTiff(rows, Inverse(NorthUpGeocode()), dir.File("site.tif")),
             "the plan bitmap ends early");
   ::close(fd);
-  std::ifstream old(dir.File("site.tif"));
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "the old file");
+  EXPECT_EQ(ReadText(dir.File("site.tif")), "the old file");
   std::vector<std::string> names = FolderEntries(dir.path());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"plan.bmp", "site.tif"}));

@@ -7,12 +7,12 @@
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
 #include "tests/site/site_test_support.h"
+#include "tests/support/temp_folder.h"
 
 #include <cpl_string.h>
 #include <cpl_vsi.h>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gdal_priv.h>
 #include <sstream>
 #include <string>
@@ -25,6 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
+using testing::ReadText;
+using testing::TempFolder;
+using testing::WriteText;
 
 std::vector<std::string> ZipEntries(const std::string& zip) {
   std::vector<std::string> names;
@@ -57,7 +60,7 @@ TEST_P(KmzExport, QuadMatchesTheGeocodeAndTheImageThePlan) {
   const Geocode geocode = GetParam();
   SuitePlan plan("g/pal8.bmp");
   ASSERT_EQ(plan.error(), "");
-  ScratchDir dir;
+  TempFolder dir;
   const std::string out = dir.File("site.kmz");
   ASSERT_EQ(ExportKmz(plan.rows(), Inverse(geocode), "Site <A&B>", out), "");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
@@ -104,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Geocodes, KmzExport,
                          ::testing::Values(NorthUpGeocode(), RotatedShearedGeocode()));
 
 TEST(KmzExportOfALargePlan, TakesJpegOnlyAbove16Megapixels) {
-  ScratchDir dir;
+  TempFolder dir;
   for (const auto& [width, format] : {std::pair{4000, "PNG"}, {4001, "JPEG"}}) {
     WriteBandedPlan(dir.File("plan.bmp"), width, 4000);
     const int fd = ::open(dir.File("plan.bmp").c_str(), O_RDONLY | O_CLOEXEC);
@@ -136,7 +139,7 @@ TEST(KmzExportOfALargePlan, TakesJpegOnlyAbove16Megapixels) {
 TEST(KmzExportFailure, LeavesNothingBehind) {
   SuitePlan plan("g/pal8.bmp");
   ASSERT_EQ(plan.error(), "");
-  ScratchDir dir;
+  TempFolder dir;
   const std::string missing = dir.File("no-such-folder/site.kmz");
   const std::string error = ExportKmz(plan.rows(), Inverse(NorthUpGeocode()), "site", missing);
   EXPECT_EQ(error.rfind("cannot write " + missing + ": ", 0), 0u) << error;
@@ -147,7 +150,7 @@ TEST(KmzExportFailure, LeavesNothingBehind) {
 // either side of the JPEG threshold: the export names the plan's fault and
 // leaves the old file. The plan is a sparse file, so it costs no disk.
 TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
-  ScratchDir dir;
+  TempFolder dir;
   for (const int width : {4000, 4001}) {
     const int height = 4000;
     const uint32_t stride = (3u * width + 3) / 4 * 4;
@@ -159,13 +162,12 @@ TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
     BmpRows rows;
     ASSERT_EQ(rows.Open(fd), "");
     ASSERT_EQ(::ftruncate(fd, 54 + off_t{stride} * 100), 0);  // the top rows are stored last
-    std::ofstream(dir.File("site.kmz")) << "the old file";
+    WriteText(dir.File("site.kmz"), "the old file");
     EXPECT_EQ(ExportKmz(rows, Inverse(NorthUpGeocode()), "site", dir.File("site.kmz")),
               "the plan bitmap ends early")
         << width;
     ::close(fd);
-    std::ifstream old(dir.File("site.kmz"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "the old file");
+    EXPECT_EQ(ReadText(dir.File("site.kmz")), "the old file");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
   }
 }

@@ -4,6 +4,7 @@
 #include "site/geocode.h"
 #include "tests/gis/export_test_support.h"
 #include "tests/site/site_test_support.h"
+#include "tests/support/temp_folder.h"
 
 #include <algorithm>
 #include <cpl_vsi.h>
@@ -22,11 +23,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing_support;
-
-std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadAll(path);
-  return {bytes.begin(), bytes.end()};
-}
+using testing::ReadAll;
+using testing::ReadText;
+using testing::TempFolder;
+using testing::WriteAll;
+using testing::WriteText;
 
 std::string RunShell(const std::string& command) {
   std::string out;
@@ -73,7 +74,7 @@ class VlkExport : public ::testing::Test {
     geocode = GeocodeFromHeader(saved.data());
   }
 
-  ScratchDir dir;
+  TempFolder dir;
   Geocode geocode;  // as saved
 };
 
@@ -121,7 +122,7 @@ TEST_F(VlkExport, GdalinfoAndTheKmlAgreeOnTheCornersTheGeocodeGives) {
 }
 
 TEST_F(VlkExport, ReplacesAnOlderExportKeepingItsPermissions) {
-  std::ofstream(dir.File("site.tif")) << "older";
+  WriteText(dir.File("site.tif"), "older");
   ASSERT_EQ(::chmod(dir.File("site.tif").c_str(), 0640), 0);
   ASSERT_EQ(RunVlk(dir.path(), "export site.vlk site.tif").status, 0);
   struct stat info {};

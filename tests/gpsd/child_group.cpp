@@ -1,5 +1,7 @@
 #include "tests/gpsd/child_group.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -7,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -157,15 +157,10 @@ bool WaitListening(int port, std::chrono::milliseconds timeout) {
   return false;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string FirstLine(const std::string& path, std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    const std::string text = ReadFile(path);
+    const std::string text = ReadText(path);
     const std::size_t end = text.find('\n');
     if (end != std::string::npos) return text.substr(0, end);
     if (Clock::now() > deadline) return "";

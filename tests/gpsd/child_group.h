@@ -56,9 +56,6 @@ int FreeLoopbackPort();
 // trying until `timeout` has passed.
 bool WaitListening(int port, std::chrono::milliseconds timeout);
 
-// The whole content of a file ("" when it cannot be read).
-std::string ReadFile(const std::string& path);
-
 // The first line of a file a program is writing (the simulator prints its
 // device path first), once it is complete; "" when none is within `timeout`.
 std::string FirstLine(const std::string& path, std::chrono::milliseconds timeout);

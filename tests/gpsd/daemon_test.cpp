@@ -6,13 +6,14 @@
 #include "link/gpsd_source.h"
 #include "platform/clock.h"
 #include "tests/gpsd/child_group.h"
-#include "tests/gpsd/temp_dir.h"
 #include "tests/gpsd/watch_lines.h"
 #include "tests/link/gpsd_source_rig.h"
+#include "tests/support/temp_folder.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -49,7 +50,7 @@ size_t TrackIndex(double lat, double lon) {
 
 class GpsdDaemon : public ::testing::Test, public GpsdSourceRig {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
+  void SetUp() override { ASSERT_TRUE(std::filesystem::is_directory(dir_.path())); }
   void TearDown() override {
     source.Stop();
     watch_.Stop();
@@ -71,7 +72,7 @@ class GpsdDaemon : public ::testing::Test, public GpsdSourceRig {
                      File("board.out"), File("board.err"), &error))
         << error;
     pty_ = FirstLine(File("board.out"), 10s);
-    ASSERT_FALSE(pty_.empty()) << ReadFile(File("board.err"));
+    ASSERT_FALSE(pty_.empty()) << ReadText(File("board.err"));
   }
 
   // Starts a private gpsd on `port` reading the simulator's line.
@@ -80,10 +81,10 @@ class GpsdDaemon : public ::testing::Test, public GpsdSourceRig {
     ASSERT_TRUE(gpsd_.Start(GpsdProgram(), {"-N", "-n", "-S", std::to_string(port), pty_},
                             File("gpsd.out"), File("gpsd.err"), &error))
         << error;
-    ASSERT_TRUE(WaitListening(port, 10s)) << ReadFile(File("gpsd.err"));
+    ASSERT_TRUE(WaitListening(port, 10s)) << ReadText(File("gpsd.err"));
   }
 
-  TempDir dir_;
+  testing::TempFolder dir_;
   std::string pty_;
   ChildGroup board_, gpsd_, watch_;
 };
@@ -109,7 +110,7 @@ TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
     return points;
   };
   ASSERT_TRUE(WaitUntil([&] { return locked_points(0).size() > kTrackSize; }, 30s))
-      << ReadFile(File("gpsd.err"));
+      << ReadText(File("gpsd.err"));
   const std::vector<size_t> points = locked_points(0);
   for (size_t i = 1; i < points.size(); ++i) {
     EXPECT_EQ(points[i], (points[i - 1] + 1) % kTrackSize) << "at " << i;
@@ -121,8 +122,8 @@ TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
                            {"watch", "--gpsd", address.ToString(), "--count", "3"},
                            File("watch.out"), File("watch.err"), &error))
       << error;
-  ASSERT_EQ(watch_.WaitExit(20s), 0) << ReadFile(File("watch.err"));
-  const auto watched = WatchPairs(ReadFile(File("watch.out")));
+  ASSERT_EQ(watch_.WaitExit(20s), 0) << ReadText(File("watch.err"));
+  const auto watched = WatchPairs(ReadText(File("watch.out")));
   for (const auto& [fix, mode] : watched) {
     EXPECT_EQ(mode, "mode 7");
     bool on_track = false;
@@ -146,7 +147,7 @@ TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
   const size_t before = sink.Count();
   ASSERT_NO_FATAL_FAILURE(StartGpsd(port));
   ASSERT_TRUE(WaitUntil([&] { return locked_points(before).size() >= 2; }, 30s))
-      << ReadFile(File("gpsd.err"));
+      << ReadText(File("gpsd.err"));
   EXPECT_TRUE(source.Connected());
   EXPECT_TRUE(gps.Read().IsLockedAt(MonotonicMs()));
   EXPECT_TRUE(messages.shown.empty());
@@ -165,9 +166,9 @@ TEST_F(GpsdDaemon, NoGpsdListeningIsReported) {
                            File("watch.out"), File("watch.err"), &error))
       << error;
   EXPECT_EQ(watch_.WaitExit(10s), 1);
-  EXPECT_EQ(ReadFile(File("watch.err")),
+  EXPECT_EQ(ReadText(File("watch.err")),
             "vlk watch: Cannot connect to gpsd at localhost:" + std::to_string(port) + ".\n");
-  EXPECT_EQ(ReadFile(File("watch.out")), "");
+  EXPECT_EQ(ReadText(File("watch.out")), "");
 
   for (const std::vector<std::string>& usage : {std::vector<std::string>{"watch", "--count", "0"},
                                                 {"watch", "--gpsd", "host:99999"},

@@ -11,6 +11,8 @@
 #include "gui/site_view/site_view.h"
 #include "tests/gpsd/child_group.h"
 #include "tests/gui/offscreen_suite.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_folder.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cmath>
@@ -55,12 +57,12 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
                            file("board.err"), &error))
       << error;
   const std::string pty = testing::FirstLine(file("board.out"), 10s);
-  ASSERT_FALSE(pty.empty()) << testing::ReadFile(file("board.err"));
+  ASSERT_FALSE(pty.empty()) << testing::ReadText(file("board.err"));
   const int port = testing::FreeLoopbackPort();
   ASSERT_TRUE(gpsd_.Start(testing::GpsdProgram(), {"-N", "-n", "-S", std::to_string(port), pty},
                           file("gpsd.out"), file("gpsd.err"), &error))
       << error;
-  ASSERT_TRUE(testing::WaitListening(port, 10s)) << testing::ReadFile(file("gpsd.err"));
+  ASSERT_TRUE(testing::WaitListening(port, 10s)) << testing::ReadText(file("gpsd.err"));
 
   const QString plan = dir.filePath("campus.bmp");
   ASSERT_TRUE(QFile::copy(":/demo/campus.bmp", plan));
@@ -86,7 +88,7 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
 
   // The same taps as the board gives them, solved the same way.
   Published<CGpsData> no_gps;
-  RecordingMessageBox messages;
+  testing::RecordingMessageBox messages;
   SilentWavePlayer waves;
   CSiteProjection board(no_gps, messages, waves);
   ASSERT_EQ(taps.size(), 5u);

@@ -7,13 +7,14 @@
 // neither the capture without a fix nor the receiver in demo mode may.
 #include "link/gpsd_source.h"
 #include "tests/gpsd/child_group.h"
-#include "tests/gpsd/temp_dir.h"
 #include "tests/gpsd/watch_lines.h"
 #include "tests/link/gpsd_json.h"
 #include "tests/link/gpsd_source_rig.h"
 #include "tests/link/nmea_captures.h"
+#include "tests/support/temp_folder.h"
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,12 +35,12 @@ class Replay : public ::testing::TestWithParam<Capture>, public GpsdSourceRig {
   }
   std::string File(const char* name) const { return dir_.File(name); }
 
-  TempDir dir_;
+  testing::TempFolder dir_;
   ChildGroup gpsfake_, watch_;
 };
 
 TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
-  ASSERT_TRUE(dir_.ok());
+  ASSERT_TRUE(std::filesystem::is_directory(dir_.path()));
   const std::string capture = CapturePath(GetParam());
   const int port = FreeLoopbackPort();
   ASSERT_NE(port, 0);
@@ -50,7 +51,7 @@ TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
       "gpsfake", {"-1", "-p", "-q", "-W", "1", "-P", std::to_string(port), capture + ".log"},
       File("live.json"), File("gpsfake.err"), &error))
       << error;
-  ASSERT_TRUE(WaitListening(port, 10s)) << ReadFile(File("gpsfake.err"));
+  ASSERT_TRUE(WaitListening(port, 10s)) << ReadText(File("gpsfake.err"));
 
   const GpsdAddress address{"localhost", std::to_string(port)};
   source.Start(address, messages, &sink);
@@ -60,15 +61,15 @@ TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
       << error;
 
   // gpsd goes when gpsfake ends; the tool ends with the connection.
-  ASSERT_TRUE(gpsfake_.WaitExit(60s)) << ReadFile(File("gpsfake.err"));
+  ASSERT_TRUE(gpsfake_.WaitExit(60s)) << ReadText(File("gpsfake.err"));
   gpsfake_.Stop();
-  EXPECT_EQ(watch_.WaitExit(10s), 0) << ReadFile(File("watch.err"));
+  EXPECT_EQ(watch_.WaitExit(10s), 0) << ReadText(File("watch.err"));
   source.Stop();
 
   const std::vector<std::string> live = ReportsOfClass(File("live.json"), "TPV");
   const std::vector<std::string> chk = ReportsOfClass(capture + ".log.chk", "TPV");
   const std::vector<CGpsData> records = sink.Records();
-  const auto watched = WatchPairs(ReadFile(File("watch.out")));
+  const auto watched = WatchPairs(ReadText(File("watch.out")));
   ASSERT_FALSE(live.empty());
   ASSERT_EQ(records.size(), live.size());
   ASSERT_EQ(watched.size(), live.size());

@@ -3,8 +3,9 @@
 #include "gui/common/command_ids.h"
 #include "gui/shell/resources.h"
 #include "tests/gui/offscreen_suite.h"
+#include "tests/support/frames.h"
+#include "tools/board/board_frames.h"
 
-#include <cmath>
 #include <cstdlib>
 
 #include <QApplication>
@@ -33,14 +34,6 @@ class QtEnvironment : public ::testing::Environment {
 
 [[maybe_unused]] ::testing::Environment* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-void PutI32Be(std::vector<uint8_t>& out, size_t at, int32_t value) {
-  const auto u = static_cast<uint32_t>(value);
-  out[at] = uint8_t(u >> 24);
-  out[at + 1] = uint8_t(u >> 16);
-  out[at + 2] = uint8_t(u >> 8);
-  out[at + 3] = uint8_t(u);
-}
 
 }  // namespace
 
@@ -79,44 +72,18 @@ CSiteView& Rig::SwitchToSite() {
   return *view;
 }
 
-std::vector<uint8_t> FrameBody(uint8_t type, const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> body = payload;
-  uint8_t check = type;
-  for (uint8_t b : payload) check ^= b;
-  body.push_back(check);
-  return body;
-}
-
-std::vector<uint8_t> GpsPayload(bool locked, double lat, double lon) {
-  std::vector<uint8_t> p(CGpsData::kPayloadSize, 0);
-  p[4] = 6;  // month
-  p[5] = 15;
-  p[6] = 2026 >> 8;
-  p[7] = 2026 & 0xFF;
-  p[8] = 12;
-  PutI32Be(p, 31, static_cast<int32_t>(std::lround(lat * 3600000.0)));
-  PutI32Be(p, 35, static_cast<int32_t>(std::lround(lon * 3600000.0)));
-  p[129] = static_cast<uint8_t>((locked ? 7 : 3) << 5);
-  return p;
-}
-
 void Rig::SendFirmware(const std::string& text) {
-  std::vector<uint8_t> payload(text.begin(), text.end());
-  payload.push_back(0);
-  const auto body = FrameBody(1, payload);
-  ASSERT_TRUE(engine.HandleFrame(1, body.data(), static_cast<uint32_t>(body.size())));
+  ASSERT_EQ(testing::Deliver(engine, board::EncodeTextFrame(board::kTypeFirmware, text)), 1);
 }
 
 void Rig::SendSerial(const std::string& text) {
-  std::vector<uint8_t> payload(text.begin(), text.end());
-  payload.push_back(0);
-  const auto body = FrameBody(2, payload);
-  ASSERT_TRUE(engine.HandleFrame(2, body.data(), static_cast<uint32_t>(body.size())));
+  ASSERT_EQ(testing::Deliver(engine, board::EncodeTextFrame(board::kTypeSerial, text)), 1);
 }
 
 void Rig::SendGps(bool locked, double lat, double lon) {
-  const auto body = FrameBody(25, GpsPayload(locked, lat, lon));
-  ASSERT_TRUE(engine.HandleFrame(25, body.data(), static_cast<uint32_t>(body.size())));
+  const testing::Bytes frame =
+      testing::FrameOf(board::kTypePosition, testing::PositionPayload(locked, lat, lon));
+  ASSERT_EQ(testing::Deliver(engine, frame), 1);
   QApplication::processEvents();
 }
 

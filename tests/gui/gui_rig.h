@@ -1,8 +1,9 @@
 #pragma once
 
 // A whole application on the offscreen platform for tests: the real frame,
-// views, engine, link and site model, with fakes for the port, the prompts,
-// the message boxes, the sounds and the clock.
+// views, engine, link and site model, with the fakes of tests/support for
+// the port, the registry, the prompts, the message boxes, the sounds and the
+// clock.
 
 #include "gui/common/draw.h"
 #include "gui/shell/app_context.h"
@@ -11,101 +12,22 @@
 #include "gui/site_view/site_view.h"
 #include "gui/status/status_view.h"
 #include "link/board_session.h"
-#include "platform/clock.h"
-#include "platform/device_registry.h"
-#include "platform/file_prompt.h"
-#include "platform/message_box.h"
-#include "platform/serial_port.h"
-#include "platform/wave_player.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
+#include "tests/support/event_trail.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_serial_port.h"
+#include "tests/support/memory_device_registry.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
+#include "tests/support/scripted_file_prompt.h"
 
-#include <atomic>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include <QImage>
 #include <QTemporaryDir>
 
 namespace velkaro::test {
-
-// Sleeps without waiting and keeps a log that the start-up order is read from.
-class EventLog {
- public:
-  void Add(const std::string& entry) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    entries_.push_back(entry);
-  }
-  std::vector<std::string> Entries() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return entries_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> entries_;
-};
-
-class LoggingClock : public IClock {
- public:
-  explicit LoggingClock(EventLog& log) : log_(log) {}
-  int64_t NowSeconds() override { return real_.NowSeconds(); }
-  // The monotonic clock, moved ahead by `ahead_ms` to age what was received.
-  int64_t NowMonotonicMs() override { return MonotonicMs() + ahead_ms.load(); }
-  std::atomic<int64_t> ahead_ms{0};
-  void SleepMs(int ms) override {
-    if (ms >= 1000) {
-      log_.Add("sleep " + std::to_string(ms));  // the worker's 5 ms naps are not logged
-    } else {
-      real_.SleepMs(ms);
-    }
-  }
-
- private:
-  EventLog& log_;
-  SystemClock real_;
-};
-
-// A port that nothing talks on: records what the handheld wrote and how
-// often the worker polled it.
-class QuietPort : public ISerialPort {
- public:
-  bool ApplyLineSettings() override { return true; }
-  uint32_t BytesWaiting() override {
-    ++polls;
-    return 0;
-  }
-  uint32_t Read(uint8_t*, uint32_t) override { return 0; }
-  uint32_t Write(const uint8_t* src, uint32_t length) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    written.insert(written.end(), src, src + length);
-    return length;
-  }
-  void Purge(bool, bool) override {}
-
-  std::atomic<int> polls{0};
-  std::mutex mutex;
-  std::vector<uint8_t> written;
-};
-
-class RigOpener : public ISerialPortOpener {
- public:
-  explicit RigOpener(EventLog& log) : log_(log) {}
-  std::unique_ptr<ISerialPort> Open(const std::string& name) override {
-    log_.Add("open " + name);
-    if (!succeed) return nullptr;
-    auto port = std::make_unique<QuietPort>();
-    opened = port.get();
-    return port;
-  }
-  bool succeed = true;
-  QuietPort* opened = nullptr;
-
- private:
-  EventLog& log_;
-};
 
 struct Rig {
   Rig();
@@ -117,7 +39,8 @@ struct Rig {
   // Taps the status view, which brings up the site view.
   CSiteView& SwitchToSite();
 
-  // Board frames, handled by the real engine as the link worker would.
+  // Board frames, through a parser into the real engine as the link worker
+  // would hand them.
   void SendFirmware(const std::string& text);
   void SendSerial(const std::string& text);
   void SendGps(bool locked, double lat, double lon);
@@ -131,13 +54,15 @@ struct Rig {
 
   QTemporaryDir dir;
   QString previous_folder;
-  EventLog log;
-  LoggingClock clock{log};
-  MemoryDeviceRegistry registry;
-  RigOpener opener{log};
-  RecordingMessageBox messages;
-  SilentWavePlayer waves;
-  ScriptedFilePrompt files;
+  // The opens and the start-up pauses, in order. Time is driven: it stands
+  // still unless a test moves it (clock.ahead_ms ages what was received).
+  testing::EventTrail log;
+  testing::FakeClock clock{{.sleep_naps = true, .trail = &log}};
+  testing::MemoryDeviceRegistry registry;
+  testing::FakeOpener opener{log};
+  testing::RecordingMessageBox messages;
+  testing::RecordingWavePlayer waves;
+  testing::ScriptedFilePrompt files;
   BoardLink link;
   CCom& com = link.com;
   Published<CGpsData>& gps = link.gps;
@@ -150,11 +75,6 @@ struct Rig {
   AppContext context;
   CVelkaroApp app;
 };
-
-// Frames as the board sends them: the body is the payload and its check.
-std::vector<uint8_t> FrameBody(uint8_t type, const std::vector<uint8_t>& payload);
-// A type-25 payload with the given fix and position, dated 06/15/2026 12:00:00.
-std::vector<uint8_t> GpsPayload(bool locked, double lat, double lon);
 
 // The rows [top, top + height) of `image`.
 QImage Rows(const QImage& image, int top, int height);

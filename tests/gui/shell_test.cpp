@@ -31,23 +31,19 @@ TEST(FrameStartup, OpensTheLinkThenStartsTheWorkerBetweenTwoPauses) {
   EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is restored";
 
   // The worker runs and writes the queued start-up frame to the port.
-  QuietPort* port = rig.opener.opened;
+  testing::FakePort* port = rig.opener.Last();
   ASSERT_NE(port, nullptr);
   const std::vector<uint8_t> startup = {0x11, 0x12, 0x01, 0x00, 0x11, 0x13};
   for (int i = 0; i < 200; ++i) {
-    {
-      std::lock_guard<std::mutex> lock(port->mutex);
-      if (port->written.size() >= startup.size()) break;
-    }
+    if (port->Written().size() >= startup.size()) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  std::lock_guard<std::mutex> lock(port->mutex);
-  EXPECT_EQ(port->written, startup);
+  EXPECT_EQ(port->Written(), startup);
 }
 
 TEST(FrameStartup, APortThatDoesNotOpenIsReportedAndStartUpGoesOn) {
   Rig rig;
-  rig.opener.succeed = false;
+  rig.opener.SetFail(true);
   rig.Start();
   EXPECT_EQ(rig.messages.shown, std::vector<std::string>{"Cannot Open Connection To Board."});
   const auto entries = rig.log.Entries();
@@ -64,21 +60,21 @@ TEST(FrameStartup, WithGpsdTheBoardIsLeftAloneAndAMissingGpsdIsReported) {
   EXPECT_EQ(rig.messages.shown, std::vector<std::string>{"Cannot connect to gpsd at 127.0.0.1:" +
                                                          std::to_string(port) + "."});
   EXPECT_TRUE(rig.log.Entries().empty()) << "no port opened, no pause for the board";
-  EXPECT_EQ(rig.opener.opened, nullptr);
+  EXPECT_EQ(rig.opener.Last(), nullptr);
   EXPECT_TRUE(rig.Frame().isVisible());
 }
 
 TEST(FrameShutdown, ClosingStopsTheWorkerBeforeThePortCloses) {
   Rig rig;
   rig.Start();
-  QuietPort* port = rig.opener.opened;
+  testing::FakePort* port = rig.opener.Last();
   ASSERT_NE(port, nullptr);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_GT(port->polls.load(), 0) << "the worker polls the open port";
+  EXPECT_GT(port->Polls(), 0) << "the worker polls the open port";
   rig.Frame().close();
-  const int polls = port->polls.load();
+  const int polls = port->Polls();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(port->polls.load(), polls) << "no worker touches the port after the close";
+  EXPECT_EQ(port->Polls(), polls) << "no worker touches the port after the close";
   EXPECT_EQ(rig.engine.m_hWndNotify.load(), nullptr);
   EXPECT_TRUE(rig.com.m_hClosedEvent.IsSet()) << "the link may close its port at once";
 }
@@ -86,13 +82,13 @@ TEST(FrameShutdown, ClosingStopsTheWorkerBeforeThePortCloses) {
 TEST(FrameShutdown, MinimisingOnlyMinimises) {
   Rig rig;
   rig.Start();
-  QuietPort* port = rig.opener.opened;
+  testing::FakePort* port = rig.opener.Last();
   rig.Frame().showMinimized();
   QApplication::processEvents();
   EXPECT_TRUE(rig.Frame().isVisible());
-  const int polls = port->polls.load();
+  const int polls = port->Polls();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_GT(port->polls.load(), polls) << "the link keeps running";
+  EXPECT_GT(port->Polls(), polls) << "the link keeps running";
   EXPECT_EQ(rig.engine.m_hWndNotify.load(), &rig.Frame());
 }
 

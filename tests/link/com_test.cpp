@@ -2,7 +2,9 @@
 // open leaves, and the one-slot transmit buffer.
 #include "link/com.h"
 
-#include "tests/link/link_fakes.h"
+#include "tests/support/fake_serial_port.h"
+#include "tests/support/memory_device_registry.h"
+#include "tests/support/recording_message_box.h"
 
 #include <atomic>
 #include <string>
@@ -15,6 +17,8 @@ namespace {
 
 using testing::Bytes;
 using testing::FakeOpener;
+using testing::MemoryDeviceRegistry;
+using testing::RecordingMessageBox;
 
 struct RegistryEntry {
   std::string key;
@@ -106,11 +110,11 @@ TEST_F(ComFixture, OpensSearchedPortAndPurgesBothQueues) {
   registry.SetValue("Drivers\\Active\\07", "PnpId", u"Socket");
   registry.SetValue("Drivers\\Active\\07", "Name", u"COM3:");
   com.Open(registry, opener, messages);
-  EXPECT_EQ(opener.opened, std::vector<std::string>{"COM3:"});
+  EXPECT_EQ(opener.Names(), std::vector<std::string>{"COM3:"});
   ASSERT_NE(com.Port(), nullptr);
   EXPECT_EQ(com.PortName(), "COM3:");
-  EXPECT_EQ(opener.last->settings_applied, 1);
-  EXPECT_EQ(opener.last->purges,
+  EXPECT_EQ(opener.Last()->SettingsApplied(), 1);
+  EXPECT_EQ(opener.Last()->Purges(),
             (std::vector<std::pair<bool, bool>>{{true, false}, {false, true}}));
   EXPECT_TRUE(messages.shown.empty());
 
@@ -118,19 +122,19 @@ TEST_F(ComFixture, OpensSearchedPortAndPurgesBothQueues) {
   FakeOpener other;
   CCom overridden;
   overridden.Open(registry, other, messages, "/dev/pts/9");
-  EXPECT_EQ(other.opened, std::vector<std::string>{"/dev/pts/9"});
+  EXPECT_EQ(other.Names(), std::vector<std::string>{"/dev/pts/9"});
 }
 
 TEST_F(ComFixture, FailedOpenLeavesNoPortAndSaysSo) {
-  opener.port.reset();
+  opener.SetFail(true);
   com.Open(registry, opener, messages);
-  EXPECT_EQ(opener.opened, std::vector<std::string>{"COM1:"});
+  EXPECT_EQ(opener.Names(), std::vector<std::string>{"COM1:"});
   EXPECT_EQ(com.Port(), nullptr);
   EXPECT_EQ(messages.shown, std::vector<std::string>{"Cannot Open Connection To Board."});
 }
 
 TEST_F(ComFixture, RefusedSettingsCloseThePort) {
-  opener.port->accept_settings = false;
+  opener.Next().RefuseSettings();
   com.Open(registry, opener, messages, "/dev/ttyUSB0");
   EXPECT_EQ(com.Port(), nullptr);
   EXPECT_EQ(messages.shown, std::vector<std::string>{"Could not SetCommState"});

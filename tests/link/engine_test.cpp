@@ -2,7 +2,7 @@
 // answers, and the frames the handheld sends.
 #include "link/engine.h"
 
-#include "tests/link/link_fakes.h"
+#include "tests/support/frames.h"
 
 #include <cstring>
 #include <string>

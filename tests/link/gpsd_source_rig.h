@@ -8,7 +8,7 @@
 #include "link/gps_data.h"
 #include "link/gpsd_source.h"
 #include "link/published.h"
-#include "platform/message_box.h"
+#include "tests/support/recording_message_box.h"
 
 #include <chrono>
 #include <mutex>
@@ -53,7 +53,7 @@ struct GpsdSourceRig {
   CCom com;
   Published<CGpsData> gps;
   CEngine engine{com, gps};
-  RecordingMessageBox messages;
+  testing::RecordingMessageBox messages;
   RecordingSink sink{gps};
   GpsdSource source{gps, engine};
 };

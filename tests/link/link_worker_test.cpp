@@ -2,7 +2,11 @@
 // comes first, writes wait for a quiet pass, and the keep-alive clock.
 #include "link/link_worker.h"
 
-#include "tests/link/link_fakes.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_serial_port.h"
+#include "tests/support/frames.h"
+#include "tests/support/memory_device_registry.h"
+#include "tests/support/recording_message_box.h"
 
 #include <chrono>
 #include <thread>
@@ -17,6 +21,8 @@ using testing::FakeClock;
 using testing::FakeOpener;
 using testing::FakePort;
 using testing::FrameOf;
+using testing::MemoryDeviceRegistry;
+using testing::RecordingMessageBox;
 
 const Bytes kKeepAlive = {0x00, 0x00};
 
@@ -31,7 +37,7 @@ struct WorkerFixture : ::testing::Test {
     MemoryDeviceRegistry registry;
     RecordingMessageBox messages;
     com.Open(registry, opener, messages, "/dev/fake");
-    port = opener.last;
+    port = opener.Last();
     engine.m_hWndNotify = &sink;
     parser.Reset();
   }
@@ -60,7 +66,7 @@ TEST_F(WorkerFixture, TwoFramesInOneReadBothReachTheEngineInOrder) {
   Bytes chunk = GpsFrame(3);
   const Bytes second = GpsFrame(4);
   chunk.insert(chunk.end(), second.begin(), second.end());
-  port->incoming.push_back(chunk);
+  port->Queue(chunk);
   EXPECT_EQ(Pass(), LinkPass::Received);
   EXPECT_EQ(sink.posts, 2);
   EXPECT_EQ(gps.Read().m_month, 4);
@@ -69,9 +75,9 @@ TEST_F(WorkerFixture, TwoFramesInOneReadBothReachTheEngineInOrder) {
 
 TEST_F(WorkerFixture, FrameSplitOverReadsCompletesInTheLast) {
   const Bytes frame = GpsFrame(9);
-  port->incoming.push_back(Bytes(frame.begin(), frame.begin() + 100));
-  port->incoming.push_back(Bytes(frame.begin() + 100, frame.end() - 1));
-  port->incoming.push_back(Bytes(frame.end() - 1, frame.end()));
+  port->Queue(Bytes(frame.begin(), frame.begin() + 100));
+  port->Queue(Bytes(frame.begin() + 100, frame.end() - 1));
+  port->Queue(Bytes(frame.end() - 1, frame.end()));
   EXPECT_EQ(Pass(), LinkPass::Received);
   EXPECT_EQ(Pass(), LinkPass::Received);
   EXPECT_EQ(sink.posts, 0);
@@ -82,18 +88,18 @@ TEST_F(WorkerFixture, FrameSplitOverReadsCompletesInTheLast) {
 
 TEST_F(WorkerFixture, WriteWaitsForAQuietPassAndIdentityIsRequested) {
   engine.SendStartupFrame();
-  for (int i = 0; i < 3; ++i) port->incoming.push_back(GpsFrame(1));
+  for (int i = 0; i < 3; ++i) port->Queue(GpsFrame(1));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Pass(), LinkPass::Received);
-  EXPECT_TRUE(port->written.empty());
+  EXPECT_TRUE(port->Writes().empty());
   EXPECT_EQ(Pass(), LinkPass::Wrote);
-  ASSERT_EQ(port->written.size(), 1u);
-  EXPECT_EQ(port->written[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
+  ASSERT_EQ(port->Writes().size(), 1u);
+  EXPECT_EQ(port->Writes()[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
 
   // The board answers with its firmware; the worker itself asks for the serial.
-  port->incoming.push_back(FrameOf(1, {'2', '.', '1', 0}));
+  port->Queue(FrameOf(1, {'2', '.', '1', 0}));
   EXPECT_EQ(Pass(), LinkPass::Received);
   EXPECT_EQ(Pass(), LinkPass::Wrote);
-  EXPECT_EQ(port->written.back(), (Bytes{0x11, 0x12, 0x02, 0x00, 0x11, 0x13}));
+  EXPECT_EQ(port->Writes().back(), (Bytes{0x11, 0x12, 0x02, 0x00, 0x11, 0x13}));
   char firmware[CEngine::kFirmwareSize];
   engine.GetFirmware(firmware);
   EXPECT_STREQ(firmware, "2.1");
@@ -105,7 +111,7 @@ TEST_F(WorkerFixture, KeepAliveAfterMoreThanTenQuietSeconds) {
   const int64_t t0 = clock.seconds;
   EXPECT_EQ(Pass(), LinkPass::ClockStart);
   EXPECT_EQ(state.lastActivity, t0);
-  EXPECT_TRUE(port->written.empty());
+  EXPECT_TRUE(port->Writes().empty());
 
   clock.seconds = t0 + 10;
   EXPECT_EQ(Pass(), LinkPass::Slept);
@@ -113,9 +119,9 @@ TEST_F(WorkerFixture, KeepAliveAfterMoreThanTenQuietSeconds) {
 
   clock.seconds = t0 + 11;
   EXPECT_EQ(Pass(), LinkPass::KeepAlive);
-  EXPECT_TRUE(port->written.empty());
+  EXPECT_TRUE(port->Writes().empty());
   EXPECT_EQ(Pass(), LinkPass::Wrote);
-  EXPECT_EQ(port->written, std::vector<Bytes>{kKeepAlive});
+  EXPECT_EQ(port->Writes(), std::vector<Bytes>{kKeepAlive});
   EXPECT_EQ(state.lastActivity, t0 + 11);
 }
 
@@ -134,7 +140,7 @@ TEST_F(WorkerFixture, WriteSetsActivityToLastQuietReading) {
   EXPECT_EQ(state.lastActivity, t0 + 7);
 
   clock.seconds = t0 + 17;
-  port->incoming.push_back(GpsFrame(1));
+  port->Queue(GpsFrame(1));
   EXPECT_EQ(Pass(), LinkPass::Received);
   EXPECT_EQ(state.lastActivity, t0 + 7);
   EXPECT_EQ(Pass(), LinkPass::Slept);  // 17 is not more than 7 + 10
@@ -159,43 +165,43 @@ TEST_F(WorkerFixture, WithoutAPortWritesAreDroppedAndKeepAlivesStillQueued) {
 // opens the same name again and asks the new board who it is.
 TEST_F(WorkerFixture, ALostLineIsClosedAndOpenedAgainAboutOnceASecond) {
   state.opener = &opener;
-  port->incoming.push_back({0x11, 0x12, 0x19});  // half a frame, then the line dies
+  port->Queue({0x11, 0x12, 0x19});  // half a frame, then the line dies
   EXPECT_EQ(Pass(), LinkPass::Received);
-  port->lost = true;
+  port->HangUp();
   EXPECT_EQ(Pass(), LinkPass::LineLost);
   EXPECT_EQ(com.Port(), nullptr);
   EXPECT_EQ(parser.m_state, CParser::Idle) << "the half frame must not join the next line's bytes";
 
   // No board yet: no try before a second has passed, then one a second.
-  opener.port.reset();
-  clock.monotonic_ms += LinkWorkerState::kReopenEveryMs - 1;
+  opener.SetFail(true);
+  clock.ahead_ms += LinkWorkerState::kReopenEveryMs - 1;
   EXPECT_EQ(Pass(), LinkPass::ClockStart);
-  EXPECT_EQ(opener.opened.size(), 1u);
-  clock.monotonic_ms += 1;
+  EXPECT_EQ(opener.Names().size(), 1u);
+  clock.ahead_ms += 1;
   EXPECT_EQ(Pass(), LinkPass::Slept);
-  EXPECT_EQ(opener.opened.size(), 2u);
+  EXPECT_EQ(opener.Names().size(), 2u);
   EXPECT_EQ(Pass(), LinkPass::Slept);
-  EXPECT_EQ(opener.opened.size(), 2u);
+  EXPECT_EQ(opener.Names().size(), 2u);
 
   // The board is back behind the same name.
-  opener.port = std::make_unique<FakePort>();
-  clock.monotonic_ms += LinkWorkerState::kReopenEveryMs;
+  opener.SetFail(false);
+  clock.ahead_ms += LinkWorkerState::kReopenEveryMs;
   EXPECT_EQ(Pass(), LinkPass::Reopened);
-  EXPECT_EQ(opener.opened, (std::vector<std::string>{"/dev/fake", "/dev/fake", "/dev/fake"}));
+  EXPECT_EQ(opener.Names(), (std::vector<std::string>{"/dev/fake", "/dev/fake", "/dev/fake"}));
   ASSERT_NE(com.Port(), nullptr);
-  EXPECT_EQ(opener.last->settings_applied, 1);
+  EXPECT_EQ(opener.Last()->SettingsApplied(), 1);
   EXPECT_EQ(Pass(), LinkPass::Wrote);
-  ASSERT_EQ(opener.last->written.size(), 1u);
-  EXPECT_EQ(opener.last->written[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
+  ASSERT_EQ(opener.Last()->Writes().size(), 1u);
+  EXPECT_EQ(opener.Last()->Writes()[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
 }
 
 // Without an opener (tools that read a capture) a lost line stays closed.
 TEST_F(WorkerFixture, WithoutAnOpenerALostLineStaysClosed) {
-  port->lost = true;
+  port->HangUp();
   EXPECT_EQ(Pass(), LinkPass::LineLost);
-  clock.monotonic_ms += 10 * LinkWorkerState::kReopenEveryMs;
+  clock.ahead_ms += 10 * LinkWorkerState::kReopenEveryMs;
   EXPECT_EQ(Pass(), LinkPass::ClockStart);
-  EXPECT_EQ(opener.opened.size(), 1u);
+  EXPECT_EQ(opener.Names().size(), 1u);
 }
 
 // A real thread: the loop runs against the fake port until stopped, the
@@ -215,14 +221,17 @@ TEST(LinkWorkerThread, StopEndsTheLoopBeforeThePortCloses) {
   EXPECT_TRUE(worker.Running());
   EXPECT_FALSE(com->m_hClosedEvent.IsSet());
   engine.SendStartupFrame();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The port may be read while the worker runs; how soon the worker gets to
+  // the write depends on the machine's load, so wait for it (bounded).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (opener.Last()->Writes().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   worker.Stop();
   worker.Stop();  // idempotent
   EXPECT_FALSE(worker.Running());
   EXPECT_TRUE(com->m_hClosedEvent.IsSet());
-  // The worker has written the request (no data race with the reads below).
-  ASSERT_EQ(opener.last->written.size(), 1u);
-  EXPECT_EQ(opener.last->written[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
+  ASSERT_EQ(opener.Last()->Writes().size(), 1u);
+  EXPECT_EQ(opener.Last()->Writes()[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
 
   const auto start = std::chrono::steady_clock::now();
   com.reset();

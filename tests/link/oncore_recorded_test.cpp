@@ -3,11 +3,11 @@
 // Each is framed as the board sends it and run through parser and engine.
 #include "link/engine.h"
 #include "link/frame_pump.h"
-#include "tests/link/link_fakes.h"
+#include "tests/support/frames.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -46,11 +46,6 @@ std::vector<std::map<std::string, std::string>> ReadExpected() {
   return rows;
 }
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 long Int(const std::map<std::string, std::string>& row, const char* column) {
   return std::strtol(row.at(column).c_str(), nullptr, 10);
 }
@@ -72,7 +67,7 @@ TEST(OncoreRecorded, DecodeAgreesWithIndependentDecode) {
   CParser parser;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.at("file"));
-    const Bytes payload = ReadFile(kDataDir + "/" + row.at("file"));
+    const Bytes payload = testing::ReadAll(kDataDir + "/" + row.at("file"));
     ASSERT_EQ(payload.size(), 152u);
     const Bytes wire = testing::FrameOf(25, payload);
     int frames = 0;

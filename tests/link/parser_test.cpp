@@ -3,7 +3,7 @@
 #include "link/parser.h"
 
 #include "link/frame_pump.h"
-#include "tests/link/link_fakes.h"
+#include "tests/support/frames.h"
 
 #include <algorithm>
 #include <string>

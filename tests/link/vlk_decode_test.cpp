@@ -1,6 +1,6 @@
 // `vlk decode`: the built tool on byte files, line by line, and its exit
 // status for wrong usage and unreadable input.
-#include "tests/link/link_fakes.h"
+#include "tests/support/frames.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -2,9 +2,11 @@
 // synthesized from a sysfs tty folder (here a fake tree in a temp folder).
 #include "platform/device_registry.h"
 
+#include "tests/support/memory_device_registry.h"
+#include "tests/support/temp_folder.h"
+
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Keys = std::vector<std::string>;
+using testing::MemoryDeviceRegistry;
 
 TEST(MemoryDeviceRegistry, SubKeysListDirectChildrenInInsertionOrder) {
   MemoryDeviceRegistry reg;
@@ -40,14 +43,7 @@ TEST(MemoryDeviceRegistry, SubKeysListDirectChildrenInInsertionOrder) {
 // them, as the kernel lays them out.
 class FakeSysfs : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("velkaro-sysfs-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(Tty());
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { fs::create_directories(Tty()); }
 
   fs::path Tty() const { return root_ / "class" / "tty"; }
 
@@ -76,7 +72,8 @@ class FakeSysfs : public ::testing::Test {
     return s;
   }
 
-  fs::path root_;
+  testing::TempFolder folder_;
+  fs::path root_ = folder_.path();
 };
 
 TEST_F(FakeSysfs, SynthesizesOneKeyPerSerialDevice) {

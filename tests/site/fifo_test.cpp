@@ -5,11 +5,12 @@
 // step here would hang (until the test's time-out) if a FIFO were opened in
 // the ordinary, blocking way.
 #include "compression/compression.h"
-#include "platform/message_box.h"
 #include "platform/regular_file.h"
 #include "platform/wave_player.h"
 #include "site/site_projection.h"
 #include "tests/site/site_test_support.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_folder.h"
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -20,10 +21,11 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::CurrentDir;
-using testing_support::ReadAll;
+using testing::CurrentDir;
+using testing::ReadAll;
+using testing::RecordingMessageBox;
+using testing::TempFolder;
 using testing_support::RunVlk;
-using testing_support::ScratchDir;
 using Tap = CSiteProjection::_tap;
 
 const std::string kBitmap = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/g/rgb24.bmp";
@@ -44,7 +46,7 @@ class FifoTest : public ::testing::Test {
     return path;
   }
 
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here{dir.path()};
   std::string plan;
   Published<CGpsData> gps;

@@ -2,6 +2,9 @@
 // known exactly, validating at the tolerance's edge, and the solve's dump.
 #include "site/site_projection.h"
 #include "tests/site/site_test_support.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
+#include "tests/support/temp_folder.h"
 
 #include <cmath>
 #include <filesystem>
@@ -15,8 +18,10 @@
 namespace velkaro {
 namespace {
 
-using testing_support::CurrentDir;
-using testing_support::ScratchDir;
+using testing::CurrentDir;
+using testing::RecordingMessageBox;
+using testing::RecordingWavePlayer;
+using testing::TempFolder;
 using testing_support::Value;
 using Tap = CSiteProjection::_tap;
 
@@ -27,7 +32,7 @@ class SiteProjectionTest : public ::testing::Test {
   }
   Published<CGpsData> gps;
   RecordingMessageBox messages;
-  SilentWavePlayer waves;
+  RecordingWavePlayer waves;
   CSiteProjection projection{gps, messages, waves};
 };
 
@@ -102,7 +107,7 @@ TEST_F(SiteProjectionTest, DeleteSelectedTapKeepsTheOrderOfTheRest) {
 }
 
 TEST_F(SiteProjectionTest, SolveRecoversAKnownAffineMap) {
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here(dir.path());
   AddTaps(TapsOnKnownMap());
   projection.Solve();
@@ -131,7 +136,7 @@ TEST_F(SiteProjectionTest, SolveRecoversAKnownAffineMap) {
 }
 
 TEST_F(SiteProjectionTest, NoSolveOrASingularSolveIsNeverValid) {
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here(dir.path());
   EXPECT_TRUE(projection.Validate());  // empty list
   AddTaps(TapsOnKnownMap());
@@ -168,7 +173,7 @@ TEST(WithinTolerance, ShrinksWithTheCosineOfTheLatitude) {
 }
 
 TEST_F(SiteProjectionTest, SolveDumpsEveryTapThenTheTwoCoefficientRows) {
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here(dir.path());
   AddTaps({{10, 20, 45.5, 7.25, 0},
            {200, 30, 45.5001, 7.2528, 0},
@@ -190,7 +195,7 @@ TEST_F(SiteProjectionTest, SolveDumpsEveryTapThenTheTwoCoefficientRows) {
 }
 
 TEST_F(SiteProjectionTest, SolveCompletesWhenTheDumpCannotBeCreated) {
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here(dir.path());
   std::filesystem::create_directory("debug.txt");  // a folder in the dump's place
   AddTaps(TapsOnKnownMap());

@@ -1,9 +1,9 @@
 // The points journal: captured points survive the process being killed,
 // come back with the very same doubles, and solve to the same bits.
-#include "platform/message_box.h"
 #include "platform/wave_player.h"
 #include "site/site_projection.h"
-#include "tests/site/site_test_support.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/temp_folder.h"
 
 #include <csignal>
 #include <cstring>
@@ -17,8 +17,9 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::CurrentDir;
-using testing_support::ScratchDir;
+using testing::CurrentDir;
+using testing::RecordingMessageBox;
+using testing::TempFolder;
 using Tap = CSiteProjection::_tap;
 
 // Positions with all 17 digits in use, as a receiver's are.
@@ -47,7 +48,7 @@ struct Site {
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here{dir.path()};
   const std::string journal = dir.File("plan.bmp.points");
 
@@ -92,7 +93,7 @@ TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
 }
 
 TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here{dir.path()};
   Site site;
   site.projection.SetPointsPath(dir.File("plan.bmp.points"));

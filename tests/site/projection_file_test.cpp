@@ -1,7 +1,9 @@
 // The projection file: its bytes, the round trip through Save and Load, an
 // overwritten longer file, and every refusal with the text the user sees.
 #include "site/site_projection.h"
-#include "tests/site/site_test_support.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
+#include "tests/support/temp_folder.h"
 
 #include <filesystem>
 #include <string>
@@ -13,10 +15,12 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::CurrentDir;
-using testing_support::ReadAll;
-using testing_support::ScratchDir;
-using testing_support::WriteAll;
+using testing::CurrentDir;
+using testing::ReadAll;
+using testing::RecordingMessageBox;
+using testing::RecordingWavePlayer;
+using testing::TempFolder;
+using testing::WriteAll;
 using Tap = CSiteProjection::_tap;
 
 const std::string kBitmap = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/g/rgb24.bmp";
@@ -39,12 +43,12 @@ class ProjectionFileTest : public ::testing::Test {
     projection.m_strPlanPath = plan;
   }
 
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here{dir.path()};  // the solve's dump lands in the scratch folder
   std::string plan;
   Published<CGpsData> gps;
   RecordingMessageBox messages;
-  SilentWavePlayer waves;
+  RecordingWavePlayer waves;
   CSiteProjection projection{gps, messages, waves};
 };
 

@@ -2,10 +2,10 @@
 // projection file is killed at many moments, and a save runs out of disk.
 // The file must always be the old bytes or the whole new file, and nothing
 // else may be left beside it.
-#include "platform/message_box.h"
-#include "platform/wave_player.h"
 #include "site/site_projection.h"
-#include "tests/site/site_test_support.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
 #include <csignal>
@@ -22,10 +22,12 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::CurrentDir;
-using testing_support::ReadAll;
-using testing_support::ScratchDir;
-using testing_support::WriteAll;
+using testing::CurrentDir;
+using testing::ReadAll;
+using testing::RecordingMessageBox;
+using testing::RecordingWavePlayer;
+using testing::TempFolder;
+using testing::WriteAll;
 using Tap = CSiteProjection::_tap;
 
 // A 24-bit bitmap of about 12 MB whose pixels vary enough that the block is
@@ -87,13 +89,13 @@ class SaveFaults : public ::testing::Test {
     return strays;
   }
 
-  ScratchDir dir;
+  TempFolder dir;
   CurrentDir here{dir.path()};
   std::string plan, target;
   std::vector<uint8_t> old_bytes;
   Published<CGpsData> gps;
   RecordingMessageBox messages;
-  SilentWavePlayer waves;
+  RecordingWavePlayer waves;
   CSiteProjection projection{gps, messages, waves};
 };
 

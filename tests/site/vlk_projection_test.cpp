@@ -2,6 +2,7 @@
 // extract, solve and worldfile run as the built program.
 #include "site/reference_points_file.h"
 #include "tests/site/site_test_support.h"
+#include "tests/support/temp_folder.h"
 #include "tools/vlk/tap_file.h"
 
 #include <cmath>
@@ -19,9 +20,10 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::ReadAll;
+using testing::ReadAll;
+using testing::ReadText;
+using testing::TempFolder;
 using testing_support::RunVlk;
-using testing_support::ScratchDir;
 using testing_support::Value;
 using testing_support::VlkRun;
 
@@ -74,11 +76,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadAll(path);
-  return {bytes.begin(), bytes.end()};
-}
-
 // Pixel -> degrees: lat = 45.5 - 1e-5 row + 2e-6 col, lon = 7.25 + 1.4e-5 col + 1e-6 row.
 double LatAt(int x, int y) { return 45.5 - 1e-5 * y + 2e-6 * x; }
 double LonAt(int x, int y) { return 7.25 + 1.4e-5 * x + 1e-6 * y; }
@@ -97,7 +94,7 @@ class VlkCommands : public ::testing::Test {
       taps << line;
     }
   }
-  ScratchDir dir;
+  TempFolder dir;
 };
 
 TEST_F(VlkCommands, SaveInfoExtractGiveBackTheIdenticalBitmap) {

@@ -1,13 +1,11 @@
 #include "tests/snapshot/jpeg_reader.h"
 
+#include "tests/support/temp_folder.h"
+
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <jpeglib.h>
-#include <unistd.h>
 
 namespace velkaro::testing {
 
@@ -103,9 +101,7 @@ std::optional<DecodedJpeg> ReadJpeg(const std::filesystem::path& path, std::stri
   out.height = static_cast<int>(cinfo.image_height);
   out.components = cinfo.num_components;
   out.tables.assign(tables, tables + table_count);
-  std::ifstream in(path, std::ios::binary);
-  out.frame_markers =
-      FrameMarkers(std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {}));
+  out.frame_markers = FrameMarkers(ReadAll(path));
   return out;
 }
 
@@ -134,17 +130,6 @@ std::string LibraryMessage(int code, int parameter) {
   char text[JMSG_LENGTH_MAX];
   (*errors.format_message)(reinterpret_cast<j_common_ptr>(&cinfo), text);
   return text;
-}
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "velkaro-snap-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
 }
 
 int OpenDescriptorCount() {

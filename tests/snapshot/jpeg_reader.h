@@ -1,5 +1,5 @@
-// Test helpers: reads a JPEG file back with libjpeg's decompressor, walks its
-// markers, and keeps temporary folders.
+// Test helpers: reads a JPEG file back with libjpeg's decompressor and walks
+// its markers.
 #ifndef VELKARO_TESTS_SNAPSHOT_JPEG_READER_H_
 #define VELKARO_TESTS_SNAPSHOT_JPEG_READER_H_
 
@@ -31,20 +31,6 @@ std::vector<QuantTable> ReferenceTables(int quality);
 
 // The text libjpeg formats for a message code and its first integer parameter.
 std::string LibraryMessage(int code, int parameter = 0);
-
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Number of file descriptors this process holds open.
 int OpenDescriptorCount();

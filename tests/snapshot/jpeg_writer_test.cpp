@@ -3,6 +3,7 @@
 #include "snapshot/jpeg_writer.h"
 
 #include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/temp_folder.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -19,7 +20,7 @@ namespace {
 
 using testing::DecodedJpeg;
 using testing::ReadJpeg;
-using testing::TempDir;
+using testing::TempFolder;
 
 // A bottom-up capture of (height + 1) rows, every pixel the same colour.
 std::vector<unsigned char> SolidCapture(int width, int height, unsigned char r, unsigned char g,
@@ -33,7 +34,7 @@ std::vector<unsigned char> SolidCapture(int width, int height, unsigned char r, 
   return pixels;
 }
 
-DecodedJpeg WriteAndRead(const TempDir& dir, int width, int height, int quality,
+DecodedJpeg WriteAndRead(const TempFolder& dir, int width, int height, int quality,
                          const std::vector<unsigned char>& pixels) {
   const std::string path = (dir.path() / "shot.jpg").string();
   EXPECT_TRUE(WriteJpeg(path, width, height, quality, pixels)) << GetJpegError();
@@ -49,7 +50,7 @@ class JpegQuality : public ::testing::TestWithParam<int> {};
 // tables libjpeg chooses for that quality with baseline forced (all ones at
 // 100; clamped to 8 bits, hence a baseline frame, at low qualities).
 TEST_P(JpegQuality, SizeComponentsAndBaselineTables) {
-  TempDir dir;
+  TempFolder dir;
   const int quality = GetParam();
   const DecodedJpeg jpeg =
       WriteAndRead(dir, 240, 265, quality, SolidCapture(240, 265, 90, 160, 30));
@@ -76,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Qualities, JpegQuality, ::testing::Values(100, 75, 1));
 
 // The pixels are taken as red, green, blue: pure red stays red.
 TEST(JpegWriter, RedStaysRed) {
-  TempDir dir;
+  TempFolder dir;
   const DecodedJpeg jpeg = WriteAndRead(dir, 240, 265, 100, SolidCapture(240, 265, 255, 0, 0));
   ASSERT_EQ(jpeg.rgb.size(), 240u * 265u * 3u);
   for (std::size_t i = 0; i < jpeg.rgb.size(); i += 3) {
@@ -102,7 +103,7 @@ TEST_P(JpegRowOrder, PictureRowsComeFromBottomUpBuffer) {
   for (int k = 0; k <= height; ++k) {
     for (int i = 0; i < width * 3; ++i) pixels[std::size_t(k) * width * 3 + i] = grey(k);
   }
-  TempDir dir;
+  TempFolder dir;
   const DecodedJpeg jpeg = WriteAndRead(dir, width, height, 100, pixels);
   ASSERT_EQ(jpeg.height, height);
   ASSERT_EQ(jpeg.width, width);
@@ -121,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, JpegRowOrder,
 // An output path that cannot be opened gives exactly the open-failure message
 // and leaves nothing behind.
 TEST(JpegWriter, UnopenablePathGivesOpenFailureMessage) {
-  TempDir dir;
+  TempFolder dir;
   const std::filesystem::path plain_file = dir.path() / "plain";
   ASSERT_TRUE(WriteJpeg(plain_file.string(), 4, 4, 100, SolidCapture(4, 4, 1, 2, 3)));
   std::filesystem::create_directory(dir.path() / "folder");
@@ -153,7 +154,7 @@ class JpegFatal : public ::testing::TestWithParam<FatalCase> {};
 // closes the file, and a later good encoding starts with an empty message.
 TEST_P(JpegFatal, ReportedWithLibraryTextAndNothingLeaks) {
   const FatalCase c = GetParam();
-  TempDir dir;
+  TempFolder dir;
   const std::string path = *c.path ? c.path : (dir.path() / "bad.jpg").string();
   const auto pixels = SolidCapture(c.width > 0 ? c.width : 1, c.height > 0 ? c.height : 1, 9, 9, 9);
   const int descriptors = testing::OpenDescriptorCount();
@@ -180,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, JpegFatal,
 // there before untouched; a device such as /dev/full is not a file and is
 // refused before anything is written.
 TEST(JpegWriter, FullDiskKeepsTheOldPictureAndDevicesAreRefused) {
-  TempDir dir;
+  TempFolder dir;
   const std::string path = (dir.path() / "shot.jpg").string();
   ASSERT_TRUE(WriteJpeg(path, 8, 8, 100, SolidCapture(8, 8, 1, 1, 1)));
   const auto old_size = std::filesystem::file_size(path);
@@ -214,7 +215,7 @@ TEST(JpegWriter, FullDiskKeepsTheOldPictureAndDevicesAreRefused) {
 // The buffer-checked entry refuses a capture one byte short, before any file
 // is created, and takes one of exactly the needed size.
 TEST(JpegWriter, CheckedEntryRefusesShortCapture) {
-  TempDir dir;
+  TempFolder dir;
   const std::string path = (dir.path() / "shot.jpg").string();
   std::vector<unsigned char> pixels = SolidCapture(240, 265, 0, 0, 0);
   ASSERT_EQ(pixels.size(), 240u * 266u * 3u);

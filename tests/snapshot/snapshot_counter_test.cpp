@@ -2,12 +2,10 @@
 // and the name proposed for it.
 #include "snapshot/snapshot_counter.h"
 
-#include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/temp_folder.h"
 
 #include <climits>
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -17,17 +15,9 @@
 namespace velkaro {
 namespace {
 
-using testing::TempDir;
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ReadText;
+using testing::TempFolder;
+using testing::WriteText;
 
 struct CounterCase {
   const char* name;
@@ -42,12 +32,12 @@ class CounterFile : public ::testing::TestWithParam<CounterCase> {};
 // bytes afterwards.
 TEST_P(CounterFile, ReadThenAdvance) {
   const CounterCase& c = GetParam();
-  TempDir dir;
-  WriteFile(dir.path() / kSnapshotCounterFileName, c.content);
+  TempFolder dir;
+  WriteText(dir.path() / kSnapshotCounterFileName, c.content);
   const int number = ReadSnapshotCounter(dir.path());
   EXPECT_EQ(number, c.number);
   EXPECT_TRUE(AdvanceSnapshotCounter(dir.path(), number));
-  EXPECT_EQ(ReadFile(dir.path() / kSnapshotCounterFileName), c.written_back);
+  EXPECT_EQ(ReadText(dir.path() / kSnapshotCounterFileName), c.written_back);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -76,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Without a readable counter the first snapshot is number 1.
 TEST(CounterFile, MissingOrUnreadableGivesOne) {
-  TempDir dir;
+  TempFolder dir;
   EXPECT_EQ(ReadSnapshotCounter(dir.path()), 1);
   EXPECT_EQ(ReadSnapshotCounter(dir.path() / "no-such-folder"), 1);
   std::filesystem::create_directory(dir.path() / kSnapshotCounterFileName);
@@ -86,19 +76,19 @@ TEST(CounterFile, MissingOrUnreadableGivesOne) {
 // First run: nothing there, snapshot 1, then the file holds "2\n" and the
 // next proposal is number 2.
 TEST(CounterFile, FirstRunSequence) {
-  TempDir dir;
+  TempFolder dir;
   const int first = ReadSnapshotCounter(dir.path());
   EXPECT_EQ(ProposedSnapshotName(first), "vk000001.jpg");
   ASSERT_TRUE(AdvanceSnapshotCounter(dir.path(), first));
-  EXPECT_EQ(ReadFile(dir.path() / kSnapshotCounterFileName), "2\n");
+  EXPECT_EQ(ReadText(dir.path() / kSnapshotCounterFileName), "2\n");
   EXPECT_EQ(ProposedSnapshotName(ReadSnapshotCounter(dir.path())), "vk000002.jpg");
 }
 
 // A folder that cannot take the file is reported as a failed write.
 TEST(CounterFile, UnwritableFolderReportsFalse) {
-  TempDir dir;
+  TempFolder dir;
   EXPECT_FALSE(AdvanceSnapshotCounter(dir.path() / "no-such-folder", 5));
-  WriteFile(dir.path() / "plain", "x");
+  WriteText(dir.path() / "plain", "x");
   EXPECT_FALSE(AdvanceSnapshotCounter(dir.path() / "plain", 5));
   std::filesystem::create_directory(dir.path() / "taken");
   std::filesystem::create_directory(dir.path() / "taken" / kSnapshotCounterFileName);
@@ -108,9 +98,9 @@ TEST(CounterFile, UnwritableFolderReportsFalse) {
 // A write that fails once the file is open (here: a file-size limit standing
 // in for a full disk) keeps the old counter rather than leaving it empty.
 TEST(CounterFile, FailedWriteKeepsOldCounter) {
-  TempDir dir;
+  TempFolder dir;
   const std::filesystem::path counter = dir.path() / kSnapshotCounterFileName;
-  WriteFile(counter, "41\n");
+  WriteText(counter, "41\n");
 
   rlimit old_limit{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
@@ -123,7 +113,7 @@ TEST(CounterFile, FailedWriteKeepsOldCounter) {
   std::signal(SIGXFSZ, old_handler);
 
   EXPECT_FALSE(advanced);
-  EXPECT_EQ(ReadFile(counter), "41\n");
+  EXPECT_EQ(ReadText(counter), "41\n");
   EXPECT_EQ(ReadSnapshotCounter(dir.path()), 41);
 }
 
@@ -139,10 +129,10 @@ TEST(CounterFile, ProposedNames) {
 // same number; with no overwrite prompt each snapshot would then replace the
 // last. The proposal skips every name that is taken, by any kind of entry.
 TEST(CounterFile, ProposalSkipsNamesThatAreTaken) {
-  TempDir dir;
+  TempFolder dir;
   EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), 0), 0);
-  WriteFile(dir.path() / "vk000000.jpg", "picture");
-  WriteFile(dir.path() / "vk000001.jpg", "picture");
+  WriteText(dir.path() / "vk000000.jpg", "picture");
+  WriteText(dir.path() / "vk000001.jpg", "picture");
   std::filesystem::create_directory(dir.path() / "vk000002.jpg");
   std::filesystem::create_symlink("nowhere", dir.path() / "vk000003.jpg");
   EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), 0), 4);
@@ -150,7 +140,7 @@ TEST(CounterFile, ProposalSkipsNamesThatAreTaken) {
   EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), 5), 5);
 
   // A junk counter reads as 0: the proposal still lands on a free name.
-  WriteFile(dir.path() / kSnapshotCounterFileName, "junk\n");
+  WriteText(dir.path() / kSnapshotCounterFileName, "junk\n");
   EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), ReadSnapshotCounter(dir.path())), 4);
   // The search stops at the top of the range instead of wrapping round.
   EXPECT_EQ(FirstFreeSnapshotNumber(dir.path(), INT_MAX), INT_MAX);
@@ -158,7 +148,7 @@ TEST(CounterFile, ProposalSkipsNamesThatAreTaken) {
 
 // A counter that is a FIFO is not read (the read would wait for a writer).
 TEST(CounterFile, AFifoIsNotReadAndNotReplaced) {
-  TempDir dir;
+  TempFolder dir;
   const std::filesystem::path counter = dir.path() / kSnapshotCounterFileName;
   ASSERT_EQ(::mkfifo(counter.c_str(), 0600), 0);
   EXPECT_EQ(ReadSnapshotCounter(dir.path()), 1);

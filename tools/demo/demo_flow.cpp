@@ -25,14 +25,14 @@ double DemoLat(int y) { return 45.5 - y * 0.0000045; }
 double DemoLon(int x) { return 9.1 + x * 0.0000064; }
 
 void ScriptMessageBox::ShowOk(const std::string& text) {
-  shown.push_back(text);
+  RecordingMessageBox::ShowOk(text);
   say_("message: \"" + text + "\"");
 }
 
 bool ScriptMessageBox::AskYesNo(const std::string& text) {
-  asked.push_back(text);
-  say_("question: \"" + text + "\" -> " + (answer_yes ? "Yes" : "No"));
-  return answer_yes;
+  const bool yes = RecordingMessageBox::AskYesNo(text);
+  say_("question: \"" + text + "\" -> " + (yes ? "Yes" : "No"));
+  return yes;
 }
 
 DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener,

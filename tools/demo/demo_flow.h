@@ -10,18 +10,17 @@
 #include "gui/shell/velkaro_app.h"
 #include "link/board_session.h"
 #include "link/gpsd_address.h"
-#include "platform/clock.h"
 #include "platform/device_registry.h"
-#include "platform/file_prompt.h"
-#include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "platform/wave_player.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/scripted_file_prompt.h"
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,53 +38,26 @@ const std::vector<Landmark>& Landmarks();
 double DemoLat(int y);
 double DemoLon(int x);
 
-// Prints every message and question, answers `answer_yes`; keeps the texts.
-class ScriptMessageBox : public IMessageBox {
+// The tests' recording message box that also prints every message and
+// question; it answers No unless `answer_yes` is set.
+class ScriptMessageBox : public testing::RecordingMessageBox {
  public:
-  explicit ScriptMessageBox(std::function<void(const std::string&)> say) : say_(std::move(say)) {}
+  explicit ScriptMessageBox(std::function<void(const std::string&)> say) : say_(std::move(say)) {
+    answer_yes = false;
+  }
   void ShowOk(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
-  std::vector<std::string> shown;
-  std::vector<std::string> asked;
-  bool answer_yes = false;
 
  private:
   std::function<void(const std::string&)> say_;
-};
-
-// The system clock without the start-up pauses.
-class NoPauseClock : public IClock {
- public:
-  int64_t NowSeconds() override { return real_.NowSeconds(); }
-  void SleepMs(int ms) override {
-    if (ms < 1000) real_.SleepMs(ms);
-  }
-
- private:
-  SystemClock real_;
-};
-
-// A line on which the board never speaks, for runs without a board.
-class SilentPort : public ISerialPort {
- public:
-  bool ApplyLineSettings() override { return true; }
-  uint32_t BytesWaiting() override { return 0; }
-  uint32_t Read(uint8_t*, uint32_t) override { return 0; }
-  uint32_t Write(const uint8_t*, uint32_t length) override { return length; }
-  void Purge(bool, bool) override {}
-};
-class SilentOpener : public ISerialPortOpener {
- public:
-  std::unique_ptr<ISerialPort> Open(const std::string&) override {
-    return std::make_unique<SilentPort>();
-  }
 };
 
 class DemoFlow {
  public:
   using Say = std::function<void(const std::string&)>;
   // `port` is the board's device; `say` prints a step; `opener` replaces the
-  // machine's serial ports when not null (and must outlive the flow);
+  // machine's serial ports when not null (and must outlive the flow): a
+  // testing::FakeOpener gives a line on which no board ever speaks.
   // `gpsd`, when given, is the position source instead of the board.
   // Needs a QApplication.
   DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener = nullptr,
@@ -125,8 +97,9 @@ class DemoFlow {
   Say say_;
   ScriptMessageBox messages_;
   SilentWavePlayer waves_;
-  ScriptedFilePrompt files_;
-  NoPauseClock clock_;
+  testing::ScriptedFilePrompt files_;
+  // The machine's time without the start-up pauses.
+  testing::FakeClock clock_{{.system_time = true, .sleep_naps = true}};
   SysfsDeviceRegistry registry_;
   TermiosSerialPortOpener opener_;
   BoardLink link_;

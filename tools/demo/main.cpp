@@ -15,6 +15,10 @@
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
 #include "link/gpsd_address.h"
+#include "platform/clock.h"
+#include "tests/support/fake_serial_port.h"
+#include "tests/support/frames.h"
+#include "tools/board/board_frames.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cstdio>
@@ -66,15 +70,6 @@ int RunWalk(const std::string& port, const std::optional<GpsdAddress>& gpsd, con
   return 0;
 }
 
-void SendText(CEngine& engine, uint8_t type, const std::string& text) {
-  std::vector<uint8_t> body(text.begin(), text.end());
-  body.push_back(0);
-  uint8_t check = type;
-  for (uint8_t b : body) check ^= b;
-  body.push_back(check);
-  engine.HandleFrame(type, body.data(), static_cast<uint32_t>(body.size()));
-}
-
 void StandAt(DemoFlow& flow, int x, int y) {
   CGpsData gps;
   gps.m_fixMode = board::kFixMode3D;
@@ -97,14 +92,14 @@ bool Grab(QWidget& widget, const QString& path) {
 }
 
 int RunScreenshots(const QString& out) {
-  SilentOpener opener;
+  testing::FakeOpener opener;  // no board
   DemoFlow flow("", Say, &opener);
   // The plan is a working copy; only the pictures go to `out`.
   QTemporaryDir work;
   const std::string plan = work.isValid() ? ExtractDemoPlan(work.path()) : std::string();
   if (plan.empty()) return 1;
-  SendText(flow.Engine(), 1, "1.03");
-  SendText(flow.Engine(), 2, "A1B2C3");
+  testing::Deliver(flow.Engine(), board::EncodeTextFrame(board::kTypeFirmware, "1.03"));
+  testing::Deliver(flow.Engine(), board::EncodeTextFrame(board::kTypeSerial, "A1B2C3"));
   if (!flow.Start()) return 1;
   CMainFrame& frame = *flow.App().MainFrame();
   bool ok = Grab(frame, QDir(out).filePath("status-view.png"));

@@ -8,6 +8,7 @@
 #include "tests/e2e_link/board_process.h"
 #include "tests/gui/offscreen_suite.h"
 #include "tests/gui/run_program.h"
+#include "tests/support/fake_serial_port.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cstdlib>
@@ -79,7 +80,7 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
 
   // A fresh run, without the board, opens the file and shows the same plan.
   {
-    SilentOpener no_board;
+    testing::FakeOpener no_board;
     DemoFlow reopen(
         "", [](const std::string&) {}, &no_board);
     ASSERT_TRUE(reopen.Start(std::chrono::milliseconds(0)));

@@ -7,6 +7,11 @@
 #include "gui/snapshot/capture.h"
 #include "tests/gui/snapshot/snapshot_test_support.h"
 #include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/event_trail.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
+#include "tests/support/scripted_file_prompt.h"
+#include "tests/support/temp_folder.h"
 
 #include <filesystem>
 #include <optional>
@@ -26,12 +31,17 @@ namespace {
 namespace fs = std::filesystem;
 using testing::DecodedJpeg;
 using testing::ReadJpeg;
+using testing::ReadText;
+using testing::WriteText;
+using Trail = std::vector<std::string>;
 
 class SnapshotCommandTest : public ::testing::Test {
  protected:
   SnapshotCommandTest() {
     fs::create_directories(home);
     fs::create_directories(shots);
+    files.probe = WaitCursorUp;
+    messages.probe = WaitCursorUp;
   }
 
   // Runs the command on a view showing `picture`, confirming `path` (or
@@ -51,14 +61,14 @@ class SnapshotCommandTest : public ::testing::Test {
 
   std::string Shot(const std::string& name) const { return (shots / name).string(); }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
   fs::path home = dir.path() / "home";
   fs::path shots = dir.path() / "shots";
   fs::path counter = home / "vkimgcnt.cnt";
-  Trail trail;
-  TrailWavePlayer waves{trail};
-  TrailFilePrompt files{trail};
-  TrailMessageBox messages{trail};
+  testing::EventTrail trail;
+  testing::RecordingWavePlayer waves{trail};
+  testing::ScriptedFilePrompt files{trail};
+  testing::RecordingMessageBox messages{trail};
   SnapshotCommand command{waves, files, messages, home};
 };
 
@@ -66,13 +76,14 @@ TEST_F(SnapshotCommandTest, SoundsFirstThenAsksAndWritesABaselinePictureOverAnyO
   WriteText(Shot("old.jpg"), "not a picture");
   Snap(RowCodedPicture(240, 285), Shot("old.jpg"));
 
-  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000001.jpg"}));
-  ASSERT_EQ(files.saves.size(), 1u);
-  const TrailFilePrompt::SaveRequest& ask = files.saves[0];
+  EXPECT_EQ(trail.Entries(), (Trail{"wave async CAMERA", "save vk000001.jpg"}));
+  ASSERT_EQ(files.requests.size(), 1u);
+  const testing::ScriptedFilePrompt::Request& ask = files.requests[0];
+  EXPECT_TRUE(ask.save);
   EXPECT_EQ(ask.filter, "Snapshot JPEG (*.jpg)|*.jpg|All Files (*.*)|*.*||");
   EXPECT_EQ(ask.default_ext, ".JPG");
   EXPECT_FALSE(ask.overwrite_prompt) << "an existing file is replaced without asking";
-  EXPECT_FALSE(ask.wait_cursor) << "the dialog is not shown under the wait cursor";
+  EXPECT_FALSE(ask.probed) << "the dialog is not shown under the wait cursor";
   EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is restored";
 
   const DecodedJpeg picture = Decode(Shot("old.jpg"));
@@ -144,15 +155,15 @@ TEST_P(SnapshotCounter, ProposesTheNumberAndAdvancesItOnceSaved) {
   const CounterCase& c = GetParam();
   if (c.before) WriteText(counter, *c.before);
   Snap(RowCodedPicture(240, 285), Shot(c.proposed));
-  ASSERT_EQ(files.saves.size(), 1u);
-  EXPECT_EQ(files.saves[0].proposed_name, c.proposed);
+  ASSERT_EQ(files.requests.size(), 1u);
+  EXPECT_EQ(files.requests[0].proposed_name, c.proposed);
   EXPECT_TRUE(fs::exists(Shot(c.proposed)));
   EXPECT_EQ(ReadText(counter), c.after);
 
   Snap(RowCodedPicture(240, 285), std::nullopt);
-  ASSERT_EQ(files.saves.size(), 2u);
-  EXPECT_EQ(files.saves[1].proposed_name, c.proposed_next);
-  EXPECT_TRUE(messages.wait_cursor_at_ok.empty()) << trail.back();
+  ASSERT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(files.requests[1].proposed_name, c.proposed_next);
+  EXPECT_TRUE(messages.shown.empty()) << trail.Last();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,16 +190,16 @@ TEST_F(SnapshotCommandTest, ACounterThatCannotBeWrittenIsNotReportedAndStaysAsIt
   EXPECT_TRUE(fs::exists(Shot("b.jpg")));
   EXPECT_TRUE(fs::is_directory(counter));
 
-  ASSERT_EQ(files.saves.size(), 2u);
-  EXPECT_EQ(files.saves[0].proposed_name, "vk000001.jpg");
-  EXPECT_EQ(files.saves[1].proposed_name, "vk000001.jpg");
-  EXPECT_TRUE(messages.wait_cursor_at_ok.empty()) << "nothing is reported: " << trail.back();
+  ASSERT_EQ(files.requests.size(), 2u);
+  EXPECT_EQ(files.requests[0].proposed_name, "vk000001.jpg");
+  EXPECT_EQ(files.requests[1].proposed_name, "vk000001.jpg");
+  EXPECT_TRUE(messages.shown.empty()) << "nothing is reported: " << trail.Last();
 }
 
 TEST_F(SnapshotCommandTest, CancelWritesNothingAndLeavesTheCounter) {
   WriteText(counter, "41\n");
   Snap(RowCodedPicture(240, 285), std::nullopt);
-  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000041.jpg"}));
+  EXPECT_EQ(trail.Entries(), (Trail{"wave async CAMERA", "save vk000041.jpg"}));
   EXPECT_EQ(ReadText(counter), "41\n");
   EXPECT_TRUE(fs::is_empty(shots));
   EXPECT_EQ(std::distance(fs::directory_iterator(home), fs::directory_iterator()), 1);
@@ -199,8 +210,8 @@ TEST_F(SnapshotCommandTest, AnUnopenableFileIsReportedUnderTheWaitCursorAndUsesU
   const std::string path = (shots / "no such folder" / "vk000001.jpg").string();
   Snap(RowCodedPicture(240, 285), path);
   const std::string report = "Can't open file\"" + path + "\"";
-  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000001.jpg", "ok " + report}));
-  EXPECT_EQ(messages.wait_cursor_at_ok, std::vector<bool>{true});
+  EXPECT_EQ(trail.Entries(), (Trail{"wave async CAMERA", "save vk000001.jpg", "ok " + report}));
+  EXPECT_EQ(messages.probed_at_ok, std::vector<bool>{true});
   EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is restored";
   EXPECT_EQ(ReadText(counter), "2\n");
   EXPECT_FALSE(fs::exists(shots / "no such folder"));

@@ -5,9 +5,15 @@
 #include "tests/gui/gui_rig.h"
 #include "tests/gui/snapshot/snapshot_test_support.h"
 #include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/event_trail.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
+#include "tests/support/scripted_file_prompt.h"
+#include "tests/support/temp_folder.h"
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -76,11 +82,11 @@ class SnapshotOnTheFrame : public ::testing::Test {
   }
 
   Rig rig;
-  testing::TempDir folder;
-  Trail trail;
-  TrailWavePlayer waves{trail};
-  TrailFilePrompt files{trail};
-  TrailMessageBox messages{trail};
+  testing::TempFolder folder;
+  testing::EventTrail trail;
+  testing::RecordingWavePlayer waves{trail};
+  testing::ScriptedFilePrompt files{trail};
+  testing::RecordingMessageBox messages{trail};
 };
 
 TEST_F(SnapshotOnTheFrame, PicturesTheStatusViewThenTheSiteView) {
@@ -97,9 +103,9 @@ TEST_F(SnapshotOnTheFrame, PicturesTheStatusViewThenTheSiteView) {
   TakeSnapshot("site.jpg");
   ExpectPictureOf("site", site, folder.path() / "site.jpg");
 
-  EXPECT_EQ(trail, (Trail{"wave async CAMERA", "save vk000001.jpg", "wave async CAMERA",
-                          "save vk000002.jpg"}));
-  EXPECT_EQ(ReadText(folder.path() / "vkimgcnt.cnt"), "3\n");
+  EXPECT_EQ(trail.Entries(), (std::vector<std::string>{"wave async CAMERA", "save vk000001.jpg",
+                                                       "wave async CAMERA", "save vk000002.jpg"}));
+  EXPECT_EQ(testing::ReadText(folder.path() / "vkimgcnt.cnt"), "3\n");
   EXPECT_TRUE(rig.messages.shown.empty());
 }
 

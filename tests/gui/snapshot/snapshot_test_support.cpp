@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <utility>
 
 #include <QApplication>
@@ -13,40 +10,9 @@
 
 namespace velkaro::test {
 
-namespace {
-
 bool WaitCursorUp() {
   const QCursor* cursor = QApplication::overrideCursor();
   return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
-}
-
-}  // namespace
-
-std::optional<std::string> TrailFilePrompt::OpenFile(const std::string&, const std::string&) {
-  trail_.push_back("open");
-  return std::nullopt;
-}
-
-std::optional<std::string> TrailFilePrompt::SaveFile(const std::string& filter,
-                                                     const std::string& default_ext,
-                                                     bool overwrite_prompt,
-                                                     const std::string& proposed_name) {
-  trail_.push_back("save " + proposed_name);
-  saves.push_back({filter, default_ext, overwrite_prompt, proposed_name, WaitCursorUp()});
-  if (answers.empty()) return std::nullopt;
-  auto answer = std::move(answers.front());
-  answers.pop_front();
-  return answer;
-}
-
-void TrailMessageBox::ShowOk(const std::string& text) {
-  trail_.push_back("ok " + text);
-  wait_cursor_at_ok.push_back(WaitCursorUp());
-}
-
-bool TrailMessageBox::AskYesNo(const std::string& text) {
-  trail_.push_back("ask " + text);
-  return false;
 }
 
 PictureView::PictureView(QImage picture) : picture_(std::move(picture)) { resize(picture_.size()); }
@@ -98,17 +64,6 @@ MeanColour MeanOver(const testing::DecodedJpeg& picture, int x0, int y0, int w, 
   mean.g /= count;
   mean.b /= count;
   return mean;
-}
-
-std::optional<std::string> ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
 }
 
 }  // namespace velkaro::test
