@@ -2,12 +2,11 @@
 // built-in demo walk, and the walker that replays a track.
 #include "tools/board/track.h"
 
+#include "tests/support/temp_folder.h"
 #include "tools/board/walker.h"
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -74,8 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadTrackFile, ReadsAFileAndReportsAMissingOne) {
-  const std::string path = ::testing::TempDir() + "velkaro-track-" + std::to_string(::getpid());
-  std::ofstream(path) << "lat,lon\n10,20\n";
+  testing::TempFolder folder;
+  const std::string path = folder.File("track.csv");
+  testing::WriteText(path, "lat,lon\n10,20\n");
   const Track t = LoadTrackFile(path);
   std::remove(path.c_str());
   EXPECT_EQ(t.points, std::vector<TrackPoint>{Mas(10, 20)});

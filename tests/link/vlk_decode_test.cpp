@@ -1,13 +1,12 @@
 // `vlk decode`: the built tool on byte files, line by line, and its exit
 // status for wrong usage and unreadable input.
 #include "tests/support/frames.h"
+#include "tests/support/temp_folder.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -40,21 +39,14 @@ RunResult RunDecode(const std::string& args) {
 
 class VlkDecode : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("vlk_decode_test_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& name, const Bytes& bytes) {
     const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    testing::WriteAll(path, bytes);
     return "'" + path.string() + "'";
   }
 
-  fs::path dir_;
+  testing::TempFolder folder_;
+  const fs::path dir_ = folder_.path();
 };
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
