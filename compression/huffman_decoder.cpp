@@ -48,6 +48,7 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     if (n.m_leaf) {
       for (uint32_t high = 0; high < (kEntries >> p.depth); ++high)
         single[p.code | high << p.depth] = n.m_symbol | uint32_t{p.depth} << 8;
+      length_[n.m_symbol] = p.depth;
     } else if (p.depth == kLookupBits) {
       single[p.code] = 0;
     } else {
@@ -214,6 +215,27 @@ void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
       if (CanGoFast(*lanes[i])) WalkOne(*lanes[i]);
   }
   for (int i = 0; i < count; ++i) Decode(*lanes[i]);
+}
+
+bool HuffmanDecoder::DecodeOne(Lane& lane) const {
+  if (lane.out >= lane.out_end) return false;
+  State& s = lane.state;
+  if (BetweenCodes(s)) {
+    if (s.bitcount < kLookupBits && lane.in_end - lane.in >= 8) {
+      s.bitbuf |= LoadLe64(lane.in) << s.bitcount;
+      lane.in += (63 - s.bitcount) >> 3;
+      s.bitcount |= 56;
+    }
+    const uint64_t entry = table_[s.bitbuf & ((uint64_t{1} << kLookupBits) - 1)];
+    if (s.bitcount >= kLookupBits && entry != 0) {
+      const uint8_t symbol = static_cast<uint8_t>(entry >> kSymbolsShift);
+      s.bitbuf >>= length_[symbol];
+      s.bitcount -= length_[symbol];
+      *lane.out++ = symbol;
+      return true;
+    }
+  }
+  return WalkOne(lane);
 }
 
 size_t HuffmanDecoder::Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out,

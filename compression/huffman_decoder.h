@@ -7,8 +7,8 @@
 //
 // Each lookup waits on the one before it, since only that one says where
 // the next code starts: on codes of about 8 bits the table yields one symbol
-// per lookup, and the chain of lookups, not the work, sets the pace. Two
-// streams of codes decoded in step (DecodePair) run two chains at once.
+// per lookup, and the chain of lookups, not the work, sets the pace. Several
+// streams of codes decoded in step (DecodeLanes) run several chains at once.
 
 #include "compression/huffman_tree.h"
 
@@ -61,6 +61,9 @@ class HuffmanDecoder {
   // The same for up to kMaxLanes lanes at once, decoded in step.
   static constexpr int kMaxLanes = 4;
   void DecodeLanes(Lane* const* lanes, int count) const;
+  // Exactly one symbol, by the table where it can; false when the input or
+  // the output room ends first.
+  bool DecodeOne(Lane& lane) const;
 
   // One stream held by the decoder itself: decodes from `in` (advanced past
   // the bytes taken) into `out`; returns the bytes stored.
@@ -86,7 +89,8 @@ class HuffmanDecoder {
 
   const CNode* nodes_;
   int16_t root_;
-  State own_;  // the stream of the three-pointer Decode
+  State own_;                 // the stream of the three-pointer Decode
+  uint8_t length_[256] = {};  // code lengths of at most kLookupBits, for DecodeOne
   uint64_t table_[1u << kLookupBits];
 };
 
