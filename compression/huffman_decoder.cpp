@@ -174,8 +174,8 @@ void HuffmanDecoder::Decode(Lane& lane) const {
       a.Save(lane);
       if (lane.out == lane.out_end) break;
     }
-    // A long code, or close to an end: one symbol by the tree.
-    if (!WalkOne(lane)) break;
+    // A long code, or close to an end: one symbol alone.
+    if (!DecodeOne(lane)) break;
   }
 }
 
@@ -187,7 +187,7 @@ void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
     for (int i = 0; i < count; ++i) {
       Lane& lane = *lanes[i];
       if (!CanGoFast(lane)) return false;
-      if (!BetweenCodes(lane.state) && (!WalkOne(lane) || !CanGoFast(lane))) return false;
+      if (!BetweenCodes(lane.state) && (!DecodeOne(lane) || !CanGoFast(lane))) return false;
     }
     return true;
   };
@@ -212,7 +212,7 @@ void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
     // A lane stands at a long code, or one is near an end: the tree takes
     // a symbol from each lane that has room, and ready() says whether to go on.
     for (int i = 0; i < count; ++i)
-      if (CanGoFast(*lanes[i])) WalkOne(*lanes[i]);
+      if (CanGoFast(*lanes[i])) DecodeOne(*lanes[i]);
   }
   for (int i = 0; i < count; ++i) Decode(*lanes[i]);
 }
