@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace velkaro {
 
@@ -81,6 +82,11 @@ class HuffmanDecoder {
   static constexpr int kSymbolsShift = 8;
   static constexpr int kCountShift = 56;
 
+  // Codes longer than the table, up to kLongBits more, for DecodeOne.
+  static constexpr int kLongBits = 8;
+  static constexpr size_t kMaxLongCodes = size_t{64} << kLongBits;
+  void AddLongCodes(uint32_t prefix, int16_t node);
+
   struct Regs;
   void Step(Regs& r) const;
   template <typename... R>
@@ -92,6 +98,11 @@ class HuffmanDecoder {
   State own_;                 // the stream of the three-pointer Decode
   uint8_t length_[256] = {};  // code lengths of at most kLookupBits, for DecodeOne
   uint64_t table_[1u << kLookupBits];
+  // By the table's index of a long code's first bits: where its own table
+  // starts in long_codes_, or -1. Entries: the symbol, and the code's length
+  // in bits 8-15; 0 for a code longer still.
+  int32_t long_offset_[1u << kLookupBits];
+  std::vector<uint16_t> long_codes_;
 };
 
 }  // namespace velkaro
