@@ -28,7 +28,7 @@ struct CodecTuning {
   size_t stretch_output = 2 * kIoBlock;
   // Expanding: symbols whose bit positions a speculative stretch records, to
   // be matched by the stretch before it; past them it is decoded again.
-  int sync_symbols = 64;
+  int sync_symbols = 256;
   // Expanding: stretches a worker decodes in step, 1 to
   // HuffmanDecoder::kMaxLanes; 0 chooses from the codes' mean length.
   int lanes = 0;

@@ -56,8 +56,6 @@ struct RoundSet {
   std::vector<size_t> bytes;
 };
 
-constexpr int kCautiousRounds = 8;
-
 // One expansion by rounds of stretches. Two sets of stretches take turns:
 // while the workers decode one round into one set, one of them first writes
 // the round before from the other (a file takes one writer at a time).
@@ -93,6 +91,7 @@ class StretchExpander {
   uint64_t emitted_ = 0;  // bytes placed so far
   bool progress_ = true;
   int cautious_ = 0;  // rounds left to decode without guessing
+  int failing_rounds_ = 0;
 };
 
 StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, const Input& in,
@@ -142,8 +141,6 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
 
 void StretchExpander::LayOut(RoundSet& set) {
   int count = static_cast<int>(set.stretches.size());
-  // Codes that do not fall back into step would throw away every guessed
-  // stretch: after a failed join a few rounds go without guessing.
   if (cautious_ > 0) {
     --cautious_;
     count = 1;
@@ -188,16 +185,12 @@ void StretchExpander::JoinRound(RoundSet& set) {
   std::vector<Stretch>& st = set.stretches;
   const Stretch* carrier = &st[0];
   uint64_t next_pos = carrier->begin + carrier->consumed();
+  bool failed = false;
   for (set.valid = 1; set.valid < set.used; ++set.valid) {
     Stretch& prev = st[set.valid - 1];
     Stretch& cur = st[set.valid];
     if (prev.consumed() < prev.length || prev.begin + prev.length != cur.begin) break;
-    size_t taken = 0;
-    if (!Join(*decoder_, prev, cur, round_.sync_symbols, taken)) {
-      next_pos = cur.begin + taken;
-      cautious_ = kCautiousRounds;
-      break;
-    }
+    failed |= !Join(*decoder_, prev, cur, round_.sync_symbols);
     carrier = &cur;
     next_pos = cur.begin + cur.consumed();
   }
@@ -208,6 +201,11 @@ void StretchExpander::JoinRound(RoundSet& set) {
         std::min<uint64_t>(st[j].produced() - st[j].first, start_.length - set.at[j]));
     total += set.bytes[j];
   }
+  // A join that failed cost its stretch a second decoding; rounds that keep
+  // failing (codes that never fall back into step) go without guessing for
+  // 1, 3, then 7 rounds.
+  if (set.used > 1) failing_rounds_ = failed ? failing_rounds_ + 1 : 0;
+  if (failing_rounds_ > 1) cautious_ = (1 << std::min(failing_rounds_ - 1, 3)) - 1;
   progress_ = total > 0 || next_pos > pos_;
   emitted_ += total;
   carried_ = carrier->lane.state;

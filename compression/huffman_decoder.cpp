@@ -2,6 +2,8 @@
 
 #include "platform/byte_order.h"
 
+#include <algorithm>
+
 // The bit buffer is refilled 8 bytes at a time (libdeflate's way: load a
 // word, keep what fits, advance by whole bytes), which leaves at least 56
 // bits, enough for four table lookups of at most kLookupBits each without
@@ -27,6 +29,7 @@ bool CanGoFast(const HuffmanDecoder::Lane& lane) {
 
 HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     : nodes_(nodes), root_(root), own_(Start()) {
+  std::fill(std::begin(long_offset_), std::end(long_offset_), -1);
   static_assert(kMaxSymbolsPerLookup * 8 <= kCountShift - kSymbolsShift, "the symbols fit");
   static_assert(kLookupBits < (1 << kSymbolsShift), "the bit count fits below the symbols");
   constexpr uint32_t kEntries = 1u << kLookupBits;
@@ -48,8 +51,10 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     if (n.m_leaf) {
       for (uint32_t high = 0; high < (kEntries >> p.depth); ++high)
         single[p.code | high << p.depth] = n.m_symbol | uint32_t{p.depth} << 8;
+      length_[n.m_symbol] = p.depth;
     } else if (p.depth == kLookupBits) {
       single[p.code] = 0;
+      AddLongCodes(p.code, p.node);
     } else {
       const uint8_t depth = static_cast<uint8_t>(p.depth + 1);
       stack[top++] = {n.m_right, depth, p.code | 1u << p.depth};
@@ -173,8 +178,8 @@ void HuffmanDecoder::Decode(Lane& lane) const {
       a.Save(lane);
       if (lane.out == lane.out_end) break;
     }
-    // A long code, or close to an end: one symbol by the tree.
-    if (!WalkOne(lane)) break;
+    // A long code, or close to an end: one symbol alone.
+    if (!DecodeOne(lane)) break;
   }
 }
 
@@ -186,7 +191,7 @@ void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
     for (int i = 0; i < count; ++i) {
       Lane& lane = *lanes[i];
       if (!CanGoFast(lane)) return false;
-      if (!BetweenCodes(lane.state) && (!WalkOne(lane) || !CanGoFast(lane))) return false;
+      if (!BetweenCodes(lane.state) && (!DecodeOne(lane) || !CanGoFast(lane))) return false;
     }
     return true;
   };
@@ -211,9 +216,74 @@ void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
     // A lane stands at a long code, or one is near an end: the tree takes
     // a symbol from each lane that has room, and ready() says whether to go on.
     for (int i = 0; i < count; ++i)
-      if (CanGoFast(*lanes[i])) WalkOne(*lanes[i]);
+      if (CanGoFast(*lanes[i])) DecodeOne(*lanes[i]);
   }
   for (int i = 0; i < count; ++i) Decode(*lanes[i]);
+}
+
+// Codes up to kLongBits past the table get a small table of their own under
+// their first kLookupBits bits, filled by a walk of the subtree: a leaf at
+// depth d fills every entry whose low d bits are its code. Deeper leaves
+// leave their entries 0, for the tree.
+void HuffmanDecoder::AddLongCodes(uint32_t prefix, int16_t node) {
+  constexpr uint32_t kSize = 1u << kLongBits;
+  if (long_codes_.size() + kSize > kMaxLongCodes) return;
+  const uint32_t offset = static_cast<uint32_t>(long_codes_.size());
+  long_offset_[prefix] = static_cast<int32_t>(offset);
+  long_codes_.resize(offset + kSize, 0);
+  struct Pending {
+    int16_t node;
+    uint8_t depth;  // below the prefix
+    uint32_t code;
+  };
+  Pending stack[kLongBits + 2];
+  int top = 0;
+  stack[top++] = {node, 0, 0};
+  while (top > 0) {
+    const Pending p = stack[--top];
+    const CNode& n = nodes_[p.node];
+    if (n.m_leaf) {
+      const uint16_t entry = static_cast<uint16_t>(n.m_symbol | (kLookupBits + p.depth) << 8);
+      for (uint32_t high = 0; high < (kSize >> p.depth); ++high)
+        long_codes_[offset + (p.code | high << p.depth)] = entry;
+    } else if (p.depth < kLongBits) {
+      const uint8_t depth = static_cast<uint8_t>(p.depth + 1);
+      stack[top++] = {n.m_right, depth, p.code | 1u << p.depth};
+      stack[top++] = {n.m_left, depth, p.code};
+    }
+  }
+}
+
+bool HuffmanDecoder::DecodeOne(Lane& lane) const {
+  if (lane.out >= lane.out_end) return false;
+  State& s = lane.state;
+  if (BetweenCodes(s)) {
+    if (s.bitcount < kLookupBits + kLongBits && lane.in_end - lane.in >= 8) {
+      s.bitbuf |= LoadLe64(lane.in) << s.bitcount;
+      lane.in += (63 - s.bitcount) >> 3;
+      s.bitcount |= 56;
+    }
+    const uint64_t index = s.bitbuf & ((uint64_t{1} << kLookupBits) - 1);
+    const uint64_t entry = table_[index];
+    uint32_t symbol = 0;
+    uint32_t length = 0;
+    if (entry != 0) {
+      symbol = static_cast<uint8_t>(entry >> kSymbolsShift);
+      length = length_[symbol];
+    } else if (long_offset_[index] >= 0) {
+      const uint64_t below = (s.bitbuf >> kLookupBits) & ((1u << kLongBits) - 1);
+      const uint16_t long_entry = long_codes_[long_offset_[index] + below];
+      symbol = long_entry & 0xFF;
+      length = long_entry >> 8;
+    }
+    if (length != 0 && s.bitcount >= length) {
+      s.bitbuf >>= length;
+      s.bitcount -= length;
+      *lane.out++ = static_cast<uint8_t>(symbol);
+      return true;
+    }
+  }
+  return WalkOne(lane);
 }
 
 size_t HuffmanDecoder::Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out,

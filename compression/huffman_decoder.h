@@ -7,13 +7,14 @@
 //
 // Each lookup waits on the one before it, since only that one says where
 // the next code starts: on codes of about 8 bits the table yields one symbol
-// per lookup, and the chain of lookups, not the work, sets the pace. Two
-// streams of codes decoded in step (DecodePair) run two chains at once.
+// per lookup, and the chain of lookups, not the work, sets the pace. Several
+// streams of codes decoded in step (DecodeLanes) run several chains at once.
 
 #include "compression/huffman_tree.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace velkaro {
 
@@ -61,6 +62,9 @@ class HuffmanDecoder {
   // The same for up to kMaxLanes lanes at once, decoded in step.
   static constexpr int kMaxLanes = 4;
   void DecodeLanes(Lane* const* lanes, int count) const;
+  // Exactly one symbol, by the table where it can; false when the input or
+  // the output room ends first.
+  bool DecodeOne(Lane& lane) const;
 
   // One stream held by the decoder itself: decodes from `in` (advanced past
   // the bytes taken) into `out`; returns the bytes stored.
@@ -78,6 +82,11 @@ class HuffmanDecoder {
   static constexpr int kSymbolsShift = 8;
   static constexpr int kCountShift = 56;
 
+  // Codes longer than the table, up to kLongBits more, for DecodeOne.
+  static constexpr int kLongBits = 8;
+  static constexpr size_t kMaxLongCodes = size_t{64} << kLongBits;
+  void AddLongCodes(uint32_t prefix, int16_t node);
+
   struct Regs;
   void Step(Regs& r) const;
   template <typename... R>
@@ -86,8 +95,14 @@ class HuffmanDecoder {
 
   const CNode* nodes_;
   int16_t root_;
-  State own_;  // the stream of the three-pointer Decode
+  State own_;                 // the stream of the three-pointer Decode
+  uint8_t length_[256] = {};  // code lengths of at most kLookupBits, for DecodeOne
   uint64_t table_[1u << kLookupBits];
+  // By the table's index of a long code's first bits: where its own table
+  // starts in long_codes_, or -1. Entries: the symbol, and the code's length
+  // in bits 8-15; 0 for a code longer still.
+  int32_t long_offset_[1u << kLookupBits];
+  std::vector<uint16_t> long_codes_;
 };
 
 }  // namespace velkaro

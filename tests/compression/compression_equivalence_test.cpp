@@ -110,7 +110,17 @@ INSTANTIATE_TEST_SUITE_P(
                       // Fibonacci counts make the longest codes a file of this
                       // size can have: well past the decoder's table.
                       Distribution{"fibonacci_27", Fibonacci(27, 0, 1)},
-                      Distribution{"fibonacci_spread", Fibonacci(26, 5, 37)}),
+                      Distribution{"fibonacci_spread", Fibonacci(26, 5, 37)},
+                      // 31 common values and 225 rare ones, which share the
+                      // 32nd part of the codes: the rare codes are 12 and 13
+                      // bits long, under more first-12-bit prefixes than the
+                      // decoder keeps second tables for.
+                      Distribution{"rare_codes_under_many_prefixes",
+                                   [] {
+                                     std::vector<uint64_t> c(256, 10);
+                                     for (int s = 0; s < 31; ++s) c[s * 8] = 2250;
+                                     return c;
+                                   }()}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CodeLengths, FibonacciCountsReachPastTheTable) {
