@@ -6,8 +6,15 @@
 // ends with every time as a ratio against the baselines of the same run.
 //
 // The plan is a 24-bit bitmap of VELKARO_BENCH_PLAN_SIDE pixels square
-// (default 10000: 300 MB), written once to the temporary folder.
+// (default 10000: 300 MB), written once to the temporary folder, and saved
+// once in a projection file for the open benchmarks.
 #include "gui/site_view/plan_bitmap.h"
+#include "gui/site_view/plan_load.h"
+#include "link/gps_data.h"
+#include "link/published.h"
+#include "platform/message_box.h"
+#include "platform/wave_player.h"
+#include "site/site_projection.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -174,6 +181,71 @@ void BM_Baseline_Memcpy(benchmark::State& state) {
   Report(state, meter);
 }
 
+// A projection file holding the plan, saved as the program saves one (five
+// points of a plausible geocode), in a folder of its own: the solve writes
+// its dump into the current folder, and opening writes the side files.
+const std::string& ProjectionPath() {
+  static const std::string path = [] {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("velkaro-bench-vlk-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    velkaro::Published<velkaro::CGpsData> gps;
+    velkaro::StderrMessageBox messages;
+    velkaro::SilentWavePlayer waves;
+    velkaro::CSiteProjection projection(gps, messages, waves);
+    const int side = PlanSide();
+    const int xs[] = {side / 10, side / 5, side / 3, side / 2, side * 4 / 5};
+    const int ys[] = {side * 4 / 5, side / 2, side / 4, side / 3, side / 8};
+    for (int i = 0; i < 5; ++i) {
+      projection.m_taps.push_back(
+          {xs[i], ys[i], 45.5 - ys[i] * 0.0000045, 9.1 + xs[i] * 0.0000064, 0});
+    }
+    projection.m_strPlanPath = PlanPath();
+    const std::string file = (dir / "plan.vlk").string();
+    if (!projection.Save(file)) std::abort();
+    std::filesystem::current_path(previous);
+    return file;
+  }();
+  return path;
+}
+
+// Opening a projection file as the site view does now: block copied out,
+// expanded to the "b" side file, that bitmap read by the site view's reader.
+void BM_OpenProjection_SiteView(benchmark::State& state) {
+  ProjectionPath();
+  velkaro::Published<velkaro::CGpsData> gps;
+  PeakMeter meter;
+  for (auto _ : state) {
+    velkaro::PlanLoad load = velkaro::LoadProjectionFile(ProjectionPath(), gps, {});
+    if (load.plan.error != 0) state.SkipWithError("the projection file did not open");
+    benchmark::DoNotOptimize(load.plan.image.constBits());
+  }
+  Report(state, meter);
+}
+
+// The same with Qt's reader for the bitmap, as the view did before.
+void BM_OpenProjection_QtReader(benchmark::State& state) {
+  ProjectionPath();
+  velkaro::Published<velkaro::CGpsData> gps;
+  velkaro::StderrMessageBox messages;
+  velkaro::SilentWavePlayer waves;
+  PeakMeter meter;
+  for (auto _ : state) {
+    velkaro::CSiteProjection projection(gps, messages, waves);
+    if (!projection.Load(ProjectionPath())) state.SkipWithError("the projection file did not open");
+    QImageReader reader(QString::fromStdString(projection.m_strPlanPath), "bmp");
+    QImage image;
+    if (!reader.read(&image)) state.SkipWithError("Qt's reader refused the plan");
+    image = image.convertToFormat(QImage::Format_RGB32);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  Report(state, meter);
+}
+
+BENCHMARK(BM_OpenProjection_SiteView)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_OpenProjection_QtReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
 BENCHMARK(BM_LoadPlan_SiteViewReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
 BENCHMARK(BM_LoadPlan_QtReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
 BENCHMARK(BM_ReplacePlan_SiteViewReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
@@ -193,12 +265,21 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
   }
   void PrintRatios() const {
+    const auto opened = medians_.find("BM_OpenProjection_SiteView");
+    const auto qt_opened = medians_.find("BM_OpenProjection_QtReader");
+    if (opened != medians_.end() && qt_opened != medians_.end()) {
+      std::printf(
+          "\nmedian open of its projection file: %.0f ms, peak %.0f MB; with Qt's reader "
+          "%.0f ms, peak %.0f MB; ours/Qt's time %.2f\n",
+          opened->second.first, opened->second.second, qt_opened->second.first,
+          qt_opened->second.second, opened->second.first / qt_opened->second.first);
+    }
     const auto ours = medians_.find("BM_LoadPlan_SiteViewReader");
     if (ours == medians_.end()) return;
     std::printf("\nmedian load of a %d x %d 24-bit plan: %.0f ms, peak %.0f MB above start\n",
                 PlanSide(), PlanSide(), ours->second.first, ours->second.second);
     for (const auto& [name, figures] : medians_) {
-      if (name == ours->first) continue;
+      if (name == ours->first || name.rfind("BM_OpenProjection", 0) == 0) continue;
       std::printf("  %-32s %8.0f ms  peak %6.0f MB  ours/this time %.2f\n", name.c_str(),
                   figures.first, figures.second, ours->second.first / figures.first);
     }
@@ -217,6 +298,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
   std::filesystem::remove(PlanPath());
+  std::filesystem::remove_all(std::filesystem::path(ProjectionPath()).parent_path());
   benchmark::Shutdown();
   return 0;
 }
