@@ -26,7 +26,9 @@
 #include <string>
 #include <vector>
 
+#include <QEvent>
 #include <QImage>
+#include <QObject>
 #include <QTemporaryDir>
 
 namespace velkaro::test {
@@ -155,6 +157,16 @@ struct Rig {
 std::vector<uint8_t> FrameBody(uint8_t type, const std::vector<uint8_t>& payload);
 // A type-25 payload with the given fix and position, dated 06/15/2026 12:00:00.
 std::vector<uint8_t> GpsPayload(bool locked, double lat, double lon);
+
+// Counts the paint events of the widgets it filters.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
 
 // The rows [top, top + height) of `image`.
 QImage Rows(const QImage& image, int top, int height);

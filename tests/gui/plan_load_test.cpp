@@ -16,16 +16,6 @@
 namespace velkaro::test {
 namespace {
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
- public:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-  int paints = 0;
-};
-
 void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(value >> (8 * i));
 }
