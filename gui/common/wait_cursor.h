@@ -8,7 +8,9 @@ namespace velkaro {
 // every way out of the scope, or earlier by End(). UI thread only.
 class WaitCursor {
  public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  explicit WaitCursor(Qt::CursorShape shape = Qt::WaitCursor) {
+    QApplication::setOverrideCursor(shape);
+  }
   ~WaitCursor() { End(); }
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;

@@ -106,6 +106,7 @@ void CSiteView::HoldTimedOut() {
 }
 
 void CSiteView::OnHold(const QPoint& point) {
+  if (RefusedWhileLoading()) return;
   int32_t px = 0;
   int32_t py = 0;
   plan_.ScreenToPlan(ClientRect(), point.x(), point.y(), px, py);
@@ -117,6 +118,7 @@ void CSiteView::OnHold(const QPoint& point) {
 }
 
 void CSiteView::OnTap(const QPoint& point) {
+  if (RefusedWhileLoading()) return;
   if (!gps_.Read().IsLockedAt(clock_.NowMonotonicMs())) {
     messages_.ShowOk("GPS is not locked. Wait until GPS is locked.");
     return;

@@ -1,11 +1,18 @@
 #pragma once
 
 #include "gui/common/command_target.h"
+#include "gui/common/wait_cursor.h"
+#include "gui/site_view/plan_load.h"
 #include "site/site_plan.h"
 
+#include <atomic>
+#include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QTimer>
@@ -31,6 +38,11 @@ class Published;
 // a second) offers to delete the nearest point. Carries the site commands
 // 32771..32776 and both scroll bars.
 //
+// Plans load on a worker thread (site_view_load.cpp): the window keeps
+// repainting under the busy cursor, shows the share done for loads longer
+// than kShowProgressMs, and keeps the current plan until the new one is
+// ready; taps, holds and the site commands are refused meanwhile.
+//
 // UI thread only. Every referenced object must outlive the view.
 class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   Q_OBJECT
@@ -42,9 +54,19 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   // turns red when reports stop even though no report says so.
   static constexpr int kLockRepaintMs = 1000;
 
+  // A load shorter than this shows no progress.
+  static constexpr int kShowProgressMs = 300;
+
   CSiteView(CSitePlan& plan, CSiteProjection& projection, const Published<CGpsData>& gps,
             IClock& clock, CDraw& draw, IMessageBox& messages, IWavePlayer& waves,
             IFilePrompt& files, QWidget* parent = nullptr);
+  // Waits for a load in progress; its result is dropped.
+  ~CSiteView() override;
+
+  // True from a load's start until its plan is shown or refused.
+  bool LoadInProgress() const { return loading_; }
+  // Runs the event loop until no load is in progress (tests, the demo).
+  void WaitForLoad();
 
   // Adds the scroll bars (no range until a plan is loaded).
   void OnInitialUpdate();
@@ -95,8 +117,15 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void DrawZoomLine(QPainter& dc, int w, int text_height) const;
   // Sets the viewport and the scroll bars up for a freshly loaded plan.
   void SetUpPlan();
-  // Shows a loaded plan; false (and the message) when `path` does not load.
-  bool TakePlan(const std::string& path);
+  // Shows a loaded plan; false (and the message) when it did not load.
+  bool TakePlan(PlanLoad& load);
+  // Runs `work` on the worker, then `finish` with its result on this thread.
+  void StartLoad(std::function<PlanLoad(const LoadProgress&)> work,
+                 std::function<void(PlanLoad&)> finish);
+  void FinishLoad(PlanLoad& load);
+  // True (and the message) while a load is in progress.
+  bool RefusedWhileLoading();
+  void DrawLoadProgress(QPainter& dc, int w, int h) const;
   // Offers the points kept at `points_path` when none are taken yet, and
   // journals every later capture and deletion there.
   void TakePointsJournal(const std::string& points_path);
@@ -122,6 +151,17 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   mutable bool band_locked_ = false;
   QPoint press_point_;
   bool left_pressed_ = false;
+
+  // The load in progress: the worker, what to do with its result, its share
+  // done in thousandths (written by the worker), and the repaint timer that
+  // keeps the progress moving.
+  std::thread loader_;
+  bool loading_ = false;
+  std::function<void(PlanLoad&)> finish_;
+  std::atomic<int> load_permille_{0};
+  QElapsedTimer load_clock_;
+  QTimer load_repaint_timer_;
+  std::optional<WaitCursor> busy_;
 };
 
 }  // namespace velkaro

@@ -1,5 +1,4 @@
 #include "gui/common/command_ids.h"
-#include "gui/common/wait_cursor.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/point_list_dialog.h"
 #include "gui/site_view/site_view.h"
@@ -62,6 +61,7 @@ bool CSiteView::HandlesCommand(int id) const {
 }
 
 void CSiteView::OnCommand(int id) {
+  if (RefusedWhileLoading()) return;
   switch (id) {
     case ID_NEW_PROJECTION:
       OnNewProjection();
@@ -86,13 +86,14 @@ void CSiteView::OnCommand(int id) {
   }
 }
 
-bool CSiteView::TakePlan(const std::string& path) {
-  LoadedPlan loaded = LoadPlanBitmap(path);
-  if (loaded.image.isNull()) {
-    messages_.ShowOk(CannotLoadText(path, loaded.error));
+bool CSiteView::TakePlan(PlanLoad& load) {
+  if (load.plan.image.isNull()) {
+    messages_.ShowOk(CannotLoadText(load.plan_path, load.plan.error));
     return false;
   }
-  m_bmpPlan = std::move(loaded.image);
+  // The old picture goes as the new one comes: a replacement never holds
+  // more than both.
+  m_bmpPlan = std::move(load.plan.image);
   m_bPlanLoaded = true;
   return true;
 }
@@ -100,40 +101,31 @@ bool CSiteView::TakePlan(const std::string& path) {
 void CSiteView::OnNewProjection() {
   const std::optional<std::string> path = files_.OpenFile(kBitmapFilter, "BMP");
   if (!path) return;
-  if (!TakePlan(*path)) return;
-  projection_.m_strPlanPath = *path;
-  SetUpPlan();
-  TakePointsJournal(*path + ".points");
-  viewport()->update();
+  StartLoad([path = *path](const LoadProgress& progress) { return LoadPlanFile(path, progress); },
+            [this](PlanLoad& load) {
+              if (!TakePlan(load)) return;
+              projection_.m_strPlanPath = load.plan_path;
+              SetUpPlan();
+              TakePointsJournal(load.plan_path + ".points");
+            });
 }
 
 void CSiteView::OnOpenProjection() {
   const std::optional<std::string> path = files_.OpenFile(kProjectionFilter, "VLK");
   if (!path) return;
-  WaitCursor wait;
-  if (!projection_.Load(*path)) {
-    // Load has said why. Its plan path still names an earlier plan, which
-    // must not be shown as this file's: name the bitmap this file would have
-    // given instead.
-    const std::string expected = *path + "b";
-    struct stat info {};
-    const int error = ::stat(expected.c_str(), &info) == 0 ? EINVAL : errno;
-    wait.End();
-    messages_.ShowOk(CannotLoadText(expected, error));
-    return;
-  }
-  LoadedPlan loaded = LoadPlanBitmap(projection_.m_strPlanPath);
-  if (loaded.image.isNull()) {
-    wait.End();
-    messages_.ShowOk(CannotLoadText(projection_.m_strPlanPath, loaded.error));
-    return;
-  }
-  m_bmpPlan = std::move(loaded.image);
-  m_bPlanLoaded = true;
-  SetUpPlan();
-  wait.End();
-  TakePointsJournal(*path + ".points");
-  viewport()->update();
+  StartLoad([path = *path, &gps = gps_](
+                const LoadProgress& progress) { return LoadProjectionFile(path, gps, progress); },
+            [this, path = *path](PlanLoad& load) {
+              // What the projection's own load changes, it changes here: its path
+              // always, the plan path once the plan was expanded. A failed load
+              // names the bitmap this file would have given, never an earlier plan.
+              projection_.m_strPath = path;
+              for (const std::string& text : load.messages) messages_.ShowOk(text);
+              if (load.projection_loaded) projection_.m_strPlanPath = load.plan_path;
+              if (!TakePlan(load)) return;
+              SetUpPlan();
+              TakePointsJournal(path + ".points");
+            });
 }
 
 void CSiteView::TakePointsJournal(const std::string& points_path) {

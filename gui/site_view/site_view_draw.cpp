@@ -47,6 +47,7 @@ QImage CSiteView::OnDraw() const {
 
   if (!m_bPlanLoaded) {
     draw_.DrawBitmap(dc, kQuickStartBitmap, 0, 0, w, h - kUnpaintedRows);
+    DrawLoadProgress(dc, w, h);
     return picture;
   }
 
@@ -70,6 +71,7 @@ QImage CSiteView::OnDraw() const {
     dc.drawImage(w / 2 - kReticleHalf, h / 2 - kReticleHalf, m_bmpReticle);
     dc.setCompositionMode(QPainter::CompositionMode_SourceOver);
   }
+  DrawLoadProgress(dc, w, h);
   return picture;
 }
 

@@ -104,6 +104,7 @@ std::string Rig::WritePlan(const std::string& name, int w, int h) {
 void Rig::LoadPlan(const std::string& path) {
   files.answers.push_back(path);
   Frame().SiteView()->OnCommand(ID_NEW_PROJECTION);
+  Frame().SiteView()->WaitForLoad();
 }
 
 QImage Rows(const QImage& image, int top, int height) {

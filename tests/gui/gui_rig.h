@@ -24,7 +24,9 @@
 
 #include <string>
 
+#include <QEvent>
 #include <QImage>
+#include <QObject>
 #include <QTemporaryDir>
 
 namespace velkaro::test {
@@ -74,6 +76,16 @@ struct Rig {
   int snapshots = 0;
   AppContext context;
   CVelkaroApp app;
+};
+
+// Counts the paint events of the widgets it filters.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
 };
 
 // The rows [top, top + height) of `image`.

@@ -164,13 +164,7 @@ TEST(BoardUpdate, RepaintsTheActiveView) {
   rig.Start();
   CSiteView& view = rig.SwitchToSite();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.Frame()));
-  struct PaintCounter : QObject {
-    bool eventFilter(QObject*, QEvent* e) override {
-      if (e->type() == QEvent::Paint) ++paints;
-      return false;
-    }
-    int paints = 0;
-  } counter;
+  PaintCounter counter;
   view.viewport()->installEventFilter(&counter);
   QApplication::processEvents();
   const int before = counter.paints;

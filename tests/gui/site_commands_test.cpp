@@ -1,9 +1,9 @@
 // The site view's commands through the real widgets: the file prompts and
 // their answers, new plan, save and open round trip, bad bitmaps and bad
 // projection files, and the point list.
+#include "gui/common/command_ids.h"
 #include "gui/qt_platform/qt_file_prompt.h"
 #include "gui/qt_platform/qt_wave_player.h"
-#include "gui/common/command_ids.h"
 #include "gui/site_view/point_list_dialog.h"
 #include "tests/gui/gui_rig.h"
 
@@ -31,7 +31,11 @@ class SiteCommandsTest : public ::testing::Test {
     rig_.Start();
     view_ = &rig_.SwitchToSite();
   }
-  void Run(int id) { rig_.Frame().CommandAction(id)->trigger(); }
+  // Runs a command to its end, a load on the worker included.
+  void Run(int id) {
+    rig_.Frame().CommandAction(id)->trigger();
+    view_->WaitForLoad();
+  }
   // Five captures spread over the plan, each with the demo geocode's position.
   void CaptureFive() {
     const int xs[] = {60, 120, 200, 360, 600};
@@ -122,6 +126,7 @@ TEST_F(SiteCommandsTest, SaveThenOpenRestoresThePlan) {
   CSiteView& view = other.SwitchToSite();
   other.files.answers.push_back(vlk);
   other.Frame().CommandAction(ID_OPEN_PROJECTION)->trigger();
+  view.WaitForLoad();
   EXPECT_TRUE(other.messages.shown.empty());
   ASSERT_TRUE(view.PlanLoaded());
   EXPECT_EQ(view.PlanBitmap(), saved);

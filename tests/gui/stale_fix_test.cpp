@@ -11,15 +11,6 @@
 namespace velkaro::test {
 namespace {
 
-class PaintCounter : public QObject {
- public:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-  int paints = 0;
-};
-
 class StaleFixTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -104,6 +104,7 @@ bool DemoFlow::LoadPlan(const std::string& path) {
   files_.answers.push_back(path);
   const size_t messages = messages_.shown.size();
   app_.MainFrame()->CommandAction(ID_NEW_PROJECTION)->trigger();
+  app_.MainFrame()->SiteView()->WaitForLoad();
   const bool loaded =
       app_.MainFrame()->SiteView()->PlanLoaded() && messages_.shown.size() == messages;
   if (loaded) say_("plan loaded: " + path);
@@ -156,6 +157,7 @@ bool DemoFlow::OpenProjection(const std::string& path) {
   files_.answers.push_back(path);
   const size_t messages = messages_.shown.size();
   app_.MainFrame()->CommandAction(ID_OPEN_PROJECTION)->trigger();
+  app_.MainFrame()->SiteView()->WaitForLoad();
   const bool opened =
       app_.MainFrame()->SiteView()->PlanLoaded() && messages_.shown.size() == messages;
   if (opened) say_("opened the projection file: " + path);

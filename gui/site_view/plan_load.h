@@ -1,0 +1,40 @@
+#pragma once
+
+#include "gui/site_view/plan_bitmap.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velkaro {
+
+class CGpsData;
+template <class T>
+class Published;
+
+// What a load on a worker thread hands back to the window. The worker
+// touches nothing the window uses: it reports through this value, and the
+// window shows the messages and takes the plan on its own thread.
+struct PlanLoad {
+  LoadedPlan plan;
+  // The bitmap that was read: the chosen file, or the plan a projection
+  // file expanded to.
+  std::string plan_path;
+  // For a projection file: whether its plan was expanded, and what its
+  // loading said (file errors), in order, to be shown before anything else.
+  bool projection_loaded = false;
+  std::vector<std::string> messages;
+};
+
+using LoadProgress = std::function<void(double done)>;
+
+// A plan bitmap, as "new plan" loads it. Any thread.
+PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress);
+
+// A projection file, as "open" loads it: the block copied to path + "c",
+// expanded to path + "b" (both all or nothing), and that bitmap read. Works
+// on a projection of its own, so any thread; `gps` is only read.
+PlanLoad LoadProjectionFile(const std::string& path, const Published<CGpsData>& gps,
+                            const LoadProgress& progress);
+
+}  // namespace velkaro

@@ -1,0 +1,88 @@
+// Loading a plan off the window's thread. The worker reads the file into a
+// value of its own (PlanLoad) and posts it back; everything the window
+// shows or the model holds changes here, on the UI thread, once the whole
+// plan is in memory. Until then the old plan stays on screen and anything
+// that would act on a plan is refused.
+#include "gui/site_view/site_view.h"
+#include "platform/message_box.h"
+
+#include <memory>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPainter>
+
+namespace velkaro {
+
+namespace {
+
+// Often enough for the progress to look alive.
+constexpr int kLoadRepaintMs = 100;
+const QColor kProgressBand(160, 200, 255);  // light, so the text reads on it
+
+}  // namespace
+
+CSiteView::~CSiteView() {
+  // The result posted back to a destroyed view is dropped by Qt; only the
+  // thread must not outlive the view.
+  if (loader_.joinable()) loader_.join();
+}
+
+void CSiteView::StartLoad(std::function<PlanLoad(const LoadProgress&)> work,
+                          std::function<void(PlanLoad&)> finish) {
+  if (loader_.joinable()) loader_.join();  // a finished worker not yet joined
+  loading_ = true;
+  finish_ = std::move(finish);
+  load_permille_ = 0;
+  load_clock_.start();
+  busy_.emplace(Qt::BusyCursor);
+  if (!load_repaint_timer_.isActive()) {
+    load_repaint_timer_.setInterval(kLoadRepaintMs);
+    connect(&load_repaint_timer_, &QTimer::timeout, viewport(),
+            static_cast<void (QWidget::*)()>(&QWidget::update), Qt::UniqueConnection);
+    load_repaint_timer_.start();
+  }
+  loader_ = std::thread([this, work = std::move(work)] {
+    auto load = std::make_shared<PlanLoad>(
+        work([this](double done) { load_permille_ = static_cast<int>(done * 1000); }));
+    QMetaObject::invokeMethod(
+        this, [this, load] { FinishLoad(*load); }, Qt::QueuedConnection);
+  });
+}
+
+void CSiteView::FinishLoad(PlanLoad& load) {
+  loader_.join();
+  loading_ = false;
+  load_repaint_timer_.stop();
+  busy_.reset();  // before any message, as the designed wait cursor ends
+  std::function<void(PlanLoad&)> finish = std::move(finish_);
+  finish(load);
+  viewport()->update();
+}
+
+void CSiteView::WaitForLoad() {
+  while (loading_) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
+                                    kLoadRepaintMs);
+  }
+}
+
+bool CSiteView::RefusedWhileLoading() {
+  if (!loading_) return false;
+  messages_.ShowOk("A plan is loading. Wait until it is shown.");
+  return true;
+}
+
+void CSiteView::DrawLoadProgress(QPainter& dc, int w, int h) const {
+  if (!loading_ || load_clock_.elapsed() < kShowProgressMs) return;
+  const int done = std::clamp(load_permille_.load(), 0, 1000);
+  dc.setFont(BandFont());
+  const int band_height = QFontMetrics(dc.font()).height() + 2;
+  const QRect band(0, h - band_height, w, band_height);
+  dc.fillRect(band, Qt::white);
+  dc.fillRect(QRect(band.left(), band.top(), w * done / 1000, band_height), kProgressBand);
+  dc.setPen(Qt::black);
+  dc.drawText(band, Qt::AlignCenter, QStringLiteral("Loading plan %1%").arg(done / 10));
+}
+
+}  // namespace velkaro

@@ -1,0 +1,103 @@
+// Loading a large plan off the window's thread: the window keeps handling
+// events and repainting, shows the busy cursor, keeps the old plan until the
+// new one is ready, and refuses taps and site commands meanwhile.
+#include "gui/common/command_ids.h"
+#include "tests/gui/gui_rig.h"
+
+#include <cstdio>
+#include <vector>
+
+#include <QApplication>
+#include <QEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::test {
+namespace {
+
+void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(value >> (8 * i));
+}
+
+// A 24-bit bottom-up bitmap written row by row, far faster than QImage::save
+// for the size that makes a load take a noticeable time.
+void WriteBigPlan(const std::string& path, int w, int h) {
+  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> head(54, 0);
+  head[0] = 'B';
+  head[1] = 'M';
+  PutLe32(head, 2, uint32_t(54 + stride * h));
+  PutLe32(head, 10, 54);
+  PutLe32(head, 14, 40);
+  PutLe32(head, 18, uint32_t(w));
+  PutLe32(head, 22, uint32_t(h));
+  head[26] = 1;
+  head[28] = 24;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(std::fwrite(head.data(), 1, head.size(), file), head.size());
+  std::vector<uint8_t> row(stride, 0);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      row[x * 3] = uint8_t(y);  // blue: the stored row's number
+      row[x * 3 + 1] = uint8_t(x);
+      row[x * 3 + 2] = 0x40;
+    }
+    ASSERT_EQ(std::fwrite(row.data(), 1, stride, file), stride);
+  }
+  std::fclose(file);
+}
+
+TEST(PlanLoad, TheWindowRepaintsAndRefusesTapsWhileALargePlanLoads) {
+  Rig rig;
+  rig.Start();
+  CSiteView& view = rig.SwitchToSite();
+  rig.LoadPlan(rig.WritePlan("small.bmp", 300, 200));
+  const QImage small = view.PlanBitmap();
+  ASSERT_FALSE(small.isNull());
+  const std::string big = rig.Path("big.bmp");
+  WriteBigPlan(big, 7000, 7000);  // 147 MB
+
+  PaintCounter counter;
+  view.viewport()->installEventFilter(&counter);
+  rig.files.answers.push_back(big);
+  view.OnCommand(ID_NEW_PROJECTION);
+
+  ASSERT_TRUE(view.LoadInProgress()) << "the command returned before the plan was read";
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+  EXPECT_EQ(view.PlanBitmap(), small) << "the old plan stays until the new one is ready";
+
+  // A tap and a site command meanwhile are refused with a message and
+  // change nothing.
+  rig.SendGps(true, 45.5, 9.1);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+  view.OnCommand(ID_ZOOM_IN);
+  EXPECT_TRUE(rig.projection.m_taps.empty());
+  EXPECT_EQ(rig.plan.GetZoom(), 1);
+  ASSERT_EQ(rig.messages.shown.size(), 2u);
+  EXPECT_EQ(rig.messages.shown[0], "A plan is loading. Wait until it is shown.");
+
+  // The event loop runs while the worker reads: every update asked for is
+  // painted before the plan arrives.
+  int paints_while_loading = 0;
+  while (view.LoadInProgress()) {
+    view.viewport()->update();
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (view.LoadInProgress()) paints_while_loading = counter.paints;
+  }
+  EXPECT_GE(paints_while_loading, 2);
+
+  ASSERT_TRUE(view.PlanLoaded());
+  EXPECT_EQ(view.PlanBitmap().size(), QSize(7000, 7000));
+  EXPECT_EQ(view.PlanBitmap().format(), QImage::Format_RGB888);
+  // Bottom-up: the last stored row (number 6999, blue 6999 % 256) is the top.
+  EXPECT_EQ(view.PlanBitmap().pixel(5, 0), qRgb(0x40, 5, 6999 % 256));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(rig.projection.m_strPlanPath, big);
+  view.viewport()->removeEventFilter(&counter);
+}
+
+}  // namespace
+}  // namespace velkaro::test
