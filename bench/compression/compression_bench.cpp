@@ -3,7 +3,7 @@
 // files. Every rate is in bytes of the bitmap per second of wall time (the
 // codec may use more than one thread), so the rows compare directly; the
 // run ends with the table of ratios the codec's goals are stated in.
-#include "bench/compression/plan_bitmap.h"
+#include "bench/plans/plan_bitmap.h"
 #include "bench/compression/ratio_reporter.h"
 #include "bench/compression/zlib_baseline.h"
 #include "compression/codec_passes.h"

@@ -4,7 +4,7 @@
 // (ru_maxrss from wait4), which shows that the plan streams through the
 // export rather than being held. VELKARO_BENCH_PLAN_SIDE sets a smaller side
 // for a quick run.
-#include "bench/compression/plan_bitmap.h"
+#include "bench/plans/plan_bitmap.h"
 
 #include <chrono>
 #include <cstdio>

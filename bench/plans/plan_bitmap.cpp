@@ -1,6 +1,6 @@
-#include "bench/compression/plan_bitmap.h"
+#include "bench/plans/plan_bitmap.h"
 
-#include "bench/compression/bitmap_canvas.h"
+#include "bench/plans/bitmap_canvas.h"
 
 #include <algorithm>
 #include <cmath>
