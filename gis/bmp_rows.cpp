@@ -1,6 +1,6 @@
 #include "gis/bmp_rows.h"
 
-#include "platform/byte_order.h"
+#include "gis/bmp_pixels.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -91,14 +91,6 @@ RowWalk WalkRow(std::span<const uint8_t> codes, uint64_t pos, int64_t column, in
   return walk;
 }
 
-uint8_t Scale(const BmpChannel& channel, uint32_t pixel) {
-  if (channel.bits == 0) return 0;
-  const uint64_t value = (pixel & channel.mask) >> channel.shift;
-  if (channel.bits == 8) return static_cast<uint8_t>(value);
-  const uint64_t max = (uint64_t{1} << channel.bits) - 1;
-  return static_cast<uint8_t>((value * 255 + max / 2) / max);
-}
-
 }  // namespace
 
 std::string BmpRows::Open(int fd) {
@@ -163,53 +155,14 @@ std::string BmpRows::ReadRow(int32_t row, uint8_t* rgb) {
   const int32_t stored_row = layout_.top_down ? row : layout_.height - 1 - row;
   if (layout_.coding != BmpCoding::kRaw) {
     DecodeRunRow(stored_row, stored_.data());
-    IndicesToRgb(stored_.data(), rgb);
+    IndicesToRgb(layout_, stored_.data(), rgb);
     return {};
   }
   const uint64_t offset = layout_.pixel_offset + layout_.stride * static_cast<uint64_t>(stored_row);
   if (std::string error = ReadAt(fd_, offset, stored_.data(), stored_.size()); !error.empty())
     return error;
-  PixelsToRgb(stored_.data(), rgb);
+  StoredRowToRgb(layout_, stored_.data(), rgb);
   return {};
-}
-
-void BmpRows::IndicesToRgb(const uint8_t* indices, uint8_t* rgb) const {
-  for (int32_t x = 0; x < layout_.width; ++x, rgb += 3)
-    std::memcpy(rgb, layout_.palette[indices[x]].data(), 3);
-}
-
-void BmpRows::PixelsToRgb(const uint8_t* stored, uint8_t* rgb) const {
-  const int bits = layout_.bits_per_pixel;
-  const int32_t width = layout_.width;
-  switch (bits) {
-    case 24:
-      for (int32_t x = 0; x < width; ++x, stored += 3, rgb += 3) {
-        rgb[0] = stored[2];
-        rgb[1] = stored[1];
-        rgb[2] = stored[0];
-      }
-      return;
-    case 16:
-    case 32:
-      for (int32_t x = 0; x < width; ++x, rgb += 3) {
-        const uint32_t pixel = bits == 16 ? LoadLe16(stored + 2 * x) : LoadLe32(stored + 4 * x);
-        for (int c = 0; c < 3; ++c) rgb[c] = Scale(layout_.channels[c], pixel);
-      }
-      return;
-    case 8:
-      IndicesToRgb(stored, rgb);
-      return;
-    default: {  // 1, 2 or 4 bits: the leftmost pixel in the high bits
-      const int per_byte = 8 / bits;
-      const unsigned mask = (1u << bits) - 1;
-      for (int32_t x = 0; x < width; ++x, rgb += 3) {
-        const int slot = x % per_byte;
-        const unsigned index = (stored[x / per_byte] >> (8 - bits * (slot + 1))) & mask;
-        std::memcpy(rgb, layout_.palette[index].data(), 3);
-      }
-      return;
-    }
-  }
 }
 
 }  // namespace velkaro::gis

@@ -43,8 +43,6 @@ class BmpRows {
 
   void IndexRuns();
   void DecodeRunRow(int32_t stored_row, uint8_t* indices) const;
-  void IndicesToRgb(const uint8_t* indices, uint8_t* rgb) const;
-  void PixelsToRgb(const uint8_t* stored, uint8_t* rgb) const;
 
   int fd_ = -1;
   BmpLayout layout_;
