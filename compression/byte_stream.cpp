@@ -133,4 +133,37 @@ bool VectorOutput::EndPositional(uint64_t size) {
   return true;
 }
 
+bool WatchedOutput::Write(const uint8_t* p, size_t n) {
+  if (!inner_.Write(p, n)) {
+    error = inner_.error;
+    return false;
+  }
+  watch_(written_, {p, n});
+  written_ += n;
+  return true;
+}
+
+bool WatchedOutput::BeginPositional() { return inner_.BeginPositional(); }
+
+bool WatchedOutput::Extend(uint64_t size) {
+  if (inner_.Extend(size)) return true;
+  error = inner_.error;
+  return false;
+}
+
+IoResult WatchedOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
+  const IoResult put = inner_.WriteAt(offset, p, n);
+  if (put.bytes > 0) watch_(written_ + offset, {p, put.bytes});
+  return put;
+}
+
+bool WatchedOutput::EndPositional(uint64_t size) {
+  if (!inner_.EndPositional(size)) {
+    error = inner_.error;
+    return false;
+  }
+  written_ += size;
+  return true;
+}
+
 }  // namespace velkaro

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <span>
 #include <sys/types.h>
@@ -137,6 +138,27 @@ class VectorOutput final : public Output {
  private:
   std::vector<uint8_t>& v_;
   size_t base_ = 0;
+};
+
+// Every byte written through it also goes to `watch`, with its offset from
+// where writing began, as soon as it is written: the caller sees an expanded
+// plan while it is made. The expander writes one piece at a time, front to
+// back, so `watch` is called that way too, though not always on one thread.
+using WrittenBytes = std::function<void(uint64_t offset, std::span<const uint8_t> bytes)>;
+
+class WatchedOutput final : public Output {
+ public:
+  WatchedOutput(Output& inner, WrittenBytes watch) : inner_(inner), watch_(std::move(watch)) {}
+  bool Write(const uint8_t* p, size_t n) override;
+  bool BeginPositional() override;
+  bool Extend(uint64_t size) override;
+  IoResult WriteAt(uint64_t offset, const uint8_t* p, size_t n) override;
+  bool EndPositional(uint64_t size) override;
+
+ private:
+  Output& inner_;
+  WrittenBytes watch_;
+  uint64_t written_ = 0;  // by sequential writes, before positional ones begin
 };
 
 }  // namespace velkaro

@@ -144,6 +144,17 @@ CompressionOutcome CCompression::DecompressStream(std::FILE* source, std::FILE* 
   return outcome;
 }
 
+CompressionOutcome CCompression::DecompressStream(std::FILE* source, std::FILE* dest,
+                                                  const WrittenBytes& watch) {
+  if (SameFile(source, dest)) return Failure(0, m_strDest, kSameFile);
+  FileInput in(source);
+  FileOutput file(dest);
+  WatchedOutput out(file, watch);
+  CompressionOutcome outcome = DecompressWith(*this, in, out, CodecTuning{});
+  if (outcome.ok && std::fflush(dest) != 0) outcome = Failure(errno, m_strDest);
+  return outcome;
+}
+
 CompressionOutcome CCompression::CompressBytes(std::span<const uint8_t> source,
                                                std::vector<uint8_t>& block) {
   MemoryInput in(source);

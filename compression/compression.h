@@ -16,6 +16,7 @@
 // Thread safety: one object serves one operation at a time; distinct objects
 // are independent.
 
+#include "compression/byte_stream.h"
 #include "platform/file_error.h"
 
 #include <cstdint>
@@ -78,6 +79,11 @@ class CCompression {
   // the block (1032 + N bytes at most) and writes the expanded bytes to
   // `dest` from its current position.
   CompressionOutcome DecompressStream(std::FILE* source, std::FILE* dest);
+  // The same, handing every expanded byte to `watch` as well, front to back,
+  // as soon as it is written (compression/byte_stream.h). `watch` runs on
+  // the codec's threads, one call at a time.
+  CompressionOutcome DecompressStream(std::FILE* source, std::FILE* dest,
+                                      const WrittenBytes& watch);
 
   // In memory: `block` receives the whole compressed block, `out` the
   // expanded bytes (replacing their contents).

@@ -5,11 +5,14 @@
 // saved file is exactly header and block. Saving builds the compressed plan
 // first and starts the projection file only once that block is ready.
 // Loading reads only regular files; a file too short for its own block is
-// refused before any side file is written.
+// refused before any side file is written, and a block that does not expand
+// whole leaves both side files as they were.
 #include "compression/compression.h"
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 #include "site/site_projection.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
@@ -136,12 +139,15 @@ bool CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
   return true;
 }
 
-bool CSiteProjection::Load(const std::string& path) {
-  return LoadInto(path, path + "c", path + "b");
+bool CSiteProjection::Load(const std::string& path, PlanExpansionWatch* watch) {
+  return LoadInto(path, path + "c", path + "b", watch);
 }
 
+// The plan is expanded straight from the projection file into its bitmap
+// side file (and to `watch`); the block's own side file is a copy made
+// afterwards, so the plan is never decoded from a file this load wrote.
 bool CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
-                               const std::string& plan_path) {
+                               const std::string& plan_path, PlanExpansionWatch* watch) {
   m_strPath = path;
   // A side file that is the projection file itself would be truncated before
   // it is read.
@@ -154,15 +160,34 @@ bool CSiteProjection::LoadInto(const std::string& path, const std::string& block
     ReportFileError(cause, path);
     return false;
   }
-  const bool extracted = ExtractPlan(block_path);
+  uint64_t block_length = 0;
+  uint32_t plan_length = 0;
+  bool loaded = MeasureBlock(block_length, plan_length);
+  // Both side files are created before either is written, the block's
+  // first, so a folder that takes no files is named as it always was.
+  AtomicFile block(block_path);
+  AtomicFile plan(plan_path);
+  for (AtomicFile* side : {&block, &plan}) {
+    if (!loaded) break;
+    if (FileErrorCause cause = side->Open(); cause != FileErrorCause::kNone) {
+      ReportFileError(cause, side->target());
+      loaded = false;
+    }
+  }
+  loaded = loaded && ExpandPlan(plan, watch, plan_length) && CopyBlock(block, block_length);
   m_file.Close();  // read-only: nothing to lose on close
-  if (!extracted) return false;
-  if (!DecompressPlan(block_path, plan_path)) return false;
+  if (!loaded) return false;
+  for (AtomicFile* side : {&block, &plan}) {
+    if (FileErrorCause cause = side->Commit(); cause != FileErrorCause::kNone) {
+      ReportFileError(cause, side->target());
+      return false;
+    }
+  }
   m_strPlanPath = plan_path;
   return true;
 }
 
-bool CSiteProjection::ExtractPlan(const std::string& block_path) {
+bool CSiteProjection::MeasureBlock(uint64_t& block_length, uint32_t& plan_length) {
   uint64_t size = 0;
   uint8_t counts[8] = {};
   FileErrorCause cause = m_file.Size(size);
@@ -170,46 +195,60 @@ bool CSiteProjection::ExtractPlan(const std::string& block_path) {
     cause = FileErrorCause::kEndOfFile;
   if (cause == FileErrorCause::kNone) cause = m_file.Seek(kProjectionBlockOffset);
   if (cause == FileErrorCause::kNone) cause = m_file.ReadExactly(counts, sizeof counts);
-  const uint64_t block_length = uint64_t{kProjectionBlockFixedSize} + LoadLe32(counts);
+  block_length = uint64_t{kProjectionBlockFixedSize} + LoadLe32(counts);
+  plan_length = LoadLe32(counts + 4);
   if (cause == FileErrorCause::kNone && kProjectionBlockOffset + block_length > size)
     cause = FileErrorCause::kEndOfFile;
   if (cause != FileErrorCause::kNone) {
     ReportFileError(cause, m_strPath);
     return false;
   }
+  return true;
+}
 
-  AtomicFile block(block_path);
-  if (cause = block.Open(); cause != FileErrorCause::kNone) {
-    ReportFileError(cause, block_path);
+bool CSiteProjection::ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch,
+                                 uint32_t plan_length) {
+  int error = 0;
+  std::FILE* source = OpenRegularStream(m_strPath, &error);
+  if (source == nullptr || ::fseeko(source, kProjectionBlockOffset, SEEK_SET) != 0) {
+    if (source != nullptr) std::fclose(source);
+    ReportFileError(FileErrorCauseFromErrno(error ? error : EIO), m_strPath);
     return false;
   }
+  std::FILE* dest = plan.Stream();
+  // Faults in the block are the projection file's, and named so.
+  CCompression compression(m_strPath, plan.target());
+  CompressionOutcome outcome;
+  if (dest == nullptr) {
+    outcome.cause = FileErrorCauseFromErrno(errno ? errno : EIO);
+    outcome.path = plan.target();
+  } else if (watch == nullptr) {
+    outcome = compression.DecompressStream(source, dest);
+  } else {
+    watch->Begin(plan_length);
+    outcome = compression.DecompressStream(
+        source, dest,
+        [watch](uint64_t offset, std::span<const uint8_t> bytes) { watch->Bytes(offset, bytes); });
+  }
+  std::fclose(source);
+  if (!outcome.ok) {
+    ReportFileError(outcome.cause, outcome.path);
+    return false;
+  }
+  if (watch != nullptr) watch->Expanded();
+  return true;
+}
+
+bool CSiteProjection::CopyBlock(AtomicFile& block, uint64_t block_length) {
   std::string failed = m_strPath;
-  cause = m_file.Seek(kProjectionBlockOffset);
+  FileErrorCause cause = m_file.Seek(kProjectionBlockOffset);
   if (cause == FileErrorCause::kNone)
     cause = CopyBytes(m_file, m_strPath, block, block_length, failed);
-  if (cause == FileErrorCause::kNone) {
-    failed = block_path;
-    cause = block.Commit();
-  }
   if (cause != FileErrorCause::kNone) {
     ReportFileError(cause, failed);
     return false;
   }
   return true;
-}
-
-bool CSiteProjection::DecompressPlan(const std::string& block_path, const std::string& plan_path) {
-  CCompression compression(block_path, plan_path);
-  const CompressionOutcome outcome = compression.Decompress();
-  if (outcome.ok) return true;
-  // The block came out of the projection file: a block that ends too early is
-  // that file's fault, and so is named in the message.
-  const std::string& named = outcome.path == block_path ? m_strPath : outcome.path;
-  ReportFileError(outcome.cause, named);
-  // The plan was written all or nothing: an earlier one stays as it was. The
-  // block this load copied out must not be taken for a good one later.
-  ::unlink(block_path.c_str());
-  return false;
 }
 
 }  // namespace velkaro

@@ -9,10 +9,26 @@
 #include "site/projection_file_format.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace velkaro {
+
+// Sees a projection file's plan while it is expanded, so that a viewer can
+// build its picture without reading the bitmap back from the disk.
+class PlanExpansionWatch {
+ public:
+  virtual ~PlanExpansionWatch() = default;
+  // Before the first byte: the plan bitmap's length.
+  virtual void Begin(uint64_t length) = 0;
+  // Each piece of the bitmap, front to back, with its offset in the file;
+  // called on the codec's threads, one call at a time.
+  virtual void Bytes(uint64_t offset, std::span<const uint8_t> bytes) = 0;
+  // The whole bitmap was expanded without a fault. Its side files are made
+  // durable after this returns, and the load can still fail there.
+  virtual void Expanded() = 0;
+};
 
 // The reference points ("taps") that tie plan pixels to GPS positions, the
 // geocode solved from them (an affine map from latitude/longitude to plan
@@ -97,17 +113,18 @@ class CSiteProjection {
   // itself (file errors with the "REDALERT" alarm). Returns true only when
   // the whole file is in place; otherwise the file at `path` is as it was.
   bool Save(const std::string& path);
-  // Copies the plan block out of the projection file at `path` to path + "c"
-  // and expands it to path + "b", which becomes m_strPlanPath. Opens `path`
-  // read-only. A file too short to hold its block is refused with the
-  // "past its end" text and leaves no side file. Returns true only when a
-  // complete plan bitmap was produced; on false m_strPlanPath is unchanged and
-  // the caller must not show a bitmap from an earlier load. Taps and
-  // coefficients are never changed.
-  bool Load(const std::string& path);
+  // Expands the plan block of the projection file at `path` to path + "b",
+  // which becomes m_strPlanPath, and copies the block to path + "c"; both
+  // side files are written all or nothing. Opens `path` read-only. A file
+  // too short to hold its block is refused with the "past its end" text and
+  // leaves no side file. Returns true only when a complete plan bitmap was
+  // produced; on false m_strPlanPath is unchanged and the caller must not
+  // show a bitmap from an earlier load. Taps and coefficients are never
+  // changed. `watch`, when given, sees the plan as it is expanded.
+  bool Load(const std::string& path, PlanExpansionWatch* watch = nullptr);
   // Load's work with the side files named by the caller (vlk extract).
   bool LoadInto(const std::string& path, const std::string& block_path,
-                const std::string& plan_path);
+                const std::string& plan_path, PlanExpansionWatch* watch = nullptr);
 
   double m_xLat = 0.0, m_xLon = 0.0, m_yLat = 0.0, m_yLon = 0.0, m_x0 = 0.0, m_y0 = 0.0;
   PosixFile m_file;
@@ -123,9 +140,10 @@ class CSiteProjection {
   bool WriteHeader(AtomicFile& out);
   bool CompressPlan();
   bool AttachPlan(PosixFile& block, AtomicFile& out);
-  // Load's steps.
-  bool ExtractPlan(const std::string& block_path);
-  bool DecompressPlan(const std::string& block_path, const std::string& plan_path);
+  // Load's steps. Each reports its own failure and returns false on it.
+  bool MeasureBlock(uint64_t& block_length, uint32_t& plan_length);
+  bool ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch, uint32_t plan_length);
+  bool CopyBlock(AtomicFile& block, uint64_t block_length);
 
   // Writes the points to `path`, reporting a failure once per journal path.
   void KeepPoints(const std::string& path);

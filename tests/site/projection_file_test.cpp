@@ -6,6 +6,7 @@
 #include "tests/support/temp_folder.h"
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -248,6 +249,87 @@ TEST_F(ProjectionFileTest, LoadRefusesABlockWhoseCodesEndEarly) {
   EXPECT_EQ(projection.m_strPlanPath, plan);
   EXPECT_FALSE(fs::exists(out + "b"));
   EXPECT_FALSE(fs::exists(out + "c"));
+}
+
+// Sees the plan as the load expands it, and what stood on disk when the
+// expansion ended.
+class RecordingWatch : public PlanExpansionWatch {
+ public:
+  explicit RecordingWatch(std::string side_file) : side_file_(std::move(side_file)) {}
+  void Begin(uint64_t length) override { length_ = length; }
+  void Bytes(uint64_t offset, std::span<const uint8_t> piece) override {
+    if (offset != bytes_.size()) out_of_order_ = true;
+    bytes_.insert(bytes_.end(), piece.begin(), piece.end());
+  }
+  void Expanded() override {
+    ++expanded_;
+    side_file_existed_ = fs::exists(side_file_);
+  }
+
+  std::string side_file_;
+  uint64_t length_ = 0;
+  std::vector<uint8_t> bytes_;
+  bool out_of_order_ = false;
+  int expanded_ = 0;
+  bool side_file_existed_ = false;
+};
+
+// A plan big enough to be expanded in many pieces on both threads.
+std::vector<uint8_t> NoisyBitmap(int w, int h) {
+  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> bytes(54 + stride * size_t(h), 0);
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  StoreLe32(bytes.data() + 2, uint32_t(bytes.size()));
+  StoreLe32(bytes.data() + 10, 54);
+  StoreLe32(bytes.data() + 14, 40);
+  StoreLe32(bytes.data() + 18, uint32_t(w));
+  StoreLe32(bytes.data() + 22, uint32_t(h));
+  bytes[26] = 1;
+  bytes[28] = 24;
+  uint32_t seed = 7;
+  for (size_t i = 54; i < bytes.size(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes[i] = uint8_t((seed >> 24) & (i % 3 == 0 ? 0xFF : 0x0F));
+  }
+  return bytes;
+}
+
+TEST_F(ProjectionFileTest, LoadShowsTheWatchEveryByteInOrderBeforeTheSideFilesAreInPlace) {
+  const std::vector<uint8_t> bitmap = NoisyBitmap(1500, 1000);
+  WriteAll(plan, bitmap);
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(projection.Save(out));
+
+  RecordingWatch watch(out + "b");
+  ASSERT_TRUE(projection.Load(out, &watch));
+  EXPECT_EQ(watch.length_, bitmap.size());
+  EXPECT_FALSE(watch.out_of_order_);
+  EXPECT_TRUE(watch.bytes_ == bitmap);
+  EXPECT_EQ(watch.expanded_, 1);
+  EXPECT_FALSE(watch.side_file_existed_) << "the picture comes before the side files";
+  EXPECT_EQ(ReadAll(out + "b"), bitmap);
+  EXPECT_EQ(ReadAll(out + "c"), ReadAll(plan + "c"));
+}
+
+// A block that turns out bad halfway leaves the side files of the last good
+// load as they were: nothing of the bad one is written.
+TEST_F(ProjectionFileTest, ABadBlockLeavesTheEarlierSideFilesAndTellsTheWatchNothingIsWhole) {
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(projection.Save(out));
+  ASSERT_TRUE(projection.Load(out));
+  const std::vector<uint8_t> good_block = ReadAll(out + "c");
+  const std::vector<uint8_t> good_plan = ReadAll(out + "b");
+
+  std::vector<uint8_t> file = ReadAll(out);
+  StoreLe32(file.data() + 145, 3);  // codes end long before the plan does
+  file.resize(1177 + 3);
+  WriteAll(out, file);
+  RecordingWatch watch(out + "b");
+  EXPECT_FALSE(projection.Load(out, &watch));
+  EXPECT_EQ(watch.expanded_, 0);
+  EXPECT_EQ(ReadAll(out + "c"), good_block);
+  EXPECT_EQ(ReadAll(out + "b"), good_plan);
 }
 
 TEST_F(ProjectionFileTest, LoadOfAFolderIsRefused) {
