@@ -1,13 +1,19 @@
-// How fast and how lean a large plan loads: the site view's reader against
-// Qt's BMP reader (what the view used before, picture at 4 bytes a pixel),
-// reading the file's bytes into memory, and a memcpy of as many bytes. Each
-// benchmark also reports its own memory peak above what the process held
-// before it (VmHWM, reset through /proc/self/clear_refs), and the program
-// ends with every time as a ratio against the baselines of the same run.
+// How fast and how lean a large plan loads, on the three kinds of plan the
+// codec is measured on (bench/plans), each 10000 pixels square (300 MB):
+//  - loading the bitmap: the site view's reader against Qt's BMP reader (what
+//    the view used before, picture at 4 bytes a pixel);
+//  - opening its projection file: the time until the picture is whole and on
+//    screen, and until the side files are durable too, against the way it
+//    was done before (block to the "c" file, expanded to the "b" file, that
+//    bitmap read by Qt's reader);
+//  - reading the file's bytes into memory and a memcpy of as many bytes.
+// Each benchmark also reports its own memory peak above what the process
+// held before it (VmHWM, reset through /proc/self/clear_refs), and the
+// program ends with every time as a ratio against the baselines of the same
+// run, with the machine's load.
 //
-// The plan is a 24-bit bitmap of VELKARO_BENCH_PLAN_SIDE pixels square
-// (default 10000: 300 MB), written once to the temporary folder, and saved
-// once in a projection file for the open benchmarks.
+// VELKARO_BENCH_PLAN_SIDE changes the side (for a quick run).
+#include "bench/plans/plan_bitmap.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/plan_load.h"
 #include "link/gps_data.h"
@@ -16,12 +22,14 @@
 #include "platform/wave_player.h"
 #include "site/site_projection.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,54 +40,78 @@
 
 #include <benchmark/benchmark.h>
 
+namespace velkaro::bench {
 namespace {
+
+struct PlanKind {
+  const char* name;
+  std::vector<uint8_t> (*make)(int width, int height, uint32_t seed);
+  uint32_t seed;
+};
+
+const PlanKind kPlans[] = {
+    {"flat", MakePlanBitmap, 2024},
+    {"drawing", MakeScannedDrawingBitmap, 7},
+    {"aerial", MakeAerialBitmap, 11},
+};
+constexpr int kPlanCount = static_cast<int>(std::size(kPlans));
 
 int PlanSide() {
   const char* side = std::getenv("VELKARO_BENCH_PLAN_SIDE");
   return side && std::atoi(side) > 0 ? std::atoi(side) : 10000;
 }
 
-// A photo-like plan: smooth gradients with noise, so no reader can take a
-// shortcut over flat rows.
-const std::string& PlanPath() {
-  static const std::string path = [] {
-    const int side = PlanSide();
-    const std::string file = (std::filesystem::temp_directory_path() /
-                              ("velkaro-bench-plan-" + std::to_string(::getpid()) + ".bmp"))
-                                 .string();
-    const size_t stride = (size_t(side) * 3 + 3) / 4 * 4;
-    std::vector<uint8_t> head(54, 0);
-    auto put = [&](size_t at, uint32_t v) {
-      for (int i = 0; i < 4; ++i) head[at + i] = uint8_t(v >> (8 * i));
-    };
-    head[0] = 'B';
-    head[1] = 'M';
-    put(2, uint32_t(54 + stride * side));
-    put(10, 54);
-    put(14, 40);
-    put(18, uint32_t(side));
-    put(22, uint32_t(side));
-    head[26] = 1;
-    head[28] = 24;
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    if (!out) std::abort();
-    std::fwrite(head.data(), 1, head.size(), out);
-    std::vector<uint8_t> row(stride, 0);
-    uint32_t seed = 1;
-    for (int y = 0; y < side; ++y) {
-      for (int x = 0; x < side; ++x) {
-        seed = seed * 1103515245u + 12345u;
-        const int noise = int(seed >> 28);
-        row[x * 3] = uint8_t((x / 40 + noise) & 0xff);
-        row[x * 3 + 1] = uint8_t((y / 40 + noise) & 0xff);
-        row[x * 3 + 2] = uint8_t(((x + y) / 80) & 0xff);
-      }
-      std::fwrite(row.data(), 1, stride, out);
-    }
-    std::fclose(out);
-    return file;
+const std::filesystem::path& Folder() {
+  static const std::filesystem::path dir = [] {
+    auto made = std::filesystem::temp_directory_path() /
+                ("velkaro-bench-load-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(made);
+    return made;
   }();
-  return path;
+  return dir;
+}
+
+// The plan bitmap of one kind, written once.
+const std::string& PlanPath(int kind) {
+  static std::string paths[kPlanCount];
+  if (paths[kind].empty()) {
+    const PlanKind& plan = kPlans[kind];
+    const std::vector<uint8_t> bytes = plan.make(PlanSide(), PlanSide(), plan.seed);
+    const std::string path = (Folder() / (std::string(plan.name) + ".bmp")).string();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out.flush()) std::abort();
+    paths[kind] = path;
+  }
+  return paths[kind];
+}
+
+// A projection file holding the plan, saved as the program saves one (five
+// points of a plausible geocode). The solve writes its dump into the current
+// folder, so the save runs in the benchmark's own folder.
+const std::string& ProjectionPath(int kind) {
+  static std::string paths[kPlanCount];
+  if (paths[kind].empty()) {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(Folder());
+    Published<CGpsData> gps;
+    StderrMessageBox messages;
+    SilentWavePlayer waves;
+    CSiteProjection projection(gps, messages, waves);
+    const int side = PlanSide();
+    const int xs[] = {side / 10, side / 5, side / 3, side / 2, side * 4 / 5};
+    const int ys[] = {side * 4 / 5, side / 2, side / 4, side / 3, side / 8};
+    for (int i = 0; i < 5; ++i) {
+      projection.m_taps.push_back(
+          {xs[i], ys[i], 45.5 - ys[i] * 0.0000045, 9.1 + xs[i] * 0.0000064, 0});
+    }
+    projection.m_strPlanPath = PlanPath(kind);
+    const std::string file = (Folder() / (std::string(kPlans[kind].name) + ".vlk")).string();
+    if (!projection.Save(file)) std::abort();
+    std::filesystem::current_path(previous);
+    paths[kind] = file;
+  }
+  return paths[kind];
 }
 
 long StatusKb(const char* field) {
@@ -104,58 +136,106 @@ class PeakMeter {
   long base_kb_;
 };
 
-void Report(benchmark::State& state, const PeakMeter& meter) {
-  const double bytes = std::filesystem::file_size(PlanPath());
+void Report(benchmark::State& state, const PeakMeter& meter, const std::string& measured) {
+  const double bytes = double(std::filesystem::file_size(measured));
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
   state.counters["peak_MB"] = meter.AboveBaseMb();
   state.counters["file_MB"] = bytes / (1024.0 * 1024.0);
+  state.SetLabel(kPlans[state.range(0)].name);
 }
 
-void BM_LoadPlan_SiteViewReader(benchmark::State& state) {
-  PlanPath();
+QImage ReadWithQt(const std::string& path) {
+  QImageReader reader(QString::fromStdString(path), "bmp");
+  QImage image;
+  if (!reader.read(&image)) return {};
+  return image.convertToFormat(QImage::Format_RGB32);  // as the view held it
+}
+
+void BM_LoadPlan_SiteView(benchmark::State& state) {
+  const std::string& path = PlanPath(int(state.range(0)));
   PeakMeter meter;
   for (auto _ : state) {
-    velkaro::LoadedPlan plan = velkaro::LoadPlanBitmap(PlanPath());
+    LoadedPlan plan = LoadPlanBitmap(path);
     if (plan.error != 0) state.SkipWithError("the plan did not load");
     benchmark::DoNotOptimize(plan.image.constBits());
   }
-  Report(state, meter);
+  Report(state, meter, path);
 }
 
 void BM_LoadPlan_QtReader(benchmark::State& state) {
-  PlanPath();
+  const std::string& path = PlanPath(int(state.range(0)));
   PeakMeter meter;
   for (auto _ : state) {
-    QImageReader reader(QString::fromStdString(PlanPath()), "bmp");
-    QImage image;
-    if (!reader.read(&image)) state.SkipWithError("Qt's reader refused the plan");
-    image = image.convertToFormat(QImage::Format_RGB32);  // as the view held it
+    QImage image = ReadWithQt(path);
+    if (image.isNull()) state.SkipWithError("Qt's reader refused the plan");
     benchmark::DoNotOptimize(image.constBits());
   }
-  Report(state, meter);
+  Report(state, meter, path);
 }
 
 // Replacing a shown plan with another: the old stays until the new is ready.
-void BM_ReplacePlan_SiteViewReader(benchmark::State& state) {
-  PlanPath();
-  QImage shown = velkaro::LoadPlanBitmap(PlanPath()).image;
+void BM_ReplacePlan_SiteView(benchmark::State& state) {
+  const std::string& path = PlanPath(int(state.range(0)));
+  QImage shown = LoadPlanBitmap(path).image;
   PeakMeter meter;
   for (auto _ : state) {
-    velkaro::LoadedPlan plan = velkaro::LoadPlanBitmap(PlanPath());
+    LoadedPlan plan = LoadPlanBitmap(path);
     shown = std::move(plan.image);
     benchmark::DoNotOptimize(shown.constBits());
   }
-  Report(state, meter);
+  Report(state, meter, path);
 }
 
-// The file's bytes into fresh memory, nothing decoded: what any reader pays.
-void BM_Baseline_ReadFile(benchmark::State& state) {
-  PlanPath();
+// Opening a projection file as the site view does: the block expanded
+// straight into the picture and the "b" side file, then both side files
+// made durable. shown_ms is when the picture was whole.
+void BM_OpenProjection_SiteView(benchmark::State& state) {
+  const std::string& path = ProjectionPath(int(state.range(0)));
+  Published<CGpsData> gps;
   PeakMeter meter;
-  const size_t size = std::filesystem::file_size(PlanPath());
+  double shown_ms = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    auto shown = start;
+    PlanLoad load = LoadProjectionFile(path, gps, {}, [&](const QImage&) {
+      shown = std::chrono::steady_clock::now();
+    });
+    if (load.plan.error != 0) state.SkipWithError("the projection file did not open");
+    if (shown == start) state.SkipWithError("the picture was not built while expanding");
+    shown_ms += std::chrono::duration<double, std::milli>(shown - start).count();
+    benchmark::DoNotOptimize(load.plan.image.constBits());
+  }
+  state.counters["shown_ms"] = shown_ms / double(state.iterations());
+  Report(state, meter, PlanPath(int(state.range(0))));
+}
+
+// The way it was done before: the block copied out, expanded to the "b"
+// file, that file read by Qt's reader.
+void BM_OpenProjection_QtReader(benchmark::State& state) {
+  const std::string& path = ProjectionPath(int(state.range(0)));
+  Published<CGpsData> gps;
+  StderrMessageBox messages;
+  SilentWavePlayer waves;
+  PeakMeter meter;
+  for (auto _ : state) {
+    CSiteProjection projection(gps, messages, waves);
+    if (!projection.Load(path)) state.SkipWithError("the projection file did not open");
+    QImage image = ReadWithQt(projection.m_strPlanPath);
+    if (image.isNull()) state.SkipWithError("Qt's reader refused the plan");
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  Report(state, meter, PlanPath(int(state.range(0))));
+}
+
+// The file's bytes into fresh memory, nothing decoded: what a reader into
+// ordinary pages pays.
+void BM_Baseline_ReadFile(benchmark::State& state) {
+  const std::string& path = PlanPath(int(state.range(0)));
+  PeakMeter meter;
+  const size_t size = std::filesystem::file_size(path);
   for (auto _ : state) {
     std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
-    const int fd = ::open(PlanPath().c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     size_t done = 0;
     while (done < size) {
       const ssize_t got = ::pread(fd, bytes.get() + done, size - done, off_t(done));
@@ -165,140 +245,109 @@ void BM_Baseline_ReadFile(benchmark::State& state) {
     ::close(fd);
     benchmark::DoNotOptimize(bytes.get());
   }
-  Report(state, meter);
+  Report(state, meter, path);
 }
 
+// As many bytes copied between two buffers already in memory: the memory's
+// own speed, with no page to fault in.
 void BM_Baseline_Memcpy(benchmark::State& state) {
-  const size_t size = std::filesystem::file_size(PlanPath());
+  const std::string& path = PlanPath(int(state.range(0)));
+  const size_t size = std::filesystem::file_size(path);
   std::unique_ptr<uint8_t[]> from(new uint8_t[size]);
+  std::unique_ptr<uint8_t[]> to(new uint8_t[size]);
   std::memset(from.get(), 1, size);
+  std::memset(to.get(), 0, size);
   PeakMeter meter;
   for (auto _ : state) {
-    std::unique_ptr<uint8_t[]> to(new uint8_t[size]);
     std::memcpy(to.get(), from.get(), size);
     benchmark::DoNotOptimize(to.get());
+    benchmark::ClobberMemory();
   }
-  Report(state, meter);
+  Report(state, meter, path);
 }
 
-// A projection file holding the plan, saved as the program saves one (five
-// points of a plausible geocode), in a folder of its own: the solve writes
-// its dump into the current folder, and opening writes the side files.
-const std::string& ProjectionPath() {
-  static const std::string path = [] {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("velkaro-bench-vlk-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    velkaro::Published<velkaro::CGpsData> gps;
-    velkaro::StderrMessageBox messages;
-    velkaro::SilentWavePlayer waves;
-    velkaro::CSiteProjection projection(gps, messages, waves);
-    const int side = PlanSide();
-    const int xs[] = {side / 10, side / 5, side / 3, side / 2, side * 4 / 5};
-    const int ys[] = {side * 4 / 5, side / 2, side / 4, side / 3, side / 8};
-    for (int i = 0; i < 5; ++i) {
-      projection.m_taps.push_back(
-          {xs[i], ys[i], 45.5 - ys[i] * 0.0000045, 9.1 + xs[i] * 0.0000064, 0});
-    }
-    projection.m_strPlanPath = PlanPath();
-    const std::string file = (dir / "plan.vlk").string();
-    if (!projection.Save(file)) std::abort();
-    std::filesystem::current_path(previous);
-    return file;
-  }();
-  return path;
+void EachKind(benchmark::internal::Benchmark* b) {
+  for (int kind = 0; kind < kPlanCount; ++kind) b->Arg(kind);
+  b->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 }
 
-// Opening a projection file as the site view does now: block copied out,
-// expanded to the "b" side file, that bitmap read by the site view's reader.
-void BM_OpenProjection_SiteView(benchmark::State& state) {
-  ProjectionPath();
-  velkaro::Published<velkaro::CGpsData> gps;
-  PeakMeter meter;
-  for (auto _ : state) {
-    velkaro::PlanLoad load = velkaro::LoadProjectionFile(ProjectionPath(), gps, {});
-    if (load.plan.error != 0) state.SkipWithError("the projection file did not open");
-    benchmark::DoNotOptimize(load.plan.image.constBits());
-  }
-  Report(state, meter);
-}
+BENCHMARK(BM_LoadPlan_SiteView)->Apply(EachKind);
+BENCHMARK(BM_LoadPlan_QtReader)->Apply(EachKind);
+BENCHMARK(BM_OpenProjection_SiteView)->Apply(EachKind);
+BENCHMARK(BM_OpenProjection_QtReader)->Apply(EachKind);
+BENCHMARK(BM_ReplacePlan_SiteView)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Baseline_ReadFile)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Baseline_Memcpy)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
-// The same with Qt's reader for the bitmap, as the view did before.
-void BM_OpenProjection_QtReader(benchmark::State& state) {
-  ProjectionPath();
-  velkaro::Published<velkaro::CGpsData> gps;
-  velkaro::StderrMessageBox messages;
-  velkaro::SilentWavePlayer waves;
-  PeakMeter meter;
-  for (auto _ : state) {
-    velkaro::CSiteProjection projection(gps, messages, waves);
-    if (!projection.Load(ProjectionPath())) state.SkipWithError("the projection file did not open");
-    QImageReader reader(QString::fromStdString(projection.m_strPlanPath), "bmp");
-    QImage image;
-    if (!reader.read(&image)) state.SkipWithError("Qt's reader refused the plan");
-    image = image.convertToFormat(QImage::Format_RGB32);
-    benchmark::DoNotOptimize(image.constBits());
-  }
-  Report(state, meter);
-}
-
-BENCHMARK(BM_OpenProjection_SiteView)->Unit(benchmark::kMillisecond)->Repetitions(3);
-BENCHMARK(BM_OpenProjection_QtReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
-BENCHMARK(BM_LoadPlan_SiteViewReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
-BENCHMARK(BM_LoadPlan_QtReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
-BENCHMARK(BM_ReplacePlan_SiteViewReader)->Unit(benchmark::kMillisecond)->Repetitions(3);
-BENCHMARK(BM_Baseline_ReadFile)->Unit(benchmark::kMillisecond)->Repetitions(3);
-BENCHMARK(BM_Baseline_Memcpy)->Unit(benchmark::kMillisecond)->Repetitions(3);
-
-// Keeps each benchmark's median time and peak for the closing ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Keeps each benchmark's medians for the closing table.
+class LoadReporter : public benchmark::ConsoleReporter {
  public:
+  struct Median {
+    double ms = 0, peak_mb = 0, shown_ms = 0;
+  };
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.aggregate_name != "median") continue;
-      const auto peak = run.counters.find("peak_MB");
-      medians_[run.run_name.function_name] = {
-          run.GetAdjustedRealTime(), peak == run.counters.end() ? 0.0 : double(peak->second)};
+      Median& m = medians_[run.run_name.function_name + "/" + run.report_label];
+      m.ms = run.GetAdjustedRealTime();
+      if (auto it = run.counters.find("peak_MB"); it != run.counters.end()) m.peak_mb = it->second;
+      if (auto it = run.counters.find("shown_ms"); it != run.counters.end()) m.shown_ms = it->second;
     }
   }
+
   void PrintRatios() const {
-    const auto opened = medians_.find("BM_OpenProjection_SiteView");
-    const auto qt_opened = medians_.find("BM_OpenProjection_QtReader");
-    if (opened != medians_.end() && qt_opened != medians_.end()) {
-      std::printf(
-          "\nmedian open of its projection file: %.0f ms, peak %.0f MB; with Qt's reader "
-          "%.0f ms, peak %.0f MB; ours/Qt's time %.2f\n",
-          opened->second.first, opened->second.second, qt_opened->second.first,
-          qt_opened->second.second, opened->second.first / qt_opened->second.first);
+    double load[3] = {};
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+      if (std::fscanf(f, "%lf %lf %lf", &load[0], &load[1], &load[2]) != 3) load[0] = -1;
+      std::fclose(f);
     }
-    const auto ours = medians_.find("BM_LoadPlan_SiteViewReader");
-    if (ours == medians_.end()) return;
-    std::printf("\nmedian load of a %d x %d 24-bit plan: %.0f ms, peak %.0f MB above start\n",
-                PlanSide(), PlanSide(), ours->second.first, ours->second.second);
-    for (const auto& [name, figures] : medians_) {
-      if (name == ours->first || name.rfind("BM_OpenProjection", 0) == 0) continue;
-      std::printf("  %-32s %8.0f ms  peak %6.0f MB  ours/this time %.2f\n", name.c_str(),
-                  figures.first, figures.second, ours->second.first / figures.first);
+    std::printf("\nPlans of %d x %d pixels, 24-bit; medians of 3; load average %.2f %.2f %.2f\n",
+                PlanSide(), PlanSide(), load[0], load[1], load[2]);
+    std::printf("%-8s %34s %28s %30s\n", "", "load: ours / Qt's (ratio)",
+                "open: shown / durable ms", "open before / ours shown");
+    for (const PlanKind& kind : kPlans) {
+      const Median ours = Find("BM_LoadPlan_SiteView", kind.name);
+      const Median qt = Find("BM_LoadPlan_QtReader", kind.name);
+      const Median open = Find("BM_OpenProjection_SiteView", kind.name);
+      const Median before = Find("BM_OpenProjection_QtReader", kind.name);
+      std::printf("%-8s %9.0f / %5.0f ms (%5.2fx faster) %12.0f / %5.0f ms %20.0f ms (%5.2fx)\n",
+                  kind.name, ours.ms, qt.ms, qt.ms / ours.ms, open.shown_ms, open.ms, before.ms,
+                  before.ms / open.shown_ms);
+      std::printf("%-8s peak above start: load %.0f MB (Qt's %.0f MB), open %.0f MB (before %.0f MB)\n",
+                  "", ours.peak_mb, qt.peak_mb, open.peak_mb, before.peak_mb);
     }
+    const Median flat = Find("BM_LoadPlan_SiteView", "flat");
+    const Median replace = Find("BM_ReplacePlan_SiteView", "flat");
+    const Median read = Find("BM_Baseline_ReadFile", "flat");
+    const Median copy = Find("BM_Baseline_Memcpy", "flat");
+    std::printf("flat plan: replacing a shown plan peaks %.0f MB above the old one; ours/read-file "
+                "time %.2f, ours/memcpy time %.2f\n",
+                replace.peak_mb, flat.ms / read.ms, flat.ms / copy.ms);
   }
 
  private:
-  std::map<std::string, std::pair<double, double>> medians_;  // ms, peak MB
+  Median Find(const std::string& function, const std::string& kind) const {
+    const auto it = medians_.find(function + "/" + kind);
+    return it == medians_.end() ? Median{} : it->second;
+  }
+  std::map<std::string, Median> medians_;
 };
 
 }  // namespace
+}  // namespace velkaro::bench
 
 int main(int argc, char** argv) {
   QImageReader::setAllocationLimit(2048);  // Qt's reader refuses the plan otherwise
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  velkaro::bench::LoadReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
-  std::filesystem::remove(PlanPath());
-  std::filesystem::remove_all(std::filesystem::path(ProjectionPath()).parent_path());
+  std::filesystem::remove_all(velkaro::bench::Folder());
   benchmark::Shutdown();
   return 0;
 }

@@ -93,6 +93,17 @@ QImage NewPicture(int32_t width, int32_t height) {
   return image;
 }
 
+}  // namespace
+
+QImage RowReaderPicture(std::span<const uint8_t> head, const gis::BmpLayout& layout) {
+  if (!TakenByRowReader(head.data(), layout) ||
+      BeyondAllocationLimit(layout.width, layout.height, 3))
+    return {};
+  return NewPicture(layout.width, layout.height);
+}
+
+namespace {
+
 // One pass over the file, each row read straight into its line of the
 // picture: nothing but the picture is held.
 LoadedPlan ReadRows(int fd, const std::function<void(double)>& progress) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "gis/bmp_layout.h"
+
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include <QImage>
@@ -27,6 +31,12 @@ struct LoadedPlan {
 // which it only reads, so it may run on a worker thread.
 LoadedPlan LoadPlanBitmap(const std::string& path,
                           const std::function<void(double done)>& progress = {});
+
+// An empty picture for a bitmap with these headers (`head` the file's start)
+// when its rows can be turned into the same pixels as Qt's reader gives, as
+// LoadPlanBitmap reads them, and its size is within the allocation limit;
+// else a null image.
+QImage RowReaderPicture(std::span<const uint8_t> head, const gis::BmpLayout& layout);
 
 // "Cannot load <path> Error (<code>)".
 std::string CannotLoadText(const std::string& path, int error);

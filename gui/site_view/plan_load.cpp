@@ -1,10 +1,12 @@
 #include "gui/site_view/plan_load.h"
 
+#include "gis/bmp_row_stream.h"
 #include "platform/message_box.h"
 #include "platform/wave_player.h"
 #include "site/site_projection.h"
 
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 
 namespace velkaro {
@@ -26,6 +28,51 @@ class KeptMessages : public IMessageBox {
   std::vector<std::string>& texts_;
 };
 
+// Builds the picture from the plan's bytes as the projection file's block
+// expands. Expanding is most of the work; the side files that follow are
+// the last tenth of the progress.
+class PictureWatch : public PlanExpansionWatch {
+ public:
+  static constexpr double kExpandedShare = 0.9;
+
+  PictureWatch(const LoadProgress& progress, const PlanPreview& preview)
+      : progress_(progress), preview_(preview) {}
+
+  void Begin(uint64_t length) override {
+    length_ = length;
+    rows_.emplace(length, [this](const gis::BmpLayout& layout, std::span<const uint8_t> head) {
+      picture_ = RowReaderPicture(head, layout);
+      if (picture_.isNull()) return gis::BmpRowStream::Picture{};
+      return gis::BmpRowStream::Picture{picture_.bits(), size_t(picture_.bytesPerLine())};
+    });
+  }
+  void Bytes(uint64_t offset, std::span<const uint8_t> bytes) override {
+    rows_->Take(offset, bytes);
+    if (progress_ && length_ > 0)
+      progress_(kExpandedShare * double(offset + bytes.size()) / double(length_));
+  }
+  void Expanded() override {
+    if (!rows_ || !rows_->Complete()) {
+      picture_ = QImage();  // read from the file instead: free this first
+      return;
+    }
+    if (preview_) preview_(picture_);
+  }
+
+  // The whole picture, or a null image when the file must be read.
+  QImage TakePicture() {
+    if (!rows_ || !rows_->Complete()) return {};
+    return std::move(picture_);
+  }
+
+ private:
+  const LoadProgress& progress_;
+  const PlanPreview& preview_;
+  uint64_t length_ = 0;
+  std::optional<gis::BmpRowStream> rows_;
+  QImage picture_;
+};
+
 }  // namespace
 
 PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress) {
@@ -36,15 +83,14 @@ PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress) {
 }
 
 PlanLoad LoadProjectionFile(const std::string& path, const Published<CGpsData>& gps,
-                            const LoadProgress& progress) {
+                            const LoadProgress& progress, const PlanPreview& preview) {
   PlanLoad load;
   KeptMessages messages(load.messages);
   SilentWavePlayer waves;  // loading plays nothing
   CSiteProjection projection(gps, messages, waves);
-  // Expanding the block is the first half of the work, reading the plan the
-  // second; the progress covers both.
   if (progress) progress(0.0);
-  load.projection_loaded = projection.Load(path);
+  PictureWatch watch(progress, preview);
+  load.projection_loaded = projection.Load(path, &watch);
   if (!load.projection_loaded) {
     // Name the bitmap this file would have given, and why it is not there.
     load.plan_path = path + "b";
@@ -53,10 +99,12 @@ PlanLoad LoadProjectionFile(const std::string& path, const Published<CGpsData>& 
     return load;
   }
   load.plan_path = projection.m_strPlanPath;
-  LoadProgress second_half;
-  if (progress) second_half = [&](double done) { progress(0.5 + done / 2); };
-  if (progress) progress(0.5);
-  load.plan = LoadPlanBitmap(load.plan_path, second_half);
+  load.plan.image = watch.TakePicture();
+  if (load.plan.image.isNull()) {
+    // A kind of bitmap only Qt's reader takes: read it back from its file.
+    load.plan = LoadPlanBitmap(load.plan_path);
+  }
+  if (progress) progress(1.0);
   return load;
 }
 

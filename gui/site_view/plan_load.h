@@ -27,14 +27,19 @@ struct PlanLoad {
 };
 
 using LoadProgress = std::function<void(double done)>;
+// The new plan's picture, whole, while the load goes on to finish its files.
+using PlanPreview = std::function<void(const QImage& picture)>;
 
 // A plan bitmap, as "new plan" loads it. Any thread.
 PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress);
 
-// A projection file, as "open" loads it: the block copied to path + "c",
-// expanded to path + "b" (both all or nothing), and that bitmap read. Works
-// on a projection of its own, so any thread; `gps` is only read.
+// A projection file, as "open" loads it: the block expanded to path + "b"
+// and copied to path + "c" (both all or nothing). The picture is built from
+// the expanded bytes as they come; only a bitmap the row reader does not take
+// is read back from path + "b". `preview`, when given, gets the picture as
+// soon as it is whole, before the side files are durable. Works on a
+// projection of its own, so any thread; `gps` is only read.
 PlanLoad LoadProjectionFile(const std::string& path, const Published<CGpsData>& gps,
-                            const LoadProgress& progress);
+                            const LoadProgress& progress, const PlanPreview& preview = {});
 
 }  // namespace velkaro

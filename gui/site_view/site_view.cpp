@@ -140,10 +140,12 @@ void CSiteView::OnTap(const QPoint& point) {
 
 void CSiteView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
+  const PlanRect client = ClientRect();
+  if (!preview_.isNull())
+    preview_view_.ResizeClient(client.left, client.top, client.right, client.bottom);
   // Before a plan there is no viewport to keep; the set-up after the load
   // reads the client as it is then.
   if (!m_bPlanLoaded) return;
-  const PlanRect client = ClientRect();
   plan_.ResizeClient(client.left, client.top, client.right, client.bottom);
   SetPageSteps();
   SyncScrollPositions();

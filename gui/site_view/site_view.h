@@ -41,7 +41,10 @@ class Published;
 // Plans load on a worker thread (site_view_load.cpp): the window keeps
 // repainting under the busy cursor, shows the share done for loads longer
 // than kShowProgressMs, and keeps the current plan until the new one is
-// ready; taps, holds and the site commands are refused meanwhile.
+// ready; taps, holds and the site commands are refused meanwhile. A
+// projection file's plan is shown as soon as its picture is whole, while its
+// side files are still being made durable; the load ends, and the plan can
+// be worked on, once they are (or the old plan comes back if they fail).
 //
 // UI thread only. Every referenced object must outlive the view.
 class CSiteView : public QAbstractScrollArea, public ICommandTarget {
@@ -63,7 +66,7 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   // Waits for a load in progress; its result is dropped.
   ~CSiteView() override;
 
-  // True from a load's start until its plan is shown or refused.
+  // True from a load's start until its plan is taken or refused.
   bool LoadInProgress() const { return loading_; }
   // Runs the event loop until no load is in progress (tests, the demo).
   void WaitForLoad();
@@ -112,16 +115,19 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void DrawTap(QPainter& dc, int32_t x, int32_t y) const;
+  void DrawTap(QPainter& dc, const CSitePlan& view, int32_t x, int32_t y) const;
   void DrawStatusLine(QPainter& dc, int w, int text_height) const;
-  void DrawZoomLine(QPainter& dc, int w, int text_height) const;
-  // Sets the viewport and the scroll bars up for a freshly loaded plan.
+  void DrawZoomLine(QPainter& dc, const CSitePlan& view, int w, int text_height) const;
+  // Sets `view` up for a freshly loaded plan of `size` in this client area.
+  void SetUpView(CSitePlan& view, QSize size) const;
+  // The same for the shown plan, with the scroll bars.
   void SetUpPlan();
   // Shows a loaded plan; false (and the message) when it did not load.
   bool TakePlan(PlanLoad& load);
   // Runs `work` on the worker, then `finish` with its result on this thread.
-  void StartLoad(std::function<PlanLoad(const LoadProgress&)> work,
+  void StartLoad(std::function<PlanLoad(const LoadProgress&, const PlanPreview&)> work,
                  std::function<void(PlanLoad&)> finish);
+  void ShowPreview(const QImage& picture);
   void FinishLoad(PlanLoad& load);
   // True (and the message) while a load is in progress.
   bool RefusedWhileLoading();
@@ -162,6 +168,10 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   QElapsedTimer load_clock_;
   QTimer load_repaint_timer_;
   std::optional<WaitCursor> busy_;
+  // The loading plan's picture once it is whole, drawn in place of the
+  // current plan with a view of its own until the load ends.
+  QImage preview_;
+  CSitePlan preview_view_;
 };
 
 }  // namespace velkaro

@@ -101,7 +101,8 @@ bool CSiteView::TakePlan(PlanLoad& load) {
 void CSiteView::OnNewProjection() {
   const std::optional<std::string> path = files_.OpenFile(kBitmapFilter, "BMP");
   if (!path) return;
-  StartLoad([path = *path](const LoadProgress& progress) { return LoadPlanFile(path, progress); },
+  StartLoad([path = *path](const LoadProgress& progress,
+                           const PlanPreview&) { return LoadPlanFile(path, progress); },
             [this](PlanLoad& load) {
               if (!TakePlan(load)) return;
               projection_.m_strPlanPath = load.plan_path;
@@ -113,8 +114,9 @@ void CSiteView::OnNewProjection() {
 void CSiteView::OnOpenProjection() {
   const std::optional<std::string> path = files_.OpenFile(kProjectionFilter, "VLK");
   if (!path) return;
-  StartLoad([path = *path, &gps = gps_](
-                const LoadProgress& progress) { return LoadProjectionFile(path, gps, progress); },
+  StartLoad([path = *path, &gps = gps_](const LoadProgress& progress, const PlanPreview& preview) {
+              return LoadProjectionFile(path, gps, progress, preview);
+            },
             [this, path = *path](PlanLoad& load) {
               // What the projection's own load changes, it changes here: its path
               // always, the plan path once the plan was expanded. A failed load
@@ -146,14 +148,18 @@ void CSiteView::OnSaveProjection() {
   if (path) projection_.Save(*path);
 }
 
+void CSiteView::SetUpView(CSitePlan& view, QSize size) const {
+  const PlanRect client = ClientRect();
+  const int s = std::min(client.right - client.left, client.bottom - client.top);
+  view.SetClientRect(client.left, client.top, client.right, client.bottom);
+  view.SetPlanSize(0, 0, size.width(), size.height());
+  view.SetView(0, 0, s, s);
+}
+
 void CSiteView::SetUpPlan() {
   const int plan_w = m_bmpPlan.width();
   const int plan_h = m_bmpPlan.height();
-  const PlanRect client = ClientRect();
-  const int s = std::min(client.right - client.left, client.bottom - client.top);
-  plan_.SetClientRect(client.left, client.top, client.right, client.bottom);
-  plan_.SetPlanSize(0, 0, plan_w, plan_h);
-  plan_.SetView(0, 0, s, s);
+  SetUpView(plan_, m_bmpPlan.size());
   const QSignalBlocker block_h(horizontalScrollBar());
   const QSignalBlocker block_v(verticalScrollBar());
   verticalScrollBar()->setRange(0, plan_h);

@@ -45,25 +45,29 @@ QImage CSiteView::OnDraw() const {
   picture.fill(Qt::white);
   QPainter dc(&picture);
 
-  if (!m_bPlanLoaded) {
+  // A loading plan whose picture is whole is shown as it will be once taken.
+  const bool previewing = !preview_.isNull();
+  if (!m_bPlanLoaded && !previewing) {
     draw_.DrawBitmap(dc, kQuickStartBitmap, 0, 0, w, h - kUnpaintedRows);
     DrawLoadProgress(dc, w, h);
     return picture;
   }
+  const QImage& plan = previewing ? preview_ : m_bmpPlan;
+  const CSitePlan& view = previewing ? preview_view_ : plan_;
 
   dc.setFont(BandFont());
   PlanRect dest = ClientRect();
   PlanRect source{};
-  plan_.GetBlitRects(dest, source);
+  view.GetBlitRects(dest, source);
   const QRect to = ToQRect(dest);
   const QRect from = ToQRect(source);
-  if (to.isValid() && from.isValid()) dc.drawImage(to, m_bmpPlan, from);
+  if (to.isValid() && from.isValid()) dc.drawImage(to, plan, from);
 
-  for (const CSiteProjection::_tap& tap : projection_.m_taps) DrawTap(dc, tap.x, tap.y);
+  for (const CSiteProjection::_tap& tap : projection_.m_taps) DrawTap(dc, view, tap.x, tap.y);
 
   const int text_height = QFontMetrics(dc.font()).height();
   DrawStatusLine(dc, w, text_height);
-  DrawZoomLine(dc, w, text_height);
+  DrawZoomLine(dc, view, w, text_height);
 
   if (!m_bmpReticle.isNull()) {
     // AND: the reticle's white leaves the plan as it is.
@@ -75,10 +79,10 @@ QImage CSiteView::OnDraw() const {
   return picture;
 }
 
-void CSiteView::DrawTap(QPainter& dc, int32_t x, int32_t y) const {
+void CSiteView::DrawTap(QPainter& dc, const CSitePlan& view, int32_t x, int32_t y) const {
   int32_t sx = 0;
   int32_t sy = 0;
-  if (!plan_.PlanToScreen(ClientRect(), x, y, sx, sy)) return;
+  if (!view.PlanToScreen(ClientRect(), x, y, sx, sy)) return;
   dc.setPen(QPen(Qt::black, 1));
   dc.setBrush(Qt::black);
   dc.drawEllipse(QRect(sx - kMarkerHalf, sy - kMarkerHalf, 2 * kMarkerHalf, 2 * kMarkerHalf));
@@ -96,9 +100,10 @@ void CSiteView::DrawStatusLine(QPainter& dc, int w, int text_height) const {
   dc.drawText(band, Qt::AlignCenter, QString::fromLatin1(line));
 }
 
-void CSiteView::DrawZoomLine(QPainter& dc, int w, int text_height) const {
+void CSiteView::DrawZoomLine(QPainter& dc, const CSitePlan& view, int w,
+                             int text_height) const {
   char line[64];
-  std::snprintf(line, sizeof line, "ZOOM=%d%%  REF PTS=%d", int(plan_.GetZoom()) * 100,
+  std::snprintf(line, sizeof line, "ZOOM=%d%%  REF PTS=%d", int(view.GetZoom()) * 100,
                 static_cast<int>(projection_.m_taps.size()));
   const QRect band(0, text_height, w, text_height);
   dc.fillRect(band, kZoomBand);

@@ -28,7 +28,7 @@ CSiteView::~CSiteView() {
   if (loader_.joinable()) loader_.join();
 }
 
-void CSiteView::StartLoad(std::function<PlanLoad(const LoadProgress&)> work,
+void CSiteView::StartLoad(std::function<PlanLoad(const LoadProgress&, const PlanPreview&)> work,
                           std::function<void(PlanLoad&)> finish) {
   if (loader_.joinable()) loader_.join();  // a finished worker not yet joined
   loading_ = true;
@@ -43,11 +43,25 @@ void CSiteView::StartLoad(std::function<PlanLoad(const LoadProgress&)> work,
     load_repaint_timer_.start();
   }
   loader_ = std::thread([this, work = std::move(work)] {
-    auto load = std::make_shared<PlanLoad>(
-        work([this](double done) { load_permille_ = static_cast<int>(done * 1000); }));
+    const LoadProgress progress = [this](double done) {
+      load_permille_ = static_cast<int>(done * 1000);
+    };
+    // Queued before the result, so it arrives first.
+    const PlanPreview preview = [this](const QImage& picture) {
+      QMetaObject::invokeMethod(
+          this, [this, picture] { ShowPreview(picture); }, Qt::QueuedConnection);
+    };
+    auto load = std::make_shared<PlanLoad>(work(progress, preview));
     QMetaObject::invokeMethod(
         this, [this, load] { FinishLoad(*load); }, Qt::QueuedConnection);
   });
+}
+
+void CSiteView::ShowPreview(const QImage& picture) {
+  if (!loading_) return;
+  preview_ = picture;
+  SetUpView(preview_view_, preview_.size());
+  viewport()->update();
 }
 
 void CSiteView::FinishLoad(PlanLoad& load) {
@@ -57,6 +71,8 @@ void CSiteView::FinishLoad(PlanLoad& load) {
   busy_.reset();  // before any message, as the designed wait cursor ends
   std::function<void(PlanLoad&)> finish = std::move(finish_);
   finish(load);
+  // Taken, the picture is the plan's now; refused, the old plan shows again.
+  preview_ = QImage();
   viewport()->update();
 }
 
@@ -69,7 +85,7 @@ void CSiteView::WaitForLoad() {
 
 bool CSiteView::RefusedWhileLoading() {
   if (!loading_) return false;
-  messages_.ShowOk("A plan is loading. Wait until it is shown.");
+  messages_.ShowOk("A plan is loading. Wait until it is ready.");
   return true;
 }
 

@@ -4,8 +4,17 @@
 // and the designed error codes.
 #include "gui/site_view/plan_bitmap.h"
 
+#include "compression/compression.h"
+#include "gui/site_view/plan_load.h"
+#include "link/gps_data.h"
+#include "link/published.h"
+#include "platform/atomic_file.h"
+#include "site/projection_file_format.h"
+
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -83,6 +92,46 @@ TEST_P(SuiteFolder, GivesQtsPixelsOrIsRefusedByBoth) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bmpsuite, SuiteFolder, ::testing::Values("g", "q"));
+
+// A projection file's plan is built while its block expands: the same
+// pixels as reading the expanded bitmap, shown early only when they were
+// built that way.
+TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
+  QTemporaryDir dir;
+  Published<CGpsData> gps;
+  int previewed = 0;
+  for (const std::filesystem::path& path : FilesOf(GetParam())) {
+    SCOPED_TRACE(path.filename().string());
+    const LoadedPlan read = LoadPlanBitmap(path.string());
+    if (read.image.isNull()) continue;  // refused either way
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bitmap{std::istreambuf_iterator<char>(in),
+                                      std::istreambuf_iterator<char>()};
+    // The header is never read on open: zeros and the block will do.
+    std::vector<uint8_t> file(kProjectionBlockOffset, 0);
+    CCompression codec("plan", "block");
+    std::vector<uint8_t> block;
+    ASSERT_TRUE(codec.CompressBytes(bitmap, block).ok);
+    file.insert(file.end(), block.begin(), block.end());
+    const std::string vlk = dir.filePath("plan.vlk").toStdString();
+    ASSERT_EQ(WriteFileAtomically(vlk, file.data(), file.size()), FileErrorCause::kNone);
+
+    QImage preview;
+    const PlanLoad load =
+        LoadProjectionFile(vlk, gps, {}, [&](const QImage& picture) { preview = picture; });
+    ASSERT_TRUE(load.projection_loaded);
+    ASSERT_EQ(load.plan.error, 0);
+    EXPECT_EQ(FirstDifference(load.plan.image, read.image), "");
+    EXPECT_EQ(load.plan.image.format(), QImage::Format_RGB888);
+    if (!preview.isNull()) {
+      ++previewed;
+      EXPECT_EQ(preview, load.plan.image);
+    }
+  }
+  if (std::string(GetParam()) == "g") {
+    EXPECT_GE(previewed, 20) << "plain bitmaps are built early";
+  }
+}
 
 TEST(PlanBitmap, BadFilesAreRefusedOrReadNeverCrash) {
   QImageReader::setAllocationLimit(512);

@@ -2,7 +2,14 @@
 // events and repainting, shows the busy cursor, keeps the old plan until the
 // new one is ready, and refuses taps and site commands meanwhile.
 #include "gui/common/command_ids.h"
+#include "compression/compression.h"
+#include "platform/atomic_file.h"
+#include "site/projection_file_format.h"
 #include "tests/gui/gui_rig.h"
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <vector>
@@ -77,7 +84,7 @@ TEST(PlanLoad, TheWindowRepaintsAndRefusesTapsWhileALargePlanLoads) {
   EXPECT_TRUE(rig.projection.m_taps.empty());
   EXPECT_EQ(rig.plan.GetZoom(), 1);
   ASSERT_EQ(rig.messages.shown.size(), 2u);
-  EXPECT_EQ(rig.messages.shown[0], "A plan is loading. Wait until it is shown.");
+  EXPECT_EQ(rig.messages.shown[0], "A plan is loading. Wait until it is ready.");
 
   // The event loop runs while the worker reads: every update asked for is
   // painted before the plan arrives.
@@ -97,6 +104,70 @@ TEST(PlanLoad, TheWindowRepaintsAndRefusesTapsWhileALargePlanLoads) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(rig.projection.m_strPlanPath, big);
   view.viewport()->removeEventFilter(&counter);
+}
+
+// A projection file whose plan is whole but whose block side file cannot be
+// written (a file-size limit stands in for a full disk) is refused after the
+// picture was built: the message names the side file and the old plan comes
+// back, with its path.
+TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan) {
+  Rig rig;
+  rig.Start();
+  CSiteView& view = rig.SwitchToSite();
+  const std::string small_path = rig.WritePlan("small.bmp", 300, 200);
+  rig.LoadPlan(small_path);
+  const QImage small = view.PlanBitmap();
+  const QImage shown = view.OnDraw();
+
+  // Noise codes at 8 bits a byte, so the block is longer than the plan and
+  // a limit between the two lets the plan's side file through but not the
+  // block's.
+  const int side = 600;
+  const size_t stride = size_t(side) * 3;
+  std::vector<uint8_t> bitmap(54 + stride * side);
+  bitmap[0] = 'B';
+  bitmap[1] = 'M';
+  PutLe32(bitmap, 2, uint32_t(bitmap.size()));
+  PutLe32(bitmap, 10, 54);
+  PutLe32(bitmap, 14, 40);
+  PutLe32(bitmap, 18, side);
+  PutLe32(bitmap, 22, side);
+  bitmap[26] = 1;
+  bitmap[28] = 24;
+  uint32_t seed = 5;
+  for (size_t i = 54; i < bitmap.size(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bitmap[i] = uint8_t(seed >> 24);
+  }
+  std::vector<uint8_t> file(kProjectionBlockOffset, 0);  // the header is not read on open
+  std::vector<uint8_t> block;
+  CCompression codec("plan", "block");
+  ASSERT_TRUE(codec.CompressBytes(bitmap, block).ok);
+  ASSERT_GT(block.size(), bitmap.size() + 512);
+  file.insert(file.end(), block.begin(), block.end());
+  const std::string vlk = rig.Path("noise.vlk");
+  ASSERT_EQ(WriteFileAtomically(vlk, file.data(), file.size()), FileErrorCause::kNone);
+
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = saved;
+  limit.rlim_cur = bitmap.size() + 512;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  rig.files.answers.push_back(vlk);
+  view.OnCommand(ID_OPEN_PROJECTION);
+  view.WaitForLoad();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_EQ(rig.messages.shown,
+            (std::vector<std::string>{"Disk full while accessing " + vlk + "c.",
+                                      "Cannot load " + vlk + "b Error (2)"}));
+  EXPECT_EQ(view.PlanBitmap(), small);
+  EXPECT_EQ(view.OnDraw(), shown) << "the picture built for the refused plan is gone";
+  EXPECT_EQ(rig.projection.m_strPlanPath, small_path);
+  EXPECT_FALSE(std::filesystem::exists(vlk + "b")) << "all or nothing";
+  EXPECT_FALSE(std::filesystem::exists(vlk + "c"));
 }
 
 }  // namespace
