@@ -1,6 +1,9 @@
 // Any bytes as a projection file: Load must never crash or leak, and a file
-// it refuses must leave neither side file behind. The tap-file reader of vlk
-// gets the same bytes.
+// it refuses must leave neither side file behind. The plan's bytes, as the
+// load hands them out while it expands, must be the plan side file's and go
+// through the row stream the site view builds its picture with. The
+// tap-file reader of vlk gets the same bytes.
+#include "gis/bmp_row_stream.h"
 #include "link/gps_data.h"
 #include "link/published.h"
 #include "platform/wave_player.h"
@@ -13,7 +16,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +29,44 @@ bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0;
 const velkaro::testing::TempFolder& ScratchFolder() {
   static const velkaro::testing::TempFolder folder;
   return folder;
+}
+
+// Keeps what the load hands out and feeds it to a row stream with a picture
+// of bounded size.
+class Watch : public velkaro::PlanExpansionWatch {
+ public:
+  void Begin(uint64_t length) override {
+    rows_.emplace(length, [this](const velkaro::gis::BmpLayout& layout, std::span<const uint8_t>) {
+      if (uint64_t(layout.width) * uint64_t(layout.height) > (1u << 22))
+        return velkaro::gis::BmpRowStream::Picture{};
+      picture_.assign(size_t(layout.width) * 3 * size_t(layout.height), 0);
+      return velkaro::gis::BmpRowStream::Picture{picture_.data(), size_t(layout.width) * 3};
+    });
+  }
+  void Bytes(uint64_t offset, std::span<const uint8_t> bytes) override {
+    if (offset != seen.size()) std::abort();  // front to back, no gap
+    seen.insert(seen.end(), bytes.begin(), bytes.end());
+    rows_->Take(offset, bytes);
+  }
+  void Expanded() override { ++expanded; }
+
+  std::vector<uint8_t> seen;
+  int expanded = 0;
+
+ private:
+  std::optional<velkaro::gis::BmpRowStream> rows_;
+  std::vector<uint8_t> picture_;
+};
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    uint8_t chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+      bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(f);
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -43,10 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SilentWavePlayer waves;
   CSiteProjection projection(gps, messages, waves);
   projection.m_strPlanPath = "before";
-  const bool loaded = projection.Load(path);
+  Watch watch;
+  const bool loaded = projection.Load(path, &watch);
   if (loaded) {
     if (projection.m_strPlanPath != path + "b" || !Exists(path + "b") || !messages.shown.empty())
       std::abort();
+    if (watch.expanded != 1 || watch.seen != ReadAll(path + "b")) std::abort();
   } else {
     if (Exists(path + "c") || Exists(path + "b")) std::abort();  // a refusal writes nothing
     if (projection.m_strPlanPath != "before" || messages.shown.size() != 1) std::abort();
