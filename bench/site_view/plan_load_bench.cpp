@@ -269,18 +269,18 @@ void BM_Baseline_Memcpy(benchmark::State& state) {
 
 void EachKind(benchmark::internal::Benchmark* b) {
   for (int kind = 0; kind < kPlanCount; ++kind) b->Arg(kind);
-  b->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+  b->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 }
 
 BENCHMARK(BM_LoadPlan_SiteView)->Apply(EachKind);
 BENCHMARK(BM_LoadPlan_QtReader)->Apply(EachKind);
 BENCHMARK(BM_OpenProjection_SiteView)->Apply(EachKind);
 BENCHMARK(BM_OpenProjection_QtReader)->Apply(EachKind);
-BENCHMARK(BM_ReplacePlan_SiteView)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_ReplacePlan_SiteView)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Baseline_ReadFile)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_Baseline_ReadFile)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Baseline_Memcpy)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_Baseline_Memcpy)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 // Keeps each benchmark's medians for the closing table.
@@ -311,7 +311,7 @@ class LoadReporter : public benchmark::ConsoleReporter {
     const double picture_mb = side * (std::ceil(side * 3 / 4.0) * 4) / (1024.0 * 1024.0);
     const Median copy = Find("BM_Baseline_Memcpy", "flat");
     const Median read = Find("BM_Baseline_ReadFile", "flat");
-    std::printf("\nPlans of %.0f x %.0f pixels, 24-bit (%.0f MB); medians of 3\n", side, side,
+    std::printf("\nPlans of %.0f x %.0f pixels, 24-bit (%.0f MB); medians of 5\n", side, side,
                 picture_mb);
     std::printf("%-44s %8s %8s %8s %10s\n", "figure", "ms/MB", "base", "ratio", "goal");
     auto row = [](const std::string& label, double value, double base, double goal) {
