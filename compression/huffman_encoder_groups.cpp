@@ -4,7 +4,9 @@
 #include "compression/huffman_encoder.h"
 #include "platform/byte_order.h"
 
+#include <array>
 #include <cstring>
+#include <utility>
 
 namespace velkaro {
 namespace {
@@ -116,31 +118,14 @@ int HuffmanEncoder::EncodeGroups(const uint8_t* begin, const uint8_t*& in, const
 }
 
 HuffmanEncoder::GroupLoop HuffmanEncoder::Loop(int codes_per_store, bool flat) {
-  switch (codes_per_store) {
-    case 8:
-      return flat ? &HuffmanEncoder::EncodeGroups<8, true>
-                  : &HuffmanEncoder::EncodeGroups<8, false>;
-    case 7:
-      return flat ? &HuffmanEncoder::EncodeGroups<7, true>
-                  : &HuffmanEncoder::EncodeGroups<7, false>;
-    case 6:
-      return flat ? &HuffmanEncoder::EncodeGroups<6, true>
-                  : &HuffmanEncoder::EncodeGroups<6, false>;
-    case 5:
-      return flat ? &HuffmanEncoder::EncodeGroups<5, true>
-                  : &HuffmanEncoder::EncodeGroups<5, false>;
-    case 4:
-      return flat ? &HuffmanEncoder::EncodeGroups<4, true>
-                  : &HuffmanEncoder::EncodeGroups<4, false>;
-    case 3:
-      return flat ? &HuffmanEncoder::EncodeGroups<3, true>
-                  : &HuffmanEncoder::EncodeGroups<3, false>;
-    case 2:
-      return flat ? &HuffmanEncoder::EncodeGroups<2, true>
-                  : &HuffmanEncoder::EncodeGroups<2, false>;
-    default:
-      return nullptr;
-  }
+  // The loop for 2 to 8 codes a store, without and with the shortcuts.
+  static constexpr auto kLoops = []<int... N>(std::integer_sequence<int, N...>) {
+    return std::array<std::array<GroupLoop, 2>, sizeof...(N)>{
+        {{&HuffmanEncoder::EncodeGroups<N + 2, false>,
+          &HuffmanEncoder::EncodeGroups<N + 2, true>}...}};
+  }(std::make_integer_sequence<int, 7>{});
+  if (codes_per_store < 2 || codes_per_store > 8) return nullptr;
+  return kLoops[static_cast<size_t>(codes_per_store - 2)][flat ? 1 : 0];
 }
 
 }  // namespace velkaro
