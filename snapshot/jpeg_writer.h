@@ -39,7 +39,7 @@ extern const std::string g_strOpenFailFormat;
 // Returns true when the whole file was written and closed. Returns false when
 // the file cannot be opened (g_strJpegError holds the open-failure message
 // naming path) or when libjpeg fails (g_strJpegError holds the library's
-// message; what was written so far stays on disk). Nothing leaks either way.
+// message; the file at path is left as it was). Nothing leaks either way.
 bool WriteJpeg(const std::string& path, int width, int height, int quality,
                const unsigned char* pixels);
 
