@@ -2,7 +2,7 @@
 # Runs the benchmarks behind Velkaro's speed and memory figures and prints
 # their tables: the codec against zlib's Huffman-only deflate and inflate and
 # memcpy on three kinds of plan, and loading and opening a 100-megapixel plan
-# against Qt's reader, reading the file and memcpy. Every ratio comes from
+# against Qt's reader and memcpy. Every ratio comes from
 # rows measured in the same run, and each table ends with the machine's load.
 # The full output goes to out/bench/.
 set -euo pipefail

@@ -6,7 +6,7 @@
 //    screen, and until the side files are durable too, against the way it
 //    was done before (block to the "c" file, expanded to the "b" file, that
 //    bitmap read by Qt's reader);
-//  - reading the file's bytes into memory and a memcpy of as many bytes.
+//  - a memcpy of as many bytes.
 // Each benchmark also reports its own memory peak above what the process
 // held before it (VmHWM, reset through /proc/self/clear_refs), and the
 // program ends with every time as a ratio against the baselines of the same
@@ -27,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -228,27 +227,6 @@ void BM_OpenProjection_QtReader(benchmark::State& state) {
   Report(state, meter, PlanPath(int(state.range(0))));
 }
 
-// The file's bytes into fresh memory, nothing decoded: what a reader into
-// ordinary pages pays.
-void BM_Baseline_ReadFile(benchmark::State& state) {
-  const std::string& path = PlanPath(int(state.range(0)));
-  PeakMeter meter;
-  const size_t size = std::filesystem::file_size(path);
-  for (auto _ : state) {
-    std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t got = ::pread(fd, bytes.get() + done, size - done, off_t(done));
-      if (got <= 0) break;
-      done += size_t(got);
-    }
-    ::close(fd);
-    benchmark::DoNotOptimize(bytes.get());
-  }
-  Report(state, meter, path);
-}
-
 // As many bytes copied between two buffers already in memory: the memory's
 // own speed, with no page to fault in.
 void BM_Baseline_Memcpy(benchmark::State& state) {
@@ -277,8 +255,6 @@ BENCHMARK(BM_LoadPlan_QtReader)->Apply(EachKind);
 BENCHMARK(BM_OpenProjection_SiteView)->Apply(EachKind);
 BENCHMARK(BM_OpenProjection_QtReader)->Apply(EachKind);
 BENCHMARK(BM_ReplacePlan_SiteView)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Baseline_ReadFile)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_Baseline_Memcpy)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true);
@@ -310,7 +286,6 @@ class LoadReporter : public benchmark::ConsoleReporter {
     const double side = PlanSide();
     const double picture_mb = side * (std::ceil(side * 3 / 4.0) * 4) / (1024.0 * 1024.0);
     const Median copy = Find("BM_Baseline_Memcpy", "flat");
-    const Median read = Find("BM_Baseline_ReadFile", "flat");
     std::printf("\nPlans of %.0f x %.0f pixels, 24-bit (%.0f MB); medians of 5\n", side, side,
                 picture_mb);
     std::printf("%-44s %8s %8s %8s %10s\n", "figure", "ms/MB", "base", "ratio", "goal");
@@ -340,7 +315,6 @@ class LoadReporter : public benchmark::ConsoleReporter {
     }
     row("flat replace, peak MB above the old plan", Find("BM_ReplacePlan_SiteView", "flat").peak_mb,
         0, picture_mb * 1.02);
-    row("baseline: read the file into memory, ms", read.ms, 0, 0);
     row("baseline: memcpy of as many bytes, ms", copy.ms, 0, 0);
     std::printf("load average at the end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
   }
