@@ -1,14 +1,9 @@
 #include "snapshot/jpeg_writer.h"
 
 #include "platform/atomic_file.h"
+#include "snapshot/jpeg_encoder.h"
 
-#include <csetjmp>
 #include <cstdio>
-#include <cstring>
-
-// jpeglib.h needs FILE and size_t declared before it.
-#include <jerror.h>
-#include <jpeglib.h>
 
 namespace velkaro {
 
@@ -17,81 +12,34 @@ const std::string g_strOpenFailFormat = "Can't open file\"%s\"";
 
 namespace {
 
-// libjpeg reports through its error manager and, left alone, prints the
-// message and exits the process. Ours keeps the message and jumps back to the
-// recovery point in EncodeRows instead.
-//
-// The message lives in a plain buffer while the library runs: the callbacks
-// run inside libjpeg's C frames, where nothing may throw and nothing with a
-// destructor may be left behind by the jump. WriteJpeg copies the buffer into
-// g_strJpegError once the library has returned.
-struct ErrorManager {
-  jpeg_error_mgr pub;  // first member: the library's err pointer points here
-  std::jmp_buf recovery;
-  char message[JMSG_LENGTH_MAX];
+// The capture is bottom-up and one row taller than the picture: picture row
+// t is buffer row (height - t).
+class CaptureRows : public JpegRowSource {
+ public:
+  CaptureRows(const unsigned char* pixels, int width, int height)
+      : pixels_(pixels), row_bytes_(std::size_t(width > 0 ? width : 0) * 3), height_(height) {}
+  bool Row(int row, const uint8_t*& rgb) override {
+    rgb = pixels_ + std::size_t(height_ - row) * row_bytes_;
+    return true;
+  }
+
+ private:
+  const unsigned char* pixels_;
+  std::size_t row_bytes_;
+  int height_;
 };
 
-ErrorManager* ManagerOf(j_common_ptr cinfo) { return reinterpret_cast<ErrorManager*>(cinfo->err); }
-
-void OutputMessage(j_common_ptr cinfo) {
-  (*cinfo->err->format_message)(cinfo, ManagerOf(cinfo)->message);
-}
-
-[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  (*cinfo->err->output_message)(cinfo);
-  std::longjmp(ManagerOf(cinfo)->recovery, 1);
-}
-
-// jpeg_start_compress calls this, so every encoding starts with no message.
-void ResetErrorManager(j_common_ptr cinfo) {
-  cinfo->err->num_warnings = 0;
-  cinfo->err->msg_code = 0;
-  ManagerOf(cinfo)->message[0] = '\0';
-}
-
-// The libjpeg part, kept C-style: the longjmp from ErrorExit lands on the
-// setjmp below and crosses only libjpeg's frames and this one, none of which
-// holds an object with a destructor. cinfo and mgr belong to the caller, so no
-// local of this frame is changed between setjmp and the jump.
-bool EncodeRows(jpeg_compress_struct* cinfo, ErrorManager* mgr, std::FILE* file, int width,
-                int height, int quality, const unsigned char* pixels) {
-  cinfo->err = jpeg_std_error(&mgr->pub);
-  mgr->pub.error_exit = ErrorExit;
-  mgr->pub.output_message = OutputMessage;
-  mgr->pub.reset_error_mgr = ResetErrorManager;
-  mgr->message[0] = '\0';
-
-  if (setjmp(mgr->recovery) != 0) {
-    jpeg_destroy_compress(cinfo);
-    return false;
+class StreamSink : public JpegByteSink {
+ public:
+  explicit StreamSink(std::FILE* file) : file_(file) {}
+  bool Write(const uint8_t* bytes, size_t length) override {
+    return std::fwrite(bytes, 1, length, file_) == length;
   }
+  bool Finish() override { return std::fflush(file_) == 0 && !std::ferror(file_); }
 
-  jpeg_create_compress(cinfo);
-  jpeg_stdio_dest(cinfo, file);
-  // A negative side becomes a huge unsigned one, which jpeg_start_compress
-  // refuses before any row is read.
-  cinfo->image_width = static_cast<JDIMENSION>(width);
-  cinfo->image_height = static_cast<JDIMENSION>(height);
-  cinfo->input_components = 3;
-  cinfo->in_color_space = JCS_RGB;
-  jpeg_set_defaults(cinfo);
-  jpeg_set_quality(cinfo, quality, TRUE /* force baseline tables */);
-  jpeg_start_compress(cinfo, TRUE /* write all tables */);
-
-  // The capture is bottom-up and one row taller than the picture: picture
-  // row t is buffer row (height - t).
-  const std::size_t row_bytes = std::size_t{cinfo->image_width} * 3;
-  while (cinfo->next_scanline < cinfo->image_height) {
-    const std::size_t buffer_row = std::size_t{cinfo->image_height} - cinfo->next_scanline;
-    // libjpeg only reads the rows it is given; its API is just not const.
-    JSAMPROW row = const_cast<JSAMPROW>(pixels + buffer_row * row_bytes);
-    jpeg_write_scanlines(cinfo, &row, 1);
-  }
-
-  jpeg_finish_compress(cinfo);
-  jpeg_destroy_compress(cinfo);
-  return true;
-}
+ private:
+  std::FILE* file_;
+};
 
 }  // namespace
 
@@ -113,22 +61,18 @@ bool WriteJpeg(const std::string& path, int width, int height, int quality,
     return false;
   }
 
-  // Both are plain C structs without destructors; EncodeRows fills them in.
-  jpeg_compress_struct cinfo;
-  std::memset(&cinfo, 0, sizeof cinfo);
-  ErrorManager mgr;
-  bool written = EncodeRows(&cinfo, &mgr, file, width, height, quality, pixels);
-
+  CaptureRows rows(pixels, width, height);
+  StreamSink sink(file);
+  JpegEncoding encoding = EncodeJpeg(width, height, quality, rows, sink);
   // The library has flushed the stream and checked it; a failing commit
   // (flush, sync, rename) is still a file that may not be whole, so it is
   // reported in the library's own words for a write failure.
-  if (written && out.Commit() != FileErrorCause::kNone) {
-    mgr.pub.msg_code = JERR_FILE_WRITE;
-    (*mgr.pub.format_message)(reinterpret_cast<j_common_ptr>(&cinfo), mgr.message);
-    written = false;
+  if (encoding.ok && out.Commit() != FileErrorCause::kNone) {
+    encoding.ok = false;
+    encoding.message = JpegWriteErrorText();
   }
-  g_strJpegError = mgr.message;
-  return written;
+  g_strJpegError = std::move(encoding.message);
+  return encoding.ok;
 }
 
 bool WriteJpeg(const std::string& path, int width, int height, int quality,
