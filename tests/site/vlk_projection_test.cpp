@@ -1,20 +1,13 @@
 // The vlk projection commands as scripts use them: tap files, then save, info,
 // extract, solve and worldfile run as the built program.
 #include "site/reference_points_file.h"
+#include "tests/site/projection_fixture.h"
 #include "tests/site/site_test_support.h"
-#include "tests/support/temp_folder.h"
 #include "tools/vlk/tap_file.h"
 
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <fstream>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 namespace velkaro {
 namespace {
@@ -23,8 +16,11 @@ namespace fs = std::filesystem;
 using testing::ReadAll;
 using testing::ReadText;
 using testing::TempFolder;
+using testing_support::LatAt;
+using testing_support::Lines;
+using testing_support::LonAt;
 using testing_support::RunVlk;
-using testing_support::Value;
+using testing_support::Tap;
 using testing_support::VlkRun;
 
 struct BadTapLine {
@@ -62,23 +58,9 @@ TEST(TapFile, ReadsCaptureOrderSkippingBlanksCommentsAndCarriageReturns) {
       vlk::ParseTapFile("# captured on site\r\n\n 10, 20 ,45.5,7.25\r\n  \n-3,4,-33.9,151.2\n");
   ASSERT_TRUE(parsed.ok) << parsed.error;
   ASSERT_EQ(parsed.taps.size(), 2u);
-  EXPECT_EQ(Value(parsed.taps[0].x), 10);
-  EXPECT_EQ(Value(parsed.taps[0].y), 20);
-  EXPECT_EQ(Value(parsed.taps[0].lat), 45.5);
-  EXPECT_EQ(Value(parsed.taps[1].x), -3);
-  EXPECT_EQ(Value(parsed.taps[1].lon), 151.2);
+  const Tap want[2] = {{10, 20, 45.5, 7.25, 0}, {-3, 4, -33.9, 151.2, 0}};
+  EXPECT_EQ(std::memcmp(parsed.taps.data(), want, sizeof want), 0);
 }
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// Pixel -> degrees: lat = 45.5 - 1e-5 row + 2e-6 col, lon = 7.25 + 1.4e-5 col + 1e-6 row.
-double LatAt(int x, int y) { return 45.5 - 1e-5 * y + 2e-6 * x; }
-double LonAt(int x, int y) { return 7.25 + 1.4e-5 * x + 1e-6 * y; }
 
 class VlkCommands : public ::testing::Test {
  protected:
