@@ -18,6 +18,7 @@ namespace velkaro {
 namespace {
 
 using testing::BytesWithCounts;
+using testing::Fibonacci;
 using testing::LiteralCompress;
 using testing::LiteralDecompress;
 
@@ -37,18 +38,6 @@ std::vector<uint8_t> BitmapRows(size_t size, uint32_t seed) {
   }
   bytes.resize(size);
   return bytes;
-}
-
-std::vector<uint64_t> Fibonacci(int symbols) {
-  std::vector<uint64_t> counts(256, 0);
-  uint64_t a = 1, b = 1;
-  for (int k = 0; k < symbols; ++k) {
-    counts[(k * 37) % 256] = a;
-    const uint64_t next = a + b;
-    a = b;
-    b = next;
-  }
-  return counts;
 }
 
 std::vector<Source> Sources() {
