@@ -11,8 +11,6 @@
 #include <numeric>
 #include <random>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -160,19 +158,6 @@ TEST(BmpRows, BrokenFilesAreReadWithoutHarm) {
     std::vector<uint8_t> rgb(3 * static_cast<size_t>(rows.width()));
     for (int32_t y = 0; y < rows.height(); ++y) ASSERT_EQ(rows.ReadRow(y, rgb.data()), "") << name;
   }
-}
-
-TEST(BmpRows, AFileThatShrinksUnderTheReaderIsAnErrorNotGarbage) {
-  const std::vector<uint8_t> bytes = testing::ReadAll(kBmpSuite + "g/rgb24.bmp");
-  const int fd = ::memfd_create("plan", MFD_CLOEXEC);
-  ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-  BmpRows rows;
-  ASSERT_EQ(rows.Open(fd), "");
-  ASSERT_EQ(::ftruncate(fd, off_t(bytes.size() / 2)), 0);
-  std::vector<uint8_t> rgb(3 * static_cast<size_t>(rows.width()));
-  EXPECT_EQ(rows.ReadRow(rows.height() - 1, rgb.data()), "");  // the bottom row is stored first
-  EXPECT_EQ(rows.ReadRow(0, rgb.data()), "the plan bitmap ends early");
-  ::close(fd);
 }
 
 }  // namespace
