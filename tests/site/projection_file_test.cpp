@@ -14,16 +14,22 @@ using testing_support::kSmallPlan;
 using testing_support::Tap;
 using ProjectionFileTest = testing_support::ProjectionFixture;
 
-TEST_F(ProjectionFileTest, SavedFileHasTheHeaderMatrixAndTheCompressedPlan) {
+// The file is the header, the geocode's matrix and the plan's compressed
+// block. A longer old file's tail once survived a save and could pass a
+// truncated new file's length check; the save now replaces the whole file,
+// keeping only the old file's permission bits. Loading it gives back the
+// identical bitmap and keeps the geocode.
+TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeocode) {
   const std::string out = dir.File("site.vlk");
+  WriteAll(out, std::vector<uint8_t>(300000, 0xEE));
+  const fs::perms perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(out, perms);
   ASSERT_TRUE(projection.Save(out));
   EXPECT_TRUE(messages.shown.empty());
   const std::vector<uint8_t> file = ReadAll(out);
   const std::vector<uint8_t> block = ReadAll(plan + "c");
   ASSERT_GE(block.size(), 1032u);
-  const uint32_t n = LoadLe32(block.data());
-  ASSERT_EQ(file.size(), 1177u + n);
-
+  ASSERT_EQ(file.size(), 1177u + LoadLe32(block.data()));
   const std::vector<uint8_t> start = {0x91, 0x00, 0x00, 0x00, 0x20, 0x4B, 0x4C,
                                       0x56, 0x01, 0x00, 0x00, 0x00, 0x00};
   EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 13), start);
@@ -35,24 +41,7 @@ TEST_F(ProjectionFileTest, SavedFileHasTheHeaderMatrixAndTheCompressedPlan) {
   EXPECT_EQ(matrix, (std::vector<double>{p.m_xLat, p.m_xLon, 0, p.m_x0, p.m_yLat, p.m_yLon, 1,
                                          p.m_y0, 0, 0, 1, 0, 0, 0, 0, 1}));
   EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end()), block);
-}
-
-// A longer old file's tail once survived a save and could pass a truncated
-// new file's length check; the save now replaces the whole file, keeping
-// only the old file's permission bits. Loading it gives back the identical
-// bitmap and keeps the geocode.
-TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeocode) {
-  const std::string out = dir.File("site.vlk");
-  const std::vector<uint8_t> old(300000, 0xEE);
-  WriteAll(out, old);
-  fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ASSERT_TRUE(projection.Save(out));
-  const std::vector<uint8_t> block = ReadAll(plan + "c");
-  const std::vector<uint8_t> file = ReadAll(out);
-  ASSERT_EQ(file.size(), 145 + block.size());
-  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end()), block);
-  EXPECT_EQ(fs::status(out).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(fs::status(out).permissions(), perms);
   // No temporary file stays beside it.
   for (const auto& entry : fs::directory_iterator(dir.path()))
     EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();

@@ -143,11 +143,7 @@ TEST_F(HandheldPlan, VisibilityIsInclusiveOnAllFourEdges) {
   EXPECT_EQ(sy, 7);
 }
 
-TEST(SitePlanLimits, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
-  CSitePlan plan;
-  plan.SetClientRect(0, 0, 240, 268);
-  plan.SetPlanSize(0, 0, 240, 265);
-  plan.SetView(0, 0, 240, 240);
+TEST_F(HandheldPlan, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
   int steps = 0;
   while (plan.ZoomIn()) ++steps;
   EXPECT_GT(steps, 0);
@@ -156,7 +152,6 @@ TEST(SitePlanLimits, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
   EXPECT_GE(view.bottom - view.top, 1);
   EXPECT_EQ(plan.GetZoom(), 1 << steps);
   // Every transform still works at the deepest zoom.
-  const PlanRect client{0, 0, 240, 268};
   int32_t sx = 0, sy = 0, px = 0, py = 0;
   EXPECT_TRUE(plan.PlanToScreen(client, plan.GetCenterX(), plan.GetCenterY(), sx, sy));
   plan.ScreenToPlan(client, 120, 134, px, py);
