@@ -17,6 +17,7 @@ namespace velkaro {
 namespace {
 
 using testing::BytesWithCounts;
+using testing::Fibonacci;
 using testing::LiteralCompress;
 using testing::LiteralDecompress;
 
@@ -65,18 +66,6 @@ struct Distribution {
   std::vector<uint64_t> counts;
 };
 
-std::vector<uint64_t> Fibonacci(int symbols, int first_symbol, int stride) {
-  std::vector<uint64_t> counts(256, 0);
-  uint64_t a = 1, b = 1;
-  for (int k = 0; k < symbols; ++k) {
-    counts[(first_symbol + k * stride) % 256] = a;
-    const uint64_t next = a + b;
-    a = b;
-    b = next;
-  }
-  return counts;
-}
-
 std::vector<uint64_t> Geometric(uint64_t top, int symbols) {
   std::vector<uint64_t> counts(256, 0);
   for (int k = 0; k < symbols; ++k) counts[(k * 37) % 256] = top >> (k * 40 / symbols);
@@ -88,6 +77,20 @@ std::vector<uint64_t> Only(int symbol, uint64_t count) {
   counts[symbol] = count;
   return counts;
 }
+
+// The library's tree and codes for a table of counts.
+struct Tree {
+  explicit Tree(const uint32_t (&counts)[256]) {
+    uint32_t weights[kTreeNodes] = {};
+    uint8_t active[kTreeNodes];
+    std::copy(counts, counts + 256, weights);
+    root = BuildHuffmanTree(weights, active, nodes);
+    ComputeCodes(nodes, root, codes);
+  }
+  CNode nodes[kTreeNodes];
+  int16_t root;
+  HuffmanCode codes[256];
+};
 
 class SkewedData : public ::testing::TestWithParam<Distribution> {};
 
@@ -123,16 +126,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    }()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CodeLengths, FibonacciCountsReachPastTheTable) {
-  uint32_t counts[256] = {};
-  const auto fib = Fibonacci(27, 0, 1);
-  for (int s = 0; s < 256; ++s) counts[s] = static_cast<uint32_t>(fib[s]);
-  const auto lengths = testing::LiteralCodeLengths(counts);
-  int longest_used = 0;
-  for (int s = 0; s < 27; ++s) longest_used = std::max(longest_used, lengths[s]);
-  EXPECT_GT(longest_used, HuffmanDecoder::kLookupBits + 10);
-}
-
 // Wrapping sums in a hostile table give a chain 255 levels deep; the codes
 // the library computes must agree with the plain leaf-to-root walk.
 TEST(CodeLengths, AgreeWithTheLiteralWalkOnHostileTables) {
@@ -141,16 +134,11 @@ TEST(CodeLengths, AgreeWithTheLiteralWalkOnHostileTables) {
     uint32_t counts[256];
     for (auto& c : counts) c = round == 0 ? 0xFFFFFFFFu : rng() >> (rng() % 32);
     if (round == 0) counts[0] = counts[1] = 200;
-    uint32_t weights[kTreeNodes] = {};
-    uint8_t active[kTreeNodes];
-    CNode nodes[kTreeNodes];
-    std::copy(counts, counts + 256, weights);
-    const int16_t root = BuildHuffmanTree(weights, active, nodes);
-    EXPECT_EQ(root, 510);
-    HuffmanCode codes[256];
-    ComputeCodes(nodes, root, codes);
+    const Tree tree(counts);
+    EXPECT_EQ(tree.root, 510);
     const auto expected = testing::LiteralCodeLengths(counts);
-    for (int s = 0; s < 256; ++s) ASSERT_EQ(codes[s].length, expected[s]) << "round " << round;
+    for (int s = 0; s < 256; ++s)
+      ASSERT_EQ(tree.codes[s].length, expected[s]) << "round " << round;
     if (round == 0) {
       EXPECT_EQ(*std::max_element(expected.begin(), expected.end()), 255);
     }
@@ -164,19 +152,13 @@ TEST(DeepCodes, EncodeAndDecodeInPiecesAgreeWithTheLiteralWalk) {
   uint32_t counts[256];
   std::fill(counts, counts + 256, 0xFFFFFFFFu);
   counts[0] = counts[1] = 200;
-  uint32_t weights[kTreeNodes] = {};
-  uint8_t active[kTreeNodes];
-  CNode nodes[kTreeNodes];
-  std::copy(counts, counts + 256, weights);
-  const int16_t root = BuildHuffmanTree(weights, active, nodes);
-  HuffmanCode codes[256];
-  ComputeCodes(nodes, root, codes);
+  const Tree tree(counts);
 
   std::mt19937 rng(3);
   std::vector<uint8_t> source(3000);
   for (auto& b : source) b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() % 4 : rng());
 
-  HuffmanEncoder encoder(codes);
+  HuffmanEncoder encoder(tree.codes);
   std::vector<uint8_t> stream(source.size() * 40 + encoder.Reserve());
   const uint8_t* p = source.data();
   size_t n = encoder.Encode(p, source.data() + source.size(), stream.data(),
@@ -193,7 +175,7 @@ TEST(DeepCodes, EncodeAndDecodeInPiecesAgreeWithTheLiteralWalk) {
   EXPECT_TRUE(LiteralDecompress(block) == source);
 
   for (int round = 0; round < 4; ++round) {
-    HuffmanDecoder decoder(nodes, root);
+    HuffmanDecoder decoder(tree.nodes, tree.root);
     std::vector<uint8_t> out(source.size() + HuffmanDecoder::kOutputSlack);
     size_t in_pos = 0, out_pos = 0;
     while (out_pos < source.size()) {
@@ -238,20 +220,15 @@ TEST(FlatAreas, RepeatedStretchesMatchTheLiteralCoder) {
 // The counts given to the encoder only choose how codes are grouped between
 // stores; whatever they say, the stream is the same.
 TEST(CountHint, DoesNotChangeTheStream) {
-  const auto fib = Fibonacci(20, 0, 1);
-  std::vector<uint64_t> counts = fib;
+  std::vector<uint64_t> counts = Fibonacci(20, 0, 1);
   for (int s = 20; s < 256; ++s) counts[s] = 40;
   const std::vector<uint8_t> source = BytesWithCounts(counts, 9);
-  uint32_t weights[kTreeNodes] = {};
-  uint8_t active[kTreeNodes];
-  CNode nodes[kTreeNodes];
-  for (int s = 0; s < 256; ++s) weights[s] = static_cast<uint32_t>(counts[s]);
-  const int16_t root = BuildHuffmanTree(weights, active, nodes);
-  HuffmanCode codes[256];
-  ComputeCodes(nodes, root, codes);
+  uint32_t counts32[256];
+  std::copy(counts.begin(), counts.end(), counts32);
+  const Tree tree(counts32);
 
   auto encode = [&](const uint64_t* hint) {
-    HuffmanEncoder encoder(codes, hint);
+    HuffmanEncoder encoder(tree.codes, hint);
     std::vector<uint8_t> out(source.size() * 4 + encoder.Reserve());
     const uint8_t* p = source.data();
     size_t n =
@@ -264,7 +241,7 @@ TEST(CountHint, DoesNotChangeTheStream) {
   // Hints that put all weight on codes of one length select each grouping.
   for (int length = 1; length <= 30; ++length) {
     uint64_t hint[256] = {};
-    for (int s = 0; s < 256; ++s) hint[s] = codes[s].length == length ? 1000 : 0;
+    for (int s = 0; s < 256; ++s) hint[s] = tree.codes[s].length == length ? 1000 : 0;
     EXPECT_TRUE(encode(hint) == reference) << "hint on codes of " << length << " bits";
   }
   EXPECT_TRUE(encode(counts.data()) == reference);

@@ -18,6 +18,7 @@ namespace velkaro {
 namespace {
 
 using testing::BytesWithCounts;
+using testing::Fibonacci;
 using testing::LiteralCompress;
 using testing::LiteralDecompress;
 
@@ -37,18 +38,6 @@ std::vector<uint8_t> BitmapRows(size_t size, uint32_t seed) {
   }
   bytes.resize(size);
   return bytes;
-}
-
-std::vector<uint64_t> Fibonacci(int symbols) {
-  std::vector<uint64_t> counts(256, 0);
-  uint64_t a = 1, b = 1;
-  for (int k = 0; k < symbols; ++k) {
-    counts[(k * 37) % 256] = a;
-    const uint64_t next = a + b;
-    a = b;
-    b = next;
-  }
-  return counts;
 }
 
 std::vector<Source> Sources() {
@@ -107,32 +96,22 @@ TEST(BlockCompress, EveryBlockSizeMatchesTheLiteralCoder) {
 // long enough for one to four lanes to run in step on one thread and two.
 std::vector<CodecTuning> StretchTunings(bool with_threads = true) {
   std::vector<CodecTuning> tunings;
-  for (size_t stretch : {1, 2, 3, 5}) {
-    for (int sync : {1, 3, 128}) {
-      for (int lanes = 1; lanes <= HuffmanDecoder::kMaxLanes; ++lanes) {
-        CodecTuning t;
-        t.stretch = stretch;
-        t.sync_symbols = sync;
-        t.lanes = lanes;
-        t.stretches = lanes + 1;
-        t.threads = 1;
-        tunings.push_back(t);
-      }
-    }
-  }
-  for (size_t stretch : {64, 256}) {
-    for (int sync : {2, 128}) {
-      for (int lanes = 1; lanes <= HuffmanDecoder::kMaxLanes; ++lanes) {
-        for (int threads = 1; threads <= (with_threads ? 2 : 1); ++threads) {
-          CodecTuning t;
-          t.stretch = stretch;
-          t.sync_symbols = sync;
-          t.lanes = lanes;
-          t.threads = threads;
-          tunings.push_back(t);
-        }
-      }
-    }
+  auto add = [&](size_t stretch, int sync, int lanes, int stretches, int threads) {
+    CodecTuning t;
+    t.stretch = stretch;
+    t.sync_symbols = sync;
+    t.lanes = lanes;
+    t.stretches = stretches;
+    t.threads = threads;
+    tunings.push_back(t);
+  };
+  for (int lanes = 1; lanes <= HuffmanDecoder::kMaxLanes; ++lanes) {
+    for (size_t stretch : {1, 2, 3, 5})
+      for (int sync : {1, 3, 128}) add(stretch, sync, lanes, lanes + 1, 1);
+    for (size_t stretch : {64, 256})
+      for (int sync : {2, 128})
+        for (int threads = 1; threads <= (with_threads ? 2 : 1); ++threads)
+          add(stretch, sync, lanes, 0, threads);
   }
   for (size_t room : {1, 2, 9, 100}) {
     CodecTuning t;

@@ -162,6 +162,16 @@ class ChangingInput final : public Input {
   mutable std::atomic<int> calls_{0};
 };
 
+// Compresses `in`, named "plan", on one thread, so reads come in order.
+CompressionOutcome CompressPlan(Input& in) {
+  CCompression compression("plan", "block");
+  std::vector<uint8_t> block;
+  VectorOutput out(block);
+  CodecTuning tuning = Small();
+  tuning.threads = 1;
+  return CompressWith(compression, in, out, tuning);
+}
+
 // Read in order on one thread: 5 blocks are counted, one byte is looked for
 // past the end, 5 blocks are coded, and again one byte past the end.
 TEST(ChangedSource, IsReportedNotCoded) {
@@ -179,14 +189,9 @@ TEST(ChangedSource, IsReportedNotCoded) {
       {"byte changed after counting", other_byte, 6}, {"shorter from the start", shorter, 0},
       {"shorter while counting", shorter, 3},         {"shorter after counting", shorter, 6},
       {"longer while counting", longer, 3},           {"longer after counting", longer, 6}};
-  CodecTuning tuning = Small();
-  tuning.threads = 1;
   for (const auto& c : cases) {
-    CCompression compression("plan", "block");
     ChangingInput in(source, c.later, c.stable);
-    std::vector<uint8_t> block;
-    VectorOutput out(block);
-    const CompressionOutcome outcome = CompressWith(compression, in, out, tuning);
+    const CompressionOutcome outcome = CompressPlan(in);
     EXPECT_FALSE(outcome.ok) << c.name;
     EXPECT_EQ(outcome.path, "plan") << c.name;
     EXPECT_STRNE(outcome.detail, "") << c.name;
@@ -196,13 +201,8 @@ TEST(ChangedSource, IsReportedNotCoded) {
 TEST(FailedIo, ReadsAndWritesNameTheirFile) {
   const std::vector<uint8_t> source = Source(5000);
   for (int fail_at : {0, 2, 7}) {
-    CCompression c("plan", "block");
     ChangingInput in(source, source, 1000, fail_at);
-    std::vector<uint8_t> block;
-    VectorOutput out(block);
-    CodecTuning tuning = Small();
-    tuning.threads = 1;
-    const CompressionOutcome outcome = CompressWith(c, in, out, tuning);
+    const CompressionOutcome outcome = CompressPlan(in);
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.cause, FileErrorCause::kHardIO);
     EXPECT_EQ(outcome.path, "plan");

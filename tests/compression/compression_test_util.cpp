@@ -14,4 +14,16 @@ std::vector<uint8_t> BytesWithCounts(const std::vector<uint64_t>& counts, uint32
   return bytes;
 }
 
+std::vector<uint64_t> Fibonacci(int symbols, int first_symbol, int stride) {
+  std::vector<uint64_t> counts(256, 0);
+  uint64_t a = 1, b = 1;
+  for (int k = 0; k < symbols; ++k) {
+    counts[(first_symbol + k * stride) % 256] = a;
+    const uint64_t next = a + b;
+    a = b;
+    b = next;
+  }
+  return counts;
+}
+
 }  // namespace velkaro::testing

@@ -4,11 +4,10 @@
 #include "gis/bmp_row_stream.h"
 
 #include "gis/bmp_rows.h"
+#include "tests/support/temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <sys/mman.h>
@@ -20,12 +19,9 @@
 namespace velkaro::gis {
 namespace {
 
-const std::string kSuite = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/";
+using testing::ReadAll;
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const std::string kSuite = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/";
 
 struct Rgb {
   int32_t width = 0, height = 0;
@@ -53,19 +49,21 @@ std::optional<Rgb> ReadRows(const std::vector<uint8_t>& bytes) {
   return rgb;
 }
 
-// Feeds `bytes` in pieces of `piece` bytes into a stream that writes into a
-// picture with a padded line, as a QImage has.
+// Feeds `bytes` in pieces of `piece` bytes into a stream, told the file is
+// `total` bytes long (0: all of `bytes`), that writes into a picture with a
+// padded line, as a QImage has; or, with `decline`, whose owner gives none.
 struct Streamed {
   bool asked = false;
   bool complete = false;
   Rgb rgb;
 };
 
-Streamed Stream(const std::vector<uint8_t>& bytes, size_t piece, bool decline = false) {
+Streamed Stream(const std::vector<uint8_t>& bytes, size_t piece, bool decline = false,
+                size_t total = 0) {
   Streamed out;
   std::vector<uint8_t> picture;
   size_t line = 0;
-  BmpRowStream stream(bytes.size(), [&](const BmpLayout& layout, std::span<const uint8_t> head) {
+  BmpRowStream stream(total ? total : bytes.size(), [&](const BmpLayout& layout, std::span<const uint8_t> head) {
     out.asked = true;
     EXPECT_GE(head.size(), std::min<size_t>(bytes.size(), kBmpHeadBytes));
     if (decline) return BmpRowStream::Picture{};
@@ -95,7 +93,7 @@ TEST(BmpRowStream, GivesTheFileReadersRowsForEveryRawSuiteFileInAnyPieces) {
   int compared = 0;
   for (const char* folder : {"g", "q", "b"}) {
     for (const auto& entry : std::filesystem::directory_iterator(kSuite + folder)) {
-      const std::vector<uint8_t> bytes = ReadFile(entry.path().string());
+      const std::vector<uint8_t> bytes = ReadAll(entry.path());
       const std::optional<Rgb> expected = ReadRows(bytes);
       for (size_t piece : {size_t{1}, size_t{7}, size_t{4096}, bytes.size() + 1}) {
         SCOPED_TRACE(entry.path().string() + " in pieces of " + std::to_string(piece));
@@ -117,7 +115,7 @@ TEST(BmpRowStream, GivesTheFileReadersRowsForEveryRawSuiteFileInAnyPieces) {
 }
 
 TEST(BmpRowStream, WhatItCannotPlaceLeavesItIncomplete) {
-  const std::vector<uint8_t> bytes = ReadFile(kSuite + "g/rgb24.bmp");
+  const std::vector<uint8_t> bytes = ReadAll(kSuite + "g/rgb24.bmp");
   ASSERT_TRUE(Stream(bytes, 100).complete);
 
   // Declined by the owner: never complete, nothing written.
@@ -127,13 +125,7 @@ TEST(BmpRowStream, WhatItCannotPlaceLeavesItIncomplete) {
 
   // Cut short: the last rows never come.
   const std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 10);
-  BmpRowStream short_stream(bytes.size(), [&](const BmpLayout& layout, std::span<const uint8_t>) {
-    static std::vector<uint8_t> picture;
-    picture.assign(size_t(layout.width) * 3 * size_t(layout.height), 0);
-    return BmpRowStream::Picture{picture.data(), size_t(layout.width) * 3};
-  });
-  short_stream.Take(0, cut);
-  EXPECT_FALSE(short_stream.Complete());
+  EXPECT_FALSE(Stream(cut, cut.size(), false, bytes.size()).complete);
 
   // A gap, or a piece given twice: the bytes after it cannot be placed.
   for (uint64_t wrong_offset : {uint64_t{150}, uint64_t{50}}) {

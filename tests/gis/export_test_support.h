@@ -1,8 +1,9 @@
 #pragma once
 
-// Shared by the export tests: a plan bitmap from the BMP suite opened for
-// export, geocodes to lay it with, and the check that a position a GIS file
-// gives for a point of the plan is where the geocode itself puts that point.
+// Shared by the plan bitmap and export tests: a plan bitmap opened for
+// reading, a folder's contents, geocodes to lay a plan with, and the check
+// that a position a GIS file gives for a point of the plan is where the
+// geocode itself puts that point.
 
 #include "gis/bmp_rows.h"
 #include "site/geocode.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -22,18 +24,18 @@ namespace velkaro::testing_support {
 
 inline const std::string kBmpSuite = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/";
 
-// A plan file open for reading and its row reader.
-class SuitePlan {
+// A plan file open for reading and its row reader; `error` is the reader's
+// refusal, if any.
+class PlanFile {
  public:
-  explicit SuitePlan(const std::string& name)
-      : fd_(::open((kBmpSuite + name).c_str(), O_RDONLY | O_CLOEXEC)) {
-    error_ = fd_ < 0 ? "cannot open " + name : rows_.Open(fd_);
+  explicit PlanFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    error_ = fd_ < 0 ? "cannot open " + path : rows_.Open(fd_);
   }
-  ~SuitePlan() {
+  ~PlanFile() {
     if (fd_ >= 0) ::close(fd_);
   }
-  SuitePlan(const SuitePlan&) = delete;
-  SuitePlan& operator=(const SuitePlan&) = delete;
+  PlanFile(const PlanFile&) = delete;
+  PlanFile& operator=(const PlanFile&) = delete;
 
   gis::BmpRows& rows() { return rows_; }
   const std::string& error() const { return error_; }
@@ -43,6 +45,21 @@ class SuitePlan {
   gis::BmpRows rows_;
   std::string error_;
 };
+
+// A file of the BMP suite.
+class SuitePlan : public PlanFile {
+ public:
+  explicit SuitePlan(const std::string& name) : PlanFile(kBmpSuite + name) {}
+};
+
+// The names in `folder`, sorted.
+inline std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // About 1.4 m a pixel near 45.5 N 7.25 E, north up.
 inline Geocode NorthUpGeocode() {

@@ -1,5 +1,6 @@
 #include "tests/gis/gdal_image.h"
 
+#include <cpl_vsi.h>
 #include <cstdlib>
 #include <gdal_priv.h>
 
@@ -54,6 +55,16 @@ RgbImage ReadWithGdal(const std::string& path) {
   GDALClose(dataset);
   image.ok = true;
   return image;
+}
+
+std::string ZipText(const std::string& zip, const std::string& entry) {
+  VSILFILE* file = VSIFOpenL(("/vsizip/" + zip + "/" + entry).c_str(), "rb");
+  if (file == nullptr) return {};
+  std::string text;
+  char chunk[4096];
+  for (size_t got; (got = VSIFReadL(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+  VSIFCloseL(file);
+  return text;
 }
 
 }  // namespace velkaro::testing_support

@@ -1,7 +1,8 @@
 #pragma once
 
 // Test side: any image GDAL reads (PNG, JPEG, GeoTIFF) as plain 8-bit RGB,
-// the way a viewer shows it, for comparing pixels with an independent reader.
+// the way a viewer shows it, for comparing pixels with an independent reader;
+// and an entry of a zip archive read with GDAL's zip reader.
 
 #include <cstdint>
 #include <string>
@@ -22,5 +23,8 @@ struct RgbImage {
 // Palettes are expanded, grey is spread to all three channels, sub-byte grey
 // (a 1-bit PNG) and 16-bit channels are scaled to 0..255; alpha is kept apart.
 RgbImage ReadWithGdal(const std::string& path);
+
+// The whole of `entry` in the zip archive `zip`; empty when it does not read.
+std::string ZipText(const std::string& zip, const std::string& entry);
 
 }  // namespace velkaro::testing_support

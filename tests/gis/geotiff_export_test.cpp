@@ -5,7 +5,6 @@
 
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
-#include "tests/site/site_test_support.h"
 #include "tests/support/temp_folder.h"
 
 #include <filesystem>
@@ -35,12 +34,6 @@ struct Tiff {
   GDALDataset* dataset;
 };
 
-std::vector<std::string> FolderEntries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  return names;
-}
-
 class GeoTiffExport : public ::testing::TestWithParam<Geocode> {};
 
 TEST_P(GeoTiffExport, IsWgs84WithTheGeocodesCornersAndThePlansPixels) {
@@ -50,7 +43,7 @@ TEST_P(GeoTiffExport, IsWgs84WithTheGeocodesCornersAndThePlansPixels) {
   TempFolder dir;
   const std::string out = dir.File("site.tif");
   ASSERT_EQ(ExportGeoTiff(plan.rows(), Inverse(geocode), out), "");
-  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"site.tif"});
+  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{"site.tif"});
 
   Tiff tiff(out);
   ASSERT_NE(tiff.dataset, nullptr);
@@ -102,11 +95,9 @@ INSTANTIATE_TEST_SUITE_P(Geocodes, GeoTiffExport,
 TEST(GeoTiffExportOfALargePlan, HasInternalOverviewsDownToOneTile) {
   TempFolder dir;
   WriteBandedPlan(dir.File("wide.bmp"), 2100, 40);
-  const int fd = ::open(dir.File("wide.bmp").c_str(), O_RDONLY | O_CLOEXEC);
-  BmpRows rows;
-  ASSERT_EQ(rows.Open(fd), "");
-  ASSERT_EQ(ExportGeoTiff(rows, Inverse(NorthUpGeocode()), dir.File("wide.tif")), "");
-  ::close(fd);
+  PlanFile plan(dir.File("wide.bmp"));
+  ASSERT_EQ(plan.error(), "");
+  ASSERT_EQ(ExportGeoTiff(plan.rows(), Inverse(NorthUpGeocode()), dir.File("wide.tif")), "");
   Tiff tiff(dir.File("wide.tif"));
   ASSERT_NE(tiff.dataset, nullptr);
   GDALRasterBand* red = tiff.dataset->GetRasterBand(1);
@@ -134,24 +125,20 @@ TEST(GeoTiffExportFailure, LeavesTheTargetAndTheFolderAsTheyWere) {
   EXPECT_EQ(ExportGeoTiff(plan.rows(), inverse, dir.File("site.tif")),
             dir.File("site.tif") + " contains an invalid path.");
   EXPECT_TRUE(fs::is_directory(dir.File("site.tif")));
-  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"site.tif"});
+  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{"site.tif"});
 }
 
 TEST(GeoTiffExportFailure, APlanThatCannotBeReadLeavesNothing) {
   TempFolder dir;
   fs::copy_file(kBmpSuite + "g/rgb24.bmp", dir.File("plan.bmp"));
-  const int fd = ::open(dir.File("plan.bmp").c_str(), O_RDWR | O_CLOEXEC);
-  BmpRows rows;
-  ASSERT_EQ(rows.Open(fd), "");
-  ASSERT_EQ(::ftruncate(fd, 2000), 0);  // rows go missing after the check
+  PlanFile plan(dir.File("plan.bmp"));
+  ASSERT_EQ(plan.error(), "");
+  fs::resize_file(dir.File("plan.bmp"), 2000);  // rows go missing after the check
   WriteText(dir.File("site.tif"), "the old file");
-  EXPECT_EQ(ExportGeoTiff(rows, Inverse(NorthUpGeocode()), dir.File("site.tif")),
+  EXPECT_EQ(ExportGeoTiff(plan.rows(), Inverse(NorthUpGeocode()), dir.File("site.tif")),
             "the plan bitmap ends early");
-  ::close(fd);
   EXPECT_EQ(ReadText(dir.File("site.tif")), "the old file");
-  std::vector<std::string> names = FolderEntries(dir.path());
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"plan.bmp", "site.tif"}));
+  EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"plan.bmp", "site.tif"}));
 }
 
 }  // namespace

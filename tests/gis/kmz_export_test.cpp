@@ -6,7 +6,6 @@
 #include "gis/jpeg_rows.h"
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
-#include "tests/site/site_test_support.h"
 #include "tests/support/temp_folder.h"
 
 #include <cpl_string.h>
@@ -36,16 +35,6 @@ std::vector<std::string> ZipEntries(const std::string& zip) {
   return names;
 }
 
-std::string ZipText(const std::string& zip, const std::string& entry) {
-  VSILFILE* file = VSIFOpenL(("/vsizip/" + zip + "/" + entry).c_str(), "rb");
-  if (file == nullptr) return {};
-  std::string text;
-  char chunk[4096];
-  for (size_t got; (got = VSIFReadL(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
-  VSIFCloseL(file);
-  return text;
-}
-
 std::string Between(const std::string& text, const std::string& open, const std::string& close) {
   const size_t start = text.find(open);
   if (start == std::string::npos) return {};
@@ -63,7 +52,7 @@ TEST_P(KmzExport, QuadMatchesTheGeocodeAndTheImageThePlan) {
   TempFolder dir;
   const std::string out = dir.File("site.kmz");
   ASSERT_EQ(ExportKmz(plan.rows(), Inverse(geocode), "Site <A&B>", out), "");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{"site.kmz"});
 
   const std::vector<std::string> entries = ZipEntries(out);
   ASSERT_FALSE(entries.empty());
@@ -110,12 +99,10 @@ TEST(KmzExportOfALargePlan, TakesJpegOnlyAbove16Megapixels) {
   TempFolder dir;
   for (const auto& [width, format] : {std::pair{4000, "PNG"}, {4001, "JPEG"}}) {
     WriteBandedPlan(dir.File("plan.bmp"), width, 4000);
-    const int fd = ::open(dir.File("plan.bmp").c_str(), O_RDONLY | O_CLOEXEC);
-    BmpRows rows;
-    ASSERT_EQ(rows.Open(fd), "");
+    PlanFile plan(dir.File("plan.bmp"));
+    ASSERT_EQ(plan.error(), "");
     const std::string out = dir.File("site.kmz");
-    ASSERT_EQ(ExportKmz(rows, Inverse(NorthUpGeocode()), "site", out), "");
-    ::close(fd);
+    ASSERT_EQ(ExportKmz(plan.rows(), Inverse(NorthUpGeocode()), "site", out), "");
     const std::string href = Between(ZipText(out, "doc.kml"), "<href>", "</href>");
     EXPECT_EQ(href, std::string("files/plan.") + (width == 4000 ? "png" : "jpg"));
     GDALDataset* image =
@@ -143,7 +130,7 @@ TEST(KmzExportFailure, LeavesNothingBehind) {
   const std::string missing = dir.File("no-such-folder/site.kmz");
   const std::string error = ExportKmz(plan.rows(), Inverse(NorthUpGeocode()), "site", missing);
   EXPECT_EQ(error.rfind("cannot write " + missing + ": ", 0), 0u) << error;
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 0);
+  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{});
 }
 
 // A 24-bit plan whose rows go missing after its header was checked, on
@@ -152,23 +139,18 @@ TEST(KmzExportFailure, LeavesNothingBehind) {
 TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
   TempFolder dir;
   for (const int width : {4000, 4001}) {
-    const int height = 4000;
-    const uint32_t stride = (3u * width + 3) / 4 * 4;
-    const std::vector<uint8_t> header = BmpHeaders(width, height, 24, 0);
-    const int fd =
-        ::open(dir.File("plan.bmp").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    ASSERT_EQ(::write(fd, header.data(), header.size()), 54);
-    ASSERT_EQ(::ftruncate(fd, 54 + off_t{stride} * height), 0);
-    BmpRows rows;
-    ASSERT_EQ(rows.Open(fd), "");
-    ASSERT_EQ(::ftruncate(fd, 54 + off_t{stride} * 100), 0);  // the top rows are stored last
+    const uint64_t stride = (3u * width + 3) / 4 * 4;
+    testing::WriteAll(dir.File("plan.bmp"), BmpHeaders(width, 4000, 24, 0));
+    fs::resize_file(dir.File("plan.bmp"), 54 + stride * 4000);
+    PlanFile plan(dir.File("plan.bmp"));
+    ASSERT_EQ(plan.error(), "");
+    fs::resize_file(dir.File("plan.bmp"), 54 + stride * 100);  // the top rows are stored last
     WriteText(dir.File("site.kmz"), "the old file");
-    EXPECT_EQ(ExportKmz(rows, Inverse(NorthUpGeocode()), "site", dir.File("site.kmz")),
+    EXPECT_EQ(ExportKmz(plan.rows(), Inverse(NorthUpGeocode()), "site", dir.File("site.kmz")),
               "the plan bitmap ends early")
         << width;
-    ::close(fd);
     EXPECT_EQ(ReadText(dir.File("site.kmz")), "the old file");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"plan.bmp", "site.kmz"}));
   }
 }
 

@@ -3,11 +3,10 @@
 // reader; refusals with their exit status and nothing written.
 #include "site/geocode.h"
 #include "tests/gis/export_test_support.h"
+#include "tests/gis/gdal_image.h"
 #include "tests/site/site_test_support.h"
 #include "tests/support/temp_folder.h"
 
-#include <algorithm>
-#include <cpl_vsi.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -103,11 +102,7 @@ TEST_F(VlkExport, GdalinfoAndTheKmlAgreeOnTheCornersTheGeocodeGives) {
 
   // The quad lists the same corners in the same order, to the last digit
   // gdalinfo shows.
-  VSILFILE* doc = VSIFOpenL(("/vsizip/" + dir.File("site.kmz") + "/doc.kml").c_str(), "rb");
-  ASSERT_NE(doc, nullptr);
-  std::string kml(4096, '\0');
-  kml.resize(VSIFReadL(kml.data(), 1, kml.size(), doc));
-  VSIFCloseL(doc);
+  const std::string kml = ZipText(dir.File("site.kmz"), "doc.kml");
   EXPECT_NE(kml.find("<name>site</name>"), std::string::npos) << kml;
   const size_t start = kml.find("<coordinates>") + 13;
   std::istringstream quad(kml.substr(start, kml.find("</coordinates>") - start));
@@ -132,14 +127,7 @@ TEST_F(VlkExport, ReplacesAnOlderExportKeepingItsPermissions) {
 }
 
 TEST_F(VlkExport, RefusalsExitWithTheirStatusAndWriteNothing) {
-  const auto before = [this] {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-      if (entry.path().filename() != "stderr.txt") names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  };
-  const std::vector<std::string> files = before();
+  const std::vector<std::string> files = FolderNames(dir.path());
 
   EXPECT_EQ(RunVlk(dir.path(), "export site.vlk site.png").status, 2);
   EXPECT_EQ(ReadText(dir.File("stderr.txt")), "usage: vlk export FILE OUT.tif|OUT.kmz\n");
@@ -166,7 +154,7 @@ TEST_F(VlkExport, RefusalsExitWithTheirStatusAndWriteNothing) {
   fs::remove(dir.File("text.vlk"));
   fs::remove(dir.File("text.vlk.points"));
   fs::remove(dir.File("taps.csvc"));
-  EXPECT_EQ(before(), files);
+  EXPECT_EQ(FolderNames(dir.path()), files);
 }
 
 }  // namespace

@@ -6,53 +6,24 @@
 // the ordinary, blocking way.
 #include "compression/compression.h"
 #include "platform/regular_file.h"
-#include "platform/wave_player.h"
-#include "site/site_projection.h"
+#include "tests/site/projection_fixture.h"
 #include "tests/site/site_test_support.h"
-#include "tests/support/recording_message_box.h"
-#include "tests/support/temp_folder.h"
 
-#include <filesystem>
 #include <sys/stat.h>
-
-#include <gtest/gtest.h>
 
 namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::CurrentDir;
-using testing::ReadAll;
-using testing::RecordingMessageBox;
-using testing::TempFolder;
 using testing_support::RunVlk;
-using Tap = CSiteProjection::_tap;
 
-const std::string kBitmap = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/g/rgb24.bmp";
-
-class FifoTest : public ::testing::Test {
+class FifoTest : public testing_support::ProjectionFixture {
  protected:
-  void SetUp() override {
-    for (auto [x, y] : {std::pair{10, 20}, {110, 30}, {60, 60}, {15, 55}, {120, 60}})
-      projection.m_taps.push_back(
-          Tap{x, y, 45.5 - 1e-5 * y + 2e-6 * x, 7.25 + 1.4e-5 * x + 1e-6 * y, 0});
-    plan = dir.File("plan.bmp");
-    fs::copy_file(kBitmap, plan);
-    projection.m_strPlanPath = plan;
-  }
   std::string Fifo(const std::string& name) {
     const std::string path = dir.File(name);
     EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
     return path;
   }
-
-  TempFolder dir;
-  CurrentDir here{dir.path()};
-  std::string plan;
-  Published<CGpsData> gps;
-  RecordingMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection projection{gps, messages, waves};
 };
 
 TEST_F(FifoTest, TheReaderRefusesAFifoADeviceAndAFolderAtOnce) {

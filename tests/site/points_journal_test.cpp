@@ -45,8 +45,6 @@ struct Site {
   }
 };
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
   TempFolder dir;
   CurrentDir here{dir.path()};
@@ -83,12 +81,12 @@ TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
   }
   restored.projection.Solve();
   whole.projection.Solve();
-  EXPECT_TRUE(SameBits(restored.projection.m_xLat, whole.projection.m_xLat));
-  EXPECT_TRUE(SameBits(restored.projection.m_xLon, whole.projection.m_xLon));
-  EXPECT_TRUE(SameBits(restored.projection.m_x0, whole.projection.m_x0));
-  EXPECT_TRUE(SameBits(restored.projection.m_yLat, whole.projection.m_yLat));
-  EXPECT_TRUE(SameBits(restored.projection.m_yLon, whole.projection.m_yLon));
-  EXPECT_TRUE(SameBits(restored.projection.m_y0, whole.projection.m_y0));
+  for (double CSiteProjection::*c : {&CSiteProjection::m_xLat, &CSiteProjection::m_xLon,
+                                     &CSiteProjection::m_x0, &CSiteProjection::m_yLat,
+                                     &CSiteProjection::m_yLon, &CSiteProjection::m_y0}) {
+    const double a = restored.projection.*c, b = whole.projection.*c;
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << a << " " << b;
+  }
   EXPECT_EQ(CSiteProjection::ReadPoints(journal).size(), 5u);
 }
 

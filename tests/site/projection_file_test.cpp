@@ -1,122 +1,61 @@
 // The projection file: its bytes, the round trip through Save and Load, an
 // overwritten longer file, and every refusal with the text the user sees.
-#include "site/site_projection.h"
-#include "tests/support/recording_message_box.h"
-#include "tests/support/recording_wave_player.h"
-#include "tests/support/temp_folder.h"
+#include "tests/site/projection_fixture.h"
 
-#include <filesystem>
 #include <span>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::CurrentDir;
 using testing::ReadAll;
-using testing::RecordingMessageBox;
-using testing::RecordingWavePlayer;
-using testing::TempFolder;
 using testing::WriteAll;
-using Tap = CSiteProjection::_tap;
+using testing_support::kSmallPlan;
+using testing_support::Tap;
+using ProjectionFileTest = testing_support::ProjectionFixture;
 
-const std::string kBitmap = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/g/rgb24.bmp";
-
-std::vector<Tap> GoodTaps() {
-  std::vector<Tap> taps;
-  for (auto [x, y] : {std::pair{10, 20}, {110, 30}, {60, 60}, {15, 55}, {120, 60}}) {
-    taps.push_back(Tap{x, y, 45.5 - 1e-5 * y + 2e-6 * x, 7.25 + 1.4e-5 * x + 1e-6 * y, 0});
-  }
-  return taps;
-}
-
-class ProjectionFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(fs::exists(kBitmap)) << kBitmap;
-    plan = dir.File("plan.bmp");
-    fs::copy_file(kBitmap, plan);
-    projection.m_taps = GoodTaps();
-    projection.m_strPlanPath = plan;
-  }
-
-  TempFolder dir;
-  CurrentDir here{dir.path()};  // the solve's dump lands in the scratch folder
-  std::string plan;
-  Published<CGpsData> gps;
-  RecordingMessageBox messages;
-  RecordingWavePlayer waves;
-  CSiteProjection projection{gps, messages, waves};
-};
-
-TEST_F(ProjectionFileTest, SavedFileHasTheHeaderMatrixAndTheCompressedPlan) {
+// The file is the header, the geocode's matrix and the plan's compressed
+// block. A longer old file's tail once survived a save and could pass a
+// truncated new file's length check; the save now replaces the whole file,
+// keeping only the old file's permission bits. Loading it gives back the
+// identical bitmap and keeps the geocode.
+TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeocode) {
   const std::string out = dir.File("site.vlk");
+  WriteAll(out, std::vector<uint8_t>(300000, 0xEE));
+  const fs::perms perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(out, perms);
   ASSERT_TRUE(projection.Save(out));
   EXPECT_TRUE(messages.shown.empty());
   const std::vector<uint8_t> file = ReadAll(out);
   const std::vector<uint8_t> block = ReadAll(plan + "c");
   ASSERT_GE(block.size(), 1032u);
-  const uint32_t n = LoadLe32(block.data());
-  ASSERT_EQ(file.size(), 1177u + n);
-
+  ASSERT_EQ(file.size(), 1177u + LoadLe32(block.data()));
   const std::vector<uint8_t> start = {0x91, 0x00, 0x00, 0x00, 0x20, 0x4B, 0x4C,
                                       0x56, 0x01, 0x00, 0x00, 0x00, 0x00};
   EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 13), start);
   EXPECT_EQ(std::vector<uint8_t>(file.begin() + 141, file.begin() + 145),
             std::vector<uint8_t>(4, 0));
-  auto element = [&](int k) { return LoadLeDouble(file.data() + 13 + 8 * k); };
-  for (int k : {6, 10, 15}) EXPECT_EQ(element(k), 1.0) << k;
-  for (int k : {2, 8, 9, 11, 12, 13, 14}) EXPECT_EQ(element(k), 0.0) << k;
-  EXPECT_EQ(element(0), projection.m_xLat);
-  EXPECT_EQ(element(1), projection.m_xLon);
-  EXPECT_EQ(element(3), projection.m_x0);
-  EXPECT_EQ(element(4), projection.m_yLat);
-  EXPECT_EQ(element(5), projection.m_yLon);
-  EXPECT_EQ(element(7), projection.m_y0);
+  std::vector<double> matrix;
+  for (int k = 0; k < 16; ++k) matrix.push_back(LoadLeDouble(file.data() + 13 + 8 * k));
+  const auto& p = projection;
+  EXPECT_EQ(matrix, (std::vector<double>{p.m_xLat, p.m_xLon, 0, p.m_x0, p.m_yLat, p.m_yLon, 1,
+                                         p.m_y0, 0, 0, 1, 0, 0, 0, 0, 1}));
   EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end()), block);
-}
-
-TEST_F(ProjectionFileTest, LoadGivesBackTheIdenticalBitmapAndKeepsTheGeocode) {
-  const std::string out = dir.File("site.vlk");
-  ASSERT_TRUE(projection.Save(out));
-  const double x_lat = projection.m_xLat, y0 = projection.m_y0;
-  fs::remove(plan + "c");
-
-  ASSERT_TRUE(projection.Load(out));
-  EXPECT_EQ(projection.m_strPlanPath, out + "b");
-  EXPECT_EQ(ReadAll(out + "b"), ReadAll(kBitmap));
-  EXPECT_EQ(projection.m_taps.size(), 5u);
-  EXPECT_EQ(projection.m_xLat, x_lat);
-  EXPECT_EQ(projection.m_y0, y0);
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-// A longer old file's tail once survived a save and could pass a truncated
-// new file's length check; the save now replaces the whole file, keeping
-// only the old file's permission bits.
-TEST_F(ProjectionFileTest, SavingOverALongerFileLeavesExactlyTheNewFileWithTheOldPermissions) {
-  const std::string out = dir.File("site.vlk");
-  const std::vector<uint8_t> old(300000, 0xEE);
-  WriteAll(out, old);
-  fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  ASSERT_TRUE(projection.Save(out));
-  const std::vector<uint8_t> block = ReadAll(plan + "c");
-  const std::vector<uint8_t> file = ReadAll(out);
-  ASSERT_EQ(file.size(), 145 + block.size());
-  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end()), block);
-  EXPECT_EQ(fs::status(out).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(fs::status(out).permissions(), perms);
   // No temporary file stays beside it.
   for (const auto& entry : fs::directory_iterator(dir.path()))
     EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 
+  const double x_lat = projection.m_xLat, y0 = projection.m_y0;
+  fs::remove(plan + "c");
   ASSERT_TRUE(projection.Load(out));
+  EXPECT_EQ(projection.m_strPlanPath, out + "b");
   EXPECT_EQ(ReadAll(out + "c"), block);
-  EXPECT_EQ(ReadAll(out + "b"), ReadAll(kBitmap));
+  EXPECT_EQ(ReadAll(out + "b"), ReadAll(kSmallPlan));
+  EXPECT_EQ(projection.m_taps.size(), 5u);
+  EXPECT_EQ(projection.m_xLat, x_lat);
+  EXPECT_EQ(projection.m_y0, y0);
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(ProjectionFileTest, SaveRefusesTooFewOrDegenerateTapsAndWritesNothing) {
@@ -202,16 +141,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct LoadRefusal {
   const char* name;
-  size_t file_size;      // 0: no file at all
+  size_t file_size;      // 0: no file at all; kFolder: a folder
   uint32_t n_in_header;  // written at offset 145 when the file is long enough
   FileErrorCause cause;
 };
+
+constexpr size_t kFolder = SIZE_MAX;
 
 class LoadRefused : public ProjectionFileTest, public ::testing::WithParamInterface<LoadRefusal> {};
 
 TEST_P(LoadRefused, ShowsTheTextWritesNoSideFileAndKeepsThePlanPath) {
   const std::string in = dir.File("bad.vlk");
-  if (GetParam().file_size > 0) {
+  if (GetParam().file_size == kFolder) {
+    fs::create_directory(in);
+  } else if (GetParam().file_size > 0) {
     std::vector<uint8_t> bytes(GetParam().file_size, 0);
     if (bytes.size() >= 149) StoreLe32(bytes.data() + 145, GetParam().n_in_header);
     WriteAll(in, bytes);
@@ -231,25 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadRefusal{"HeaderOnly", 145, 0, FileErrorCause::kEndOfFile},
                       LoadRefusal{"OneByteShort", 1176, 0, FileErrorCause::kEndOfFile},
                       LoadRefusal{"CodesRunPastTheEnd", 1177 + 10, 11, FileErrorCause::kEndOfFile},
-                      LoadRefusal{"HugeCount", 4000, 0xFFFFFFFFu, FileErrorCause::kEndOfFile}),
+                      LoadRefusal{"HugeCount", 4000, 0xFFFFFFFFu, FileErrorCause::kEndOfFile},
+                      LoadRefusal{"Folder", kFolder, 0, FileErrorCause::kBadPath}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ProjectionFileTest, LoadRefusesABlockWhoseCodesEndEarly) {
-  const std::string out = dir.File("site.vlk");
-  ASSERT_TRUE(projection.Save(out));
-  // Keep the file consistent in size but claim far fewer code bytes than the
-  // bitmap needs: the plan would come out truncated.
-  std::vector<uint8_t> file = ReadAll(out);
-  StoreLe32(file.data() + 145, 3);
-  file.resize(1177 + 3);
-  WriteAll(out, file);
-  EXPECT_FALSE(projection.Load(out));
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0], "An attempt was made to access " + out + " past its end.");
-  EXPECT_EQ(projection.m_strPlanPath, plan);
-  EXPECT_FALSE(fs::exists(out + "b"));
-  EXPECT_FALSE(fs::exists(out + "c"));
-}
 
 // Sees the plan as the load expands it, and what stood on disk when the
 // expansion ended.
@@ -274,29 +201,8 @@ class RecordingWatch : public PlanExpansionWatch {
   bool side_file_existed_ = false;
 };
 
-// A plan big enough to be expanded in many pieces on both threads.
-std::vector<uint8_t> NoisyBitmap(int w, int h) {
-  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> bytes(54 + stride * size_t(h), 0);
-  bytes[0] = 'B';
-  bytes[1] = 'M';
-  StoreLe32(bytes.data() + 2, uint32_t(bytes.size()));
-  StoreLe32(bytes.data() + 10, 54);
-  StoreLe32(bytes.data() + 14, 40);
-  StoreLe32(bytes.data() + 18, uint32_t(w));
-  StoreLe32(bytes.data() + 22, uint32_t(h));
-  bytes[26] = 1;
-  bytes[28] = 24;
-  uint32_t seed = 7;
-  for (size_t i = 54; i < bytes.size(); ++i) {
-    seed = seed * 1103515245u + 12345u;
-    bytes[i] = uint8_t((seed >> 24) & (i % 3 == 0 ? 0xFF : 0x0F));
-  }
-  return bytes;
-}
-
 TEST_F(ProjectionFileTest, LoadShowsTheWatchEveryByteInOrderBeforeTheSideFilesAreInPlace) {
-  const std::vector<uint8_t> bitmap = NoisyBitmap(1500, 1000);
+  const std::vector<uint8_t> bitmap = testing_support::NoisyBitmap(1500, 1000);
   WriteAll(plan, bitmap);
   const std::string out = dir.File("site.vlk");
   ASSERT_TRUE(projection.Save(out));
@@ -312,8 +218,9 @@ TEST_F(ProjectionFileTest, LoadShowsTheWatchEveryByteInOrderBeforeTheSideFilesAr
   EXPECT_EQ(ReadAll(out + "c"), ReadAll(plan + "c"));
 }
 
-// A block that turns out bad halfway leaves the side files of the last good
-// load as they were: nothing of the bad one is written.
+// A block whose codes end long before the plan does is refused with the
+// designed text, and leaves the plan path and the side files of the last
+// good load as they were: nothing of the bad one is written.
 TEST_F(ProjectionFileTest, ABadBlockLeavesTheEarlierSideFilesAndTellsTheWatchNothingIsWhole) {
   const std::string out = dir.File("site.vlk");
   ASSERT_TRUE(projection.Save(out));
@@ -322,21 +229,18 @@ TEST_F(ProjectionFileTest, ABadBlockLeavesTheEarlierSideFilesAndTellsTheWatchNot
   const std::vector<uint8_t> good_plan = ReadAll(out + "b");
 
   std::vector<uint8_t> file = ReadAll(out);
-  StoreLe32(file.data() + 145, 3);  // codes end long before the plan does
+  StoreLe32(file.data() + 145, 3);  // consistent in size, far too few codes
   file.resize(1177 + 3);
   WriteAll(out, file);
+  projection.m_strPlanPath = "earlier.vlkb";
   RecordingWatch watch(out + "b");
   EXPECT_FALSE(projection.Load(out, &watch));
+  EXPECT_EQ(messages.shown,
+            std::vector<std::string>{"An attempt was made to access " + out + " past its end."});
+  EXPECT_EQ(projection.m_strPlanPath, "earlier.vlkb");
   EXPECT_EQ(watch.expanded_, 0);
   EXPECT_EQ(ReadAll(out + "c"), good_block);
   EXPECT_EQ(ReadAll(out + "b"), good_plan);
-}
-
-TEST_F(ProjectionFileTest, LoadOfAFolderIsRefused) {
-  fs::create_directory(dir.File("folder.vlk"));
-  EXPECT_FALSE(projection.Load(dir.File("folder.vlk")));
-  EXPECT_EQ(messages.shown,
-            std::vector<std::string>{dir.File("folder.vlk") + " contains an invalid path."});
 }
 
 }  // namespace

@@ -2,81 +2,40 @@
 // projection file is killed at many moments, and a save runs out of disk.
 // The file must always be the old bytes or the whole new file, and nothing
 // else may be left beside it.
-#include "site/site_projection.h"
-#include "tests/support/recording_message_box.h"
-#include "tests/support/recording_wave_player.h"
-#include "tests/support/temp_folder.h"
+#include "tests/site/projection_fixture.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::CurrentDir;
 using testing::ReadAll;
-using testing::RecordingMessageBox;
-using testing::RecordingWavePlayer;
-using testing::TempFolder;
 using testing::WriteAll;
-using Tap = CSiteProjection::_tap;
 
-// A 24-bit bitmap of about 12 MB whose pixels vary enough that the block is
-// large: the save takes long enough to be caught at many moments.
-std::vector<uint8_t> LargePlan(int w, int h) {
-  const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> file(54 + stride * h);
-  file[0] = 'B';
-  file[1] = 'M';
-  auto put32 = [&file](size_t at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) file[at + k] = static_cast<uint8_t>(v >> (8 * k));
-  };
-  put32(2, static_cast<uint32_t>(file.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(w));
-  put32(22, static_cast<uint32_t>(h));
-  file[26] = 1;
-  file[28] = 24;
-  uint32_t seed = 12345;
-  for (size_t i = 54; i < file.size(); ++i) {
-    seed = seed * 1103515245u + 12345u;
-    file[i] = static_cast<uint8_t>((seed >> 16) & 0x3F);
-  }
-  return file;
-}
-
-std::vector<Tap> SiteTaps() {
-  std::vector<Tap> taps;
-  for (auto [x, y] : {std::pair{100, 200}, {1100, 300}, {600, 1400}, {150, 1350}, {1450, 60}})
-    taps.push_back(Tap{x, y, 45.5 - 1e-5 * y + 2e-6 * x, 7.25 + 1.4e-5 * x + 1e-6 * y, 0});
-  return taps;
-}
-
-class SaveFaults : public ::testing::Test {
+class SaveFaults : public testing_support::ProjectionFixture {
  protected:
   void SetUp() override {
-    plan = dir.File("plan.bmp");
-    WriteAll(plan, LargePlan(1500, 1500));
+    ProjectionFixture::SetUp();
+    // About 7 MB of plan: the save takes long enough to be caught at many
+    // moments.
+    WriteAll(plan, testing_support::NoisyBitmap(1500, 1500));
+    projection.m_taps = testing_support::TapsAt(
+        {{100, 200}, {1100, 300}, {600, 1400}, {150, 1350}, {1450, 60}});
     target = dir.File("site.vlk");
     // The old file is longer than the new one will be, as in the field.
     old_bytes.assign(12'000'000, 0xEE);
     for (size_t i = 0; i < old_bytes.size(); i += 4096) old_bytes[i] = static_cast<uint8_t>(i);
-    projection.m_taps = SiteTaps();
-    projection.m_strPlanPath = plan;
   }
 
   // Everything in the folder other than the plan, its side file, the dump
-  // and the points beside the saved file.
+  // and the saved files with their points.
   std::vector<std::string> Strays() const {
     std::vector<std::string> strays;
     for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -89,14 +48,8 @@ class SaveFaults : public ::testing::Test {
     return strays;
   }
 
-  TempFolder dir;
-  CurrentDir here{dir.path()};
-  std::string plan, target;
+  std::string target;
   std::vector<uint8_t> old_bytes;
-  Published<CGpsData> gps;
-  RecordingMessageBox messages;
-  RecordingWavePlayer waves;
-  CSiteProjection projection{gps, messages, waves};
 };
 
 TEST_F(SaveFaults, AKilledSaveLeavesTheOldFileOrTheWholeNewOne) {

@@ -2,6 +2,7 @@
 // 240 x 268 client area, as the site view sets it up after loading a plan.
 #include "site/site_plan.h"
 
+#include <array>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -9,18 +10,24 @@
 namespace velkaro {
 namespace {
 
-struct ViewNumbers {
-  int32_t left, top, right, bottom, center_x, center_y, zoom;
-};
+// left, top, right, bottom, centre x, centre y, zoom
+using ViewNumbers = std::array<int32_t, 7>;
 
 void ExpectView(const CSitePlan& plan, const ViewNumbers& want) {
-  EXPECT_EQ(plan.m_viewLeft, want.left);
-  EXPECT_EQ(plan.m_viewTop, want.top);
-  EXPECT_EQ(plan.m_viewRight, want.right);
-  EXPECT_EQ(plan.m_viewBottom, want.bottom);
-  EXPECT_EQ(plan.GetCenterX(), want.center_x);
-  EXPECT_EQ(plan.GetCenterY(), want.center_y);
-  EXPECT_EQ(plan.GetZoom(), want.zoom);
+  EXPECT_EQ((ViewNumbers{plan.m_viewLeft, plan.m_viewTop, plan.m_viewRight, plan.m_viewBottom,
+                         plan.GetCenterX(), plan.GetCenterY(), plan.GetZoom()}),
+            want);
+}
+
+// left, top, right, bottom
+using Box = std::array<int32_t, 4>;
+Box Of(const PlanRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// The destination and source rectangles for drawing into a 240 x 268 client.
+std::pair<Box, Box> Blit(const CSitePlan& plan, PlanRect dest = {0, 0, 240, 268}) {
+  PlanRect source{};
+  plan.GetBlitRects(dest, source);
+  return {Of(dest), Of(source)};
 }
 
 class HandheldPlan : public ::testing::Test {
@@ -59,35 +66,17 @@ TEST_F(HandheldPlan, ScrollingRightStopsTheCentreAtThePlanEdgeAndBlitNarrows) {
   for (int i = 0; i < 20; ++i) plan.ScrollRight(10);
   ExpectView(plan, {180, 60, 300, 180, 240, 120, 2});
 
-  PlanRect dest{0, 0, 240, 268};
-  PlanRect source{};
-  plan.GetBlitRects(dest, source);
   // 60 of the view's 120 columns lie past the plan: half the client is left.
-  EXPECT_EQ(dest.left, 0);
-  EXPECT_EQ(dest.right, 120);
-  EXPECT_EQ(dest.top, 0);
-  EXPECT_EQ(dest.bottom, 268);
-  EXPECT_EQ(source.left, 180);
-  EXPECT_EQ(source.right, 240);
-  EXPECT_EQ(source.top, 60);
-  EXPECT_EQ(source.bottom, 180);
+  EXPECT_EQ(Blit(plan), std::pair(Box{0, 0, 120, 268}, Box{180, 60, 240, 180}));
 }
 
 TEST_F(HandheldPlan, BlitRectsWhenTheViewReachesPastTheTopLeft) {
   ASSERT_TRUE(plan.ZoomIn());
   plan.SetCenterX(0);  // view -60..60
   plan.SetCenterY(0);
-  PlanRect dest{0, 0, 240, 268};
-  PlanRect source{};
-  plan.GetBlitRects(dest, source);
-  EXPECT_EQ(dest.left, 120);   // 0 - (240 * -60) / 120
-  EXPECT_EQ(dest.top, 134);    // 0 - (268 * -60) / 120
-  EXPECT_EQ(dest.right, 240);  // the view stays inside the plan on the right
-  EXPECT_EQ(dest.bottom, 268);
-  EXPECT_EQ(source.left, 0);
-  EXPECT_EQ(source.top, 0);
-  EXPECT_EQ(source.right, 60);
-  EXPECT_EQ(source.bottom, 60);
+  // Left 0 - (240 * -60) / 120, top 0 - (268 * -60) / 120; the view stays
+  // inside the plan on the right and at the bottom.
+  EXPECT_EQ(Blit(plan), std::pair(Box{120, 134, 240, 268}, Box{0, 0, 60, 60}));
 }
 
 TEST(SitePlanSmallBitmap, BlitNarrowsBothSidesOfAPlanSmallerThanTheView) {
@@ -98,15 +87,9 @@ TEST(SitePlanSmallBitmap, BlitNarrowsBothSidesOfAPlanSmallerThanTheView) {
   plan.SetPlanSize(0, 0, 100, 100);
   plan.SetView(0, 0, 240, 240);
   plan.SetCenterX(0);  // view -120..120
-  PlanRect dest{0, 0, 240, 268};
-  PlanRect source{};
-  plan.GetBlitRects(dest, source);
-  EXPECT_EQ(dest.left, 120);                      // 0 - (240 * -120) / 240
-  EXPECT_EQ(dest.right, 240 - (20 * 120) / 240);  // proportioned on the narrowed width
-  EXPECT_EQ(dest.bottom, 268 - (140 * 268) / 240);
-  EXPECT_EQ(source.left, 0);
-  EXPECT_EQ(source.right, 100);
-  EXPECT_EQ(source.bottom, 100);
+  // Left 0 - (240 * -120) / 240; the right proportioned on the narrowed width.
+  EXPECT_EQ(Blit(plan), std::pair(Box{120, 0, 240 - (20 * 120) / 240, 268 - (140 * 268) / 240},
+                                  Box{0, 0, 100, 100}));
 }
 
 TEST_F(HandheldPlan, ScrollingClampsTheCentreAtEveryEdge) {
@@ -160,11 +143,7 @@ TEST_F(HandheldPlan, VisibilityIsInclusiveOnAllFourEdges) {
   EXPECT_EQ(sy, 7);
 }
 
-TEST(SitePlanLimits, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
-  CSitePlan plan;
-  plan.SetClientRect(0, 0, 240, 268);
-  plan.SetPlanSize(0, 0, 240, 265);
-  plan.SetView(0, 0, 240, 240);
+TEST_F(HandheldPlan, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
   int steps = 0;
   while (plan.ZoomIn()) ++steps;
   EXPECT_GT(steps, 0);
@@ -173,7 +152,6 @@ TEST(SitePlanLimits, ZoomInStopsBeforeTheViewLosesItsLastPixel) {
   EXPECT_GE(view.bottom - view.top, 1);
   EXPECT_EQ(plan.GetZoom(), 1 << steps);
   // Every transform still works at the deepest zoom.
-  const PlanRect client{0, 0, 240, 268};
   int32_t sx = 0, sy = 0, px = 0, py = 0;
   EXPECT_TRUE(plan.PlanToScreen(client, plan.GetCenterX(), plan.GetCenterY(), sx, sy));
   plan.ScreenToPlan(client, 120, 134, px, py);

@@ -1,19 +1,21 @@
 #pragma once
 
-// Shared by the site model's tests and the export tests: copies of packed
-// fields, and a run of the built vlk.
+// Shared by the site model's tests and the export tests: a text's lines, and
+// a run of the built vlk.
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 
 namespace velkaro::testing_support {
 
-// A tap's fields are packed and so may be misaligned; GoogleTest's macros
-// bind references to their arguments, so tests compare copies.
-template <class T>
-T Value(T field) {
-  return field;
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 struct VlkRun {

@@ -1,0 +1,83 @@
+#pragma once
+
+// Shared by the projection tests: taps on a map known exactly, a noisy 24-bit
+// plan, and a projection on a scratch folder holding a copy of a small plan.
+#include "site/site_projection.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
+#include "tests/support/temp_folder.h"
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro::testing_support {
+
+using Tap = CSiteProjection::_tap;
+
+inline const std::string kSmallPlan =
+    std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/g/rgb24.bmp";
+
+// The map pixel -> degrees the taps are laid on; the geocode is its inverse.
+inline double LatAt(int x, int y) { return 45.5 - 1e-5 * y + 2e-6 * x; }
+inline double LonAt(int x, int y) { return 7.25 + 1.4e-5 * x + 1e-6 * y; }
+
+inline std::vector<Tap> TapsAt(std::initializer_list<std::pair<int, int>> pixels) {
+  std::vector<Tap> taps;
+  for (auto [x, y] : pixels) taps.push_back(Tap{x, y, LatAt(x, y), LonAt(x, y), 0});
+  return taps;
+}
+
+// Five taps spread over the 127 x 64 small plan.
+inline std::vector<Tap> SmallPlanTaps() {
+  return TapsAt({{10, 20}, {110, 30}, {60, 60}, {15, 55}, {120, 60}});
+}
+
+// A bottom-up 24-bit bitmap whose pixels vary enough that its block is
+// large and is expanded in many pieces.
+inline std::vector<uint8_t> NoisyBitmap(int w, int h) {
+  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> bytes(54 + stride * size_t(h), 0);
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  StoreLe32(bytes.data() + 2, uint32_t(bytes.size()));
+  StoreLe32(bytes.data() + 10, 54);
+  StoreLe32(bytes.data() + 14, 40);
+  StoreLe32(bytes.data() + 18, uint32_t(w));
+  StoreLe32(bytes.data() + 22, uint32_t(h));
+  bytes[26] = 1;
+  bytes[28] = 24;
+  uint32_t seed = 7;
+  for (size_t i = 54; i < bytes.size(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes[i] = uint8_t((seed >> 24) & (i % 3 == 0 ? 0xFF : 0x0F));
+  }
+  return bytes;
+}
+
+// A projection whose current folder (where the solve's dump lands) is a
+// scratch folder holding plan.bmp, a copy of the small plan, with its taps.
+class ProjectionFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(std::filesystem::exists(kSmallPlan)) << kSmallPlan;
+    plan = dir.File("plan.bmp");
+    std::filesystem::copy_file(kSmallPlan, plan);
+    projection.m_taps = SmallPlanTaps();
+    projection.m_strPlanPath = plan;
+  }
+
+  testing::TempFolder dir;
+  testing::CurrentDir here{dir.path()};
+  std::string plan;
+  Published<CGpsData> gps;
+  testing::RecordingMessageBox messages;
+  testing::RecordingWavePlayer waves;
+  CSiteProjection projection{gps, messages, waves};
+};
+
+}  // namespace velkaro::testing_support
