@@ -27,9 +27,8 @@ void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(value >> (8 * i));
 }
 
-// A 24-bit bottom-up bitmap written row by row, far faster than QImage::save
-// for the size that makes a load take a noticeable time.
-void WriteBigPlan(const std::string& path, int w, int h) {
+// The 54-byte header of a 24-bit bottom-up bitmap of `w` x `h`.
+std::vector<uint8_t> BitmapHeader(int w, int h) {
   const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
   std::vector<uint8_t> head(54, 0);
   head[0] = 'B';
@@ -41,6 +40,14 @@ void WriteBigPlan(const std::string& path, int w, int h) {
   PutLe32(head, 22, uint32_t(h));
   head[26] = 1;
   head[28] = 24;
+  return head;
+}
+
+// Written row by row, far faster than QImage::save for the size that makes
+// a load take a noticeable time.
+void WriteBigPlan(const std::string& path, int w, int h) {
+  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
+  const std::vector<uint8_t> head = BitmapHeader(w, h);
   std::FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
   ASSERT_EQ(std::fwrite(head.data(), 1, head.size(), file), head.size());
@@ -122,18 +129,8 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
   // Noise codes at 8 bits a byte, so the block is longer than the plan and
   // a limit between the two lets the plan's side file through but not the
   // block's.
-  const int side = 600;
-  const size_t stride = size_t(side) * 3;
-  std::vector<uint8_t> bitmap(54 + stride * side);
-  bitmap[0] = 'B';
-  bitmap[1] = 'M';
-  PutLe32(bitmap, 2, uint32_t(bitmap.size()));
-  PutLe32(bitmap, 10, 54);
-  PutLe32(bitmap, 14, 40);
-  PutLe32(bitmap, 18, side);
-  PutLe32(bitmap, 22, side);
-  bitmap[26] = 1;
-  bitmap[28] = 24;
+  std::vector<uint8_t> bitmap = BitmapHeader(600, 600);
+  bitmap.resize(54 + 600 * 600 * 3);
   uint32_t seed = 5;
   for (size_t i = 54; i < bitmap.size(); ++i) {
     seed = seed * 1103515245u + 12345u;

@@ -64,13 +64,20 @@ TEST(FrameStartup, WithGpsdTheBoardIsLeftAloneAndAMissingGpsdIsReported) {
   EXPECT_TRUE(rig.Frame().isVisible());
 }
 
-TEST(FrameShutdown, ClosingStopsTheWorkerBeforeThePortCloses) {
+// Minimising only minimises; closing stops the worker before the port closes.
+TEST(FrameShutdown, MinimisingKeepsTheLinkAndClosingStopsTheWorkerFirst) {
   Rig rig;
   rig.Start();
   testing::FakePort* port = rig.opener.Last();
   ASSERT_NE(port, nullptr);
+  rig.Frame().showMinimized();
+  QApplication::processEvents();
+  EXPECT_TRUE(rig.Frame().isVisible());
+  const int minimised = port->Polls();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_GT(port->Polls(), 0) << "the worker polls the open port";
+  EXPECT_GT(port->Polls(), minimised) << "the worker keeps polling the port when minimised";
+  EXPECT_EQ(rig.engine.m_hWndNotify.load(), &rig.Frame());
+
   rig.Frame().close();
   const int polls = port->Polls();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -79,22 +86,12 @@ TEST(FrameShutdown, ClosingStopsTheWorkerBeforeThePortCloses) {
   EXPECT_TRUE(rig.com.m_hClosedEvent.IsSet()) << "the link may close its port at once";
 }
 
-TEST(FrameShutdown, MinimisingOnlyMinimises) {
+// The frame opens at the handheld's size; the buttons grow past 240 across.
+TEST(CommandBar, HoldsTheEightCommandsWithTheirPromptsAndSizes) {
   Rig rig;
   rig.Start();
-  testing::FakePort* port = rig.opener.Last();
-  rig.Frame().showMinimized();
-  QApplication::processEvents();
-  EXPECT_TRUE(rig.Frame().isVisible());
-  const int polls = port->Polls();
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  EXPECT_GT(port->Polls(), polls) << "the link keeps running";
-  EXPECT_EQ(rig.engine.m_hWndNotify.load(), &rig.Frame());
-}
-
-TEST(CommandBar, HoldsTheEightCommandsInOrderWithTheirPrompts) {
-  Rig rig;
-  rig.Start();
+  EXPECT_EQ(rig.Frame().centralWidget()->width(), 240);
+  EXPECT_GE(rig.Frame().centralWidget()->height(), 266);
   const QList<QAction*> actions = rig.Frame().CommandBar()->actions();
   ASSERT_EQ(actions.size(), 8);
   const char* prompts[] = {"Create a New Projection File",
@@ -108,9 +105,11 @@ TEST(CommandBar, HoldsTheEightCommandsInOrderWithTheirPrompts) {
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(actions[i]->data().toInt(), kToolbarCommands[i]);
     // The snapshot has no prompt string; Qt shows the button's name instead.
-    if (prompts[i]) {
-      EXPECT_EQ(actions[i]->toolTip().toStdString(), prompts[i]);
-    }
+    if (prompts[i]) EXPECT_EQ(actions[i]->toolTip().toStdString(), prompts[i]);
+  }
+  for (const auto [width, size] : {std::pair{240, 16}, std::pair{241, 30}, std::pair{480, 30}}) {
+    rig.Frame().OnSize(width, 300);
+    EXPECT_EQ(rig.Frame().CommandBar()->iconSize(), QSize(size, size)) << width;
   }
 }
 
@@ -127,36 +126,11 @@ TEST(CommandBar, OnlySnapshotAndAboutWorkOnTheStatusView) {
   // The snapshot goes to the frame whichever view is active.
   rig.Frame().CommandAction(ID_SNAPSHOT)->trigger();
   EXPECT_EQ(rig.snapshots, 1);
-}
 
-TEST(CommandBar, WithoutASnapshotCommandItsButtonIsDisabled) {
-  Rig rig;
-  rig.context.snapshot = nullptr;
-  rig.Start();
-  EXPECT_FALSE(rig.Frame().CommandAction(ID_SNAPSHOT)->isEnabled());
-}
-
-class ButtonSize : public ::testing::TestWithParam<std::pair<int, int>> {};
-
-TEST_P(ButtonSize, FollowsTheFrameWidth) {
-  Rig rig;
-  rig.Start();
-  rig.Frame().OnSize(GetParam().first, 300);
-  EXPECT_EQ(rig.Frame().ButtonSize(), GetParam().second);
-  EXPECT_EQ(rig.Frame().CommandBar()->iconSize(), QSize(GetParam().second, GetParam().second));
-}
-
-INSTANTIATE_TEST_SUITE_P(Widths, ButtonSize,
-                         ::testing::Values(std::pair{200, 16}, std::pair{240, 16},
-                                           std::pair{241, 30}, std::pair{480, 30}));
-
-TEST(FrameLayout, OpensAtTheHandheldsSize) {
-  Rig rig;
-  rig.Start();
-  const QWidget* client = rig.Frame().centralWidget();
-  EXPECT_EQ(client->width(), 240);
-  EXPECT_GE(client->height(), 266);
-  EXPECT_EQ(rig.Frame().ButtonSize(), 16);
+  Rig without;
+  without.context.snapshot = nullptr;
+  without.Start();
+  EXPECT_FALSE(without.Frame().CommandAction(ID_SNAPSHOT)->isEnabled());
 }
 
 TEST(BoardUpdate, RepaintsTheActiveView) {

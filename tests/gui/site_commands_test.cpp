@@ -8,6 +8,7 @@
 #include "tests/gui/gui_rig.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include <QApplication>
 #include <QDir>
@@ -56,24 +57,9 @@ class SiteCommandsTest : public ::testing::Test {
   CSiteView* view_ = nullptr;
 };
 
-TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndExtension) {
-  Run(ID_NEW_PROJECTION);
-  Run(ID_OPEN_PROJECTION);
-  Run(ID_SAVE_PROJECTION);
-  ASSERT_EQ(rig_.files.requests.size(), 3u);
-  EXPECT_FALSE(rig_.files.requests[0].save);
-  EXPECT_EQ(rig_.files.requests[0].filter, kBitmapFilter);
-  EXPECT_EQ(rig_.files.requests[0].default_ext, "BMP");
-  EXPECT_FALSE(rig_.files.requests[1].save);
-  EXPECT_EQ(rig_.files.requests[1].filter, kProjectionFilter);
-  EXPECT_EQ(rig_.files.requests[1].default_ext, "VLK");
-  EXPECT_TRUE(rig_.files.requests[2].save);
-  EXPECT_EQ(rig_.files.requests[2].filter, kProjectionFilter);
-  EXPECT_EQ(rig_.files.requests[2].default_ext, ".vlk");
-  EXPECT_TRUE(rig_.files.requests[2].overwrite_prompt);
-}
-
-TEST_F(SiteCommandsTest, CancelledDialogsChangeNothing) {
+// Each file command asks with its own filter and extension; cancelled, none
+// changes the plan, the view, the points or the folder.
+TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndCancelledChangesNothing) {
   const std::string plan = rig_.WritePlan("plan.bmp", 300, 200);
   rig_.LoadPlan(plan);
   CaptureFive();
@@ -81,6 +67,7 @@ TEST_F(SiteCommandsTest, CancelledDialogsChangeNothing) {
   const QImage before = view_->OnDraw();
   const PlanRect view_before = rig_.plan.GetView();
   const auto entries_before = QDir(rig_.dir.path()).entryList(QDir::Files);
+  rig_.files.requests.clear();
   for (int id : {ID_NEW_PROJECTION, ID_OPEN_PROJECTION, ID_SAVE_PROJECTION}) Run(id);
   EXPECT_EQ(view_->OnDraw(), before);
   EXPECT_EQ(rig_.plan.GetView().left, view_before.left);
@@ -89,6 +76,16 @@ TEST_F(SiteCommandsTest, CancelledDialogsChangeNothing) {
   EXPECT_EQ(rig_.projection.m_strPlanPath, plan);
   EXPECT_TRUE(rig_.messages.shown.empty());
   EXPECT_EQ(QDir(rig_.dir.path()).entryList(QDir::Files), entries_before);
+
+  const auto& asked = rig_.files.requests;
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(std::tuple(asked[0].save, asked[0].filter, asked[0].default_ext),
+            std::tuple(false, std::string(kBitmapFilter), std::string("BMP")));
+  EXPECT_EQ(std::tuple(asked[1].save, asked[1].filter, asked[1].default_ext),
+            std::tuple(false, std::string(kProjectionFilter), std::string("VLK")));
+  EXPECT_EQ(std::tuple(asked[2].save, asked[2].filter, asked[2].default_ext),
+            std::tuple(true, std::string(kProjectionFilter), std::string(".vlk")));
+  EXPECT_TRUE(asked[2].overwrite_prompt);
 }
 
 TEST_F(SiteCommandsTest, ANewPlanStartsAtZoomOneFromTheTopLeftSquareAndKeepsThePoints) {
@@ -109,18 +106,25 @@ TEST_F(SiteCommandsTest, ANewPlanStartsAtZoomOneFromTheTopLeftSquareAndKeepsTheP
   EXPECT_EQ(view_->PlanBitmap().size(), QSize(720, 540));
 }
 
-TEST_F(SiteCommandsTest, SaveThenOpenRestoresThePlan) {
+// Fewer than five points are refused without a file; with five the file
+// saved opens again in a second program run with the same plan.
+TEST_F(SiteCommandsTest, SaveNeedsFivePointsThenOpenRestoresThePlan) {
   const std::string plan = rig_.WritePlan("campus.bmp", 720, 540);
   rig_.LoadPlan(plan);
-  CaptureFive();
   const std::string vlk = rig_.Path("campus.vlk");
+  rig_.files.answers.push_back(vlk);
+  Run(ID_SAVE_PROJECTION);
+  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Take at least 5 points."});
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(vlk)));
+
+  rig_.messages.shown.clear();
+  CaptureFive();
   rig_.files.answers.push_back(vlk);
   Run(ID_SAVE_PROJECTION);
   EXPECT_TRUE(rig_.messages.shown.empty()) << rig_.messages.shown.front();
   ASSERT_TRUE(QFile::exists(QString::fromStdString(vlk)));
   const QImage saved = view_->PlanBitmap();
 
-  // A second program run opens it.
   Rig other;
   other.Start();
   CSiteView& view = other.SwitchToSite();
@@ -134,15 +138,9 @@ TEST_F(SiteCommandsTest, SaveThenOpenRestoresThePlan) {
   EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor ended";
 }
 
-TEST_F(SiteCommandsTest, SavingWithTooFewPointsSaysSoAndWritesNothing) {
-  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 300, 200));
-  rig_.files.answers.push_back(rig_.Path("few.vlk"));
-  Run(ID_SAVE_PROJECTION);
-  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Take at least 5 points."});
-  EXPECT_FALSE(QFile::exists(QString::fromStdString(rig_.Path("few.vlk"))));
-}
-
-TEST_F(SiteCommandsTest, BadBitmapsAreRefusedWithTheDesignedMessageAndKeepThePlan) {
+// Damaged bitmaps, a missing one and bad projection files are refused with
+// the designed message; the plan shown before stays, with its path.
+TEST_F(SiteCommandsTest, BadPlansAreRefusedWithTheDesignedMessageAndKeepThePlan) {
   const std::string good = rig_.WritePlan("good.bmp", 300, 200);
   rig_.LoadPlan(good);
   const QImage good_image = view_->PlanBitmap();
@@ -172,35 +170,25 @@ TEST_F(SiteCommandsTest, BadBitmapsAreRefusedWithTheDesignedMessageAndKeepThePla
   EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Cannot load " + missing + " Error (2)"});
   EXPECT_EQ(view_->PlanBitmap(), good_image);
   EXPECT_EQ(rig_.projection.m_strPlanPath, good);
-}
 
-TEST_F(SiteCommandsTest, BadProjectionFilesShowNoLeftoverPlan) {
-  const std::string good = rig_.WritePlan("good.bmp", 300, 200);
-  rig_.LoadPlan(good);
-  const QImage good_image = view_->PlanBitmap();
-  struct Bad {
-    const char* name;
-    QByteArray bytes;
-  };
   QFile bitmap(QString::fromStdString(good));
   ASSERT_TRUE(bitmap.open(QIODevice::ReadOnly));
-  const Bad cases[] = {{"empty.vlk", QByteArray()},
-                       {"short.vlk", QByteArray(100, '\x55')},
-                       {"bitmap.vlk", bitmap.readAll()}};
-  for (const Bad& bad : cases) {
-    const std::string path = rig_.Path(bad.name);
+  const std::pair<const char*, QByteArray> projections[] = {
+      {"empty.vlk", QByteArray()}, {"short.vlk", QByteArray(100, '\x55')}, {"bitmap.vlk", bitmap.readAll()}};
+  for (const auto& [name, bytes] : projections) {
+    const std::string path = rig_.Path(name);
     QFile out(QString::fromStdString(path));
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(bad.bytes);
+    out.write(bytes);
     out.close();
     rig_.messages.shown.clear();
     rig_.files.answers.push_back(path);
     Run(ID_OPEN_PROJECTION);
-    ASSERT_FALSE(rig_.messages.shown.empty()) << bad.name;
+    ASSERT_FALSE(rig_.messages.shown.empty()) << name;
     EXPECT_EQ(rig_.messages.shown.back().rfind("Cannot load " + path + "b Error (", 0), 0u)
-        << bad.name << ": " << rig_.messages.shown.back();
-    EXPECT_EQ(view_->PlanBitmap(), good_image) << bad.name;
-    EXPECT_EQ(rig_.projection.m_strPlanPath, good) << bad.name;
+        << name << ": " << rig_.messages.shown.back();
+    EXPECT_EQ(view_->PlanBitmap(), good_image) << name;
+    EXPECT_EQ(rig_.projection.m_strPlanPath, good) << name;
     EXPECT_FALSE(QApplication::overrideCursor());
   }
 }
@@ -226,45 +214,21 @@ TEST_F(SiteCommandsTest, ThePointListShowsTheHeaderAndOneRowPerPointInCaptureOrd
   EXPECT_EQ(rows, expected);
 }
 
-struct RowCase {
-  int x, y;
-  double lat, lon;
-  const char* row;
-};
-
-class PointRowFormat : public ::testing::TestWithParam<RowCase> {};
-
-TEST_P(PointRowFormat, PadsPixelsAndRoundsDegrees) {
-  const RowCase c = GetParam();
-  const CSiteProjection::_tap tap{c.x, c.y, c.lat, c.lon, 0};
-  EXPECT_EQ(PointRow(tap), c.row);
+TEST(PointRowFormat, PadsPixelsAndRoundsDegrees) {
+  const std::pair<CSiteProjection::_tap, const char*> rows[] = {
+      {{5, 42, 34.123456, -117.5, 0}, "005  042   34.1235  -117.5000"},
+      {{1234, 7, 0.00005, 0.0, 0}, "1234  007   0.0001  0.0000"},
+      {{-5, 0, -33.86786, 151.20732, 0}, "-05  000   -33.8679  151.2073"}};
+  for (const auto& [tap, row] : rows) EXPECT_EQ(PointRow(tap), row);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, PointRowFormat,
-    ::testing::Values(RowCase{5, 42, 34.123456, -117.5, "005  042   34.1235  -117.5000"},
-                      RowCase{1234, 7, 0.00005, 0.0, "1234  007   0.0001  0.0000"},
-                      RowCase{-5, 0, -33.86786, 151.20732, "-05  000   -33.8679  151.2073"}));
-
-struct FilterCase {
-  const char* handheld;
-  const char* qt;
-};
-
-class FilterConversion : public ::testing::TestWithParam<FilterCase> {};
-
-TEST_P(FilterConversion, BecomesQtsForm) {
-  EXPECT_EQ(QtFilterFromHandheld(GetParam().handheld), GetParam().qt);
+TEST(FilterConversion, BecomesQtsForm) {
+  EXPECT_EQ(QtFilterFromHandheld(kBitmapFilter), "Bitmap Files (*.bmp);;All Files (*)");
+  EXPECT_EQ(QtFilterFromHandheld(kProjectionFilter),
+            "Velkaro Projection Files (*.vlk);;All Files (*)");
+  EXPECT_EQ(QtFilterFromHandheld("Pictures|*.bmp;*.dib||"), "Pictures (*.bmp *.dib)");
+  EXPECT_EQ(QtFilterFromHandheld(""), "");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Filters, FilterConversion,
-    ::testing::Values(FilterCase{"Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||",
-                                 "Bitmap Files (*.bmp);;All Files (*)"},
-                      FilterCase{"Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||",
-                                 "Velkaro Projection Files (*.vlk);;All Files (*)"},
-                      FilterCase{"Pictures|*.bmp;*.dib||", "Pictures (*.bmp *.dib)"},
-                      FilterCase{"", ""}));
 
 TEST(WaveLength, ComesFromTheDataChunkAndTheByteRate) {
   // 8 kHz mono 16-bit: 16000 bytes a second; 4000 data bytes last 250 ms.

@@ -68,7 +68,9 @@ TEST_F(SiteViewTest, WithoutAPlanShowsTheQuickStartPictureOnly) {
   EXPECT_EQ(shown, expected) << "no text rows, points or reticle over the picture";
 }
 
-TEST_F(SiteViewTest, TheFixRowIsGreenWhenLockedAndRedWhenNot) {
+// Without a lock the fix row is red and a tap only says so; with one it is
+// green.
+TEST_F(SiteViewTest, TheFixRowIsRedWithoutALockAndATapThenOnlySaysSo) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 400, 300));
   const int th = TextHeight();
   rig_.SendGps(false, 45.5, 9.1);
@@ -79,15 +81,7 @@ TEST_F(SiteViewTest, TheFixRowIsGreenWhenLockedAndRedWhenNot) {
   EXPECT_EQ(QColor(shown.pixel(1, th + 1)), QColor(0, 0, 192));
   EXPECT_EQ(QColor(shown.pixel(1, 2 * th - 1)), QColor(0, 0, 192));
   EXPECT_NE(QColor(shown.pixel(1, 2 * th)), QColor(0, 0, 192));
-  rig_.SendGps(true, 45.5, 9.1);
-  shown = Shown();
-  EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(0, 192, 0));
-  EXPECT_EQ(QColor(shown.pixel(shown.width() - 2, th - 1)), QColor(0, 192, 0));
-}
 
-TEST_F(SiteViewTest, ATapWithoutALockOnlySaysSo) {
-  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 400, 300));
-  rig_.SendGps(false, 45.5, 9.1);
   const int center_x = rig_.plan.GetCenterX();
   Tap({30, 40});
   EXPECT_EQ(rig_.messages.shown,
@@ -95,6 +89,11 @@ TEST_F(SiteViewTest, ATapWithoutALockOnlySaysSo) {
   EXPECT_TRUE(rig_.waves.played.empty());
   EXPECT_TRUE(rig_.projection.m_taps.empty());
   EXPECT_EQ(rig_.plan.GetCenterX(), center_x);
+
+  rig_.SendGps(true, 45.5, 9.1);
+  shown = Shown();
+  EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(0, 192, 0));
+  EXPECT_EQ(QColor(shown.pixel(shown.width() - 2, th - 1)), QColor(0, 192, 0));
 }
 
 TEST_F(SiteViewTest, ATapWithALockStoresThePointUnderTheReticle) {
@@ -119,42 +118,36 @@ TEST_F(SiteViewTest, ATapWithALockStoresThePointUnderTheReticle) {
   EXPECT_TRUE(rig_.messages.shown.empty());
 }
 
-TEST_F(SiteViewTest, ATapBeyondThePlanStoresTheClampedCentre) {
-  rig_.LoadPlan(rig_.WritePlan("small.bmp", 100, 80));  // smaller than the view
-  rig_.SendGps(true, 45.5, 9.1);
-  const PlanRect client = view_->ClientRect();
-  Tap({client.right - 3, client.bottom - 3});
-  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
-  EXPECT_EQ(int(rig_.projection.m_taps[0].x), 100);
-  EXPECT_EQ(int(rig_.projection.m_taps[0].y), 80);
-}
-
-TEST_F(SiteViewTest, ATapWithoutAPlanStoresTheEmptyViewportsCentre) {
+// Without a plan a tap stores the empty viewport's centre; beyond a plan
+// smaller than the view, the plan's clamped corner.
+TEST_F(SiteViewTest, ATapWithoutAPlanOrBeyondItStoresTheClampedCentre) {
   rig_.SendGps(true, 45.5, 9.1);
   Tap({100, 100});
-  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
-  EXPECT_EQ(int(rig_.projection.m_taps[0].x), 0);
-  EXPECT_EQ(int(rig_.projection.m_taps[0].y), 0);
-  EXPECT_EQ(rig_.waves.played, std::vector<std::string>{"PING"});
+  rig_.LoadPlan(rig_.WritePlan("small.bmp", 100, 80));
+  const PlanRect client = view_->ClientRect();
+  Tap({client.right - 3, client.bottom - 3});
+  ASSERT_EQ(rig_.projection.m_taps.size(), 2u);
+  EXPECT_EQ(QPoint(int(rig_.projection.m_taps[0].x), int(rig_.projection.m_taps[0].y)), QPoint(0, 0));
+  EXPECT_EQ(QPoint(int(rig_.projection.m_taps[1].x), int(rig_.projection.m_taps[1].y)),
+            QPoint(100, 80));
+  EXPECT_EQ(rig_.waves.played, (std::vector<std::string>{"PING", "PING"}));
 }
-
-const char kValid[] = "You now have a valid geocode solution. Please save file.";
 
 TEST_F(SiteViewTest, TheValidSolutionMessageComesFromTheFifthGoodPointOn) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
   const QPoint screens[] = {{20, 30}, {200, 40}, {40, 200}, {180, 190}, {110, 60}, {60, 120}};
-  int tap_count = 0;
+  int taps = 0;
   for (const QPoint& screen : screens) {
     StandAt(PlanOf(screen));
     Tap(screen);
-    ++tap_count;
-    const bool expect_message = tap_count >= 5;
-    EXPECT_EQ(rig_.messages.shown.size(), expect_message ? size_t(tap_count - 4) : 0u)
-        << "after tap " << tap_count;
-    EXPECT_EQ(QFile::exists(QString::fromStdString(rig_.Path("debug.txt"))), expect_message)
+    ++taps;
+    EXPECT_EQ(rig_.messages.shown,
+              std::vector<std::string>(std::max(0, taps - 4),
+                                       "You now have a valid geocode solution. Please save file."))
+        << "after tap " << taps;
+    EXPECT_EQ(QFile::exists(QString::fromStdString(rig_.Path("debug.txt"))), taps >= 5)
         << "every solve rewrites debug.txt; none before the fifth point";
   }
-  for (const std::string& text : rig_.messages.shown) EXPECT_EQ(text, kValid);
 }
 
 TEST_F(SiteViewTest, FivePointsThatGiveNoGeocodeBringNoMessage) {
@@ -311,12 +304,12 @@ TEST_F(SiteViewTest, ScrollBarsMoveTheCentreByTheDesignedAmounts) {
 TEST_F(SiteViewTest, TheViewFollowsTheWindowWithoutStretchingThePlan) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 2000, 1500));
   ASSERT_TRUE(view_->PlanLoaded());
-  view_->horizontalScrollBar()->setSliderDown(true);
-  view_->horizontalScrollBar()->setSliderPosition(700);
-  view_->horizontalScrollBar()->setSliderDown(false);
-  view_->verticalScrollBar()->setSliderDown(true);
-  view_->verticalScrollBar()->setSliderPosition(600);
-  view_->verticalScrollBar()->setSliderDown(false);
+  for (auto [bar, value] : {std::pair{view_->horizontalScrollBar(), 700},
+                            std::pair{view_->verticalScrollBar(), 600}}) {
+    bar->setSliderDown(true);
+    bar->setSliderPosition(value);
+    bar->setSliderDown(false);
+  }
   rig_.Frame().CommandAction(32774)->trigger();
   ASSERT_EQ(rig_.plan.GetZoom(), 2);
 

@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <jpeglib.h>
 
 namespace velkaro::testing {
@@ -24,10 +25,9 @@ struct ReadErrors {
 }
 
 // C-style for the same reason as the writer: the jump must not skip a
-// destructor. Fills the caller's plain buffers only.
+// destructor, so nothing here owns anything; it fills the caller's buffers.
 bool Decode(jpeg_decompress_struct* cinfo, ReadErrors* errors, std::FILE* file,
-            unsigned char* (*grow)(void* owner, std::size_t bytes), void* owner, QuantTable* tables,
-            int* table_count) {
+            std::vector<unsigned char>* rgb, QuantTable* tables, int* table_count) {
   cinfo->err = jpeg_std_error(&errors->pub);
   errors->pub.error_exit = ReadErrorExit;
   errors->message[0] = '\0';
@@ -48,20 +48,14 @@ bool Decode(jpeg_decompress_struct* cinfo, ReadErrors* errors, std::FILE* file,
   cinfo->out_color_space = JCS_RGB;
   jpeg_start_decompress(cinfo);
   const std::size_t row_bytes = std::size_t{cinfo->output_width} * 3;
-  unsigned char* rgb = grow(owner, row_bytes * cinfo->output_height);
+  rgb->resize(row_bytes * cinfo->output_height);
   while (cinfo->output_scanline < cinfo->output_height) {
-    JSAMPROW row = rgb + std::size_t{cinfo->output_scanline} * row_bytes;
+    JSAMPROW row = rgb->data() + std::size_t{cinfo->output_scanline} * row_bytes;
     jpeg_read_scanlines(cinfo, &row, 1);
   }
   jpeg_finish_decompress(cinfo);
   jpeg_destroy_decompress(cinfo);
   return true;
-}
-
-unsigned char* GrowVector(void* owner, std::size_t bytes) {
-  auto* v = static_cast<std::vector<unsigned char>*>(owner);
-  v->resize(bytes);
-  return v->data();
 }
 
 std::vector<int> FrameMarkers(const std::vector<unsigned char>& bytes) {
@@ -91,7 +85,7 @@ std::optional<DecodedJpeg> ReadJpeg(const std::filesystem::path& path, std::stri
   ReadErrors errors;
   QuantTable tables[4];
   int table_count = 0;
-  const bool ok = Decode(&cinfo, &errors, file, GrowVector, &out.rgb, tables, &table_count);
+  const bool ok = Decode(&cinfo, &errors, file, &out.rgb, tables, &table_count);
   std::fclose(file);
   if (!ok) {
     *error = errors.message;
@@ -133,12 +127,8 @@ std::string LibraryMessage(int code, int parameter) {
 }
 
 int OpenDescriptorCount() {
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-    (void)entry;
-    ++count;
-  }
-  return count;
+  return int(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                           std::filesystem::directory_iterator()));
 }
 
 }  // namespace velkaro::testing

@@ -93,12 +93,9 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
     EXPECT_EQ(reopen.Messages().asked,
               (std::vector<std::string>{"Restore 5 reference points saved for this plan?"}));
     ASSERT_EQ(reopen.Projection().m_taps.size(), saved_taps.size());
-    for (size_t i = 0; i < saved_taps.size(); ++i) {
-      EXPECT_EQ(std::memcmp(&reopen.Projection().m_taps[i], &saved_taps[i],
-                            sizeof(CSiteProjection::_tap)),
-                0)
-          << "point " << i;
-    }
+    EXPECT_EQ(std::memcmp(reopen.Projection().m_taps.data(), saved_taps.data(),
+                          saved_taps.size() * sizeof(CSiteProjection::_tap)),
+              0);
   }
   QDir::setCurrent(previous);
 }
