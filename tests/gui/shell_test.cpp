@@ -105,9 +105,11 @@ TEST(CommandBar, HoldsTheEightCommandsWithTheirPromptsAndSizes) {
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(actions[i]->data().toInt(), kToolbarCommands[i]);
     // The snapshot has no prompt string; Qt shows the button's name instead.
-    if (prompts[i]) EXPECT_EQ(actions[i]->toolTip().toStdString(), prompts[i]);
+    if (prompts[i]) {
+      EXPECT_EQ(actions[i]->toolTip().toStdString(), prompts[i]);
+    }
   }
-  for (const auto [width, size] : {std::pair{240, 16}, std::pair{241, 30}, std::pair{480, 30}}) {
+  for (const auto& [width, size] : {std::pair{240, 16}, std::pair{241, 30}, std::pair{480, 30}}) {
     rig.Frame().OnSize(width, 300);
     EXPECT_EQ(rig.Frame().CommandBar()->iconSize(), QSize(size, size)) << width;
   }
