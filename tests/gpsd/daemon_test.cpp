@@ -6,7 +6,6 @@
 #include "link/gpsd_source.h"
 #include "platform/clock.h"
 #include "tests/gpsd/child_group.h"
-#include "tests/gpsd/watch_lines.h"
 #include "tests/link/gpsd_source_rig.h"
 #include "tests/support/temp_folder.h"
 
