@@ -44,7 +44,9 @@ class ChildGroup {
   pid_t pid() const { return pid_; }
 
  private:
-  void Reap();
+  // Takes the program's exit status once it has ended, waiting for it when
+  // `block`.
+  void Reap(bool block = false);
 
   pid_t pid_ = -1;  // also the group's id
   std::optional<int> status_;
