@@ -6,6 +6,7 @@
 #include "link/engine.h"
 #include "link/gps_data.h"
 #include "link/parser.h"
+#include "tests/link/link_helpers.h"
 
 #include <vector>
 
@@ -129,31 +130,31 @@ TEST_P(PositionPayloadTest, DecodesThroughTheHandheldsRecord) {
 
   CGpsData gps;
   gps.Decode(p.body.data());
-  EXPECT_EQ(gps.m_fixMode, c.fix_mode);
   EXPECT_EQ(gps.IsLocked(), c.fix_mode == kFixMode3D);
-  EXPECT_EQ(gps.m_year, c.year);
-  EXPECT_EQ(gps.m_month, c.month);
-  EXPECT_EQ(gps.m_day, c.day);
-  EXPECT_EQ(gps.m_hour, c.hour);
-  EXPECT_EQ(gps.m_minute, c.minute);
-  EXPECT_EQ(gps.m_second, c.second);
   const double scale = 1.0 / 3600000.0;
-  EXPECT_EQ(gps.m_latB, c.lat_mas * scale);
-  EXPECT_EQ(gps.m_lonB, c.lon_mas * scale);
-  EXPECT_EQ(gps.m_latA, gps.m_latB);
-  EXPECT_EQ(gps.m_lonA, gps.m_lonB);
-  EXPECT_EQ(gps.m_heightB, -1234567.0);
-  EXPECT_EQ(gps.m_mslB, static_cast<double>(0x11111111));
-  EXPECT_EQ(gps.m_speed3d, 0xBEEF);
-  EXPECT_EQ(gps.m_speed2d, 0xBEEF);
-  EXPECT_EQ(gps.m_heading, 3599);
-  EXPECT_EQ(gps.m_dop, 14);
-  EXPECT_EQ(gps.m_satsVisible, 11);
-  EXPECT_EQ(gps.m_satsTracked, 12);
+  testing::ExpectFields({{"fixMode", gps.m_fixMode, c.fix_mode},
+                         {"year", gps.m_year, c.year},
+                         {"month", gps.m_month, c.month},
+                         {"day", gps.m_day, c.day},
+                         {"hour", gps.m_hour, c.hour},
+                         {"minute", gps.m_minute, c.minute},
+                         {"second", gps.m_second, c.second},
+                         {"latB", gps.m_latB, c.lat_mas * scale},
+                         {"lonB", gps.m_lonB, c.lon_mas * scale},
+                         {"latA", gps.m_latA, gps.m_latB},
+                         {"lonA", gps.m_lonA, gps.m_lonB},
+                         {"heightB", gps.m_heightB, -1234567},
+                         {"mslB", gps.m_mslB, 0x11111111},
+                         {"speed3d", gps.m_speed3d, 0xBEEF},
+                         {"speed2d", gps.m_speed2d, 0xBEEF},
+                         {"heading", gps.m_heading, 3599},
+                         {"dop", gps.m_dop, 14},
+                         {"satsVisible", gps.m_satsVisible, 11},
+                         {"satsTracked", gps.m_satsTracked, 12},
+                         {"temperature", gps.m_temperature, 25},
+                         {"utcFlag7", gps.m_utcFlag7, true},
+                         {"utcOffset", gps.m_utcOffset, 18}});
   EXPECT_STREQ(gps.m_idTag, "VLKSIM");
-  EXPECT_EQ(gps.m_temperature, 25.0);
-  EXPECT_TRUE(gps.m_utcFlag7);
-  EXPECT_EQ(gps.m_utcOffset, 18);
   for (int ch = 0; ch < 12; ++ch) EXPECT_NE(gps.m_channels[ch][0], 0) << ch;  // 12 tracked
 }
 

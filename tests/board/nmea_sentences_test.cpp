@@ -1,14 +1,23 @@
 // The simulator's NMEA: checksums as real receivers compute them (checked
 // against every sentence of the bundled captures), positions that read back
 // to the walk's milliarcseconds, hemispheres, and the three sentences before
-// and after the fix, field by field.
+// and after the fix, field by field; and --link PATH, the simulator's line
+// under a stable name, taken over by a second simulator without a moment in
+// which the name is missing, and never put over a file that is not a link or
+// removed from under its new owner.
 #include "tools/board/nmea_sentences.h"
+
+#include "tests/support/temp_folder.h"
+#include "tools/board/line_link.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -158,6 +167,55 @@ TEST(NmeaReport, WithTheFixAThreeDimensionalPosition) {
   EXPECT_EQ(rmc[8], "270.5");  // course over ground
   EXPECT_EQ(rmc[9], "150626");
   EXPECT_EQ(rmc[12], "A");
+}
+
+class LineLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(std::filesystem::is_directory(folder_.path())); }
+  static std::string Target(const std::string& path) {
+    char buffer[256];
+    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
+    return n < 0 ? "" : std::string(buffer, static_cast<size_t>(n));
+  }
+  bool Exists(const std::string& path) const {
+    struct stat s {};
+    return ::lstat(path.c_str(), &s) == 0;
+  }
+
+  testing::TempFolder folder_;
+  std::string dir_ = folder_.path().string();
+  std::string name_ = folder_.File("gps0");
+};
+
+TEST_F(LineLinkTest, ASecondBoardTakesTheNameAndKeepsItWhenTheFirstEnds) {
+  std::string error;
+  LineLink first;
+  ASSERT_TRUE(first.Create(name_, "/dev/pts/7", &error)) << error;
+  EXPECT_EQ(Target(name_), "/dev/pts/7");
+  {
+    LineLink second;
+    ASSERT_TRUE(second.Create(name_, "/dev/pts/8", &error)) << error;
+    EXPECT_EQ(Target(name_), "/dev/pts/8");
+    first.Remove();  // the first board ends: the name stays the second's
+    EXPECT_EQ(Target(name_), "/dev/pts/8");
+  }
+  EXPECT_FALSE(Exists(name_));  // the second board ended too
+  EXPECT_EQ(::rmdir(dir_.c_str()), 0) << "a temporary name was left in the folder";
+  ::mkdir(dir_.c_str(), 0700);
+}
+
+TEST_F(LineLinkTest, AFileThatIsNoLinkIsLeftAlone) {
+  std::ofstream(name_) << "keep me";
+  std::string error;
+  LineLink link;
+  EXPECT_FALSE(link.Create(name_, "/dev/pts/7", &error));
+  EXPECT_NE(error.find("not a symbolic link"), std::string::npos) << error;
+  link.Remove();
+  std::string content;
+  std::getline(std::ifstream(name_), content);
+  EXPECT_EQ(content, "keep me");
+
+  EXPECT_FALSE(link.Create(dir_ + "/missing/gps0", "/dev/pts/7", &error));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "tests/e2e_link/board_process.h"
+#include "tests/link/link_helpers.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/memory_device_registry.h"
 #include "tests/support/recording_message_box.h"
@@ -15,9 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -26,15 +25,7 @@ namespace velkaro {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return done();
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
+using testing::WaitUntil;
 
 // Points `link` at `target`, replacing any earlier link in one rename.
 void PointLink(const std::string& link, const std::string& target) {
@@ -42,12 +33,6 @@ void PointLink(const std::string& link, const std::string& target) {
   std::remove(staging.c_str());
   ASSERT_EQ(::symlink(target.c_str(), staging.c_str()), 0);
   ASSERT_EQ(std::rename(staging.c_str(), link.c_str()), 0);
-}
-
-std::string Serial(const CEngine& engine) {
-  char text[CEngine::kSerialSize];
-  engine.GetSerial(text);
-  return text;
 }
 
 TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
@@ -70,7 +55,7 @@ TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
   BoardSession session(board, clock);
   session.Start(registry, opener, messages, link, nullptr);
   ASSERT_TRUE(messages.shown.empty()) << messages.shown.front();
-  ASSERT_TRUE(WaitUntil([&] { return Serial(board.engine) == "FIRST1"; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return testing::SerialOf(board.engine) == "FIRST1"; }, 10s));
   ASSERT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
 
   // Unplugged: the fix goes stale, nothing is shown as live.
@@ -83,7 +68,7 @@ TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
                            &error))
       << error;
   PointLink(link, second.device());
-  EXPECT_TRUE(WaitUntil([&] { return Serial(board.engine) == "SECOND"; }, 15s))
+  EXPECT_TRUE(WaitUntil([&] { return testing::SerialOf(board.engine) == "SECOND"; }, 15s))
       << "the line was not opened again, or the new board not asked";
   EXPECT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
 

@@ -75,10 +75,9 @@ bool ChildGroup::Start(const std::string& program, const std::vector<std::string
   return true;
 }
 
-void ChildGroup::Reap() {
-  if (pid_ <= 0 || status_) return;
+void ChildGroup::Reap(bool block) {
   int status = 0;
-  if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+  if (pid_ > 0 && !status_ && ::waitpid(pid_, &status, block ? 0 : WNOHANG) == pid_) {
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 }
@@ -107,12 +106,7 @@ void ChildGroup::Stop() {
 void ChildGroup::Kill() {
   if (pid_ <= 0) return;
   if (!GroupGone(pid_)) ::kill(-pid_, SIGKILL);
-  if (!status_) {
-    int status = 0;
-    if (::waitpid(pid_, &status, 0) == pid_) {
-      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-  }
+  Reap(/*block=*/true);
   pid_ = -1;
 }
 

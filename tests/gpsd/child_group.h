@@ -3,12 +3,17 @@
 // A program the test starts in a process group of its own, with its
 // standard output and error in files. Everything it starts in turn (gpsfake
 // starts gpsd) stays in that group, and the group is ended in every path:
-// gpsfake may outlive its log, and gpsd may outlive gpsfake.
+// gpsfake may outlive its log, and gpsd may outlive gpsfake. Then the
+// daemons' ports, and reading back what `vlk watch` prints.
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace velkaro::testing {
@@ -39,7 +44,9 @@ class ChildGroup {
   pid_t pid() const { return pid_; }
 
  private:
-  void Reap();
+  // Takes the program's exit status once it has ended, waiting for it when
+  // `block`.
+  void Reap(bool block = false);
 
   pid_t pid_ = -1;  // also the group's id
   std::optional<int> status_;
@@ -59,5 +66,23 @@ bool WaitListening(int port, std::chrono::milliseconds timeout);
 // The first line of a file a program is writing (the simulator prints its
 // device path first), once it is complete; "" when none is within `timeout`.
 std::string FirstLine(const std::string& path, std::chrono::milliseconds timeout);
+
+// "%.4f N|S %.4f E|W": a position as the fix line shows it.
+inline std::string ShownPosition(double lat, double lon) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4f %c %.4f %c", std::fabs(lat), lat > 0 ? 'N' : 'S',
+                std::fabs(lon), lon > 0 ? 'E' : 'W');
+  return text;
+}
+
+// What `vlk watch` prints, a "fix LINE" and a "mode M" line per report, as
+// (fix line, mode line) pairs.
+inline std::vector<std::pair<std::string, std::string>> WatchPairs(const std::string& out) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  std::istringstream in(out);
+  std::string fix, mode;
+  while (std::getline(in, fix) && std::getline(in, mode)) pairs.emplace_back(fix, mode);
+  return pairs;
+}
 
 }  // namespace velkaro::testing

@@ -7,10 +7,7 @@
 // neither the capture without a fix nor the receiver in demo mode may.
 #include "link/gpsd_source.h"
 #include "tests/gpsd/child_group.h"
-#include "tests/gpsd/watch_lines.h"
-#include "tests/link/gpsd_json.h"
 #include "tests/link/gpsd_source_rig.h"
-#include "tests/link/nmea_captures.h"
 #include "tests/support/temp_folder.h"
 
 #include <cmath>
@@ -121,11 +118,8 @@ TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
     path = JsonText(device, "path").value_or("");
   }
   ASSERT_FALSE(driver.empty());
-  char firmware[CEngine::kFirmwareSize], serial[CEngine::kSerialSize];
-  engine.GetFirmware(firmware);
-  engine.GetSerial(serial);
-  EXPECT_EQ(firmware, driver);
-  EXPECT_EQ(serial, path);
+  EXPECT_EQ(FirmwareOf(engine), driver);
+  EXPECT_EQ(SerialOf(engine), path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Gpsd, Replay, kCaptures, CaptureTestName);

@@ -2,6 +2,7 @@
 // open leaves, and the one-slot transmit buffer.
 #include "link/com.h"
 
+#include "tests/link/link_helpers.h"
 #include "tests/support/fake_serial_port.h"
 #include "tests/support/memory_device_registry.h"
 #include "tests/support/recording_message_box.h"
@@ -19,6 +20,7 @@ using testing::Bytes;
 using testing::FakeOpener;
 using testing::MemoryDeviceRegistry;
 using testing::RecordingMessageBox;
+constexpr auto Take = testing::TakeWrite;
 
 struct RegistryEntry {
   std::string key;
@@ -76,7 +78,6 @@ const SearchCase kSearches[] = {
     {"SocketKeysStopAtFifty",
      {{"Drivers\\Active\\51", u"Socket", u"COM3:"}, {"Drivers\\Active\\50", u"Socket", u"COM2:"}},
      "COM2:"},
-    {"SocketAboveFiftyIgnored", {{"Drivers\\Active\\51", u"Socket", u"COM3:"}}, "COM1:"},
     {"SocketWithoutNameGoesOn",
      {{"Drivers\\Active\\04", u"Socket", std::nullopt},
       {"Drivers\\Active\\05", u"Socket", u"COM8:"}},
@@ -140,14 +141,9 @@ TEST_F(ComFixture, RefusedSettingsCloseThePort) {
   EXPECT_EQ(messages.shown, std::vector<std::string>{"Could not SetCommState"});
 }
 
-Bytes Take(CCom& com) {
-  uint8_t out[CCom::kTxSize];
-  uint32_t n = 0;
-  if (!com.TakeWrite(out, &n)) return {};
-  return Bytes(out, out + n);
-}
-
-TEST_F(ComFixture, LastRequestBeforeTheTakeWins) {
+// The last request before the take wins, is taken once only, and is cut
+// to the slot's 128 bytes.
+TEST_F(ComFixture, LastRequestBeforeTheTakeWinsAndIsCutTo128) {
   const Bytes six = {1, 2, 3, 4, 5, 6};
   const Bytes two = {7, 8};
   EXPECT_TRUE(com.RequestWrite(six.data(), 6));
@@ -155,12 +151,8 @@ TEST_F(ComFixture, LastRequestBeforeTheTakeWins) {
   EXPECT_TRUE(com.m_hWriteEvent.IsSet());
   EXPECT_EQ(Take(com), two);
   EXPECT_FALSE(com.m_hWriteEvent.IsSet());
-  uint8_t out[CCom::kTxSize];
-  uint32_t n = 99;
-  EXPECT_FALSE(com.TakeWrite(out, &n));  // taken once only
-}
+  EXPECT_TRUE(Take(com).empty());
 
-TEST_F(ComFixture, LongRequestIsCutTo128) {
   Bytes big(200);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i);
   com.RequestWrite(big.data(), 200);

@@ -1,14 +1,25 @@
-// The GPS record: every field of a payload lands in its member, and the fix
-// line prints as the site view shows it.
+// The GPS record: every field of a payload lands in its member, the fix
+// line prints as the site view shows it, and recorded receiver messages
+// decode as an independent decoder read them.
 #include "link/gps_data.h"
 
+#include "tests/link/link_helpers.h"
+#include "tests/support/temp_folder.h"
+
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 namespace velkaro {
 namespace {
+
+using testing::Bytes;
 
 void PutBE(uint8_t* p, uint32_t value, int size) {
   for (int i = size - 1; i >= 0; --i, value >>= 8) p[i] = static_cast<uint8_t>(value);
@@ -70,42 +81,41 @@ TEST(GpsData, DecodesEveryField) {
 
   EXPECT_EQ(std::memcmp(gps.m_raw, sample.bytes, 152), 0);
   EXPECT_TRUE(gps.m_bFresh);
-  EXPECT_EQ(gps.m_month, 12);
-  EXPECT_EQ(gps.m_day, 31);
-  EXPECT_EQ(gps.m_year, -32767);  // 0x8001 kept bit for bit
-  EXPECT_EQ(gps.m_hour, 23);
-  EXPECT_EQ(gps.m_minute, 59);
-  EXPECT_EQ(gps.m_second, 58);
   EXPECT_DOUBLE_EQ(gps.m_latA, -51.0);
   EXPECT_DOUBLE_EQ(gps.m_lonA, 10.0);
-  EXPECT_EQ(gps.m_heightA, -5.0);
-  EXPECT_EQ(gps.m_mslA, 2147483647.0);
-  EXPECT_EQ(gps.m_latB, 40.5);
-  EXPECT_EQ(gps.m_lonB, -73.25);
-  EXPECT_EQ(gps.m_heightB, 5591.0);
-  EXPECT_EQ(gps.m_mslB, -2147483648.0);
-  EXPECT_EQ(gps.m_speed3d, 0xFFFE);
-  EXPECT_EQ(gps.m_speed2d, 0x1234);
-  EXPECT_EQ(gps.m_heading, 3599);
-  EXPECT_EQ(gps.m_dop, 0x8000);
-  EXPECT_EQ(gps.m_satsVisible, 12);
-  EXPECT_EQ(gps.m_satsTracked, 255);
+  testing::ExpectFields({{"month", gps.m_month, 12},
+                         {"day", gps.m_day, 31},
+                         {"year", gps.m_year, -32767},  // 0x8001 kept bit for bit
+                         {"hour", gps.m_hour, 23},
+                         {"minute", gps.m_minute, 59},
+                         {"second", gps.m_second, 58},
+                         {"heightA", gps.m_heightA, -5},
+                         {"mslA", gps.m_mslA, 2147483647.0},
+                         {"latB", gps.m_latB, 40.5},
+                         {"lonB", gps.m_lonB, -73.25},
+                         {"heightB", gps.m_heightB, 5591},
+                         {"mslB", gps.m_mslB, -2147483648.0},
+                         {"speed3d", gps.m_speed3d, 0xFFFE},
+                         {"speed2d", gps.m_speed2d, 0x1234},
+                         {"heading", gps.m_heading, 3599},
+                         {"dop", gps.m_dop, 0x8000},
+                         {"satsVisible", gps.m_satsVisible, 12},
+                         {"satsTracked", gps.m_satsTracked, 255},
+                         {"fixMode", gps.m_fixMode, 6},
+                         {"status", gps.m_status, 0xDF},
+                         {"statusWord0", gps.m_statusWord[0], 0xDF},
+                         {"statusWord1", gps.m_statusWord[1], 0x01},
+                         {"clockBias", gps.m_clockBias, 0xFFF8},
+                         {"oscOffset", gps.m_oscOffset, -99859},
+                         {"temperature", gps.m_temperature, 32767},  // unsigned word, halved
+                         {"utcFlag7", gps.m_utcFlag7, 1},
+                         {"utcFlag6", gps.m_utcFlag6, 0},
+                         {"utcOffset", gps.m_utcOffset, 18},
+                         {"gmtNegative", gps.m_gmtNegative, 1},
+                         {"gmtHours", gps.m_gmtHours, 5},
+                         {"gmtMinutes", gps.m_gmtMinutes, 30}});
   EXPECT_EQ(std::memcmp(gps.m_channels, sample.bytes + 57, 72), 0);
-  EXPECT_EQ(gps.m_channels[11][5], 71 * 3 + 1);
-  EXPECT_EQ(gps.m_fixMode, 6);
   EXPECT_FALSE(gps.IsLocked());
-  EXPECT_EQ(gps.m_status, 0xDF);
-  EXPECT_EQ(gps.m_statusWord[0], 0xDF);
-  EXPECT_EQ(gps.m_statusWord[1], 0x01);
-  EXPECT_EQ(gps.m_clockBias, 0xFFF8);
-  EXPECT_EQ(gps.m_oscOffset, -99859);
-  EXPECT_EQ(gps.m_temperature, 32767.0);  // unsigned word, halved
-  EXPECT_TRUE(gps.m_utcFlag7);
-  EXPECT_FALSE(gps.m_utcFlag6);
-  EXPECT_EQ(gps.m_utcOffset, 18);
-  EXPECT_TRUE(gps.m_gmtNegative);
-  EXPECT_EQ(gps.m_gmtHours, 5);
-  EXPECT_EQ(gps.m_gmtMinutes, 30);
   EXPECT_STREQ(gps.m_idTag, "JX0189");
 }
 
@@ -151,6 +161,91 @@ const FixCase kFixes[] = {
 
 INSTANTIATE_TEST_SUITE_P(Lines, FixLine, ::testing::ValuesIn(kFixes),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Recorded messages of the kind the GPS frame carries, each with an
+// independent decode (tests/data/oncore/expected.csv, see its README.txt),
+// framed as the board sends them and run through parser and engine.
+const std::string kOncoreDir = VELKARO_SOURCE_DIR "/tests/data/oncore";
+
+std::vector<std::string> SplitCsv(const std::string& line) {
+  std::vector<std::string> cells;
+  std::stringstream in(line);
+  std::string cell;
+  while (std::getline(in, cell, ',')) cells.push_back(cell);
+  if (!line.empty() && line.back() == ',') cells.push_back("");
+  return cells;
+}
+
+std::vector<std::map<std::string, std::string>> ReadExpected() {
+  std::ifstream in(kOncoreDir + "/expected.csv");
+  std::string line;
+  std::vector<std::map<std::string, std::string>> rows;
+  if (!std::getline(in, line)) return rows;
+  const std::vector<std::string> header = SplitCsv(line);
+  while (std::getline(in, line)) {
+    const std::vector<std::string> cells = SplitCsv(line);
+    std::map<std::string, std::string> row;
+    for (size_t i = 0; i < header.size() && i < cells.size(); ++i) row[header[i]] = cells[i];
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(OncoreRecorded, DecodeAgreesWithIndependentDecode) {
+  const auto rows = ReadExpected();
+  ASSERT_EQ(rows.size(), 10u) << "missing " << kOncoreDir << "/expected.csv";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.at("file"));
+    // The file prints doubles so that they read back exactly.
+    auto num = [&](const char* column) { return std::strtod(row.at(column).c_str(), nullptr); };
+    auto hex = [&](const char* column) { return std::strtol(row.at(column).c_str(), nullptr, 16); };
+    const Bytes payload = testing::ReadAll(kOncoreDir + "/" + row.at("file"));
+    ASSERT_EQ(payload.size(), 152u);
+    CCom com;
+    Published<CGpsData> gps;
+    CEngine engine(com, gps);
+    ASSERT_EQ(testing::Deliver(engine, testing::FrameOf(25, payload)), 1);
+    const CGpsData g = gps.Read();
+
+    testing::ExpectFields(
+        {{"month", g.m_month, num("month")},
+         {"day", g.m_day, num("day")},
+         {"year", g.m_year, num("year")},
+         {"hour", g.m_hour, num("hour")},
+         {"minute", g.m_minute, num("minute")},
+         {"second", g.m_second, num("second")},
+         {"latB", g.m_latB, num("lat_deg")},
+         {"lonB", g.m_lonB, num("lon_deg")},
+         {"latA", g.m_latA, num("lat15_deg")},
+         {"lonA", g.m_lonA, num("lon19_deg")},
+         {"heightA", g.m_heightA, num("height23_raw")},
+         {"mslA", g.m_mslA, num("msl27_raw")},
+         {"heightB", g.m_heightB, num("height39_raw")},
+         {"mslB", g.m_mslB, num("msl43_raw")},
+         {"speed3d", g.m_speed3d, num("speed3d_raw")},
+         {"speed2d", g.m_speed2d, num("speed2d_raw")},
+         {"heading", g.m_heading, num("heading_raw")},
+         {"dop", g.m_dop, num("dop_raw")},
+         {"satsVisible", g.m_satsVisible, num("sats_visible")},
+         {"satsTracked", g.m_satsTracked, num("sats_tracked")},
+         {"status", g.m_status, hex("status129_hex")},
+         {"statusWord0", g.m_statusWord[0], hex("status129_hex")},
+         {"statusWord1", g.m_statusWord[1], hex("status130_hex")},
+         {"fixMode", g.m_fixMode, num("fix_mode")},
+         {"clockBias", g.m_clockBias, num("clock_bias_u16")},
+         {"oscOffset", g.m_oscOffset, num("osc_offset")},
+         {"temperature", g.m_temperature, static_cast<long>(num("temp_word")) >> 1},
+         {"utcFlag7", g.m_utcFlag7, num("utc_flag7") != 0},
+         {"utcFlag6", g.m_utcFlag6, num("utc_flag6") != 0},
+         {"utcOffset", g.m_utcOffset, num("utc_offset")},
+         {"gmtNegative", g.m_gmtNegative, num("gmt_sign") != 0},
+         {"gmtHours", g.m_gmtHours, num("gmt_hours")},
+         {"gmtMinutes", g.m_gmtMinutes, num("gmt_minutes")},
+         {"check byte", g.m_raw[151], hex("checksum151_hex")}});
+    EXPECT_EQ(std::string(g.m_idTag), row.at("id_tag"));
+    EXPECT_EQ(testing::FixLine(g), row.at("fix_line"));
+  }
+}
 
 }  // namespace
 }  // namespace velkaro

@@ -1,15 +1,18 @@
 // gpsd's reports in the GPS record: the fix-mode rule with its traps (demo
 // mode, dead reckoning, reports without a position), date and time in UTC,
 // what a report leaves out, the identity texts, and telling report classes
-// apart.
+// apart; and `--gpsd HOST[:PORT]`, with its defaults and what is refused.
 #include "link/gpsd_report.h"
 
 #include "link/engine.h"
+#include "link/gpsd_address.h"
+#include "tests/link/link_helpers.h"
 
 #include <cmath>
 #include <cstring>
 #include <gps.h>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -82,22 +85,17 @@ TEST(GpsdFix, FillsDateTimeAndBothBlocksAsTheFixLineShowsThem) {
   EXPECT_EQ(record.m_status >> board::kFixModeShift, 7);
   EXPECT_TRUE(record.m_bFresh);
   EXPECT_TRUE(record.IsLocked());
-  char line[CGpsData::kFixLineSize];
-  record.FormatFix(line);
-  EXPECT_STREQ(line, "12/31/2014 03:07:19 37.7848 S 175.3149 E");
+  EXPECT_EQ(testing::FixLine(record), "12/31/2014 03:07:19 37.7848 S 175.3149 E");
 }
 
 TEST(GpsdFix, AReportWithoutTimeOrPositionKeepsThePreviousOnes) {
   CGpsData record;
   ApplyGpsdFix(Fix(MODE_3D, STATUS_FIX, 45.49784, 9.1003839, 1781778600), record);
-  char before[CGpsData::kFixLineSize];
-  record.FormatFix(before);
+  const std::string before = testing::FixLine(record);
 
   // The demo-mode receiver's reports: mode 1, simulated, nothing else.
   ApplyGpsdFix(Fix(MODE_NO_FIX, STATUS_SIM, kNaN, kNaN), record);
-  char after[CGpsData::kFixLineSize];
-  record.FormatFix(after);
-  EXPECT_STREQ(after, before);
+  EXPECT_EQ(testing::FixLine(record), before);
   EXPECT_EQ(record.m_latB, 45.49784);
   EXPECT_EQ(record.m_fixMode, 3);
   EXPECT_FALSE(record.IsLocked());
@@ -139,21 +137,14 @@ TEST(GpsdIdentity, TheEngineShowsItCutToItsFields) {
   CCom com;
   Published<CGpsData> gps;
   CEngine engine(com, gps);
-  char firmware[CEngine::kFirmwareSize];
-  char serial[CEngine::kSerialSize];
-
   engine.SetIdentity("NMEA0183", "/dev/serial/by-id/usb-Prolific_Technology-if00-port0");
-  engine.GetFirmware(firmware);
-  engine.GetSerial(serial);
-  EXPECT_STREQ(firmware, "NMEA0183");
-  EXPECT_STREQ(serial, "/dev/serial/by-id/usb-Prolific_");  // 31 characters
+  EXPECT_EQ(testing::FirmwareOf(engine), "NMEA0183");
+  EXPECT_EQ(testing::SerialOf(engine), "/dev/serial/by-id/usb-Prolific_");  // 31 characters
 
   // An unknown text leaves the shown one; a long one keeps its zero.
   engine.SetIdentity(std::string(400, 'f'), "");
-  engine.GetFirmware(firmware);
-  engine.GetSerial(serial);
-  EXPECT_EQ(std::string(firmware), std::string(CEngine::kFirmwareSize - 1, 'f'));
-  EXPECT_STREQ(serial, "/dev/serial/by-id/usb-Prolific_");
+  EXPECT_EQ(testing::FirmwareOf(engine), std::string(CEngine::kFirmwareSize - 1, 'f'));
+  EXPECT_EQ(testing::SerialOf(engine), "/dev/serial/by-id/usb-Prolific_");
 }
 
 TEST(GpsdReport, ClassIsReadFromTheReportsStart) {
@@ -167,6 +158,46 @@ TEST(GpsdReport, ClassIsReadFromTheReportsStart) {
         R"( {"class":"TPV"})", R"({"mode":3,"class":"TPV"})", "", "$GPGGA,,,,,,0,,,,,,,,*66"}) {
     EXPECT_EQ(ClassifyGpsdReport(other), GpsdReportKind::kOther) << other;
   }
+}
+
+struct AddressCase {
+  const char* text;
+  const char* host;
+  const char* port;
+  const char* shown;
+};
+
+class GoodAddress : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(GoodAddress, IsReadWithDefaultsForWhatIsLeftOut) {
+  const AddressCase& c = GetParam();
+  const std::optional<GpsdAddress> address = ParseGpsdAddress(c.text);
+  ASSERT_TRUE(address) << c.text;
+  EXPECT_EQ(address->host, c.host);
+  EXPECT_EQ(address->port, c.port);
+  EXPECT_EQ(address->ToString(), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gpsd, GoodAddress,
+    ::testing::Values(AddressCase{"", "localhost", "2947", "localhost:2947"},
+                      AddressCase{"gps.local", "gps.local", "2947", "gps.local:2947"},
+                      AddressCase{"localhost:29470", "localhost", "29470", "localhost:29470"},
+                      AddressCase{":3000", "localhost", "3000", "localhost:3000"},
+                      AddressCase{"10.0.0.7:", "10.0.0.7", "2947", "10.0.0.7:2947"},
+                      AddressCase{"[::1]:2948", "::1", "2948", "[::1]:2948"},
+                      AddressCase{"[fe80::1]", "fe80::1", "2947", "[fe80::1]:2947"},
+                      AddressCase{"::1", "::1", "2947", "[::1]:2947"},
+                      AddressCase{"h:65535", "h", "65535", "h:65535"}));
+
+TEST(GpsdAddress, BadPortsAndHostsAreRefused) {
+  for (const char* text : {"localhost:0", "localhost:65536", "localhost:080", "localhost:http",
+                           "localhost:-1", "localhost:+80", "localhost:123456", "bad host:2947",
+                           "tab\there", "[::1", "[::1]2947", "[::1]:x", "[]]:1", "a]b:2947"}) {
+    EXPECT_FALSE(ParseGpsdAddress(text)) << text;
+  }
+  EXPECT_FALSE(ParseGpsdAddress(std::string(254, 'h')));
+  EXPECT_TRUE(ParseGpsdAddress(std::string(253, 'h')));
 }
 
 }  // namespace

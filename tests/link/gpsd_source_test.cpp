@@ -6,9 +6,7 @@
 
 #include "platform/clock.h"
 #include "tests/link/fake_gpsd.h"
-#include "tests/link/gpsd_json.h"
 #include "tests/link/gpsd_source_rig.h"
-#include "tests/link/nmea_captures.h"
 
 #include <cmath>
 #include <fstream>
@@ -69,8 +67,8 @@ TEST_F(GpsdSourceTest, ReportsBecomeStampedRecordsIdentityTextsAndUpdates) {
   EXPECT_EQ(records[1].m_fixMode, 3);
   EXPECT_FALSE(gps.Read().IsLockedAt(MonotonicMs()));
 
-  EXPECT_EQ(Firmware(), "NMEA0183");
-  EXPECT_EQ(Serial(), "/dev/ttyUSB0");
+  EXPECT_EQ(FirmwareOf(engine), "NMEA0183");
+  EXPECT_EQ(SerialOf(engine), "/dev/ttyUSB0");
   source.Stop();
   EXPECT_EQ(engine.m_hWndNotify.load(), nullptr);
 }
@@ -176,7 +174,7 @@ TEST_P(RecordedReports, ReadBackAsGpsdPrintedThem) {
   }
   EXPECT_EQ(locked, GetParam().locks);
   EXPECT_EQ(propagated, GetParam().simulated);
-  EXPECT_EQ(Serial(), "/dev/ttyUSB0");
+  EXPECT_EQ(SerialOf(engine), "/dev/ttyUSB0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Gpsd, RecordedReports, kCaptures, CaptureTestName);

@@ -1,10 +1,14 @@
 // The link worker, pass by pass, with a fake port and a fake clock: reading
-// comes first, writes wait for a quiet pass, and the keep-alive clock.
+// comes first, writes wait for a quiet pass, the keep-alive clock and a lost
+// line; then on a real thread, and inside the board session, whose start-up
+// and shut-down order (what the board sees and when the program pauses)
+// decides whether the board answers.
 #include "link/link_worker.h"
 
+#include "link/board_session.h"
+#include "tests/link/link_helpers.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_serial_port.h"
-#include "tests/support/frames.h"
 #include "tests/support/memory_device_registry.h"
 #include "tests/support/recording_message_box.h"
 
@@ -17,20 +21,18 @@ namespace velkaro {
 namespace {
 
 using testing::Bytes;
+using testing::CountingSink;
+using testing::EventTrail;
 using testing::FakeClock;
 using testing::FakeOpener;
 using testing::FakePort;
 using testing::FrameOf;
+using testing::kSerialRequest;
+using testing::kStartupFrame;
 using testing::MemoryDeviceRegistry;
 using testing::RecordingMessageBox;
 
 const Bytes kKeepAlive = {0x00, 0x00};
-
-class CountingSink : public IBoardUpdateSink {
- public:
-  void PostBoardUpdate() override { ++posts; }
-  std::atomic<int> posts{0};
-};
 
 struct WorkerFixture : ::testing::Test {
   WorkerFixture() {
@@ -62,7 +64,9 @@ Bytes GpsFrame(uint8_t month) {
   return FrameOf(25, payload);
 }
 
-TEST_F(WorkerFixture, TwoFramesInOneReadBothReachTheEngineInOrder) {
+// Two frames in one read both reach the engine, in order; a frame split
+// over three reads completes in the last.
+TEST_F(WorkerFixture, FramesReachTheEngineHoweverTheReadsSplitThem) {
   Bytes chunk = GpsFrame(3);
   const Bytes second = GpsFrame(4);
   chunk.insert(chunk.end(), second.begin(), second.end());
@@ -71,18 +75,16 @@ TEST_F(WorkerFixture, TwoFramesInOneReadBothReachTheEngineInOrder) {
   EXPECT_EQ(sink.posts, 2);
   EXPECT_EQ(gps.Read().m_month, 4);
   EXPECT_EQ(parser.m_state, CParser::Idle);
-}
 
-TEST_F(WorkerFixture, FrameSplitOverReadsCompletesInTheLast) {
   const Bytes frame = GpsFrame(9);
   port->Queue(Bytes(frame.begin(), frame.begin() + 100));
   port->Queue(Bytes(frame.begin() + 100, frame.end() - 1));
   port->Queue(Bytes(frame.end() - 1, frame.end()));
   EXPECT_EQ(Pass(), LinkPass::Received);
   EXPECT_EQ(Pass(), LinkPass::Received);
-  EXPECT_EQ(sink.posts, 0);
+  EXPECT_EQ(sink.posts, 2);
   EXPECT_EQ(Pass(), LinkPass::Received);
-  EXPECT_EQ(sink.posts, 1);
+  EXPECT_EQ(sink.posts, 3);
   EXPECT_EQ(gps.Read().m_month, 9);
 }
 
@@ -93,16 +95,14 @@ TEST_F(WorkerFixture, WriteWaitsForAQuietPassAndIdentityIsRequested) {
   EXPECT_TRUE(port->Writes().empty());
   EXPECT_EQ(Pass(), LinkPass::Wrote);
   ASSERT_EQ(port->Writes().size(), 1u);
-  EXPECT_EQ(port->Writes()[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
+  EXPECT_EQ(port->Writes()[0], kStartupFrame);
 
   // The board answers with its firmware; the worker itself asks for the serial.
   port->Queue(FrameOf(1, {'2', '.', '1', 0}));
   EXPECT_EQ(Pass(), LinkPass::Received);
   EXPECT_EQ(Pass(), LinkPass::Wrote);
-  EXPECT_EQ(port->Writes().back(), (Bytes{0x11, 0x12, 0x02, 0x00, 0x11, 0x13}));
-  char firmware[CEngine::kFirmwareSize];
-  engine.GetFirmware(firmware);
-  EXPECT_STREQ(firmware, "2.1");
+  EXPECT_EQ(port->Writes().back(), kSerialRequest);
+  EXPECT_EQ(testing::FirmwareOf(engine), "2.1");
 }
 
 // The first quiet pass starts the clock; a reading exactly 10 s later sends
@@ -192,7 +192,7 @@ TEST_F(WorkerFixture, ALostLineIsClosedAndOpenedAgainAboutOnceASecond) {
   EXPECT_EQ(opener.Last()->SettingsApplied(), 1);
   EXPECT_EQ(Pass(), LinkPass::Wrote);
   ASSERT_EQ(opener.Last()->Writes().size(), 1u);
-  EXPECT_EQ(opener.Last()->Writes()[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
+  EXPECT_EQ(opener.Last()->Writes()[0], kStartupFrame);
 }
 
 // Without an opener (tools that read a capture) a lost line stays closed.
@@ -231,11 +231,51 @@ TEST(LinkWorkerThread, StopEndsTheLoopBeforeThePortCloses) {
   EXPECT_FALSE(worker.Running());
   EXPECT_TRUE(com->m_hClosedEvent.IsSet());
   ASSERT_EQ(opener.Last()->Writes().size(), 1u);
-  EXPECT_EQ(opener.Last()->Writes()[0], (Bytes{0x11, 0x12, 0x01, 0x00, 0x11, 0x13}));
+  EXPECT_EQ(opener.Last()->Writes()[0], kStartupFrame);
 
   const auto start = std::chrono::steady_clock::now();
   com.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+struct BoardSessionTest : ::testing::Test {
+  EventTrail log;
+  BoardLink link;
+  // Logs the start-up pauses (taken on the test's thread) without waiting;
+  // the worker's short naps, on its own thread, are slept for real.
+  FakeClock clock{{.sleep_naps = true, .trail = &log}};
+  FakeOpener opener{log};
+  MemoryDeviceRegistry registry;
+  RecordingMessageBox messages;
+  CountingSink sink;
+  BoardSession session{link, clock};
+};
+
+TEST_F(BoardSessionTest, OpensPausesStartsTheWorkerQueuesTheStartupFrameAndPausesAgain) {
+  session.Start(registry, opener, messages, "/dev/ttyFAKE", &sink);
+  EXPECT_EQ(log.Entries(),
+            (std::vector<std::string>{"open /dev/ttyFAKE", "sleep 2000", "sleep 2000"}));
+  EXPECT_TRUE(session.Running());
+  EXPECT_EQ(link.engine.m_hWndNotify.load(), &sink);
+  EXPECT_TRUE(messages.shown.empty());
+
+  session.Stop();
+  EXPECT_FALSE(session.Running());
+  EXPECT_EQ(link.engine.m_hWndNotify.load(), nullptr);
+  // The start-up request was queued: the worker wrote it before it stopped,
+  // or it still waits in the transmit slot. Both are read after the join.
+  ASSERT_NE(opener.Last(), nullptr);
+  const std::vector<Bytes>& writes = opener.Last()->Writes();
+  EXPECT_EQ(writes.empty() ? testing::TakeWrite(link.com) : writes.front(), kStartupFrame);
+  session.Stop();  // idempotent
+}
+
+TEST_F(BoardSessionTest, GoesOnWithoutABoardWhenTheLineDoesNotOpen) {
+  opener.SetFail(true);
+  session.Start(registry, opener, messages, "", nullptr);
+  EXPECT_EQ(log.Entries(), (std::vector<std::string>{"open COM1:", "sleep 2000", "sleep 2000"}));
+  EXPECT_EQ(messages.shown, std::vector<std::string>{"Cannot Open Connection To Board."});
+  EXPECT_TRUE(session.Running());
 }
 
 }  // namespace
