@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +33,36 @@ std::string HiddenName(const std::string& folder, const std::string& base) {
   std::snprintf(suffix, sizeof(suffix), ".%ld.%u.tmp", static_cast<long>(::getpid()),
                 counter.fetch_add(1));
   return folder + "/." + base + suffix;
+}
+
+// A hidden name of `base` left by a process that was killed between naming
+// its file and renaming it: ".BASE.PID.N.tmp" with no process PID alive.
+bool IsStaleHiddenName(const std::string& name, const std::string& base) {
+  const std::string prefix = "." + base + ".";
+  if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - 4, 4, ".tmp") != 0)
+    return false;
+  const std::string rest = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+  long pid = 0;
+  unsigned counter = 0;
+  int used = 0;
+  if (std::sscanf(rest.c_str(), "%ld.%u%n", &pid, &counter, &used) != 2 ||
+      used != static_cast<int>(rest.size()) || pid <= 0 || pid == ::getpid())
+    return false;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Removes what killed writers of `base` left in `folder`. The rename that
+// puts a file in place needs a name to rename from, so a kill in between
+// leaves one; the next write of the same file clears it.
+void SweepStaleHiddenNames(const std::string& folder, const std::string& base) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (IsStaleHiddenName(entry->d_name, base))
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
 }
 
 bool SyncFolder(const std::string& folder) {
@@ -68,6 +100,7 @@ FileErrorCause AtomicFile::Open() {
     mode = info.st_mode & 07777;
     keep_mode = true;
   }
+  SweepStaleHiddenNames(folder_, BaseOf(target_));
 
   fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd_ < 0) {
@@ -126,9 +159,18 @@ FileErrorCause AtomicFile::Commit() {
   if (const FileErrorCause cause = CloseStream(); cause != FileErrorCause::kNone) return cause;
   if (::fsync(fd_) != 0) return Fail(errno);
   if (temp_path_.empty()) {
-    // An unnamed file gets a hidden name first: linkat cannot replace.
-    temp_path_ = HiddenName(folder_, BaseOf(target_));
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    // A new file is linked in place at once, leaving no name behind.
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      ::close(fd_);
+      fd_ = -1;
+      if (!SyncFolder(folder_)) return FileErrorCauseFromErrno(errno ? errno : EIO);
+      return FileErrorCause::kNone;
+    }
+    if (errno != EEXIST) return Fail(errno);
+    // Replacing: an unnamed file gets a hidden name first, as linkat cannot
+    // replace.
+    temp_path_ = HiddenName(folder_, BaseOf(target_));
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_path_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
       const int error_number = errno;
       temp_path_.clear();
