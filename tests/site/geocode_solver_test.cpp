@@ -18,7 +18,7 @@ using Tap = CSiteProjection::_tap;
 
 std::vector<int32_t> Columns(const std::vector<Tap>& taps) {
   std::vector<int32_t> xs;
-  for (const Tap& tap : taps) xs.push_back(tap.x);
+  for (const Tap& tap : taps) xs.push_back(int32_t{tap.x});  // a copy: the field is packed
   return xs;
 }
 
