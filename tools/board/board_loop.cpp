@@ -7,9 +7,9 @@
 #include "tools/board/board_loop.h"
 
 #include "link/parser.h"
-#include "tools/board/board_frames.h"
-#include "tools/board/nmea_sentences.h"
-#include "tools/board/walker.h"
+#include "simulator/board_frames.h"
+#include "simulator/nmea_sentences.h"
+#include "simulator/walker.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,8 +4,8 @@
 // sent, and sends position reports at the configured rate.
 
 #include "tools/board/board_line.h"
-#include "tools/board/board_options.h"
-#include "tools/board/track.h"
+#include "simulator/board_options.h"
+#include "simulator/track.h"
 
 #include <csignal>
 

@@ -1,9 +1,9 @@
 // velkaro-board: stands in for the GPS board on a serial line.
 #include "tools/board/board_line.h"
 #include "tools/board/board_loop.h"
-#include "tools/board/board_options.h"
-#include "tools/board/line_link.h"
-#include "tools/board/track.h"
+#include "simulator/board_options.h"
+#include "simulator/line_link.h"
+#include "simulator/track.h"
 
 #include <csignal>
 #include <cstdio>

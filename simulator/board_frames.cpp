@@ -1,5 +1,5 @@
 // The board's side of the framing and of the position message.
-#include "tools/board/board_frames.h"
+#include "simulator/board_frames.h"
 
 #include "link/frame_format.h"
 #include "platform/byte_order.h"

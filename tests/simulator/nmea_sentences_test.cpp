@@ -5,10 +5,10 @@
 // under a stable name, taken over by a second simulator without a moment in
 // which the name is missing, and never put over a file that is not a link or
 // removed from under its new owner.
-#include "tools/board/nmea_sentences.h"
+#include "simulator/nmea_sentences.h"
 
 #include "tests/support/temp_folder.h"
-#include "tools/board/line_link.h"
+#include "simulator/line_link.h"
 
 #include <cmath>
 #include <cstdlib>

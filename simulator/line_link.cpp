@@ -1,4 +1,4 @@
-#include "tools/board/line_link.h"
+#include "simulator/line_link.h"
 
 #include <cerrno>
 #include <cstring>

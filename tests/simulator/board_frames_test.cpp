@@ -1,12 +1,12 @@
 // What the simulated board sends must be what the handheld's own parser,
 // check rule and GPS decoder accept: every test here goes through the
 // link's real code, not a second reading of the layout.
-#include "tools/board/board_frames.h"
+#include "simulator/board_frames.h"
 
 #include "link/engine.h"
 #include "link/gps_data.h"
 #include "link/parser.h"
-#include "tests/link/link_helpers.h"
+#include "tests/support/link_helpers.h"
 
 #include <vector>
 

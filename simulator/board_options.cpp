@@ -1,7 +1,7 @@
 // Command-line parsing for velkaro-board. Every option but the --nmea
 // switch takes exactly one value ("--rate 10" or "--rate=10"); values are
 // checked here so the loop never sees a rate or delay it cannot use.
-#include "tools/board/board_options.h"
+#include "simulator/board_options.h"
 
 #include <cerrno>
 #include <cmath>

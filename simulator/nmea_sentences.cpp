@@ -1,4 +1,4 @@
-#include "tools/board/nmea_sentences.h"
+#include "simulator/nmea_sentences.h"
 
 #include "link/board_message.h"
 

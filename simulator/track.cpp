@@ -1,8 +1,8 @@
 // Track loading. Both formats are read leniently line by line or element by
 // element: one bad entry is reported and skipped, never fatal.
-#include "tools/board/track.h"
+#include "simulator/track.h"
 
-#include "tools/board/board_frames.h"
+#include "simulator/board_frames.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,11 +1,11 @@
 // Track loading (both formats, bad input reported and skipped), the
 // built-in demo walk, the walker that replays a track, and the simulator's
 // command line.
-#include "tools/board/track.h"
+#include "simulator/track.h"
 
 #include "tests/support/temp_folder.h"
-#include "tools/board/board_options.h"
-#include "tools/board/walker.h"
+#include "simulator/board_options.h"
+#include "simulator/walker.h"
 
 #include <cmath>
 #include <cstdio>

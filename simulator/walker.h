@@ -5,8 +5,8 @@
 // fix mode 3; once locked it reports fix mode 7 and moves one track
 // position per report, starting over at the end.
 
-#include "tools/board/board_frames.h"
-#include "tools/board/track.h"
+#include "simulator/board_frames.h"
+#include "simulator/track.h"
 
 #include <cstddef>
 #include <ctime>

@@ -1,6 +1,6 @@
 // Track files are outside input: any bytes must load without a crash, and
 // every point kept must lie on the globe.
-#include "tools/board/track.h"
+#include "simulator/track.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -9,7 +9,7 @@
 // minutes (as survey-grade receivers send them), finer than the walk's
 // milliarcseconds. Plain functions on values; thread-safe.
 
-#include "tools/board/board_frames.h"
+#include "simulator/board_frames.h"
 
 #include <cstdint>
 #include <string>

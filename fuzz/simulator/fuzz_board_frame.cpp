@@ -2,7 +2,7 @@
 // and pass its check: the first input byte is the type, the rest the payload.
 #include "link/engine.h"
 #include "link/parser.h"
-#include "tools/board/board_frames.h"
+#include "simulator/board_frames.h"
 
 #include <cstdint>
 #include <cstdlib>

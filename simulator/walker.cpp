@@ -1,4 +1,4 @@
-#include "tools/board/walker.h"
+#include "simulator/walker.h"
 
 #include <cmath>
 
