@@ -1,13 +1,11 @@
-#include "tools/vlk/tap_file.h"
+#include "site/tap_file.h"
 
 #include "platform/file_error.h"
 #include "platform/posix_file.h"
 #include "site/reference_points_file.h"
 #include "site/text_fields.h"
 
-#include <cstdio>
-
-namespace velkaro::vlk {
+namespace velkaro {
 namespace {
 
 // Millions of taps; anything bigger is not a tap file.
@@ -78,14 +76,4 @@ TapFile ReadTapFile(const std::string& path) {
   return result;
 }
 
-bool LoadTaps(const std::string& path, CSiteProjection& projection) {
-  TapFile file = ReadTapFile(path);
-  if (!file.ok) {
-    std::fprintf(stderr, "vlk: %s\n", file.error.c_str());
-    return false;
-  }
-  projection.m_taps = std::move(file.taps);
-  return true;
-}
-
-}  // namespace velkaro::vlk
+}  // namespace velkaro

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velkaro::vlk {
+namespace velkaro {
 
 // A tap file lists reference points in capture order, one "x,y,lat,lon" line
 // each: plan pixel column and row (32-bit integers), latitude and longitude
@@ -27,9 +27,4 @@ TapFile ParseTapFile(std::string_view text);
 // with the system's file-error text.
 TapFile ReadTapFile(const std::string& path);
 
-// Reads the tap file at `path` into `projection`'s points, in capture order.
-// A bad file is reported on standard error ("vlk: LINE: ...") and leaves the
-// points as they were; returns whether it was read.
-bool LoadTaps(const std::string& path, CSiteProjection& projection);
-
-}  // namespace velkaro::vlk
+}  // namespace velkaro

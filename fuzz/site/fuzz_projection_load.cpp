@@ -10,7 +10,7 @@
 #include "site/site_projection.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_folder.h"
-#include "tools/vlk/tap_file.h"
+#include "site/tap_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -97,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (projection.m_strPlanPath != "before" || messages.shown.size() != 1) std::abort();
   }
 
-  const vlk::TapFile taps =
-      vlk::ParseTapFile(std::string_view(reinterpret_cast<const char*>(data), size));
+  const TapFile taps =
+      ParseTapFile(std::string_view(reinterpret_cast<const char*>(data), size));
   if (taps.ok != taps.error.empty()) std::abort();
   return 0;
 }

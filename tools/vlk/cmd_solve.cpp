@@ -3,7 +3,7 @@
 // geocode reproduces each tap.
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
-#include "tools/vlk/tap_file.h"
+#include "tools/vlk/load_taps.h"
 #include "tools/vlk/tool_projection.h"
 
 #include <cmath>
