@@ -24,17 +24,6 @@ const std::vector<Landmark>& Landmarks() {
 double DemoLat(int y) { return 45.5 - y * 0.0000045; }
 double DemoLon(int x) { return 9.1 + x * 0.0000064; }
 
-void ScriptMessageBox::ShowOk(const std::string& text) {
-  RecordingMessageBox::ShowOk(text);
-  say_("message: \"" + text + "\"");
-}
-
-bool ScriptMessageBox::AskYesNo(const std::string& text) {
-  const bool yes = RecordingMessageBox::AskYesNo(text);
-  say_("question: \"" + text + "\" -> " + (yes ? "Yes" : "No"));
-  return yes;
-}
-
 DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener,
                    std::optional<GpsdAddress> gpsd)
     : say_(std::move(say)), messages_(say_), context_{link_,     projection_,

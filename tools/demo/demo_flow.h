@@ -15,9 +15,7 @@
 #include "platform/wave_player.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/recording_message_box.h"
-#include "tests/support/scripted_file_prompt.h"
+#include "tools/demo/demo_platform.h"
 
 #include <chrono>
 #include <functional>
@@ -38,26 +36,11 @@ const std::vector<Landmark>& Landmarks();
 double DemoLat(int y);
 double DemoLon(int x);
 
-// The tests' recording message box that also prints every message and
-// question; it answers No unless `answer_yes` is set.
-class ScriptMessageBox : public testing::RecordingMessageBox {
- public:
-  explicit ScriptMessageBox(std::function<void(const std::string&)> say) : say_(std::move(say)) {
-    answer_yes = false;
-  }
-  void ShowOk(const std::string& text) override;
-  bool AskYesNo(const std::string& text) override;
-
- private:
-  std::function<void(const std::string&)> say_;
-};
-
 class DemoFlow {
  public:
-  using Say = std::function<void(const std::string&)>;
   // `port` is the board's device; `say` prints a step; `opener` replaces the
   // machine's serial ports when not null (and must outlive the flow): a
-  // testing::FakeOpener gives a line on which no board ever speaks.
+  // SilentLineOpener gives a line on which no board ever speaks.
   // `gpsd`, when given, is the position source instead of the board.
   // Needs a QApplication.
   DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener = nullptr,
@@ -97,9 +80,9 @@ class DemoFlow {
   Say say_;
   ScriptMessageBox messages_;
   SilentWavePlayer waves_;
-  testing::ScriptedFilePrompt files_;
+  ScriptFilePrompt files_;
   // The machine's time without the start-up pauses.
-  testing::FakeClock clock_{{.system_time = true, .sleep_naps = true}};
+  ScriptClock clock_;
   SysfsDeviceRegistry registry_;
   TermiosSerialPortOpener opener_;
   BoardLink link_;

@@ -16,10 +16,11 @@
 #include "gui/site_view/site_view.h"
 #include "link/gpsd_address.h"
 #include "platform/clock.h"
-#include "tests/support/fake_serial_port.h"
-#include "tests/support/frames.h"
-#include "tools/board/board_frames.h"
+#include "link/frame_pump.h"
+#include "link/parser.h"
+#include "simulator/board_frames.h"
 #include "tools/demo/demo_flow.h"
+#include "tools/demo/demo_platform.h"
 
 #include <cstdio>
 #include <cstring>
@@ -84,6 +85,14 @@ void StandAt(DemoFlow& flow, int x, int y) {
   flow.Gps().Publish(gps);
 }
 
+// Hands `wire` to the engine through the parser, as the link worker would.
+void Hand(CEngine& engine, const std::vector<uint8_t>& wire) {
+  CParser parser;
+  PumpBytes(parser, wire.data(), wire.size(), [&](uint8_t type, const uint8_t* body, uint32_t length) {
+    engine.HandleFrame(type, body, length);
+  });
+}
+
 bool Grab(QWidget& widget, const QString& path) {
   QApplication::processEvents();
   const bool ok = widget.grab().save(path, "PNG");
@@ -92,14 +101,14 @@ bool Grab(QWidget& widget, const QString& path) {
 }
 
 int RunScreenshots(const QString& out) {
-  testing::FakeOpener opener;  // no board
+  SilentLineOpener opener;  // no board
   DemoFlow flow("", Say, &opener);
   // The plan is a working copy; only the pictures go to `out`.
   QTemporaryDir work;
   const std::string plan = work.isValid() ? ExtractDemoPlan(work.path()) : std::string();
   if (plan.empty()) return 1;
-  testing::Deliver(flow.Engine(), board::EncodeTextFrame(board::kTypeFirmware, "1.03"));
-  testing::Deliver(flow.Engine(), board::EncodeTextFrame(board::kTypeSerial, "A1B2C3"));
+  Hand(flow.Engine(), board::EncodeTextFrame(board::kTypeFirmware, "1.03"));
+  Hand(flow.Engine(), board::EncodeTextFrame(board::kTypeSerial, "A1B2C3"));
   if (!flow.Start()) return 1;
   CMainFrame& frame = *flow.App().MainFrame();
   bool ok = Grab(frame, QDir(out).filePath("status-view.png"));
