@@ -29,20 +29,3 @@ function(velkaro_add_fuzzer)
   target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
 endfunction()
-
-# velkaro_add_subfolders([EXCEPT <folders...>])
-# Adds every direct subfolder of the current folder that has a
-# CMakeLists.txt, in name order, but those named after EXCEPT: tests/,
-# bench/, fuzz/ and tools/ hold one folder per subsystem.
-macro(velkaro_add_subfolders)
-  cmake_parse_arguments(_velkaro_subfolders "" "" "EXCEPT" ${ARGN})
-  file(GLOB _velkaro_children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-       ${CMAKE_CURRENT_SOURCE_DIR}/*)
-  list(SORT _velkaro_children)
-  foreach(_velkaro_child ${_velkaro_children})
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_velkaro_child}/CMakeLists.txt AND
-       NOT _velkaro_child IN_LIST _velkaro_subfolders_EXCEPT)
-      add_subdirectory(${_velkaro_child})
-    endif()
-  endforeach()
-endmacro()

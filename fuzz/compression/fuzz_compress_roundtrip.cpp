@@ -5,7 +5,7 @@
 #include "compression/codec_passes.h"
 #include "compression/compression.h"
 #include "fuzz/compression/small_pieces.h"
-#include "tests/compression/literal_huffman.h"
+#include "tests/support/literal_huffman.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include "compression/compressed_block_format.h"
 #include "compression/compression.h"
 #include "fuzz/compression/small_pieces.h"
-#include "tests/compression/literal_huffman.h"
+#include "tests/support/literal_huffman.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "compression/compression.h"
 #include "compression/huffman_codec.h"
 #include "tests/compression/compression_test_util.h"
-#include "tests/compression/literal_huffman.h"
+#include "tests/support/literal_huffman.h"
 #include "tests/support/temp_folder.h"
 
 #include <filesystem>

@@ -2,7 +2,7 @@
 // caller must be told about.
 #include "compression/compressed_block_format.h"
 #include "compression/compression.h"
-#include "tests/compression/literal_huffman.h"
+#include "tests/support/literal_huffman.h"
 #include "tests/support/temp_folder.h"
 
 #include <cstdio>

@@ -8,7 +8,7 @@
 #include "compression/compressed_block_format.h"
 #include "compression/huffman_decoder.h"
 #include "tests/compression/compression_test_util.h"
-#include "tests/compression/literal_huffman.h"
+#include "tests/support/literal_huffman.h"
 
 #include <random>
 

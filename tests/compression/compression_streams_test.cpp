@@ -7,7 +7,7 @@
 #include "compression/codec_passes.h"
 #include "compression/compressed_block_format.h"
 #include "tests/compression/compression_test_util.h"
-#include "tests/compression/literal_huffman.h"
+#include "tests/support/literal_huffman.h"
 #include "tests/support/temp_folder.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 // vlk compress and vlk expand as scripts see them: what they print, and the
 // exit status for success (0), a reported failure (1) and wrong usage (2).
-#include "tests/site/site_test_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -10,17 +10,17 @@ namespace {
 
 using testing::ReadAll;
 using testing::ReadText;
-using testing_support::RunVlk;
-using testing_support::VlkRun;
+using testing::RunVlk;
+using testing::ProgramRun;
 
 TEST(VlkCompress, PrintsCountsAndRoundTrips) {
   testing::TempFolder dir;
   testing::WriteAll(dir.File("abc"), {'a', 'b', 'c'});
-  const VlkRun packed = RunVlk(dir.path(), "compress abc abc.c");
+  const ProgramRun packed = RunVlk(dir.path(), "compress abc abc.c");
   EXPECT_EQ(packed.status, 0);
   EXPECT_EQ(packed.out, "1\n");
   EXPECT_EQ(ReadAll(dir.File("abc.c")).size(), 1033u);
-  const VlkRun expanded = RunVlk(dir.path(), "expand abc.c abc.out");
+  const ProgramRun expanded = RunVlk(dir.path(), "expand abc.c abc.out");
   EXPECT_EQ(expanded.status, 0);
   EXPECT_EQ(expanded.out, "3\n");
   EXPECT_EQ(ReadAll(dir.File("abc.out")), (std::vector<uint8_t>{'a', 'b', 'c'}));

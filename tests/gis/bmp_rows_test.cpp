@@ -19,10 +19,10 @@
 namespace velkaro::gis {
 namespace {
 
-using testing_support::kBmpSuite;
-using testing_support::ReadWithGdal;
-using testing_support::RgbImage;
-using testing_support::SuitePlan;
+using testing::kBmpSuite;
+using testing::ReadWithGdal;
+using testing::RgbImage;
+using testing::SuitePlan;
 
 // "g/pal8-0.bmp" as a test name: gpal80bmp.
 std::string CaseName(std::string path) {

@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::testing_support {
+namespace velkaro::testing {
 
 inline const std::string kBmpSuite = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/";
 
@@ -123,4 +123,4 @@ inline void WriteBandedPlan(const std::string& path, int width, int height) {
   testing::WriteAll(path, bmp);
 }
 
-}  // namespace velkaro::testing_support
+}  // namespace velkaro::testing

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <gdal_priv.h>
 
-namespace velkaro::testing_support {
+namespace velkaro::testing {
 
 RgbImage ReadWithGdal(const std::string& path) {
   GDALAllRegister();
@@ -67,4 +67,4 @@ std::string ZipText(const std::string& zip, const std::string& entry) {
   return text;
 }
 
-}  // namespace velkaro::testing_support
+}  // namespace velkaro::testing

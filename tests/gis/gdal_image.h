@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace velkaro::testing_support {
+namespace velkaro::testing {
 
 struct RgbImage {
   bool ok = false;
@@ -27,4 +27,4 @@ RgbImage ReadWithGdal(const std::string& path);
 // The whole of `entry` in the zip archive `zip`; empty when it does not read.
 std::string ZipText(const std::string& zip, const std::string& entry);
 
-}  // namespace velkaro::testing_support
+}  // namespace velkaro::testing

@@ -20,7 +20,7 @@ namespace velkaro::gis {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace testing_support;
+using namespace testing;
 using testing::ReadText;
 using testing::TempFolder;
 using testing::WriteText;

@@ -4,7 +4,7 @@
 #include "site/geocode.h"
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
-#include "tests/site/site_test_support.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
 #include <cstdio>
@@ -21,7 +21,7 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace testing_support;
+using namespace testing;
 using testing::ReadAll;
 using testing::ReadText;
 using testing::TempFolder;

@@ -5,8 +5,8 @@
 // seconds; with no gpsd listening `vlk watch` says so and fails.
 #include "link/gpsd_source.h"
 #include "platform/clock.h"
-#include "tests/gpsd/child_group.h"
-#include "tests/link/gpsd_source_rig.h"
+#include "tests/support/child_process.h"
+#include "tests/support/gpsd_source_rig.h"
 #include "tests/support/temp_folder.h"
 
 #include <cmath>

@@ -9,8 +9,8 @@
 #include "gui/shell/main_frame.h"
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
-#include "tests/gpsd/child_group.h"
-#include "tests/gui/offscreen_suite.h"
+#include "tests/support/child_process.h"
+#include "tests/support/gui/offscreen_suite.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_folder.h"
 #include "tools/demo/demo_flow.h"
@@ -35,7 +35,7 @@ using velkaro::testing::ChildGroup;
 // The board's position for a landmark: the walk's whole milliarcseconds.
 double BoardDegrees(double degrees) { return std::round(degrees * 3600000.0) / 3600000.0; }
 
-class DemoWalkThroughGpsd : public velkaro::test::OffscreenSuite {
+class DemoWalkThroughGpsd : public velkaro::testing::OffscreenSuite {
  protected:
   void TearDown() override {
     gpsd_.Stop();

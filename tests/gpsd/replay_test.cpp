@@ -6,8 +6,8 @@
 // one of those, to the digits gpsd printed; the steady fix must lock, and
 // neither the capture without a fix nor the receiver in demo mode may.
 #include "link/gpsd_source.h"
-#include "tests/gpsd/child_group.h"
-#include "tests/link/gpsd_source_rig.h"
+#include "tests/support/child_process.h"
+#include "tests/support/gpsd_source_rig.h"
 #include "tests/support/temp_folder.h"
 
 #include <cmath>

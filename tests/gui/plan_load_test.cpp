@@ -5,7 +5,7 @@
 #include "compression/compression.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
-#include "tests/gui/gui_rig.h"
+#include "tests/support/gui/gui_rig.h"
 
 #include <csignal>
 #include <filesystem>
@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
@@ -168,4 +168,4 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

@@ -2,9 +2,9 @@
 // repaint, minimise and shut-down, the about box and the command line.
 #include "gui/common/command_ids.h"
 #include "gui/shell/about_dialog.h"
-#include "tests/gui/gui_rig.h"
-#include "tests/gui/run_program.h"
-#include "tests/link/fake_gpsd.h"
+#include "tests/support/gui/gui_rig.h"
+#include "tests/support/child_process.h"
+#include "tests/support/fake_gpsd.h"
 
 #include <chrono>
 #include <thread>
@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 TEST(FrameStartup, OpensTheLinkThenStartsTheWorkerBetweenTwoPauses) {
@@ -171,8 +171,8 @@ TEST(CommandLine, AnythingButOnePositionSourceIsAUsageError) {
       {"--gpsd", "localhost:0"},
       {"--gpsd", "localhost:2947", "extra"}};
   for (const auto& args : cases) {
-    const ProgramResult run = RunProgram(VELKARO_BIN_DIR "/velkaro", args);
-    EXPECT_EQ(run.exit_code, 2) << args[0];
+    const ProgramRun run = RunProgram(VELKARO_BIN_DIR "/velkaro", args);
+    EXPECT_EQ(run.status, 2) << args[0];
     EXPECT_NE(run.out.find("usage: velkaro [--port DEVICE | --gpsd [HOST[:PORT]]]"),
               std::string::npos)
         << run.out;
@@ -180,4 +180,4 @@ TEST(CommandLine, AnythingButOnePositionSourceIsAUsageError) {
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

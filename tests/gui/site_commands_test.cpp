@@ -5,7 +5,7 @@
 #include "gui/qt_platform/qt_file_prompt.h"
 #include "gui/qt_platform/qt_wave_player.h"
 #include "gui/site_view/point_list_dialog.h"
-#include "tests/gui/gui_rig.h"
+#include "tests/support/gui/gui_rig.h"
 
 #include <filesystem>
 #include <tuple>
@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 const char kBitmapFilter[] = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
@@ -260,4 +260,4 @@ TEST(QtWaves, PlayingWithoutAWaveOrAnAudioDeviceReturnsPromptly) {
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

@@ -1,6 +1,6 @@
 // The site view on the offscreen platform: drawing, the lock colours, taps
 // with and without a lock, the valid-solution message, holds and scrolling.
-#include "tests/gui/gui_rig.h"
+#include "tests/support/gui/gui_rig.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 // The demo site's geocode: plan pixel to position.
@@ -349,4 +349,4 @@ TEST_F(SiteViewTest, TheViewFollowsTheWindowWithoutStretchingThePlan) {
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

@@ -1,14 +1,14 @@
 // A fix that stops arriving is not a lock: the band turns red by itself and
 // a tap stores nothing, with the clock driven past the three seconds.
 #include "link/gps_data.h"
-#include "tests/gui/gui_rig.h"
+#include "tests/support/gui/gui_rig.h"
 
 #include <QEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 class StaleFixTest : public ::testing::Test {
@@ -73,4 +73,4 @@ TEST_F(StaleFixTest, TheViewRepaintsOnItsOwnWhileItShowsALock) {
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

@@ -1,6 +1,6 @@
 // The status view: the board's identity lines before and after it answers,
 // their positions, and the one-way switch to the site view.
-#include "tests/gui/gui_rig.h"
+#include "tests/support/gui/gui_rig.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 // The line as the view should show it: black on a white band as wide as the
@@ -81,4 +81,4 @@ TEST(DrawBitmap, AnIdWithoutABitmapDrawsNothing) {
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

@@ -2,7 +2,7 @@
 // answers, and the frames the handheld sends.
 #include "link/engine.h"
 
-#include "tests/link/link_helpers.h"
+#include "tests/support/link_helpers.h"
 
 #include <algorithm>
 #include <string>

@@ -3,7 +3,7 @@
 // decode as an independent decoder read them.
 #include "link/gps_data.h"
 
-#include "tests/link/link_helpers.h"
+#include "tests/support/link_helpers.h"
 #include "tests/support/temp_folder.h"
 
 #include <cstdlib>

@@ -6,7 +6,7 @@
 
 #include "link/engine.h"
 #include "link/gpsd_address.h"
-#include "tests/link/link_helpers.h"
+#include "tests/support/link_helpers.h"
 
 #include <cmath>
 #include <cstring>

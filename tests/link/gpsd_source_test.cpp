@@ -5,8 +5,8 @@
 #include "link/gpsd_source.h"
 
 #include "platform/clock.h"
-#include "tests/link/fake_gpsd.h"
-#include "tests/link/gpsd_source_rig.h"
+#include "tests/support/fake_gpsd.h"
+#include "tests/support/gpsd_source_rig.h"
 
 #include <cmath>
 #include <fstream>

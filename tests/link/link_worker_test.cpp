@@ -6,7 +6,7 @@
 #include "link/link_worker.h"
 
 #include "link/board_session.h"
-#include "tests/link/link_helpers.h"
+#include "tests/support/link_helpers.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_serial_port.h"
 #include "tests/support/memory_device_registry.h"

@@ -1,12 +1,11 @@
 // `vlk decode`: the built tool on byte files, line by line, and its exit
 // status for wrong usage and unreadable input.
+#include "tests/support/child_process.h"
 #include "tests/support/frames.h"
 #include "tests/support/temp_folder.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -18,23 +17,11 @@ using testing::Bytes;
 using testing::FrameOf;
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-};
-
-RunResult RunDecode(const std::string& args) {
-  const std::string command =
-      std::string("'") + VELKARO_BIN_DIR + "/vlk' decode " + args + " 2>/dev/null";
-  RunResult result;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, n);
-  const int raw = pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return result;
+// `vlk decode` with `args`, standard input from `in`; standard error is
+// dropped.
+testing::ProgramRun RunDecode(std::vector<std::string> args, const std::string& in = "/dev/null") {
+  args.insert(args.begin(), "decode");
+  return testing::RunProgram(VELKARO_BIN_DIR "/vlk", args, {.in = in, .err = "/dev/null"});
 }
 
 class VlkDecode : public ::testing::Test {
@@ -42,7 +29,7 @@ class VlkDecode : public ::testing::Test {
   std::string Write(const std::string& name, const Bytes& bytes) {
     const fs::path path = dir_ / name;
     testing::WriteAll(path, bytes);
-    return "'" + path.string() + "'";
+    return path.string();
   }
 
   testing::TempFolder folder_;
@@ -75,7 +62,7 @@ struct DecodeCase {
 class VlkDecodeCases : public VlkDecode, public ::testing::WithParamInterface<DecodeCase> {};
 
 TEST_P(VlkDecodeCases, PrintsFrames) {
-  const RunResult r = RunDecode(Write("in.bin", GetParam().in));
+  const testing::ProgramRun r = RunDecode({Write("in.bin", GetParam().in)});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, GetParam().out);
 }
@@ -118,14 +105,14 @@ TEST_F(VlkDecode, ReadsStandardInputAcrossReadBoundaries) {
     in.insert(in.end(), frame.begin(), frame.end());
     expected += "frame 25 153 ok\nfix 07/04/2006 09:05:03 40.5000 N 73.2500 W\nmode 7\n";
   }
-  const RunResult r = RunDecode("< " + Write("stream.bin", in));
+  const testing::ProgramRun r = RunDecode({}, Write("stream.bin", in));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, expected);
 }
 
 TEST_F(VlkDecode, ExitStatusForUsageAndMissingFile) {
-  EXPECT_EQ(RunDecode("'" + (dir_ / "missing.bin").string() + "'").status, 1);
-  EXPECT_EQ(RunDecode("a b").status, 2);
+  EXPECT_EQ(RunDecode({(dir_ / "missing.bin").string()}).status, 1);
+  EXPECT_EQ(RunDecode({"a", "b"}).status, 2);
 }
 
 }  // namespace

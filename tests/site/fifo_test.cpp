@@ -7,7 +7,8 @@
 #include "compression/compression.h"
 #include "platform/regular_file.h"
 #include "tests/site/projection_fixture.h"
-#include "tests/site/site_test_support.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 #include <sys/stat.h>
 
@@ -15,9 +16,9 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::RunVlk;
+using testing::RunVlk;
 
-class FifoTest : public testing_support::ProjectionFixture {
+class FifoTest : public testing::ProjectionFixture {
  protected:
   std::string Fifo(const std::string& name) {
     const std::string path = dir.File(name);

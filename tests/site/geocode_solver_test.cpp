@@ -23,7 +23,7 @@ std::vector<int32_t> Columns(const std::vector<Tap>& taps) {
 }
 
 // Taps laid exactly on pixels of the known map; the geocode is its inverse.
-const std::vector<Tap> TapsOnKnownMap = testing_support::TapsAt(
+const std::vector<Tap> TapsOnKnownMap = testing::TapsAt(
     {{10, 20}, {200, 30}, {120, 250}, {30, 180}, {230, 240}, {90, 90}});
 
 class SiteProjectionTest : public ::testing::Test {

@@ -10,9 +10,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadAll;
 using testing::WriteAll;
-using testing_support::kSmallPlan;
-using testing_support::Tap;
-using ProjectionFileTest = testing_support::ProjectionFixture;
+using testing::kSmallPlan;
+using testing::Tap;
+using ProjectionFileTest = testing::ProjectionFixture;
 
 // The file is the header, the geocode's matrix and the plan's compressed
 // block. A longer old file's tail once survived a save and could pass a
@@ -202,7 +202,7 @@ class RecordingWatch : public PlanExpansionWatch {
 };
 
 TEST_F(ProjectionFileTest, LoadShowsTheWatchEveryByteInOrderBeforeTheSideFilesAreInPlace) {
-  const std::vector<uint8_t> bitmap = testing_support::NoisyBitmap(1500, 1000);
+  const std::vector<uint8_t> bitmap = testing::NoisyBitmap(1500, 1000);
   WriteAll(plan, bitmap);
   const std::string out = dir.File("site.vlk");
   ASSERT_TRUE(projection.Save(out));

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::testing_support {
+namespace velkaro::testing {
 
 using Tap = CSiteProjection::_tap;
 
@@ -80,4 +80,4 @@ class ProjectionFixture : public ::testing::Test {
   CSiteProjection projection{gps, messages, waves};
 };
 
-}  // namespace velkaro::testing_support
+}  // namespace velkaro::testing

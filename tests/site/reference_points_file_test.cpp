@@ -3,7 +3,8 @@
 // line that is wrong.
 #include "site/reference_points_file.h"
 
-#include "tests/site/site_test_support.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 #include <cmath>
 #include <cstdint>
@@ -17,7 +18,7 @@
 namespace velkaro {
 namespace {
 
-using testing_support::Lines;
+using testing::Lines;
 using Tap = CSiteProjection::_tap;
 
 // Every field, doubles to the bit.

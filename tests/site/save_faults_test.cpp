@@ -19,14 +19,14 @@ namespace fs = std::filesystem;
 using testing::ReadAll;
 using testing::WriteAll;
 
-class SaveFaults : public testing_support::ProjectionFixture {
+class SaveFaults : public testing::ProjectionFixture {
  protected:
   void SetUp() override {
     ProjectionFixture::SetUp();
     // About 7 MB of plan: the save takes long enough to be caught at many
     // moments.
-    WriteAll(plan, testing_support::NoisyBitmap(1500, 1500));
-    projection.m_taps = testing_support::TapsAt(
+    WriteAll(plan, testing::NoisyBitmap(1500, 1500));
+    projection.m_taps = testing::TapsAt(
         {{100, 200}, {1100, 300}, {600, 1400}, {150, 1350}, {1450, 60}});
     target = dir.File("site.vlk");
     // The old file is longer than the new one will be, as in the field.

@@ -2,8 +2,9 @@
 // extract, solve and worldfile run as the built program.
 #include "site/reference_points_file.h"
 #include "tests/site/projection_fixture.h"
-#include "tests/site/site_test_support.h"
-#include "tools/vlk/tap_file.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
+#include "site/tap_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,12 +17,12 @@ namespace fs = std::filesystem;
 using testing::ReadAll;
 using testing::ReadText;
 using testing::TempFolder;
-using testing_support::LatAt;
-using testing_support::Lines;
-using testing_support::LonAt;
-using testing_support::RunVlk;
-using testing_support::Tap;
-using testing_support::VlkRun;
+using testing::LatAt;
+using testing::Lines;
+using testing::LonAt;
+using testing::RunVlk;
+using testing::Tap;
+using testing::ProgramRun;
 
 struct BadTapLine {
   const char* name;
@@ -32,7 +33,7 @@ struct BadTapLine {
 class TapFileRefuses : public ::testing::TestWithParam<BadTapLine> {};
 
 TEST_P(TapFileRefuses, TheFirstBadLineWithItsNumber) {
-  const vlk::TapFile parsed = vlk::ParseTapFile(GetParam().text);
+  const TapFile parsed = ParseTapFile(GetParam().text);
   EXPECT_FALSE(parsed.ok);
   EXPECT_TRUE(parsed.taps.empty());
   EXPECT_EQ(parsed.error, GetParam().error);
@@ -54,8 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TapFile, ReadsCaptureOrderSkippingBlanksCommentsAndCarriageReturns) {
-  const vlk::TapFile parsed =
-      vlk::ParseTapFile("# captured on site\r\n\n 10, 20 ,45.5,7.25\r\n  \n-3,4,-33.9,151.2\n");
+  const TapFile parsed =
+      ParseTapFile("# captured on site\r\n\n 10, 20 ,45.5,7.25\r\n  \n-3,4,-33.9,151.2\n");
   ASSERT_TRUE(parsed.ok) << parsed.error;
   ASSERT_EQ(parsed.taps.size(), 2u);
   const Tap want[2] = {{10, 20, 45.5, 7.25, 0}, {-3, 4, -33.9, 151.2, 0}};
@@ -82,7 +83,7 @@ class VlkCommands : public ::testing::Test {
 TEST_F(VlkCommands, SaveInfoExtractGiveBackTheIdenticalBitmap) {
   ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp site.vlk").status, 0)
       << ReadText(dir.File("stderr.txt"));
-  const VlkRun info = RunVlk(dir.path(), "info site.vlk");
+  const ProgramRun info = RunVlk(dir.path(), "info site.vlk");
   ASSERT_EQ(info.status, 0);
   const std::vector<std::string> lines = Lines(info.out);
   ASSERT_EQ(lines.size(), 11u) << info.out;
@@ -104,7 +105,7 @@ TEST_F(VlkCommands, SaveInfoExtractGiveBackTheIdenticalBitmap) {
 // Solve prints the geocode that save stores, and a reference-point file of
 // the same taps solves and saves to the very same bytes.
 TEST_F(VlkCommands, SolveMatchesWhatSaveStoresFromATapListOrReferencePoints) {
-  const VlkRun solve = RunVlk(dir.path(), "solve taps.csv");
+  const ProgramRun solve = RunVlk(dir.path(), "solve taps.csv");
   ASSERT_EQ(solve.status, 0) << ReadText(dir.File("stderr.txt"));
   const std::vector<std::string> lines = Lines(solve.out);
   ASSERT_EQ(lines.size(), 1u + 6u + 5u + 1u) << solve.out;
@@ -128,10 +129,10 @@ TEST_F(VlkCommands, SolveMatchesWhatSaveStoresFromATapListOrReferencePoints) {
     EXPECT_EQ(lines[1 + i], printed) << i;
   }
 
-  const vlk::TapFile taps = vlk::ReadTapFile(dir.File("taps.csv"));
+  const TapFile taps = ReadTapFile(dir.File("taps.csv"));
   ASSERT_TRUE(taps.ok) << taps.error;
   std::ofstream(dir.File("plan.points")) << FormatReferencePoints(taps.taps, std::nullopt);
-  const VlkRun from_points = RunVlk(dir.path(), "solve plan.points");
+  const ProgramRun from_points = RunVlk(dir.path(), "solve plan.points");
   ASSERT_EQ(from_points.status, 0) << ReadText(dir.File("stderr.txt"));
   EXPECT_EQ(from_points.out, solve.out);  // the six %.17g coefficients among them
   EXPECT_EQ(ReadText(dir.File("debug.txt")), list_dump);
@@ -145,7 +146,7 @@ TEST_F(VlkCommands, SolveMatchesWhatSaveStoresFromATapListOrReferencePoints) {
 
 TEST_F(VlkCommands, WorldfileMapsEveryTapPixelBackToItsPosition) {
   ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp site.vlk").status, 0);
-  const VlkRun world = RunVlk(dir.path(), "worldfile site.vlk");
+  const ProgramRun world = RunVlk(dir.path(), "worldfile site.vlk");
   ASSERT_EQ(world.status, 0);
   const std::vector<std::string> lines = Lines(world.out);
   ASSERT_EQ(lines.size(), 6u);

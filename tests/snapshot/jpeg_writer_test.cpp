@@ -2,7 +2,7 @@
 // own decompressor and comparing against libjpeg's own tables and texts.
 #include "snapshot/jpeg_writer.h"
 
-#include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/jpeg_reader.h"
 #include "tests/support/temp_folder.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "tests/gpsd/child_group.h"
+#include "tests/support/child_process.h"
 
 #include "tests/support/temp_folder.h"
 
@@ -42,16 +42,24 @@ int Connect(int port) {
 }  // namespace
 
 bool ChildGroup::Start(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& out_path, const std::string& err_path,
-                       std::string* error) {
+                       const ChildStreams& streams, std::string* error) {
   Stop();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(),
+  // The streams are opened before the working folder changes, so relative
+  // paths mean this process's folder.
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, streams.in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, streams.out.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (streams.err.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, streams.err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  if (!streams.dir.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, streams.dir.c_str());
+  }
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
@@ -90,8 +98,8 @@ std::optional<int> ChildGroup::WaitExit(std::chrono::milliseconds timeout) {
   return status_;
 }
 
-void ChildGroup::Stop() {
-  if (pid_ <= 0) return;
+int ChildGroup::Stop() {
+  if (pid_ <= 0) return -1;
   // The group lives while any member does, the unreaped program included,
   // so its id cannot have passed to anything else.
   if (!GroupGone(pid_)) ::kill(-pid_, SIGTERM);
@@ -101,6 +109,7 @@ void ChildGroup::Stop() {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   Kill();
+  return status_.value_or(-1);
 }
 
 void ChildGroup::Kill() {
@@ -108,6 +117,62 @@ void ChildGroup::Kill() {
   if (!GroupGone(pid_)) ::kill(-pid_, SIGKILL);
   Reap(/*block=*/true);
   pid_ = -1;
+}
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      ChildStreams streams, std::chrono::milliseconds timeout) {
+  TempFolder folder;
+  streams.out = folder.File("out");
+  ProgramRun run;
+  ChildGroup child;
+  std::string error;
+  if (!child.Start(program, args, streams, &error)) {
+    run.out = error;
+    return run;
+  }
+  run.status = child.WaitExit(timeout).value_or(-1);
+  child.Stop();  // what it left running, or itself when it ran out of time
+  run.out = ReadText(streams.out);
+  return run;
+}
+
+ProgramRun RunVlk(const std::filesystem::path& dir, std::string_view words) {
+  std::vector<std::string> args;
+  for (std::size_t at = 0; at < words.size();) {
+    const std::size_t end = std::min(words.find(' ', at), words.size());
+    if (end > at) args.emplace_back(words.substr(at, end - at));
+    at = end + 1;
+  }
+  return RunProgram(VELKARO_BIN_DIR "/vlk", args, {.err = (dir / "stderr.txt").string(), .dir = dir});
+}
+
+BoardProcess::BoardProcess() : folder_(std::make_unique<TempFolder>()) {}
+
+BoardProcess::~BoardProcess() { Stop(); }
+
+bool BoardProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                         std::chrono::milliseconds timeout, std::string* error) {
+  const std::string out = folder_->File("board.out");
+  if (!group_.Start(program, args, {.out = out, .err = folder_->File("board.err")}, error)) {
+    return false;
+  }
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    // Whether it had ended before the read, so that a line printed just
+    // before the end still counts.
+    const bool ended = group_.WaitExit(std::chrono::milliseconds(0)).has_value();
+    device_ = FirstLine(out, std::chrono::milliseconds(0));
+    if (!device_.empty()) return true;
+    if (ended) {
+      *error = "the board exited before printing its device path";
+      return false;
+    }
+    if (Clock::now() > deadline) {
+      *error = "no device path within the timeout";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 std::string GpsdProgram() {

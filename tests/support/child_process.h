@@ -1,22 +1,37 @@
 #pragma once
 
-// A program the test starts in a process group of its own, with its
-// standard output and error in files. Everything it starts in turn (gpsfake
-// starts gpsd) stays in that group, and the group is ended in every path:
-// gpsfake may outlive its log, and gpsd may outlive gpsfake. Then the
-// daemons' ports, and reading back what `vlk watch` prints.
+// Programs a test starts: each in a process group of its own, with its
+// standard streams on files, so that everything it starts in turn (gpsfake
+// starts gpsd) stays in that group and the group is ended in every path:
+// gpsfake may outlive its log, and gpsd may outlive gpsfake. On it: a
+// program run to its end with its output collected, the built vlk, the board
+// simulator; then the daemons' ports, and reading back what `vlk watch`
+// prints.
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <utility>
 #include <vector>
 
 namespace velkaro::testing {
+
+class TempFolder;
+
+// Where a child's standard streams go. Files are created or truncated.
+struct ChildStreams {
+  std::string in = "/dev/null";   // standard input
+  std::string out = "/dev/null";  // standard output
+  std::string err;                // standard error; empty: with standard output
+  std::filesystem::path dir;      // working folder; empty: this process's
+};
 
 class ChildGroup {
  public:
@@ -29,15 +44,20 @@ class ChildGroup {
   // Starts `program` (a path, or a name looked up in PATH) with `args`.
   // False, with the reason in `*error`, when it cannot be started.
   bool Start(const std::string& program, const std::vector<std::string>& args,
-             const std::string& out_path, const std::string& err_path, std::string* error);
+             const ChildStreams& streams, std::string* error);
+  bool Start(const std::string& program, const std::vector<std::string>& args,
+             const std::string& out_path, const std::string& err_path, std::string* error) {
+    return Start(program, args, ChildStreams{.out = out_path, .err = err_path}, error);
+  }
 
   // Waits at most `timeout` for the program itself to end; its exit status
   // (-1 for a signal), or none while it runs.
   std::optional<int> WaitExit(std::chrono::milliseconds timeout);
 
   // Asks the whole group to end (SIGTERM), waits a little, then kills what
-  // is left (SIGKILL). Idempotent.
-  void Stop();
+  // is left (SIGKILL). Returns the program's exit status: -1 when a signal
+  // ended it, when it had to be killed, or when none ran. Idempotent.
+  int Stop();
   // Kills the whole group at once, as a crash would.
   void Kill();
 
@@ -50,6 +70,49 @@ class ChildGroup {
 
   pid_t pid_ = -1;  // also the group's id
   std::optional<int> status_;
+};
+
+// A program run to its end.
+struct ProgramRun {
+  int status = -1;  // exit status; -1: did not start, ended by a signal or ran out of time
+  std::string out;  // standard output, and standard error when it was not sent elsewhere
+};
+
+// Runs `program` with `args` until it ends, at most `timeout` (then its group
+// is killed), and collects its standard output. `streams.out` is ignored.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      ChildStreams streams = {},
+                      std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// The built vlk with `words` (split at spaces, no shell) in `dir`; its
+// standard error goes to stderr.txt in `dir`.
+ProgramRun RunVlk(const std::filesystem::path& dir, std::string_view words);
+
+// The board simulator as a child, for end-to-end tests.
+class BoardProcess {
+ public:
+  BoardProcess();
+  // Stops the board if it still runs.
+  ~BoardProcess();
+  BoardProcess(const BoardProcess&) = delete;
+  BoardProcess& operator=(const BoardProcess&) = delete;
+
+  // Starts `program` with `args` and reads the first line of its standard
+  // output (the device path), waiting at most `timeout`. Returns false, with
+  // the reason in `*error`, when it does not start or prints no line.
+  bool Start(const std::string& program, const std::vector<std::string>& args,
+             std::chrono::milliseconds timeout, std::string* error);
+
+  const std::string& device() const { return device_; }
+
+  // Ends the board (SIGTERM, then SIGKILL); its exit status, -1 when it had
+  // to be killed or did not run.
+  int Stop() { return group_.Stop(); }
+
+ private:
+  std::unique_ptr<TempFolder> folder_;  // its standard output and error
+  ChildGroup group_;
+  std::string device_;
 };
 
 // gpsd's program: the first in PATH, else Debian's /usr/sbin/gpsd (outside

@@ -1,4 +1,4 @@
-#include "tests/link/fake_gpsd.h"
+#include "tests/support/fake_gpsd.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

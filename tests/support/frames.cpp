@@ -3,7 +3,7 @@
 #include "link/board_message.h"
 #include "link/frame_pump.h"
 #include "link/parser.h"
-#include "tools/board/board_frames.h"
+#include "simulator/board_frames.h"
 
 namespace velkaro::testing {
 

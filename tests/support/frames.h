@@ -1,7 +1,7 @@
 #pragma once
 
 // Board frames for tests, built with the board simulator's own encoder
-// (tools/board/board_frames.h), and handed to an engine through the real
+// (simulator/board_frames.h), and handed to an engine through the real
 // parser.
 
 #include "link/engine.h"

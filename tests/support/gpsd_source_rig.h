@@ -12,7 +12,7 @@
 #include "link/gps_data.h"
 #include "link/gpsd_source.h"
 #include "link/published.h"
-#include "tests/link/link_helpers.h"
+#include "tests/support/link_helpers.h"
 #include "tests/support/recording_message_box.h"
 
 #include <fstream>

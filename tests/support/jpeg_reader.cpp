@@ -1,4 +1,4 @@
-#include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/jpeg_reader.h"
 
 #include "tests/support/temp_folder.h"
 

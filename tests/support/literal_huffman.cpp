@@ -1,4 +1,4 @@
-#include "tests/compression/literal_huffman.h"
+#include "tests/support/literal_huffman.h"
 
 namespace velkaro::testing {
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
@@ -60,6 +61,13 @@ void WriteAll(const std::filesystem::path& path, const std::vector<uint8_t>& byt
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
   WriteBytes(path, text.data(), text.size());
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 }  // namespace velkaro::testing

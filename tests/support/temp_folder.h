@@ -1,7 +1,7 @@
 #pragma once
 
 // Files for tests: a private temporary folder, the current folder set for a
-// while, and whole-file reads and writes.
+// while, whole-file reads and writes, and a text's lines.
 
 #include <cstdint>
 #include <filesystem>
@@ -49,5 +49,8 @@ std::string ReadText(const std::filesystem::path& path);
 // not written whole, so that a test does not go on from a setup that failed.
 void WriteAll(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::filesystem::path& path, const std::string& text);
+
+// The lines of `text`, without their line ends.
+std::vector<std::string> Lines(const std::string& text);
 
 }  // namespace velkaro::testing

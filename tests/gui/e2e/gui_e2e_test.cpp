@@ -5,9 +5,9 @@
 #include "gui/shell/main_frame.h"
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
-#include "tests/e2e_link/board_process.h"
-#include "tests/gui/offscreen_suite.h"
-#include "tests/gui/run_program.h"
+#include "tests/support/child_process.h"
+#include "tests/support/gui/offscreen_suite.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_serial_port.h"
 #include "tools/demo/demo_flow.h"
 
@@ -25,7 +25,7 @@
 namespace velkaro::demo {
 namespace {
 
-class GuiEndToEnd : public velkaro::test::OffscreenSuite {};
+class GuiEndToEnd : public velkaro::testing::OffscreenSuite {};
 
 TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
   QTemporaryDir dir;
@@ -73,9 +73,9 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
   }
   board.Stop();
 
-  const velkaro::test::ProgramResult info =
-      velkaro::test::RunProgram(VELKARO_BIN_DIR "/vlk", {"info", vlk});
-  EXPECT_EQ(info.exit_code, 0) << info.out;
+  const velkaro::testing::ProgramRun info =
+      velkaro::testing::RunProgram(VELKARO_BIN_DIR "/vlk", {"info", vlk});
+  EXPECT_EQ(info.status, 0) << info.out;
   EXPECT_NE(info.out.find("header length 145"), std::string::npos) << info.out;
 
   // A fresh run, without the board, opens the file and shows the same plan.

@@ -5,7 +5,7 @@
 #include "gui/snapshot/snapshot_command.h"
 
 #include "tests/gui/snapshot/snapshot_test_support.h"
-#include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/jpeg_reader.h"
 #include "tests/support/event_trail.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/recording_wave_player.h"
@@ -22,7 +22,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -186,4 +186,4 @@ TEST_F(SnapshotCommandTest, AnUnopenableFileIsReportedUnderTheWaitCursorAndUsesU
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

@@ -2,9 +2,9 @@
 // site view, each decoded and compared with the view's own rendering.
 #include "gui/common/command_ids.h"
 #include "gui/snapshot/snapshot_command.h"
-#include "tests/gui/gui_rig.h"
+#include "tests/support/gui/gui_rig.h"
 #include "tests/gui/snapshot/snapshot_test_support.h"
-#include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/jpeg_reader.h"
 #include "tests/support/event_trail.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/recording_wave_player.h"
@@ -21,7 +21,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -106,4 +106,4 @@ TEST_F(SnapshotOnTheFrame, PicturesTheStatusViewThenTheSiteView) {
 }
 
 }  // namespace
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

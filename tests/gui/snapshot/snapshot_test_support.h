@@ -4,7 +4,7 @@
 #ifndef VELKARO_TESTS_GUI_SNAPSHOT_SNAPSHOT_TEST_SUPPORT_H_
 #define VELKARO_TESTS_GUI_SNAPSHOT_SNAPSHOT_TEST_SUPPORT_H_
 
-#include "tests/snapshot/jpeg_reader.h"
+#include "tests/support/jpeg_reader.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,7 +16,7 @@
 #include <QPainter>
 #include <QWidget>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 
 // Whether the wait cursor is up now: the probe the snapshot tests give the
 // message box and the file prompt of tests/support.
@@ -67,6 +67,6 @@ inline double MeanAbsDifference(const testing::DecodedJpeg& picture, int picture
   return std::max({sums[0], sums[1], sums[2]}) / (double(rows) * width);
 }
 
-}  // namespace velkaro::test
+}  // namespace velkaro::testing
 
 #endif  // VELKARO_TESTS_GUI_SNAPSHOT_SNAPSHOT_TEST_SUPPORT_H_

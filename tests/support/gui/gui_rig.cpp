@@ -1,10 +1,10 @@
-#include "tests/gui/gui_rig.h"
+#include "tests/support/gui/gui_rig.h"
 
 #include "gui/common/command_ids.h"
 #include "gui/shell/resources.h"
-#include "tests/gui/offscreen_suite.h"
+#include "tests/support/gui/offscreen_suite.h"
 #include "tests/support/frames.h"
-#include "tools/board/board_frames.h"
+#include "simulator/board_frames.h"
 
 #include <cstdlib>
 
@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 
 namespace {
 
@@ -111,4 +111,4 @@ QImage Rows(const QImage& image, int top, int height) {
   return image.copy(0, top, image.width(), height);
 }
 
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

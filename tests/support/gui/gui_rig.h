@@ -29,7 +29,7 @@
 #include <QObject>
 #include <QTemporaryDir>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 
 struct Rig {
   Rig();
@@ -91,4 +91,4 @@ class PaintCounter : public QObject {
 // The rows [top, top + height) of `image`.
 QImage Rows(const QImage& image, int top, int height);
 
-}  // namespace velkaro::test
+}  // namespace velkaro::testing

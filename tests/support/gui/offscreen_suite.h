@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::test {
+namespace velkaro::testing {
 
 // The one QApplication of a test program, on the offscreen platform, set up
 // as the program sets itself up. Delete it when the tests are done.
@@ -41,4 +41,4 @@ class OffscreenSuite : public ::testing::Test {
   static inline QApplication* app_ = nullptr;
 };
 
-}  // namespace velkaro::test
+}  // namespace velkaro::testing
