@@ -224,13 +224,11 @@ sox "${wav[@]}" -n redalert.wav synth 0.5 sine 550:1150 overdrive 6 gain -6 lowp
   fade t 0.005 1 0.01 norm -4
 
 # ---------------------------------------------------------------------------
-# Demo site plan: a small campus from above, 720 x 540, 24 bits. The demo
-# geocode is fixed: plan pixel (x, y) lies at latitude 45.5 - y * 0.0000045
-# and longitude 9.1 + x * 0.0000064. The simulated walk visits six landmarks,
-# each marked by a red ring and cross centred exactly on its pixel:
-#   Main gate (60,480), Bus stop (120,300), Library entrance (200,140),
-#   Fountain (360,270), Sports hall entrance (600,90), Car park corner (620,470).
-landmarks=("60 480" "120 300" "200 140" "360 270" "600 90" "620 470")
+# Demo site plan: a small campus from above, 720 x 540, 24 bits. Its geocode
+# and the landmarks the simulated walk visits are the demo site's
+# (demo/site.csv); each landmark is marked by a red ring and cross centred
+# exactly on its pixel.
+mapfile -t landmarks < <(awk -F, '$1 == "landmark" { print $3 " " $4 }' demo/site.csv)
 
 ground="fill '#6a6a6a' rectangle 0,492 720,540
   fill '#c8c8c8' rectangle 0,483 720,491

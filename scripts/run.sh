@@ -133,9 +133,8 @@ Velkaro starts in a few seconds (it pauses while it greets the board).
  1. Tap the status screen to reach the site view.
  2. Press the first button and open out/demo/campus.bmp.
  3. Wait until the top row turns green (about 5 seconds).
- 4. The simulated walk pauses 10 seconds at each landmark, in this order:
-      Main gate (60,480)  Bus stop (120,300)  Library entrance (200,140)
-      Fountain (360,270)  Sports hall (600,90)  Car park corner (620,470)
+ 4. The simulated walk pauses at each landmark, in this order:
+$(awk -F, '$1 == "landmark" { printf "      %s (%s,%s), %s seconds\n", $2, $3, $4, $5 }' resources/demo/site.csv)
     While it stands at one, scroll there and tap that plan pixel.
  5. After the fifth point Velkaro says the geocode is valid: press Save
     (third button) and save, e.g. out/demo/campus.vlk.

@@ -24,7 +24,6 @@ void PutStuffed(std::vector<uint8_t>& out, uint8_t b) {
   if (b == kMarker) out.push_back(kEscape);
 }
 
-
 }  // namespace
 
 std::vector<uint8_t> EncodeFrame(uint8_t type, const uint8_t* payload, std::size_t length) {
@@ -97,7 +96,7 @@ std::array<uint8_t, kPositionPayloadSize> BuildPositionPayload(const PositionRep
   StoreBe16(b + kClockBias, 21);
   StoreBeI32(b + kOscOffset, 1234);
   StoreBe16(b + kTemperature, 2 * 25 + 1);  // 25 degrees C in half degrees
-  b[kUtc] = 0x80 | 18;                  // offset valid, 18 leap seconds
+  b[kUtc] = 0x80 | 18;                      // offset valid, 18 leap seconds
   b[kGmtSign] = 0;
   b[kGmtHours] = 0;
   b[kGmtMinutes] = 0;

@@ -32,7 +32,4 @@ Track ParseTrack(const std::string& text);
 // Reads and parses a file; an unreadable file gives no points and one error.
 Track LoadTrackFile(const std::string& path);
 
-// The built-in walk over the demo site, embedded at build time.
-const std::string& BuiltInWalkText();
-
 }  // namespace velkaro::board

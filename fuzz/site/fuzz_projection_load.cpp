@@ -8,9 +8,9 @@
 #include "link/published.h"
 #include "platform/wave_player.h"
 #include "site/site_projection.h"
+#include "site/tap_file.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_folder.h"
-#include "site/tap_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,8 +18,8 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -97,8 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (projection.m_strPlanPath != "before" || messages.shown.size() != 1) std::abort();
   }
 
-  const TapFile taps =
-      ParseTapFile(std::string_view(reinterpret_cast<const char*>(data), size));
+  const TapFile taps = ParseTapFile(std::string_view(reinterpret_cast<const char*>(data), size));
   if (taps.ok != taps.error.empty()) std::abort();
   return 0;
 }

@@ -137,8 +137,7 @@ TEST(CodeLengths, AgreeWithTheLiteralWalkOnHostileTables) {
     const Tree tree(counts);
     EXPECT_EQ(tree.root, 510);
     const auto expected = testing::LiteralCodeLengths(counts);
-    for (int s = 0; s < 256; ++s)
-      ASSERT_EQ(tree.codes[s].length, expected[s]) << "round " << round;
+    for (int s = 0; s < 256; ++s) ASSERT_EQ(tree.codes[s].length, expected[s]) << "round " << round;
     if (round == 0) {
       EXPECT_EQ(*std::max_element(expected.begin(), expected.end()), 255);
     }

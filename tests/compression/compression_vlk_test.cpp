@@ -8,10 +8,10 @@
 namespace velkaro {
 namespace {
 
+using testing::ProgramRun;
 using testing::ReadAll;
 using testing::ReadText;
 using testing::RunVlk;
-using testing::ProgramRun;
 
 TEST(VlkCompress, PrintsCountsAndRoundTrips) {
   testing::TempFolder dir;

@@ -1,17 +1,16 @@
 // Loading a large plan off the window's thread: the window keeps handling
 // events and repainting, shows the busy cursor, keeps the old plan until the
 // new one is ready, and refuses taps and site commands meanwhile.
-#include "gui/common/command_ids.h"
 #include "compression/compression.h"
+#include "gui/common/command_ids.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
 #include "tests/support/gui/gui_rig.h"
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <sys/resource.h>
-
-#include <cstdio>
 #include <vector>
 
 #include <QApplication>
@@ -157,9 +156,8 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, old_handler);
 
-  EXPECT_EQ(rig.messages.shown,
-            (std::vector<std::string>{"Disk full while accessing " + vlk + "c.",
-                                      "Cannot load " + vlk + "b Error (2)"}));
+  EXPECT_EQ(rig.messages.shown, (std::vector<std::string>{"Disk full while accessing " + vlk + "c.",
+                                                          "Cannot load " + vlk + "b Error (2)"}));
   EXPECT_EQ(view.PlanBitmap(), small);
   EXPECT_EQ(view.OnDraw(), shown) << "the picture built for the refused plan is gone";
   EXPECT_EQ(rig.projection.m_strPlanPath, small_path);

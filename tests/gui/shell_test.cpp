@@ -2,9 +2,9 @@
 // repaint, minimise and shut-down, the about box and the command line.
 #include "gui/common/command_ids.h"
 #include "gui/shell/about_dialog.h"
-#include "tests/support/gui/gui_rig.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_gpsd.h"
+#include "tests/support/gui/gui_rig.h"
 
 #include <chrono>
 #include <thread>

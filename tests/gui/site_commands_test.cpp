@@ -5,6 +5,7 @@
 #include "gui/qt_platform/qt_file_prompt.h"
 #include "gui/qt_platform/qt_wave_player.h"
 #include "gui/site_view/point_list_dialog.h"
+#include "simulator/demo_site.h"
 #include "tests/support/gui/gui_rig.h"
 
 #include <filesystem>
@@ -37,19 +38,20 @@ class SiteCommandsTest : public ::testing::Test {
     rig_.Frame().CommandAction(id)->trigger();
     view_->WaitForLoad();
   }
-  // Five captures spread over the plan, each with the demo geocode's position.
+  // Five captures spread over the plan, at the demo site's first five
+  // landmarks, each with the demo geocode's position.
   void CaptureFive() {
-    const int xs[] = {60, 120, 200, 360, 600};
-    const int ys[] = {480, 300, 140, 270, 90};
+    const board::DemoSite& site = board::BuiltInDemoSite();
     for (int i = 0; i < 5; ++i) {
+      const board::DemoLandmark& landmark = site.landmarks.at(i);
       rig_.gps.Publish([&] {
         CGpsData d;
         d.m_fixMode = 7;
-        d.m_latB = 45.5 - ys[i] * 0.0000045;
-        d.m_lonB = 9.1 + xs[i] * 0.0000064;
+        d.m_latB = site.Lat(landmark.y);
+        d.m_lonB = site.Lon(landmark.x);
         return d;
       }());
-      rig_.projection.AddTap(xs[i], ys[i]);
+      rig_.projection.AddTap(landmark.x, landmark.y);
     }
   }
 
@@ -173,8 +175,9 @@ TEST_F(SiteCommandsTest, BadPlansAreRefusedWithTheDesignedMessageAndKeepThePlan)
 
   QFile bitmap(QString::fromStdString(good));
   ASSERT_TRUE(bitmap.open(QIODevice::ReadOnly));
-  const std::pair<const char*, QByteArray> projections[] = {
-      {"empty.vlk", QByteArray()}, {"short.vlk", QByteArray(100, '\x55')}, {"bitmap.vlk", bitmap.readAll()}};
+  const std::pair<const char*, QByteArray> projections[] = {{"empty.vlk", QByteArray()},
+                                                            {"short.vlk", QByteArray(100, '\x55')},
+                                                            {"bitmap.vlk", bitmap.readAll()}};
   for (const auto& [name, bytes] : projections) {
     const std::string path = rig_.Path(name);
     QFile out(QString::fromStdString(path));

@@ -1,5 +1,6 @@
 // The site view on the offscreen platform: drawing, the lock colours, taps
 // with and without a lock, the valid-solution message, holds and scrolling.
+#include "simulator/demo_site.h"
 #include "tests/support/gui/gui_rig.h"
 
 #include <QApplication>
@@ -15,8 +16,8 @@ namespace velkaro::testing {
 namespace {
 
 // The demo site's geocode: plan pixel to position.
-double LatOf(int y) { return 45.5 - y * 0.0000045; }
-double LonOf(int x) { return 9.1 + x * 0.0000064; }
+double LatOf(int y) { return board::BuiltInDemoSite().Lat(y); }
+double LonOf(int x) { return board::BuiltInDemoSite().Lon(x); }
 
 class SiteViewTest : public ::testing::Test {
  protected:
@@ -127,7 +128,8 @@ TEST_F(SiteViewTest, ATapWithoutAPlanOrBeyondItStoresTheClampedCentre) {
   const PlanRect client = view_->ClientRect();
   Tap({client.right - 3, client.bottom - 3});
   ASSERT_EQ(rig_.projection.m_taps.size(), 2u);
-  EXPECT_EQ(QPoint(int(rig_.projection.m_taps[0].x), int(rig_.projection.m_taps[0].y)), QPoint(0, 0));
+  EXPECT_EQ(QPoint(int(rig_.projection.m_taps[0].x), int(rig_.projection.m_taps[0].y)),
+            QPoint(0, 0));
   EXPECT_EQ(QPoint(int(rig_.projection.m_taps[1].x), int(rig_.projection.m_taps[1].y)),
             QPoint(100, 80));
   EXPECT_EQ(rig_.waves.played, (std::vector<std::string>{"PING", "PING"}));
@@ -304,8 +306,8 @@ TEST_F(SiteViewTest, ScrollBarsMoveTheCentreByTheDesignedAmounts) {
 TEST_F(SiteViewTest, TheViewFollowsTheWindowWithoutStretchingThePlan) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 2000, 1500));
   ASSERT_TRUE(view_->PlanLoaded());
-  for (auto [bar, value] : {std::pair{view_->horizontalScrollBar(), 700},
-                            std::pair{view_->verticalScrollBar(), 600}}) {
+  for (auto [bar, value] :
+       {std::pair{view_->horizontalScrollBar(), 700}, std::pair{view_->verticalScrollBar(), 600}}) {
     bar->setSliderDown(true);
     bar->setSliderPosition(value);
     bar->setSliderDown(false);

@@ -2,8 +2,8 @@
 // open leaves, and the one-slot transmit buffer.
 #include "link/com.h"
 
-#include "tests/support/link_helpers.h"
 #include "tests/support/fake_serial_port.h"
+#include "tests/support/link_helpers.h"
 #include "tests/support/memory_device_registry.h"
 #include "tests/support/recording_message_box.h"
 

@@ -6,9 +6,9 @@
 #include "link/link_worker.h"
 
 #include "link/board_session.h"
-#include "tests/support/link_helpers.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_serial_port.h"
+#include "tests/support/link_helpers.h"
 #include "tests/support/memory_device_registry.h"
 #include "tests/support/recording_message_box.h"
 

@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 // dropped.
 testing::ProgramRun RunDecode(std::vector<std::string> args, const std::string& in = "/dev/null") {
   args.insert(args.begin(), "decode");
-  return testing::RunProgram(VELKARO_BIN_DIR "/vlk", args, {.in = in, .err = "/dev/null"});
+  return testing::RunProgram(VELKARO_BIN_DIR "/vlk", args,
+                             {.in = in, .out = "", .err = "/dev/null", .dir = {}});
 }
 
 class VlkDecode : public ::testing::Test {

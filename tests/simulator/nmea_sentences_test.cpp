@@ -7,8 +7,8 @@
 // removed from under its new owner.
 #include "simulator/nmea_sentences.h"
 
-#include "tests/support/temp_folder.h"
 #include "simulator/line_link.h"
+#include "tests/support/temp_folder.h"
 
 #include <cmath>
 #include <cstdlib>

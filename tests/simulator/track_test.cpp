@@ -3,9 +3,10 @@
 // command line.
 #include "simulator/track.h"
 
-#include "tests/support/temp_folder.h"
 #include "simulator/board_options.h"
+#include "simulator/demo_site.h"
 #include "simulator/walker.h"
+#include "tests/support/temp_folder.h"
 
 #include <cmath>
 #include <cstdio>
@@ -92,8 +93,9 @@ TEST(LoadTrackFile, ReadsAFileAndReportsAMissingOne) {
 
 // The demo plan's geocode, inverted: (lat, lon) -> plan pixel.
 void ToPixel(const TrackPoint& p, double* x, double* y) {
-  *y = (45.5 - p.lat_mas / 3600000.0) / 0.0000045;
-  *x = (p.lon_mas / 3600000.0 - 9.1) / 0.0000064;
+  const DemoSite& site = BuiltInDemoSite();
+  *y = (p.lat_mas / 3600000.0 - site.lat0) / site.lat_per_row;
+  *x = (p.lon_mas / 3600000.0 - site.lon0) / site.lon_per_column;
 }
 
 TEST(BuiltInWalk, WalksTheDemoSiteFromGateToGate) {
@@ -103,8 +105,8 @@ TEST(BuiltInWalk, WalksTheDemoSiteFromGateToGate) {
 
   double x = 0, y = 0;
   ToPixel(t.points.front(), &x, &y);
-  EXPECT_NEAR(x, 60, 0.1);  // the main gate
-  EXPECT_NEAR(y, 480, 0.1);
+  EXPECT_NEAR(x, BuiltInDemoSite().landmarks.front().x, 0.1);  // the main gate
+  EXPECT_NEAR(y, BuiltInDemoSite().landmarks.front().y, 0.1);
 
   // Stays on the 720 x 540 plan, moves at walking pace (half a metre a
   // pixel), and stands still 10 positions at each of the 6 landmarks.

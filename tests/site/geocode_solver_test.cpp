@@ -23,8 +23,8 @@ std::vector<int32_t> Columns(const std::vector<Tap>& taps) {
 }
 
 // Taps laid exactly on pixels of the known map; the geocode is its inverse.
-const std::vector<Tap> TapsOnKnownMap = testing::TapsAt(
-    {{10, 20}, {200, 30}, {120, 250}, {30, 180}, {230, 240}, {90, 90}});
+const std::vector<Tap> TapsOnKnownMap =
+    testing::TapsAt({{10, 20}, {200, 30}, {120, 250}, {30, 180}, {230, 240}, {90, 90}});
 
 class SiteProjectionTest : public ::testing::Test {
  protected:
@@ -139,10 +139,18 @@ TEST(WithinTolerance, HoldsUpToItsEdgeAndShrinksWithTheLatitude) {
   const struct {
     double lat, deviation;
     bool within;
-  } cases[] = {{0, 0.0025, true},    {0, -0.0025, true},   {0, past, false},
-               {0, -past, false},    {45, 0.00176, true},  {45, 0.00178, false},
-               {-45, 0.00176, true}, {-45, 0.00178, false}, {60, -0.00124, true},
-               {60, -0.00126, false}, {-60, -0.00124, true}, {-60, -0.00126, false},
+  } cases[] = {{0, 0.0025, true},
+               {0, -0.0025, true},
+               {0, past, false},
+               {0, -past, false},
+               {45, 0.00176, true},
+               {45, 0.00178, false},
+               {-45, 0.00176, true},
+               {-45, 0.00178, false},
+               {60, -0.00124, true},
+               {60, -0.00126, false},
+               {-60, -0.00124, true},
+               {-60, -0.00126, false},
                {0, std::numeric_limits<double>::quiet_NaN(), false}};
   for (const auto& c : cases) {
     EXPECT_EQ(CSiteProjection::WithinTolerance(c.lat, c.lat + c.deviation, c.lat), c.within)

@@ -8,10 +8,10 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadAll;
-using testing::WriteAll;
 using testing::kSmallPlan;
+using testing::ReadAll;
 using testing::Tap;
+using testing::WriteAll;
 using ProjectionFileTest = testing::ProjectionFixture;
 
 // The file is the header, the geocode's matrix and the plan's compressed

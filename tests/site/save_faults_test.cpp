@@ -26,8 +26,8 @@ class SaveFaults : public testing::ProjectionFixture {
     // About 7 MB of plan: the save takes long enough to be caught at many
     // moments.
     WriteAll(plan, testing::NoisyBitmap(1500, 1500));
-    projection.m_taps = testing::TapsAt(
-        {{100, 200}, {1100, 300}, {600, 1400}, {150, 1350}, {1450, 60}});
+    projection.m_taps =
+        testing::TapsAt({{100, 200}, {1100, 300}, {600, 1400}, {150, 1350}, {1450, 60}});
     target = dir.File("site.vlk");
     // The old file is longer than the new one will be, as in the field.
     old_bytes.assign(12'000'000, 0xEE);

@@ -1,10 +1,10 @@
 // The vlk projection commands as scripts use them: tap files, then save, info,
 // extract, solve and worldfile run as the built program.
 #include "site/reference_points_file.h"
+#include "site/tap_file.h"
 #include "tests/site/projection_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
-#include "site/tap_file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,15 +14,15 @@ namespace velkaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadAll;
-using testing::ReadText;
-using testing::TempFolder;
 using testing::LatAt;
 using testing::Lines;
 using testing::LonAt;
+using testing::ProgramRun;
+using testing::ReadAll;
+using testing::ReadText;
 using testing::RunVlk;
 using testing::Tap;
-using testing::ProgramRun;
+using testing::TempFolder;
 
 struct BadTapLine {
   const char* name;

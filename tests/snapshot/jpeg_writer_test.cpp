@@ -61,7 +61,8 @@ TEST_P(JpegQuality, SizeComponentsColoursAndBaselineTables) {
   EXPECT_EQ(jpeg.components, 3);
   EXPECT_EQ(jpeg.frame_markers, std::vector<int>{0xC0});
   const auto reference = testing::ReferenceTables(quality);
-  EXPECT_EQ(jpeg.tables, (std::vector<testing::QuantTable>{reference[0], reference[1], reference[1]}));
+  EXPECT_EQ(jpeg.tables,
+            (std::vector<testing::QuantTable>{reference[0], reference[1], reference[1]}));
   ASSERT_EQ(jpeg.rgb.size(), 240u * 265u * 3u);
   const int tolerance = quality == 100 ? 5 : 40;
   for (std::size_t i = 0; i < jpeg.rgb.size(); i += 3) {
@@ -97,8 +98,8 @@ TEST_P(JpegRowOrder, PictureRowsComeFromBottomUpBuffer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, JpegRowOrder,
-                         ::testing::Values(std::pair{240, 265}, std::pair{16, 24},
-                                           std::pair{5, 3}, std::pair{1, 1}));
+                         ::testing::Values(std::pair{240, 265}, std::pair{16, 24}, std::pair{5, 3},
+                                           std::pair{1, 1}));
 
 // An output path that cannot be opened, or a device such as /dev/full that
 // is not a file, gives exactly the open-failure message and leaves nothing

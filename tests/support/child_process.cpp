@@ -143,7 +143,9 @@ ProgramRun RunVlk(const std::filesystem::path& dir, std::string_view words) {
     if (end > at) args.emplace_back(words.substr(at, end - at));
     at = end + 1;
   }
-  return RunProgram(VELKARO_BIN_DIR "/vlk", args, {.err = (dir / "stderr.txt").string(), .dir = dir});
+  return RunProgram(
+      VELKARO_BIN_DIR "/vlk", args,
+      {.in = "/dev/null", .out = "", .err = (dir / "stderr.txt").string(), .dir = dir});
 }
 
 BoardProcess::BoardProcess() : folder_(std::make_unique<TempFolder>()) {}
@@ -153,7 +155,9 @@ BoardProcess::~BoardProcess() { Stop(); }
 bool BoardProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          std::chrono::milliseconds timeout, std::string* error) {
   const std::string out = folder_->File("board.out");
-  if (!group_.Start(program, args, {.out = out, .err = folder_->File("board.err")}, error)) {
+  if (!group_.Start(program, args,
+                    {.in = "/dev/null", .out = out, .err = folder_->File("board.err"), .dir = {}},
+                    error)) {
     return false;
   }
   const auto deadline = Clock::now() + timeout;

@@ -26,6 +26,7 @@ namespace velkaro::testing {
 class TempFolder;
 
 // Where a child's standard streams go. Files are created or truncated.
+// Initialisers name every field (-Wmissing-field-initializers).
 struct ChildStreams {
   std::string in = "/dev/null";   // standard input
   std::string out = "/dev/null";  // standard output
@@ -47,7 +48,9 @@ class ChildGroup {
              const ChildStreams& streams, std::string* error);
   bool Start(const std::string& program, const std::vector<std::string>& args,
              const std::string& out_path, const std::string& err_path, std::string* error) {
-    return Start(program, args, ChildStreams{.out = out_path, .err = err_path}, error);
+    return Start(program, args,
+                 ChildStreams{.in = "/dev/null", .out = out_path, .err = err_path, .dir = {}},
+                 error);
   }
 
   // Waits at most `timeout` for the program itself to end; its exit status

@@ -3,9 +3,9 @@
 // The board's main loop: answers the handheld's requests, records what it
 // sent, and sends position reports at the configured rate.
 
-#include "tools/board/board_line.h"
 #include "simulator/board_options.h"
 #include "simulator/track.h"
+#include "tools/board/board_line.h"
 
 #include <csignal>
 

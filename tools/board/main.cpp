@@ -1,9 +1,10 @@
 // velkaro-board: stands in for the GPS board on a serial line.
-#include "tools/board/board_line.h"
-#include "tools/board/board_loop.h"
 #include "simulator/board_options.h"
+#include "simulator/demo_site.h"
 #include "simulator/line_link.h"
 #include "simulator/track.h"
+#include "tools/board/board_line.h"
+#include "tools/board/board_loop.h"
 
 #include <csignal>
 #include <cstdio>

@@ -14,15 +14,10 @@
 
 namespace velkaro::demo {
 
-const std::vector<Landmark>& Landmarks() {
-  static const std::vector<Landmark> landmarks = {
-      {"Main gate", 60, 480}, {"Bus stop", 120, 300},   {"Library entrance", 200, 140},
-      {"Fountain", 360, 270}, {"Sports hall", 600, 90}, {"Car park corner", 620, 470}};
-  return landmarks;
-}
+const std::vector<Landmark>& Landmarks() { return board::BuiltInDemoSite().landmarks; }
 
-double DemoLat(int y) { return 45.5 - y * 0.0000045; }
-double DemoLon(int x) { return 9.1 + x * 0.0000064; }
+double DemoLat(int y) { return board::BuiltInDemoSite().Lat(y); }
+double DemoLon(int x) { return board::BuiltInDemoSite().Lon(x); }
 
 DemoFlow::DemoFlow(const std::string& port, Say say, ISerialPortOpener* opener,
                    std::optional<GpsdAddress> gpsd)

@@ -13,6 +13,7 @@
 #include "platform/device_registry.h"
 #include "platform/serial_port.h"
 #include "platform/wave_player.h"
+#include "simulator/demo_site.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
 #include "tools/demo/demo_platform.h"
@@ -26,13 +27,10 @@
 namespace velkaro::demo {
 
 // A spot on the demo plan (resources/demo/campus.bmp, 720 x 540) where the
-// simulated board's built-in walk pauses.
-struct Landmark {
-  const char* name;
-  int x, y;
-};
+// simulated board's built-in walk pauses; the landmarks and the plan's
+// geocode are the demo site's (simulator/demo_site.h).
+using Landmark = board::DemoLandmark;
 const std::vector<Landmark>& Landmarks();
-// The demo plan's geocode: lat = 45.5 - y * 0.0000045, lon = 9.1 + x * 0.0000064.
 double DemoLat(int y);
 double DemoLon(int x);
 

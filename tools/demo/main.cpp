@@ -14,10 +14,10 @@
 #include "gui/shell/main_frame.h"
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
-#include "link/gpsd_address.h"
-#include "platform/clock.h"
 #include "link/frame_pump.h"
+#include "link/gpsd_address.h"
 #include "link/parser.h"
+#include "platform/clock.h"
 #include "simulator/board_frames.h"
 #include "tools/demo/demo_flow.h"
 #include "tools/demo/demo_platform.h"
@@ -88,9 +88,10 @@ void StandAt(DemoFlow& flow, int x, int y) {
 // Hands `wire` to the engine through the parser, as the link worker would.
 void Hand(CEngine& engine, const std::vector<uint8_t>& wire) {
   CParser parser;
-  PumpBytes(parser, wire.data(), wire.size(), [&](uint8_t type, const uint8_t* body, uint32_t length) {
-    engine.HandleFrame(type, body, length);
-  });
+  PumpBytes(parser, wire.data(), wire.size(),
+            [&](uint8_t type, const uint8_t* body, uint32_t length) {
+              engine.HandleFrame(type, body, length);
+            });
 }
 
 bool Grab(QWidget& widget, const QString& path) {

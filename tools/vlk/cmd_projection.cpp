@@ -6,8 +6,8 @@
 #include "site/projection_file_format.h"
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
-#include "tools/vlk/projection_summary.h"
 #include "tools/vlk/load_taps.h"
+#include "tools/vlk/projection_summary.h"
 #include "tools/vlk/tool_projection.h"
 
 #include <cerrno>

@@ -6,9 +6,8 @@
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
 #include "tests/support/child_process.h"
-#include "tests/support/gui/offscreen_suite.h"
-#include "tests/support/child_process.h"
 #include "tests/support/fake_serial_port.h"
+#include "tests/support/gui/offscreen_suite.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cstdlib>

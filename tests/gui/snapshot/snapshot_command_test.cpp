@@ -5,8 +5,8 @@
 #include "gui/snapshot/snapshot_command.h"
 
 #include "tests/gui/snapshot/snapshot_test_support.h"
-#include "tests/support/jpeg_reader.h"
 #include "tests/support/event_trail.h"
+#include "tests/support/jpeg_reader.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/recording_wave_player.h"
 #include "tests/support/scripted_file_prompt.h"

@@ -2,10 +2,10 @@
 // site view, each decoded and compared with the view's own rendering.
 #include "gui/common/command_ids.h"
 #include "gui/snapshot/snapshot_command.h"
-#include "tests/support/gui/gui_rig.h"
 #include "tests/gui/snapshot/snapshot_test_support.h"
-#include "tests/support/jpeg_reader.h"
 #include "tests/support/event_trail.h"
+#include "tests/support/gui/gui_rig.h"
+#include "tests/support/jpeg_reader.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/recording_wave_player.h"
 #include "tests/support/scripted_file_prompt.h"

@@ -2,9 +2,9 @@
 
 #include "gui/common/command_ids.h"
 #include "gui/shell/resources.h"
-#include "tests/support/gui/offscreen_suite.h"
-#include "tests/support/frames.h"
 #include "simulator/board_frames.h"
+#include "tests/support/frames.h"
+#include "tests/support/gui/offscreen_suite.h"
 
 #include <cstdlib>
 
