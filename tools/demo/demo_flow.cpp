@@ -132,7 +132,8 @@ bool DemoFlow::CaptureAt(const Landmark& landmark, std::chrono::seconds timeout)
   const auto& tap = projection_.m_taps.back();
   char text[160];
   std::snprintf(text, sizeof text, "tapped %s: plan pixel (%d, %d) at %.6f, %.6f; %zu points",
-                landmark.name, int(tap.x), int(tap.y), tap.lat, tap.lon, projection_.m_taps.size());
+                landmark.name.c_str(), int(tap.x), int(tap.y), tap.lat, tap.lon,
+                projection_.m_taps.size());
   say_(text);
   return true;
 }
