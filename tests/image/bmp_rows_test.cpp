@@ -2,10 +2,10 @@
 // read by GDAL: every header, bit depth, mask layout and run-length case a
 // plan may come in, rows read in scrambled order; and the suite's broken
 // files refused or read without harm.
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 
-#include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
+#include "tests/image/plan_file.h"
 
 #include <algorithm>
 #include <numeric>
@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 namespace {
 
 using testing_support::kBmpSuite;
@@ -48,16 +48,17 @@ void PrintTo(const SuiteImage& image, std::ostream* out) { *out << image.bmp; }
 std::vector<SuiteImage> SuiteImages() {
   const std::pair<const char*, std::vector<const char*>> groups[] = {
       {"",
-       {"g/pal1", "g/pal1bg", "g/pal4", "g/pal4gs", "g/pal8", "g/pal8gs", "g/pal8w124",
-        "g/pal8w125", "g/pal8w126", "g/rgb16-565", "g/rgb16", "g/rgb24", "q/pal1p1", "q/pal2",
-        "q/pal2color", "q/rgb16-231", "q/rgb16-3103", "q/rgb32-7187", "q/rgba16-1924",
-        "q/rgba16-4444", "q/rgba32-1010102", "q/rgba32-61754", "q/rgba32-81284", "b/rgb16-880"}},
+       {"g/pal1",           "g/pal1bg",       "g/pal4",         "g/pal4gs",      "g/pal8",
+        "g/pal8gs",         "g/pal8w124",     "g/pal8w125",     "g/pal8w126",    "g/rgb16-565",
+        "g/rgb16",          "g/rgb24",        "q/pal1p1",       "q/pal2",        "q/pal2color",
+        "q/rgb16-231",      "q/rgb16-3103",   "q/rgb32-7187",   "q/rgba16-1924", "q/rgba16-4444",
+        "q/rgba32-1010102", "q/rgba32-61754", "q/rgba32-81284", "b/rgb16-880"}},
       {"pal1.png", {"g/pal1wb"}},
       {"pal4.png", {"g/pal4rle"}},
       {"pal8.png",
-       {"g/pal8-0", "g/pal8os2", "g/pal8rle", "g/pal8topdown", "g/pal8v4", "g/pal8v5",
-        "q/pal8offs", "q/pal8os2-hs", "q/pal8os2-sz", "q/pal8os2sp", "q/pal8os2v2-16",
-        "q/pal8os2v2-40sz", "q/pal8os2v2-sz", "q/pal8os2v2", "q/pal8oversizepal"}},
+       {"g/pal8-0", "g/pal8os2", "g/pal8rle", "g/pal8topdown", "g/pal8v4", "g/pal8v5", "q/pal8offs",
+        "q/pal8os2-hs", "q/pal8os2-sz", "q/pal8os2sp", "q/pal8os2v2-16", "q/pal8os2v2-40sz",
+        "q/pal8os2v2-sz", "q/pal8os2v2", "q/pal8oversizepal"}},
       {"pal8nonsquare-e.png", {"g/pal8nonsquare"}},
       {"rgb16-565.png", {"g/rgb16-565pal"}},
       {"rgb16.png", {"g/rgb16bfdef", "q/rgb16faketrns"}},
@@ -95,7 +96,7 @@ TEST_P(BmpRowsMatchTheSuite, EveryPixelInAnyRowOrder) {
   std::shuffle(order.begin(), order.end(), std::mt19937(5));
   std::vector<uint8_t> rgb(3 * static_cast<size_t>(rows.width()));
   for (int32_t y : order) {
-    ASSERT_EQ(rows.ReadRow(y, rgb.data()), "");
+    ASSERT_TRUE(rows.ReadRow(y, rgb.data()).ok());
     for (int32_t x = 0; x < rows.width(); ++x) {
       // Where the reference is transparent its colour means nothing; the
       // export keeps the colour and drops alpha.
@@ -156,9 +157,10 @@ TEST(BmpRows, BrokenFilesAreReadWithoutHarm) {
     ASSERT_EQ(plan.error(), "") << name;
     BmpRows& rows = plan.rows();
     std::vector<uint8_t> rgb(3 * static_cast<size_t>(rows.width()));
-    for (int32_t y = 0; y < rows.height(); ++y) ASSERT_EQ(rows.ReadRow(y, rgb.data()), "") << name;
+    for (int32_t y = 0; y < rows.height(); ++y)
+      ASSERT_TRUE(rows.ReadRow(y, rgb.data()).ok()) << name;
   }
 }
 
 }  // namespace
-}  // namespace velkaro::gis
+}  // namespace velkaro::image
