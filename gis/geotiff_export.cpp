@@ -33,7 +33,7 @@ std::string Failed(const GdalErrorTrap& trap, const SiblingOutput& output,
 
 }  // namespace
 
-std::string ExportGeoTiff(BmpRows& plan, const PixelToDegrees& inverse,
+std::string ExportGeoTiff(image::BmpRows& plan, const PixelToDegrees& inverse,
                           const std::string& out_path) {
   StartGdal();
   GdalErrorTrap trap;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 #include "site/geocode.h"
 
 #include <string>
@@ -16,7 +16,7 @@ namespace velkaro::gis {
 //
 // All or nothing: returns an empty string once the complete file is in place,
 // else what went wrong, with the target untouched and nothing left behind.
-std::string ExportGeoTiff(BmpRows& plan, const PixelToDegrees& inverse,
+std::string ExportGeoTiff(image::BmpRows& plan, const PixelToDegrees& inverse,
                           const std::string& out_path);
 
 }  // namespace velkaro::gis

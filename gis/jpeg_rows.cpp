@@ -1,6 +1,6 @@
 #include "gis/jpeg_rows.h"
 
-#include "snapshot/jpeg_encoder.h"
+#include "image/jpeg_encoder.h"
 
 #include <vector>
 
@@ -8,22 +8,24 @@ namespace velkaro::gis {
 namespace {
 
 // The plan's rows, read one at a time into a buffer of one row.
-class PlanRows : public JpegRowSource {
+class PlanRows : public image::JpegRowSource {
  public:
-  explicit PlanRows(BmpRows& plan) : plan_(plan), row_(3 * static_cast<size_t>(plan.width())) {}
+  explicit PlanRows(image::BmpRows& plan)
+      : plan_(plan), row_(3 * static_cast<size_t>(plan.width())) {}
   bool Row(int row, const uint8_t*& rgb) override {
-    error = plan_.ReadRow(row, row_.data());
+    const Status read = plan_.ReadRow(row, row_.data());
+    error = read.message();
     rgb = row_.data();
-    return error.empty();
+    return read.ok();
   }
   std::string error;  // the row reader's text
 
  private:
-  BmpRows& plan_;
+  image::BmpRows& plan_;
   std::vector<uint8_t> row_;
 };
 
-class GdalSink : public JpegByteSink {
+class GdalSink : public image::JpegByteSink {
  public:
   explicit GdalSink(VSILFILE* out) : out_(out) {}
   bool Write(const uint8_t* bytes, size_t length) override {
@@ -36,10 +38,11 @@ class GdalSink : public JpegByteSink {
 
 }  // namespace
 
-JpegOutcome WriteJpegRows(BmpRows& plan, int quality, VSILFILE* out) {
+JpegOutcome WriteJpegRows(image::BmpRows& plan, int quality, VSILFILE* out) {
   PlanRows rows(plan);
   GdalSink sink(out);
-  const JpegEncoding encoding = EncodeJpeg(plan.width(), plan.height(), quality, rows, sink);
+  const image::JpegEncoding encoding =
+      image::EncodeJpeg(plan.width(), plan.height(), quality, rows, sink);
   if (encoding.ok) return {};
   if (encoding.stopped_by_source) return JpegOutcome{rows.error, {}};
   return JpegOutcome{{}, encoding.message};

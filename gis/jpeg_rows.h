@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 
 #include <cpl_vsi.h>
 #include <string>
@@ -16,12 +16,12 @@ namespace velkaro::gis {
 // What went wrong, if anything: the plan could not be read, or libjpeg
 // failed (a write to `out` among others). Both empty once the whole image
 // was written to `out`, which the caller closes.
-struct JpegOutcome {
+struct [[nodiscard]] JpegOutcome {
   std::string read_error;  // the row reader's text
   std::string jpeg_error;  // libjpeg's text
   bool ok() const { return read_error.empty() && jpeg_error.empty(); }
 };
 
-JpegOutcome WriteJpegRows(BmpRows& plan, int quality, VSILFILE* out);
+JpegOutcome WriteJpegRows(image::BmpRows& plan, int quality, VSILFILE* out);
 
 }  // namespace velkaro::gis

@@ -11,7 +11,7 @@
 
 namespace velkaro::gis {
 
-std::string ExportKmz(BmpRows& plan, const PixelToDegrees& inverse, const std::string& name,
+std::string ExportKmz(image::BmpRows& plan, const PixelToDegrees& inverse, const std::string& name,
                       const std::string& out_path) {
   StartGdal();
   GdalErrorTrap trap;

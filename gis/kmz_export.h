@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 #include "site/geocode.h"
 
 #include <cstdint>
@@ -21,7 +21,7 @@ inline constexpr int kKmzJpegQuality = 90;
 //
 // All or nothing: returns an empty string once the complete file is in place,
 // else what went wrong, with the target untouched and nothing left behind.
-std::string ExportKmz(BmpRows& plan, const PixelToDegrees& inverse, const std::string& name,
+std::string ExportKmz(image::BmpRows& plan, const PixelToDegrees& inverse, const std::string& name,
                       const std::string& out_path);
 
 }  // namespace velkaro::gis

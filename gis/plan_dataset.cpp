@@ -50,7 +50,7 @@ class PlanBand : public GDALRasterBand {
 
 }  // namespace
 
-PlanDataset::PlanDataset(BmpRows& rows, std::optional<std::array<double, 6>> geotransform)
+PlanDataset::PlanDataset(image::BmpRows& rows, std::optional<std::array<double, 6>> geotransform)
     : rows_(rows), geotransform_(geotransform) {
   nRasterXSize = rows.width();
   nRasterYSize = rows.height();
@@ -77,9 +77,9 @@ const OGRSpatialReference* PlanDataset::GetSpatialRef() const {
 const uint8_t* PlanDataset::Row(int row) {
   if (row != row_number_) {
     row_number_ = -1;
-    if (std::string failure = rows_.ReadRow(row, row_.data()); !failure.empty()) {
-      if (error_.empty()) error_ = failure;
-      CPLError(CE_Failure, CPLE_FileIO, "%s", failure.c_str());
+    if (Status read = rows_.ReadRow(row, row_.data()); !read.ok()) {
+      if (error_.empty()) error_ = read.message();
+      CPLError(CE_Failure, CPLE_FileIO, "%s", read.message().c_str());
       return nullptr;
     }
     row_number_ = row;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 
 #include <array>
 #include <gdal_priv.h>
@@ -24,7 +24,7 @@ namespace velkaro::gis {
 // through GDAL's error handler and remembered in error().
 class PlanDataset : public GDALDataset {
  public:
-  PlanDataset(BmpRows& rows, std::optional<std::array<double, 6>> geotransform);
+  PlanDataset(image::BmpRows& rows, std::optional<std::array<double, 6>> geotransform);
   ~PlanDataset() override;
 
   CPLErr GetGeoTransform(double* transform) override;
@@ -38,7 +38,7 @@ class PlanDataset : public GDALDataset {
   const uint8_t* Row(int row);
 
  private:
-  BmpRows& rows_;
+  image::BmpRows& rows_;
   std::optional<std::array<double, 6>> geotransform_;
   OGRSpatialReference wgs84_;
   std::vector<uint8_t> row_;

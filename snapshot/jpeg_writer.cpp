@@ -1,7 +1,7 @@
 #include "snapshot/jpeg_writer.h"
 
+#include "image/jpeg_encoder.h"
 #include "platform/atomic_file.h"
-#include "snapshot/jpeg_encoder.h"
 
 #include <cstdio>
 
@@ -14,7 +14,7 @@ namespace {
 
 // The capture is bottom-up and one row taller than the picture: picture row
 // t is buffer row (height - t).
-class CaptureRows : public JpegRowSource {
+class CaptureRows : public image::JpegRowSource {
  public:
   CaptureRows(const unsigned char* pixels, int width, int height)
       : pixels_(pixels), row_bytes_(std::size_t(width > 0 ? width : 0) * 3), height_(height) {}
@@ -29,7 +29,7 @@ class CaptureRows : public JpegRowSource {
   int height_;
 };
 
-class StreamSink : public JpegByteSink {
+class StreamSink : public image::JpegByteSink {
  public:
   explicit StreamSink(std::FILE* file) : file_(file) {}
   bool Write(const uint8_t* bytes, size_t length) override {
@@ -63,13 +63,13 @@ bool WriteJpeg(const std::string& path, int width, int height, int quality,
 
   CaptureRows rows(pixels, width, height);
   StreamSink sink(file);
-  JpegEncoding encoding = EncodeJpeg(width, height, quality, rows, sink);
+  image::JpegEncoding encoding = image::EncodeJpeg(width, height, quality, rows, sink);
   // The library has flushed the stream and checked it; a failing commit
   // (flush, sync, rename) is still a file that may not be whole, so it is
   // reported in the library's own words for a write failure.
   if (encoding.ok && out.Commit() != FileErrorCause::kNone) {
     encoding.ok = false;
-    encoding.message = JpegWriteErrorText();
+    encoding.message = image::JpegWriteErrorText();
   }
   g_strJpegError = std::move(encoding.message);
   return encoding.ok;

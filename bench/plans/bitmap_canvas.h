@@ -2,7 +2,7 @@
 
 // A 24-bit bottom-up .bmp file in memory, headers written, pixels to fill.
 
-#include "platform/byte_order.h"
+#include "image/bmp_writer.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -19,27 +19,18 @@ class Canvas {
  public:
   // REQUIRES: width and height > 0.
   Canvas(int width, int height)
-      : width_(width), height_(height), stride_((static_cast<size_t>(width) * 3 + 3) / 4 * 4) {
-    file_.resize(kPixelsAt + stride_ * height);
-    uint8_t* h = file_.data();
-    h[0] = 'B';
-    h[1] = 'M';
-    StoreLe32(h + 2, static_cast<uint32_t>(file_.size()));
-    StoreLe32(h + 10, static_cast<uint32_t>(kPixelsAt));
-    StoreLe32(h + 14, 40);
-    StoreLe32(h + 18, static_cast<uint32_t>(width));
-    StoreLe32(h + 22, static_cast<uint32_t>(height));
-    StoreLe16(h + 26, 1);
-    StoreLe16(h + 28, 24);
-    StoreLe32(h + 34, static_cast<uint32_t>(stride_ * height));
-    StoreLe32(h + 38, 2835);
-    StoreLe32(h + 42, 2835);
+      : width_(width),
+        height_(height),
+        stride_(image::BmpStride(width, 24)),
+        file_(image::BmpHeader(image::BmpFormat{.width = width, .height = height})),
+        pixels_at_(file_.size()) {
+    file_.resize(pixels_at_ + stride_ * height);
   }
 
   int width() const { return width_; }
   int height() const { return height_; }
   // Blue, green, red at (x, y). REQUIRES: 0 <= x < width, 0 <= y < height.
-  uint8_t* At(int x, int y) { return file_.data() + kPixelsAt + stride_ * y + 3 * x; }
+  uint8_t* At(int x, int y) { return file_.data() + pixels_at_ + stride_ * y + 3 * x; }
   void Set(int x, int y, Rgb c) {
     uint8_t* p = At(x, y);
     p[0] = c.b;
@@ -54,10 +45,10 @@ class Canvas {
   std::vector<uint8_t> Take() { return std::move(file_); }
 
  private:
-  static constexpr size_t kPixelsAt = 54;
   int width_, height_;
   size_t stride_;
   std::vector<uint8_t> file_;
+  size_t pixels_at_;
 };
 
 }  // namespace velkaro::bench

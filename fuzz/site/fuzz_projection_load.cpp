@@ -3,7 +3,7 @@
 // load hands them out while it expands, must be the plan side file's and go
 // through the row stream the site view builds its picture with. The
 // tap-file reader of vlk gets the same bytes.
-#include "gis/bmp_row_stream.h"
+#include "image/bmp_row_stream.h"
 #include "link/gps_data.h"
 #include "link/published.h"
 #include "platform/wave_player.h"
@@ -36,12 +36,13 @@ const velkaro::testing::TempFolder& ScratchFolder() {
 class Watch : public velkaro::PlanExpansionWatch {
  public:
   void Begin(uint64_t length) override {
-    rows_.emplace(length, [this](const velkaro::gis::BmpLayout& layout, std::span<const uint8_t>) {
-      if (uint64_t(layout.width) * uint64_t(layout.height) > (1u << 22))
-        return velkaro::gis::BmpRowStream::Picture{};
-      picture_.assign(size_t(layout.width) * 3 * size_t(layout.height), 0);
-      return velkaro::gis::BmpRowStream::Picture{picture_.data(), size_t(layout.width) * 3};
-    });
+    rows_.emplace(
+        length, [this](const velkaro::image::BmpLayout& layout, std::span<const uint8_t>) {
+          if (uint64_t(layout.width) * uint64_t(layout.height) > (1u << 22))
+            return velkaro::image::BmpRowStream::Picture{};
+          picture_.assign(size_t(layout.width) * 3 * size_t(layout.height), 0);
+          return velkaro::image::BmpRowStream::Picture{picture_.data(), size_t(layout.width) * 3};
+        });
   }
   void Bytes(uint64_t offset, std::span<const uint8_t> bytes) override {
     if (offset != seen.size()) std::abort();  // front to back, no gap
@@ -54,7 +55,7 @@ class Watch : public velkaro::PlanExpansionWatch {
   int expanded = 0;
 
  private:
-  std::optional<velkaro::gis::BmpRowStream> rows_;
+  std::optional<velkaro::image::BmpRowStream> rows_;
   std::vector<uint8_t> picture_;
 };
 

@@ -1,15 +1,15 @@
 #include "gui/site_view/plan_bitmap.h"
 
-#include "gis/bmp_layout.h"
-#include "gis/bmp_rows.h"
-#include "platform/byte_order.h"
+#include "image/bmp_reader_choice.h"
+#include "image/bmp_rows.h"
 #include "platform/regular_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#include <utility>
 
 #include <QFile>
 #include <QImageReader>
@@ -24,47 +24,6 @@ namespace {
 bool BeyondAllocationLimit(qint64 width, qint64 height, qint64 bytes_per_pixel) {
   const qint64 limit_mb = QImageReader::allocationLimit();
   return limit_mb > 0 && width * height * bytes_per_pixel > limit_mb * 1024 * 1024;
-}
-
-// The oldest OS/2 header: Qt's reader takes a short palette in such a file
-// from whatever memory follows it, so a pixel's colour changed from load to
-// load; the row reader ends the palette where the pixels begin and shows the
-// missing entries black.
-constexpr uint32_t kOs2CoreHeader = 12;
-
-bool IsByteChannel(const gis::BmpChannel& channel, uint32_t mask) {
-  return channel.mask == mask && channel.bits == 8;
-}
-
-// The bitmaps plans nearly always are, which the row reader turns into the
-// same pixels as Qt's reader: 1-, 4-, 8- and 24-bit, 32-bit with plain byte
-// channels, with a Windows header. Run-length coded ones too: Qt's reader
-// leaves the pixels such a file never codes (cut short, or skipped by a
-// delta) unset, so the same file showed different garbage from load to
-// load, where the row reader gives them palette entry 0. Everything else
-// (later OS/2 headers, which Qt refuses; palettes longer than the depth
-// allows, likewise; 2- and 16-bit pixels; odd masks) stays with Qt's
-// reader, judged as it always was.
-bool TakenByRowReader(const uint8_t* head, const gis::BmpLayout& layout) {
-  const uint32_t header_size = LoadLe32(head + 14);
-  const bool windows = header_size == 40 || header_size == 52 || header_size == 56 ||
-                       header_size == 108 || header_size == 124;
-  const int bits = layout.bits_per_pixel;
-  if (header_size == kOs2CoreHeader) return bits <= 8 || bits == 24;
-  if (!windows) return false;
-  if (bits <= 8 && LoadLe32(head + 14 + 32) > (1u << bits)) return false;
-  switch (bits) {
-    case 1:
-    case 4:
-    case 8:
-    case 24:
-      return true;
-    case 32:
-      return IsByteChannel(layout.channels[0], 0xff0000) &&
-             IsByteChannel(layout.channels[1], 0xff00) && IsByteChannel(layout.channels[2], 0xff);
-    default:
-      return false;
-  }
 }
 
 struct Mapping {
@@ -95,8 +54,21 @@ QImage NewPicture(int32_t width, int32_t height) {
 
 }  // namespace
 
-QImage RowReaderPicture(std::span<const uint8_t> head, const gis::BmpLayout& layout) {
-  if (!TakenByRowReader(head.data(), layout) ||
+LoadedPlan FailedPlan(int error, const std::string& path) {
+  LoadedPlan result;
+  result.error = error;
+  if (error == ENOMEM)
+    result.status =
+        Status::NoMemory("the plan does not fit in the memory allowed for pictures", path);
+  else if (error == EINVAL)
+    result.status = Status::Invalid("the plan bitmap cannot be read", path);
+  else
+    result.status = Status::FromErrno(error, path);
+  return result;
+}
+
+QImage RowReaderPicture(const image::BmpLayout& layout) {
+  if (image::ChooseBmpReader(layout) != image::BmpReader::kRows ||
       BeyondAllocationLimit(layout.width, layout.height, 3))
     return {};
   return NewPicture(layout.width, layout.height);
@@ -104,46 +76,45 @@ QImage RowReaderPicture(std::span<const uint8_t> head, const gis::BmpLayout& lay
 
 namespace {
 
-// One pass over the file, each row read straight into its line of the
-// picture: nothing but the picture is held.
-LoadedPlan ReadRows(int fd, const std::function<void(double)>& progress) {
+LoadedPlan Failed(int error, Status status) {
   LoadedPlan result;
-  gis::BmpRows rows;
-  if (!rows.Open(fd).empty()) {
-    result.error = EINVAL;
-    return result;
-  }
-  if (BeyondAllocationLimit(rows.width(), rows.height(), 3)) {
-    result.error = ENOMEM;
-    return result;
-  }
+  result.error = error;
+  result.status = std::move(status);
+  return result;
+}
+
+// One pass over the file, each row read straight into its line of the
+// picture: nothing but the picture is held. The headers are the ones the
+// choice of reader was made on.
+LoadedPlan ReadRows(int fd, const std::string& path, const image::BmpLayout& layout,
+                    uint64_t file_size, const std::function<void(double)>& progress) {
+  // Refused before the run-length codes are read, or anything allocated.
+  if (BeyondAllocationLimit(layout.width, layout.height, 3)) return FailedPlan(ENOMEM, path);
+  image::BmpRows rows;
+  // Only a read of the run-length codes can fail here.
+  if (Status opened = rows.Open(fd, layout, file_size, path); !opened.ok())
+    return Failed(EINVAL, std::move(opened));
   QImage image = NewPicture(rows.width(), rows.height());
-  if (image.isNull()) {
-    result.error = ENOMEM;
-    return result;
-  }
+  if (image.isNull()) return FailedPlan(ENOMEM, path);
   const int32_t height = rows.height();
   // About a hundred progress reports, whatever the plan's size.
   const int32_t report_every = std::max(height / 100, 1);
   for (int32_t y = 0; y < height; ++y) {
-    if (!rows.ReadRow(y, image.scanLine(y)).empty()) {
-      result.error = EIO;  // the file shrank after its size was checked
-      return result;
-    }
+    if (Status read = rows.ReadRow(y, image.scanLine(y)); !read.ok())
+      return Failed(EIO, std::move(read));  // the file shrank after its size was checked
     if (progress && (y + 1) % report_every == 0) progress(double(y + 1) / height);
   }
+  LoadedPlan result;
   result.image = std::move(image);
   return result;
 }
 
-// Everything else: RLE, OS/2 headers, 16-bit, odd masks, damaged files.
-LoadedPlan ReadThroughQt(int fd) {
-  LoadedPlan result;
+// Everything else: OS/2 2.x headers, 16-bit, odd masks, damaged files.
+LoadedPlan ReadThroughQt(int fd, const std::string& path) {
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
-    result.error = EIO;
-    return result;
+    return FailedPlan(EIO, path);
   }
   QImageReader reader(&file, "bmp");
   reader.setDecideFormatFromContent(false);
@@ -152,10 +123,13 @@ LoadedPlan ReadThroughQt(int fd) {
     // Qt's reader says only that it failed; its size tells whether the
     // picture was refused for its size.
     const QSize size = reader.size();
-    result.error =
-        size.isValid() && BeyondAllocationLimit(size.width(), size.height(), 4) ? ENOMEM : EINVAL;
-    return result;
+    if (size.isValid() && BeyondAllocationLimit(size.width(), size.height(), 4))
+      return FailedPlan(ENOMEM, path);
+    return Failed(
+        EINVAL, Status::Invalid(
+                    "the plan bitmap cannot be read: " + reader.errorString().toStdString(), path));
   }
+  LoadedPlan result;
   result.image = image.convertToFormat(QImage::Format_RGB888);
   return result;
 }
@@ -167,24 +141,18 @@ LoadedPlan LoadPlanBitmap(const std::string& path, const std::function<void(doub
   // is read: a FIFO would never end.
   int error = 0;
   const int fd = OpenRegularFile(path, &error);
-  if (fd < 0) {
-    LoadedPlan result;
-    result.error = error;
-    return result;
-  }
-  struct stat info {};
-  std::vector<uint8_t> head(gis::kBmpHeadBytes);
-  ssize_t got = -1;
-  if (::fstat(fd, &info) == 0) got = ::pread(fd, head.data(), head.size(), 0);
-  gis::BmpLayout layout;
-  if (got > 0 &&
-      gis::ParseBmpLayout({head.data(), size_t(got)}, uint64_t(info.st_size), layout).empty() &&
-      TakenByRowReader(head.data(), layout)) {
-    LoadedPlan result = ReadRows(fd, progress);
+  if (fd < 0) return FailedPlan(error, path);
+  // The headers are read once: they choose the reader, and the row reader
+  // starts from them. Headers that do not parse are Qt's reader's to judge.
+  image::BmpLayout layout;
+  uint64_t file_size = 0;
+  if (image::ReadBmpLayout(fd, path, layout, file_size).ok() &&
+      image::ChooseBmpReader(layout) == image::BmpReader::kRows) {
+    LoadedPlan result = ReadRows(fd, path, layout, file_size, progress);
     ::close(fd);
     return result;
   }
-  return ReadThroughQt(fd);  // takes the descriptor
+  return ReadThroughQt(fd, path);  // takes the descriptor
 }
 
 std::string CannotLoadText(const std::string& path, int error) {

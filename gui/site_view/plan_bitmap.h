@@ -1,30 +1,38 @@
 #pragma once
 
-#include "gis/bmp_layout.h"
+#include "image/bmp_layout.h"
+#include "platform/status.h"
 
-#include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 
 #include <QImage>
 
 namespace velkaro {
 
-// A plan bitmap read from a .bmp file, or why it could not be: `error` is the
-// errno of the failure (ENOENT, EACCES, ... when the file does not open;
-// ENOMEM when the decoded picture would exceed the reader's memory limit;
-// EINVAL when the bytes are not a bitmap the reader can decode; EIO when the
-// file shrank while it was read).
+// A plan bitmap read from a .bmp file, or why it could not be: `status` says
+// what went wrong (a file error when the file does not open; kNoMemory when
+// the decoded picture would exceed the reader's memory limit; kInvalid or
+// kUnsupported when the bytes are not a bitmap the readers decode, or the
+// file shrank while it was read), and `error` is the platform's last error
+// code the designed "Cannot load" message shows: the errno of the open
+// (ENOENT, EACCES, ...), ENOMEM, EINVAL for bytes that do not decode, EIO
+// for a file that shrank; 0 when the plan was read.
 struct LoadedPlan {
   QImage image;  // Format_RGB888: a plan costs 3 bytes a pixel
+  Status status;
   int error = 0;
 };
 
+// A plan that was not read, with last error code `error` (an errno) on
+// `path`: ENOMEM is kNoMemory, EINVAL kInvalid, any other a file error.
+LoadedPlan FailedPlan(int error, const std::string& path);
+
 // Reads only the Windows bitmap format, whatever the file's name says:
-// projection files carry the plan file byte for byte. Plain bitmaps are read
-// in one pass straight into the picture; every other kind goes through Qt's
-// reader. `progress`, when given, is called now and then with the share done
+// projection files carry the plan file byte for byte. The headers are read
+// once; plain bitmaps (image::ChooseBmpReader) are then read in one pass
+// straight into the picture, every other kind goes through Qt's reader.
+// `progress`, when given, is called now and then with the share done
 // (0..1), on the calling thread.
 //
 // Thread safety: touches no shared state beyond Qt's image allocation limit,
@@ -32,11 +40,10 @@ struct LoadedPlan {
 LoadedPlan LoadPlanBitmap(const std::string& path,
                           const std::function<void(double done)>& progress = {});
 
-// An empty picture for a bitmap with these headers (`head` the file's start)
-// when its rows can be turned into the same pixels as Qt's reader gives, as
-// LoadPlanBitmap reads them, and its size is within the allocation limit;
-// else a null image.
-QImage RowReaderPicture(std::span<const uint8_t> head, const gis::BmpLayout& layout);
+// An empty picture for a bitmap with these headers when the row reader
+// takes it (image::ChooseBmpReader) and its size is within the allocation
+// limit; else a null image.
+QImage RowReaderPicture(const image::BmpLayout& layout);
 
 // "Cannot load <path> Error (<code>)".
 std::string CannotLoadText(const std::string& path, int error);

@@ -1,6 +1,6 @@
 #include "gui/site_view/plan_load.h"
 
-#include "gis/bmp_row_stream.h"
+#include "image/bmp_row_stream.h"
 #include "platform/message_box.h"
 #include "platform/wave_player.h"
 #include "site/site_projection.h"
@@ -40,10 +40,10 @@ class PictureWatch : public PlanExpansionWatch {
 
   void Begin(uint64_t length) override {
     length_ = length;
-    rows_.emplace(length, [this](const gis::BmpLayout& layout, std::span<const uint8_t> head) {
-      picture_ = RowReaderPicture(head, layout);
-      if (picture_.isNull()) return gis::BmpRowStream::Picture{};
-      return gis::BmpRowStream::Picture{picture_.bits(), size_t(picture_.bytesPerLine())};
+    rows_.emplace(length, [this](const image::BmpLayout& layout, std::span<const uint8_t>) {
+      picture_ = RowReaderPicture(layout);
+      if (picture_.isNull()) return image::BmpRowStream::Picture{};
+      return image::BmpRowStream::Picture{picture_.bits(), size_t(picture_.bytesPerLine())};
     });
   }
   void Bytes(uint64_t offset, std::span<const uint8_t> bytes) override {
@@ -69,7 +69,7 @@ class PictureWatch : public PlanExpansionWatch {
   const LoadProgress& progress_;
   const PlanPreview& preview_;
   uint64_t length_ = 0;
-  std::optional<gis::BmpRowStream> rows_;
+  std::optional<image::BmpRowStream> rows_;
   QImage picture_;
 };
 
@@ -95,7 +95,8 @@ PlanLoad LoadProjectionFile(const std::string& path, const Published<CGpsData>& 
     // Name the bitmap this file would have given, and why it is not there.
     load.plan_path = path + "b";
     struct stat info {};
-    load.plan.error = ::stat(load.plan_path.c_str(), &info) == 0 ? EINVAL : errno;
+    load.plan =
+        FailedPlan(::stat(load.plan_path.c_str(), &info) == 0 ? EINVAL : errno, load.plan_path);
     return load;
   }
   load.plan_path = projection.m_strPlanPath;

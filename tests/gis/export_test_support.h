@@ -1,56 +1,25 @@
 #pragma once
 
-// Shared by the plan bitmap and export tests: a plan bitmap opened for
-// reading, a folder's contents, geocodes to lay a plan with, and the check
-// that a position a GIS file gives for a point of the plan is where the
-// geocode itself puts that point.
+// Shared by the export tests: plan bitmaps to export, a folder's contents,
+// geocodes to lay a plan with, and the check that a position a GIS file
+// gives for a point of the plan is where the geocode itself puts that point.
 
-#include "gis/bmp_rows.h"
+#include "image/bmp_writer.h"
 #include "site/geocode.h"
+#include "tests/image/plan_file.h"
 #include "tests/support/temp_folder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace velkaro::testing {
-
-inline const std::string kBmpSuite = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/";
-
-// A plan file open for reading and its row reader; `error` is the reader's
-// refusal, if any.
-class PlanFile {
- public:
-  explicit PlanFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    error_ = fd_ < 0 ? "cannot open " + path : rows_.Open(fd_);
-  }
-  ~PlanFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  PlanFile(const PlanFile&) = delete;
-  PlanFile& operator=(const PlanFile&) = delete;
-
-  gis::BmpRows& rows() { return rows_; }
-  const std::string& error() const { return error_; }
-
- private:
-  int fd_;
-  gis::BmpRows rows_;
-  std::string error_;
-};
-
-// A file of the BMP suite.
-class SuitePlan : public PlanFile {
- public:
-  explicit SuitePlan(const std::string& name) : PlanFile(kBmpSuite + name) {}
-};
 
 // The names in `folder`, sorted.
 inline std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
@@ -92,34 +61,31 @@ inline ::testing::AssertionResult MapsTo(const Geocode& g, double lon, double la
          << "), not (" << x << ", " << y << ")";
 }
 
-// The file and info headers of a bottom-up BMP with a 40-byte header; 8-bit
-// plans get a 256-entry palette running from red (index 0) to blue.
-inline std::vector<uint8_t> BmpHeaders(int width, int height, int bits, uint32_t compression) {
-  const uint32_t palette = bits == 8 ? 1024 : 0;
-  std::vector<uint8_t> bmp(54 + palette);
-  auto le32 = [&bmp](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  bmp[0] = 'B', bmp[1] = 'M';
-  le32(10, 54 + palette), le32(14, 40), le32(18, width), le32(22, height), le32(30, compression);
-  bmp[26] = 1, bmp[28] = static_cast<uint8_t>(bits);
-  for (uint32_t i = 0; i < palette / 4; ++i) {
-    bmp[54 + 4 * i] = static_cast<uint8_t>(i);            // blue
-    bmp[54 + 4 * i + 2] = static_cast<uint8_t>(255 - i);  // red
-  }
-  return bmp;
+// The headers of a bottom-up 24-bit plan with a 40-byte header.
+inline std::vector<uint8_t> Bmp24Headers(int width, int height) {
+  return image::BmpHeader(image::BmpFormat{.width = width, .height = height});
 }
 
 // A run-length coded 8-bit plan of flat bands, small on disk however many
-// pixels it has: stored row r, column x has index r / 500 * 16 + x / 1000.
+// pixels it has: stored row r, column x has index r / 500 * 16 + x / 1000,
+// and the palette runs from red (index 0) to blue.
 inline void WriteBandedPlan(const std::string& path, int width, int height) {
-  std::vector<uint8_t> bmp = BmpHeaders(width, height, 8, 1);
+  std::vector<uint8_t> codes;
   for (int row = 0; row < height; ++row) {
     for (int x = 0; x < width; x += 250)
-      bmp.insert(bmp.end(),
-                 {uint8_t(std::min(250, width - x)), uint8_t(row / 500 * 16 + x / 1000)});
-    bmp.insert(bmp.end(), {0, 0});
+      codes.insert(codes.end(),
+                   {uint8_t(std::min(250, width - x)), uint8_t(row / 500 * 16 + x / 1000)});
+    codes.insert(codes.end(), {0, 0});
   }
+  image::BmpFormat format{.width = width,
+                          .height = height,
+                          .bits_per_pixel = 8,
+                          .coding = image::BmpCoding::kRle8,
+                          .coded_bytes = codes.size()};
+  for (int i = 0; i < 256; ++i) format.palette.push_back({uint8_t(255 - i), 0, uint8_t(i)});
+  std::vector<uint8_t> bmp = image::BmpHeader(format);
+  ASSERT_FALSE(bmp.empty());
+  bmp.insert(bmp.end(), codes.begin(), codes.end());
   testing::WriteAll(path, bmp);
 }
 

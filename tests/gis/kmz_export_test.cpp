@@ -139,8 +139,8 @@ TEST(KmzExportFailure, LeavesNothingBehind) {
 TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
   TempFolder dir;
   for (const int width : {4000, 4001}) {
-    const uint64_t stride = (3u * width + 3) / 4 * 4;
-    testing::WriteAll(dir.File("plan.bmp"), BmpHeaders(width, 4000, 24, 0));
+    const uint64_t stride = image::BmpStride(width, 24);
+    testing::WriteAll(dir.File("plan.bmp"), Bmp24Headers(width, 4000));
     fs::resize_file(dir.File("plan.bmp"), 54 + stride * 4000);
     PlanFile plan(dir.File("plan.bmp"));
     ASSERT_EQ(plan.error(), "");

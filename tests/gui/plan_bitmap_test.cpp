@@ -6,12 +6,14 @@
 
 #include "compression/compression.h"
 #include "gui/site_view/plan_load.h"
+#include "image/bmp_writer.h"
 #include "link/gps_data.h"
 #include "link/published.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -153,16 +155,22 @@ TEST(PlanBitmap, ErrorCodesSayWhyAndBadFilesNeverCrash) {
   for (const auto& path : FilesOf("b")) {
     SCOPED_TRACE(path.filename().string());
     const LoadedPlan plan = LoadPlanBitmap(path.string());
+    EXPECT_EQ(plan.status.ok(), plan.error == 0) << plan.status.message();
     if (plan.error == 0) {
       EXPECT_EQ(plan.image.format(), QImage::Format_RGB888);
     } else {
       EXPECT_TRUE(plan.image.isNull());
       EXPECT_TRUE(plan.error == EINVAL || plan.error == ENOMEM) << plan.error;
+      EXPECT_EQ(plan.status.code(),
+                plan.error == ENOMEM ? Status::Code::kNoMemory : Status::Code::kInvalid);
     }
   }
   QTemporaryDir dir;
   const std::string folder = dir.path().toStdString();
-  EXPECT_EQ(LoadPlanBitmap(folder + "/missing.bmp").error, ENOENT);
+  const LoadedPlan missing = LoadPlanBitmap(folder + "/missing.bmp");
+  EXPECT_EQ(missing.error, ENOENT);
+  EXPECT_EQ(missing.status.cause(), FileErrorCause::kFileNotFound);
+  EXPECT_EQ(missing.status.path(), folder + "/missing.bmp");
   EXPECT_EQ(LoadPlanBitmap(folder).error, EISDIR);
 
   // A picture past the memory limit is refused before it is allocated, by
@@ -176,12 +184,33 @@ TEST(PlanBitmap, ErrorCodesSayWhyAndBadFilesNeverCrash) {
   ASSERT_TRUE(wide.save(QString::fromStdString(wide_path), "BMP"));
   const LoadedPlan refused = LoadPlanBitmap(wide_path);
   EXPECT_EQ(refused.error, ENOMEM);
+  EXPECT_EQ(refused.status.code(), Status::Code::kNoMemory);
   EXPECT_TRUE(refused.image.isNull());
   QImageReader::setAllocationLimit(512);
   const LoadedPlan taken = LoadPlanBitmap(wide_path);
   ASSERT_EQ(taken.error, 0);
   EXPECT_EQ(taken.image.size(), QSize(1000, 400));
   EXPECT_EQ(taken.image.pixel(999, 399), QColor(Qt::gray).rgb());
+}
+
+// What the one BMP writer writes, the row reader and Qt's reader read as
+// the same picture: the one written.
+TEST(PlanBitmap, TheWritersFilesAreReadAsWrittenByBothReaders) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("written.bmp").toStdString();
+  QImage written(37, 9, QImage::Format_RGB888);
+  for (int y = 0; y < written.height(); ++y)
+    for (int x = 0; x < written.width(); ++x)
+      written.setPixel(x, y, qRgb(x * 7 + y, 255 - x * 5, y * 29));
+  const Status status = image::WriteBmp(
+      path, {.width = written.width(), .height = written.height()}, [&](int32_t row, uint8_t* rgb) {
+        std::memcpy(rgb, written.constScanLine(row), size_t(written.width()) * 3);
+      });
+  ASSERT_TRUE(status.ok()) << status.message();
+  const LoadedPlan ours = LoadPlanBitmap(path);
+  ASSERT_TRUE(ours.status.ok()) << ours.status.message();
+  EXPECT_EQ(FirstDifference(ours.image, written), "");
+  EXPECT_EQ(FirstDifference(QtsPicture(path), written), "");
 }
 
 }  // namespace

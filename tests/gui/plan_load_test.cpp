@@ -3,6 +3,7 @@
 // new one is ready, and refuses taps and site commands meanwhile.
 #include "compression/compression.h"
 #include "gui/common/command_ids.h"
+#include "image/bmp_writer.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
 #include "tests/support/gui/gui_rig.h"
@@ -22,44 +23,19 @@
 namespace velkaro::testing {
 namespace {
 
-void PutLe32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + i] = uint8_t(value >> (8 * i));
-}
-
-// The 54-byte header of a 24-bit bottom-up bitmap of `w` x `h`.
-std::vector<uint8_t> BitmapHeader(int w, int h) {
-  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> head(54, 0);
-  head[0] = 'B';
-  head[1] = 'M';
-  PutLe32(head, 2, uint32_t(54 + stride * h));
-  PutLe32(head, 10, 54);
-  PutLe32(head, 14, 40);
-  PutLe32(head, 18, uint32_t(w));
-  PutLe32(head, 22, uint32_t(h));
-  head[26] = 1;
-  head[28] = 24;
-  return head;
-}
-
-// Written row by row, far faster than QImage::save for the size that makes
-// a load take a noticeable time.
+// A 24-bit plan written row by row, far faster than QImage::save for the
+// size that makes a load take a noticeable time: blue is the stored row's
+// number (rows are stored bottom up), green the column.
 void WriteBigPlan(const std::string& path, int w, int h) {
-  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
-  const std::vector<uint8_t> head = BitmapHeader(w, h);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  ASSERT_EQ(std::fwrite(head.data(), 1, head.size(), file), head.size());
-  std::vector<uint8_t> row(stride, 0);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      row[x * 3] = uint8_t(y);  // blue: the stored row's number
-      row[x * 3 + 1] = uint8_t(x);
-      row[x * 3 + 2] = 0x40;
-    }
-    ASSERT_EQ(std::fwrite(row.data(), 1, stride, file), stride);
-  }
-  std::fclose(file);
+  const Status written =
+      image::WriteBmp(path, {.width = w, .height = h}, [w, h](int32_t row, uint8_t* rgb) {
+        for (int x = 0; x < w; ++x) {
+          rgb[x * 3] = 0x40;
+          rgb[x * 3 + 1] = uint8_t(x);
+          rgb[x * 3 + 2] = uint8_t(h - 1 - row);
+        }
+      });
+  ASSERT_TRUE(written.ok()) << written.message();
 }
 
 TEST(PlanLoad, TheWindowRepaintsAndRefusesTapsWhileALargePlanLoads) {
@@ -128,10 +104,11 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
   // Noise codes at 8 bits a byte, so the block is longer than the plan and
   // a limit between the two lets the plan's side file through but not the
   // block's.
-  std::vector<uint8_t> bitmap = BitmapHeader(600, 600);
-  bitmap.resize(54 + 600 * 600 * 3);
+  std::vector<uint8_t> bitmap = image::BmpHeader({.width = 600, .height = 600});
+  const size_t pixels_at = bitmap.size();
+  bitmap.resize(pixels_at + 600 * 600 * 3);
   uint32_t seed = 5;
-  for (size_t i = 54; i < bitmap.size(); ++i) {
+  for (size_t i = pixels_at; i < bitmap.size(); ++i) {
     seed = seed * 1103515245u + 12345u;
     bitmap[i] = uint8_t(seed >> 24);
   }

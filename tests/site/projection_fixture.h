@@ -2,6 +2,7 @@
 
 // Shared by the projection tests: taps on a map known exactly, a noisy 24-bit
 // plan, and a projection on a scratch folder holding a copy of a small plan.
+#include "image/bmp_writer.h"
 #include "site/site_projection.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/recording_wave_player.h"
@@ -40,19 +41,11 @@ inline std::vector<Tap> SmallPlanTaps() {
 // A bottom-up 24-bit bitmap whose pixels vary enough that its block is
 // large and is expanded in many pieces.
 inline std::vector<uint8_t> NoisyBitmap(int w, int h) {
-  const size_t stride = (size_t(w) * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> bytes(54 + stride * size_t(h), 0);
-  bytes[0] = 'B';
-  bytes[1] = 'M';
-  StoreLe32(bytes.data() + 2, uint32_t(bytes.size()));
-  StoreLe32(bytes.data() + 10, 54);
-  StoreLe32(bytes.data() + 14, 40);
-  StoreLe32(bytes.data() + 18, uint32_t(w));
-  StoreLe32(bytes.data() + 22, uint32_t(h));
-  bytes[26] = 1;
-  bytes[28] = 24;
+  std::vector<uint8_t> bytes = image::BmpHeader(image::BmpFormat{.width = w, .height = h});
+  const size_t pixels_at = bytes.size();
+  bytes.resize(pixels_at + image::BmpStride(w, 24) * size_t(h));
   uint32_t seed = 7;
-  for (size_t i = 54; i < bytes.size(); ++i) {
+  for (size_t i = pixels_at; i < bytes.size(); ++i) {
     seed = seed * 1103515245u + 12345u;
     bytes[i] = uint8_t((seed >> 24) & (i % 3 == 0 ? 0xFF : 0x0F));
   }

@@ -1,10 +1,10 @@
 // vlk export FILE OUT: the plan of a projection file as one file that GIS
 // tools open in place, the format chosen by OUT's extension: .tif (or .tiff)
 // a GeoTIFF, .kmz a KMZ ground overlay.
-#include "gis/bmp_rows.h"
 #include "gis/geotiff_export.h"
 #include "gis/kmz_export.h"
 #include "gis/projection_plan.h"
+#include "image/bmp_rows.h"
 #include "site/geocode.h"
 #include "tools/vlk/commands.h"
 #include "tools/vlk/projection_summary.h"
@@ -50,8 +50,9 @@ int CmdExport(int argc, char** argv) {
 
   gis::ExpandedPlan plan;
   if (std::string error = plan.Expand(path); !error.empty()) return Fail(error);
-  gis::BmpRows rows;
-  if (std::string error = rows.Open(plan.fd()); !error.empty()) return Fail(path + ": " + error);
+  image::BmpRows rows;
+  if (Status opened = rows.Open(plan.fd()); !opened.ok())
+    return Fail(path + ": " + opened.message());
 
   const std::string error =
       format == ExportFormat::kGeoTiff

@@ -5,8 +5,8 @@
 // builds a projection file's picture while it expands must give the file
 // reader's rows whenever the stream completes, and never write outside the
 // picture it was given.
-#include "gis/bmp_row_stream.h"
-#include "gis/bmp_rows.h"
+#include "image/bmp_row_stream.h"
+#include "image/bmp_rows.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,13 +25,13 @@ constexpr uint64_t kMostPixels = 1u << 22;
 void CompareWithStream(const uint8_t* data, size_t size, const std::vector<uint8_t>& rows_rgb) {
   std::vector<uint8_t> picture;
   size_t line = 0;
-  velkaro::gis::BmpRowStream stream(
-      size, [&](const velkaro::gis::BmpLayout& layout, std::span<const uint8_t>) {
+  velkaro::image::BmpRowStream stream(
+      size, [&](const velkaro::image::BmpLayout& layout, std::span<const uint8_t>) {
         const uint64_t pixels = uint64_t(layout.width) * uint64_t(layout.height);
-        if (pixels > kMostPixels) return velkaro::gis::BmpRowStream::Picture{};
+        if (pixels > kMostPixels) return velkaro::image::BmpRowStream::Picture{};
         line = size_t(layout.width) * 3;
         picture.assign(line * size_t(layout.height), 0);
-        return velkaro::gis::BmpRowStream::Picture{picture.data(), line};
+        return velkaro::image::BmpRowStream::Picture{picture.data(), line};
       });
   // Pieces of a size the input chooses, so every seam is crossed.
   const size_t piece = size > 0 ? size_t(data[0]) % 61 + 1 : 1;
@@ -46,17 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = ::memfd_create("plan", MFD_CLOEXEC);
   if (fd < 0) std::abort();
   if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
-  velkaro::gis::BmpRows rows;
-  if (rows.Open(fd).empty()) {
+  velkaro::image::BmpRows rows;
+  if (rows.Open(fd).ok()) {
     const uint64_t pixels = uint64_t(rows.width()) * uint64_t(rows.height());
     if (pixels <= kMostPixels) {
       const size_t line = 3 * static_cast<size_t>(rows.width());
       std::vector<uint8_t> all(line * static_cast<size_t>(rows.height()));
       // Last row first, then the rest top down: both directions of seeking.
       std::vector<uint8_t> rgb(line);
-      if (!rows.ReadRow(rows.height() - 1, rgb.data()).empty()) std::abort();
+      if (!rows.ReadRow(rows.height() - 1, rgb.data()).ok()) std::abort();
       for (int32_t y = 0; y < rows.height(); ++y) {
-        if (!rows.ReadRow(y, all.data() + line * size_t(y)).empty()) std::abort();
+        if (!rows.ReadRow(y, all.data() + line * size_t(y)).ok()) std::abort();
       }
       CompareWithStream(data, size, all);
     }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "gis/bmp_layout.h"
+#include "image/bmp_layout.h"
 
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 
 // A raw plan bitmap turned into 8-bit RGB rows while its bytes are still
 // being produced, front to back: the expander of a projection file hands its
@@ -55,8 +55,8 @@ class BmpRowStream {
   std::vector<uint8_t> head_;
   BmpLayout layout_;
   Picture picture_;
-  int32_t next_row_ = 0;        // stored rows converted so far
-  std::vector<uint8_t> row_;    // the part of a straddling row seen so far
+  int32_t next_row_ = 0;      // stored rows converted so far
+  std::vector<uint8_t> row_;  // the part of a straddling row seen so far
 };
 
-}  // namespace velkaro::gis
+}  // namespace velkaro::image

@@ -1,20 +1,15 @@
-#include "gis/bmp_layout.h"
+#include "image/bmp_layout.h"
 
 #include "platform/byte_order.h"
 
 #include <bit>
+#include <string>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 namespace {
 
-constexpr uint32_t kFileHeaderSize = 14;
+constexpr uint32_t kFileHeaderSize = kBmpFileHeaderBytes;
 constexpr uint32_t kCoreHeaderSize = 12;  // OS/2 1.x: 16-bit sides, 3-byte palette entries
-
-// Windows header sizes; any other size from 16 to 64 is an OS/2 2.x header,
-// whose compression numbers 3 and 4 mean something else.
-bool IsWindowsHeader(uint32_t size) {
-  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
-}
 
 bool MakeChannel(uint32_t mask, BmpChannel& channel) {
   channel = BmpChannel{mask, 0, 0};
@@ -27,18 +22,24 @@ bool MakeChannel(uint32_t mask, BmpChannel& channel) {
 
 }  // namespace
 
-std::string ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, BmpLayout& layout) {
+bool IsWindowsBmpHeader(uint32_t size) {
+  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+}
+
+Status ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, BmpLayout& layout) {
   layout = BmpLayout{};
   if (head.size() < kFileHeaderSize + 4 || head[0] != 'B' || head[1] != 'M')
-    return "not a BMP file (no BM signature)";
+    return Status::Invalid("not a BMP file (no BM signature)");
   const uint32_t offset = LoadLe32(head.data() + 10);
   const uint32_t header_size = LoadLe32(head.data() + kFileHeaderSize);
   const uint8_t* info = head.data() + kFileHeaderSize;
   if (header_size != kCoreHeaderSize && !(header_size >= 16 && header_size <= 64) &&
-      !IsWindowsHeader(header_size))
-    return "unknown BMP header size " + std::to_string(header_size);
-  if (kFileHeaderSize + header_size > head.size()) return "the BMP header is cut short";
+      !IsWindowsBmpHeader(header_size))
+    return Status::Invalid("unknown BMP header size " + std::to_string(header_size));
+  if (kFileHeaderSize + header_size > head.size())
+    return Status::Invalid("the BMP header is cut short");
 
+  layout.header_size = header_size;
   uint32_t compression = 0, colours_used = 0;
   int64_t height = 0;
   unsigned planes = 0;
@@ -55,16 +56,17 @@ std::string ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, Bm
     if (header_size >= 20) compression = LoadLe32(info + 16);
     if (header_size >= 36) colours_used = LoadLe32(info + 32);
   }
-  if (planes != 1) return "the BMP plane count is not 1";
+  layout.colours_used = colours_used;
+  if (planes != 1) return Status::Invalid("the BMP plane count is not 1");
   layout.top_down = height < 0;
   if (height < 0) height = -height;
   if (layout.width <= 0 || height <= 0 || layout.width > kBmpMaxSide || height > kBmpMaxSide)
-    return "the BMP size " + std::to_string(layout.width) + " x " + std::to_string(height) +
-           " is not a plan's";
+    return Status::Invalid("the BMP size " + std::to_string(layout.width) + " x " +
+                           std::to_string(height) + " is not a plan's");
   layout.height = static_cast<int32_t>(height);
 
   const int bits = layout.bits_per_pixel;
-  const bool windows = IsWindowsHeader(header_size);
+  const bool windows = IsWindowsBmpHeader(header_size);
   bool masked = false;
   uint32_t mask_bytes = 0;  // masks stored after a 40-byte header
   if (compression == 1 && bits == 8) {
@@ -73,21 +75,22 @@ std::string ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, Bm
     layout.coding = BmpCoding::kRle4;
   } else if (windows && (compression == 3 || compression == 6) && (bits == 16 || bits == 32)) {
     masked = true;
-    if (header_size == 40) mask_bytes = compression == 6 ? 16 : 12;
+    if (header_size == kBmpWindowsInfoHeaderBytes) mask_bytes = compression == 6 ? 16 : 12;
   } else if (compression != 0) {
-    return "BMP compression " + std::to_string(compression) + " at " + std::to_string(bits) +
-           " bits per pixel is not supported";
+    return Status::Unsupported("BMP compression " + std::to_string(compression) + " at " +
+                               std::to_string(bits) + " bits per pixel is not supported");
   } else if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
              bits != 32) {
-    return "BMP pixels of " + std::to_string(bits) + " bits are not supported";
+    return Status::Unsupported("BMP pixels of " + std::to_string(bits) + " bits are not supported");
   }
   if (layout.coding != BmpCoding::kRaw && layout.top_down)
-    return "a run-length coded BMP cannot be stored top-down";
+    return Status::Invalid("a run-length coded BMP cannot be stored top-down");
 
   const uint64_t palette_start = kFileHeaderSize + header_size + mask_bytes;
-  if (palette_start > head.size()) return "the BMP colour masks are cut short";
+  if (palette_start > head.size()) return Status::Invalid("the BMP colour masks are cut short");
   if (offset < palette_start || offset >= file_size)
-    return "the BMP pixel data offset " + std::to_string(offset) + " is outside the file";
+    return Status::Invalid("the BMP pixel data offset " + std::to_string(offset) +
+                           " is outside the file");
 
   if (bits == 16 || bits == 32) {
     uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
@@ -97,7 +100,7 @@ std::string ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, Bm
     }
     for (int c = 0; c < 3; ++c) {
       if ((bits == 16 && masks[c] > 0xFFFF) || !MakeChannel(masks[c], layout.channels[c]))
-        return "the BMP colour masks are not usable";
+        return Status::Invalid("the BMP colour masks are not usable");
     }
   } else if (bits <= 8) {
     const uint32_t entry = header_size == kCoreHeaderSize ? 3 : 4;
@@ -105,7 +108,8 @@ std::string ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, Bm
     if (colours_used != 0 && colours_used < count) count = colours_used;
     // The palette ends where the pixels begin, whatever the header says.
     if ((offset - palette_start) / entry < count) count = (offset - palette_start) / entry;
-    if (palette_start + count * entry > head.size()) return "the BMP palette is cut short";
+    if (palette_start + count * entry > head.size())
+      return Status::Invalid("the BMP palette is cut short");
     for (uint64_t i = 0; i < count; ++i) {
       const uint8_t* bgr = head.data() + palette_start + i * entry;
       layout.palette[i] = {bgr[2], bgr[1], bgr[0]};
@@ -116,8 +120,8 @@ std::string ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, Bm
   layout.stride = (uint64_t{static_cast<uint32_t>(layout.width)} * bits + 31) / 32 * 4;
   if (layout.coding == BmpCoding::kRaw &&
       (file_size - offset) / layout.stride < static_cast<uint64_t>(layout.height))
-    return "the BMP file ends before its last row";
-  return {};
+    return Status::Invalid("the BMP file ends before its last row");
+  return Status::Ok();
 }
 
-}  // namespace velkaro::gis
+}  // namespace velkaro::image

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-namespace velkaro {
+namespace velkaro::image {
 
 // Both are called from inside libjpeg, where nothing may throw.
 class JpegRowSource {
@@ -29,7 +29,7 @@ class JpegByteSink {
   virtual bool Finish() { return true; }
 };
 
-struct JpegEncoding {
+struct [[nodiscard]] JpegEncoding {
   bool ok = false;
   bool stopped_by_source = false;
   // The library's text of its fatal error, or of its last warning; empty
@@ -41,11 +41,10 @@ struct JpegEncoding {
 // with the standard tables, so in a single pass holding a band of rows only.
 // A side of 0, a negative one or one beyond 65500 is refused by the library
 // before any row is asked for.
-JpegEncoding EncodeJpeg(int width, int height, int quality, JpegRowSource& rows,
-                        JpegByteSink& out);
+JpegEncoding EncodeJpeg(int width, int height, int quality, JpegRowSource& rows, JpegByteSink& out);
 
 // The library's text for a failed write, for failures found after it
 // returned (a commit of the finished file).
-std::string JpegWriteErrorText();
+[[nodiscard]] std::string JpegWriteErrorText();
 
-}  // namespace velkaro
+}  // namespace velkaro::image

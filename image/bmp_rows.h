@@ -1,12 +1,13 @@
 #pragma once
 
-#include "gis/bmp_layout.h"
+#include "image/bmp_layout.h"
+#include "platform/status.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 
 // A plan bitmap read one row at a time, in any order, as 8-bit RGB: the file
 // is never held in memory whole. Raw rows are read where they lie; for
@@ -16,20 +17,31 @@ namespace velkaro::gis {
 // opened. Pixels a coded file leaves undefined (skipped by a delta, or after
 // the codes end early) take palette entry 0.
 //
+// Failures: a read that fails is a file error on the name given to Open; a
+// file that is not a bitmap this reader takes, or that ends before a row it
+// promised, is kInvalid or kUnsupported, with what is wrong.
+//
 // Lifetime: the descriptor passed to Open must stay open while rows are read.
 // Thread safety: none; one reader at a time.
 class BmpRows {
  public:
-  // Reads and checks the headers of the BMP file open on `fd`. Returns an
-  // empty string on success, else what is wrong.
-  std::string Open(int fd);
+  // What file errors name when the caller gives no path.
+  static constexpr const char* kUnnamed = "the plan bitmap";
+
+  // Reads and checks the headers of the BMP file open on `fd`, then makes
+  // ready to read its rows.
+  Status Open(int fd, std::string name = kUnnamed);
+  // The same for a file whose headers ReadBmpLayout has already read from
+  // `fd`: the headers are not read again.
+  Status Open(int fd, const BmpLayout& layout, uint64_t file_size, std::string name = kUnnamed);
 
   int32_t width() const { return layout_.width; }
   int32_t height() const { return layout_.height; }
+  const BmpLayout& layout() const { return layout_; }
 
   // Fills `rgb` (3 * width bytes) with row `row`, counted from the top.
   // REQUIRES: Open succeeded and 0 <= row < height.
-  std::string ReadRow(int32_t row, uint8_t* rgb);
+  Status ReadRow(int32_t row, uint8_t* rgb);
 
  private:
   // Where a stored row's codes begin: the byte in coded_ and the column a
@@ -45,10 +57,16 @@ class BmpRows {
   void DecodeRunRow(int32_t stored_row, uint8_t* indices) const;
 
   int fd_ = -1;
+  std::string name_;
   BmpLayout layout_;
   std::vector<uint8_t> stored_;       // one stored row, or one row of palette indices
   std::vector<uint8_t> coded_;        // the run-length codes
   std::vector<RowStart> row_starts_;  // stored rows with codes, bottom row first
 };
 
-}  // namespace velkaro::gis
+// Reads the headers of the BMP file open on `fd` (with pread, leaving the
+// file offset alone) into `layout`, and its size into `file_size`, as
+// BmpRows::Open does: the same checks, the same failures.
+Status ReadBmpLayout(int fd, const std::string& name, BmpLayout& layout, uint64_t& file_size);
+
+}  // namespace velkaro::image

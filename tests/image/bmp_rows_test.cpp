@@ -2,10 +2,10 @@
 // read by GDAL: every header, bit depth, mask layout and run-length case a
 // plan may come in, rows read in scrambled order; and the suite's broken
 // files refused or read without harm.
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 
-#include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
+#include "tests/image/plan_file.h"
 
 #include <algorithm>
 #include <numeric>
@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 namespace {
 
 using testing::kBmpSuite;
@@ -96,7 +96,7 @@ TEST_P(BmpRowsMatchTheSuite, EveryPixelInAnyRowOrder) {
   std::shuffle(order.begin(), order.end(), std::mt19937(5));
   std::vector<uint8_t> rgb(3 * static_cast<size_t>(rows.width()));
   for (int32_t y : order) {
-    ASSERT_EQ(rows.ReadRow(y, rgb.data()), "");
+    ASSERT_TRUE(rows.ReadRow(y, rgb.data()).ok());
     for (int32_t x = 0; x < rows.width(); ++x) {
       // Where the reference is transparent its colour means nothing; the
       // export keeps the colour and drops alpha.
@@ -157,9 +157,10 @@ TEST(BmpRows, BrokenFilesAreReadWithoutHarm) {
     ASSERT_EQ(plan.error(), "") << name;
     BmpRows& rows = plan.rows();
     std::vector<uint8_t> rgb(3 * static_cast<size_t>(rows.width()));
-    for (int32_t y = 0; y < rows.height(); ++y) ASSERT_EQ(rows.ReadRow(y, rgb.data()), "") << name;
+    for (int32_t y = 0; y < rows.height(); ++y)
+      ASSERT_TRUE(rows.ReadRow(y, rgb.data()).ok()) << name;
   }
 }
 
 }  // namespace
-}  // namespace velkaro::gis
+}  // namespace velkaro::image

@@ -1,10 +1,10 @@
-#include "gis/bmp_pixels.h"
+#include "image/bmp_pixels.h"
 
 #include "platform/byte_order.h"
 
 #include <cstring>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 namespace {
 
 uint8_t Scale(const BmpChannel& channel, uint32_t pixel) {
@@ -56,4 +56,4 @@ void StoredRowToRgb(const BmpLayout& layout, const uint8_t* stored, uint8_t* rgb
   }
 }
 
-}  // namespace velkaro::gis
+}  // namespace velkaro::image

@@ -1,9 +1,9 @@
 // Rows built from a bitmap's bytes as they arrive must be the rows the file
 // reader gives for the finished file, however the bytes are cut into pieces;
 // and anything the stream cannot place leaves it incomplete, never wrong.
-#include "gis/bmp_row_stream.h"
+#include "image/bmp_row_stream.h"
 
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 #include "tests/support/temp_folder.h"
 
 #include <algorithm>
@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 namespace {
 
 using testing::ReadAll;
@@ -34,13 +34,13 @@ std::optional<Rgb> ReadRows(const std::vector<uint8_t>& bytes) {
   if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size())) return {};
   BmpRows rows;
   std::optional<Rgb> rgb;
-  if (rows.Open(fd).empty()) {
+  if (rows.Open(fd).ok()) {
     rgb.emplace();
     rgb->width = rows.width();
     rgb->height = rows.height();
     rgb->pixels.resize(size_t(rows.width()) * 3 * size_t(rows.height()));
     for (int32_t y = 0; y < rows.height(); ++y) {
-      if (!rows.ReadRow(y, rgb->pixels.data() + size_t(y) * 3 * size_t(rows.width())).empty())
+      if (!rows.ReadRow(y, rgb->pixels.data() + size_t(y) * 3 * size_t(rows.width())).ok())
         rgb.reset();
       if (!rgb) break;
     }
@@ -63,16 +63,17 @@ Streamed Stream(const std::vector<uint8_t>& bytes, size_t piece, bool decline = 
   Streamed out;
   std::vector<uint8_t> picture;
   size_t line = 0;
-  BmpRowStream stream(total ? total : bytes.size(), [&](const BmpLayout& layout, std::span<const uint8_t> head) {
-    out.asked = true;
-    EXPECT_GE(head.size(), std::min<size_t>(bytes.size(), kBmpHeadBytes));
-    if (decline) return BmpRowStream::Picture{};
-    out.rgb.width = layout.width;
-    out.rgb.height = layout.height;
-    line = size_t(layout.width) * 3 + 5;
-    picture.assign(line * size_t(layout.height), 0xEE);
-    return BmpRowStream::Picture{picture.data(), line};
-  });
+  BmpRowStream stream(total ? total : bytes.size(),
+                      [&](const BmpLayout& layout, std::span<const uint8_t> head) {
+                        out.asked = true;
+                        EXPECT_GE(head.size(), std::min<size_t>(bytes.size(), kBmpHeadBytes));
+                        if (decline) return BmpRowStream::Picture{};
+                        out.rgb.width = layout.width;
+                        out.rgb.height = layout.height;
+                        line = size_t(layout.width) * 3 + 5;
+                        picture.assign(line * size_t(layout.height), 0xEE);
+                        return BmpRowStream::Picture{picture.data(), line};
+                      });
   for (size_t at = 0; at < bytes.size(); at += piece) {
     const size_t n = std::min(piece, bytes.size() - at);
     stream.Take(at, std::span<const uint8_t>(bytes).subspan(at, n));
@@ -140,4 +141,4 @@ TEST(BmpRowStream, WhatItCannotPlaceLeavesItIncomplete) {
 }
 
 }  // namespace
-}  // namespace velkaro::gis
+}  // namespace velkaro::image

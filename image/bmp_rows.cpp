@@ -1,29 +1,31 @@
-#include "gis/bmp_rows.h"
+#include "image/bmp_rows.h"
 
-#include "gis/bmp_pixels.h"
+#include "image/bmp_pixels.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <span>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 namespace {
 
 // Reads exactly `length` bytes at `offset`, or says why not.
-std::string ReadAt(int fd, uint64_t offset, uint8_t* out, size_t length) {
+Status ReadAt(int fd, const std::string& name, uint64_t offset, uint8_t* out, size_t length) {
   while (length > 0) {
     const ssize_t got = ::pread(fd, out, length, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return std::string("cannot read the plan bitmap: ") + std::strerror(errno);
-    if (got == 0) return "the plan bitmap ends early";
+    if (got < 0) return Status::FromErrno(errno, name);
+    // The size was checked when the file was opened: it has shrunk since.
+    if (got == 0) return Status::Invalid("the plan bitmap ends early", name);
     out += got;
     offset += static_cast<uint64_t>(got);
     length -= static_cast<size_t>(got);
   }
-  return {};
+  return Status::Ok();
 }
 
 // How the codes of one stored row end.
@@ -93,29 +95,46 @@ RowWalk WalkRow(std::span<const uint8_t> codes, uint64_t pos, int64_t column, in
 
 }  // namespace
 
-std::string BmpRows::Open(int fd) {
+Status ReadBmpLayout(int fd, const std::string& name, BmpLayout& layout, uint64_t& file_size) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return Status::FromErrno(errno, name);
+  file_size = static_cast<uint64_t>(info.st_size);
+  std::vector<uint8_t> head(std::min<uint64_t>(file_size, kBmpHeadBytes));
+  if (Status read = ReadAt(fd, name, 0, head.data(), head.size()); !read.ok()) return read;
+  Status parsed = ParseBmpLayout(head, file_size, layout);
+  if (parsed.ok()) return parsed;
+  std::string text = "the plan bitmap cannot be read: " + parsed.message();
+  return parsed.code() == Status::Code::kUnsupported ? Status::Unsupported(std::move(text), name)
+                                                     : Status::Invalid(std::move(text), name);
+}
+
+Status BmpRows::Open(int fd, std::string name) {
+  BmpLayout layout;
+  uint64_t file_size = 0;
+  if (Status read = ReadBmpLayout(fd, name, layout, file_size); !read.ok()) {
+    layout_ = layout;
+    return read;
+  }
+  return Open(fd, layout, file_size, std::move(name));
+}
+
+Status BmpRows::Open(int fd, const BmpLayout& layout, uint64_t file_size, std::string name) {
   fd_ = fd;
+  name_ = std::move(name);
+  layout_ = layout;
   coded_.clear();
   row_starts_.clear();
-  struct stat info {};
-  if (::fstat(fd, &info) != 0)
-    return std::string("cannot read the plan bitmap: ") + std::strerror(errno);
-  const uint64_t size = static_cast<uint64_t>(info.st_size);
-  std::vector<uint8_t> head(std::min<uint64_t>(size, kBmpHeadBytes));
-  if (std::string error = ReadAt(fd, 0, head.data(), head.size()); !error.empty()) return error;
-  if (std::string error = ParseBmpLayout(head, size, layout_); !error.empty())
-    return "the plan bitmap cannot be read: " + error;
   if (layout_.coding == BmpCoding::kRaw) {
     stored_.resize(layout_.stride);
-    return {};
+    return Status::Ok();
   }
   stored_.resize(static_cast<size_t>(layout_.width));
-  coded_.resize(size - layout_.pixel_offset);
-  if (std::string error = ReadAt(fd, layout_.pixel_offset, coded_.data(), coded_.size());
-      !error.empty())
-    return error;
+  coded_.resize(file_size - layout_.pixel_offset);
+  if (Status read = ReadAt(fd, name_, layout_.pixel_offset, coded_.data(), coded_.size());
+      !read.ok())
+    return read;
   IndexRuns();
-  return {};
+  return Status::Ok();
 }
 
 void BmpRows::IndexRuns() {
@@ -151,18 +170,18 @@ void BmpRows::DecodeRunRow(int32_t stored_row, uint8_t* indices) const {
           indices);
 }
 
-std::string BmpRows::ReadRow(int32_t row, uint8_t* rgb) {
+Status BmpRows::ReadRow(int32_t row, uint8_t* rgb) {
   const int32_t stored_row = layout_.top_down ? row : layout_.height - 1 - row;
   if (layout_.coding != BmpCoding::kRaw) {
     DecodeRunRow(stored_row, stored_.data());
     IndicesToRgb(layout_, stored_.data(), rgb);
-    return {};
+    return Status::Ok();
   }
   const uint64_t offset = layout_.pixel_offset + layout_.stride * static_cast<uint64_t>(stored_row);
-  if (std::string error = ReadAt(fd_, offset, stored_.data(), stored_.size()); !error.empty())
-    return error;
+  if (Status read = ReadAt(fd_, name_, offset, stored_.data(), stored_.size()); !read.ok())
+    return read;
   StoredRowToRgb(layout_, stored_.data(), rgb);
-  return {};
+  return Status::Ok();
 }
 
-}  // namespace velkaro::gis
+}  // namespace velkaro::image

@@ -1,11 +1,11 @@
-#include "gis/bmp_row_stream.h"
+#include "image/bmp_row_stream.h"
 
-#include "gis/bmp_pixels.h"
+#include "image/bmp_pixels.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 
 BmpRowStream::BmpRowStream(uint64_t file_size, PictureFor picture_for)
     : file_size_(file_size), picture_for_(std::move(picture_for)) {}
@@ -30,7 +30,7 @@ void BmpRowStream::TakeHead(std::span<const uint8_t> bytes) {
   head_.insert(head_.end(), bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(used));
   if (head_.size() < wanted) return;
 
-  if (!ParseBmpLayout(head_, file_size_, layout_).empty() || layout_.coding != BmpCoding::kRaw) {
+  if (!ParseBmpLayout(head_, file_size_, layout_).ok() || layout_.coding != BmpCoding::kRaw) {
     state_ = State::kEnded;
     return;
   }
@@ -81,4 +81,4 @@ void BmpRowStream::ConvertRow(const uint8_t* stored) {
   if (next_row_ == layout_.height) state_ = State::kComplete;
 }
 
-}  // namespace velkaro::gis
+}  // namespace velkaro::image

@@ -7,13 +7,18 @@
 // top-down. Embedded JPEG or PNG, OS/2 Huffman and 24-bit run-length coding
 // are refused. Alpha is not kept: a plan is exported as RGB.
 
+#include "platform/status.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string>
 
-namespace velkaro::gis {
+namespace velkaro::image {
 
+// The file header ("BM", the file's size, where the pixels begin), then
+// the info header; the plain Windows info header is 40 bytes.
+inline constexpr uint32_t kBmpFileHeaderBytes = 14;
+inline constexpr uint32_t kBmpWindowsInfoHeaderBytes = 40;
 // Enough of the start of a file for every header, colour mask and a full
 // 256-entry palette.
 inline constexpr size_t kBmpHeadBytes = 2048;
@@ -32,6 +37,11 @@ struct BmpChannel {
 };
 
 struct BmpLayout {
+  // The info header's size: 12 (OS/2 1.x), 16 to 64 (OS/2 2.x) or a
+  // Windows size; and the colours it says the palette has (0: as many as
+  // the depth allows), as stated.
+  uint32_t header_size = 0;
+  uint32_t colours_used = 0;
   int32_t width = 0;
   int32_t height = 0;
   bool top_down = false;
@@ -43,10 +53,16 @@ struct BmpLayout {
   std::array<std::array<uint8_t, 3>, 256> palette{};  // RGB; entries the file lacks are black
 };
 
-// Reads the headers from `head` (the first bytes of the file, up to
-// kBmpHeadBytes) of a file `file_size` bytes long. Returns an empty string
-// and fills `layout`, or says what is wrong. For raw coding every row is
-// checked to lie within the file.
-std::string ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, BmpLayout& layout);
+// The Windows info header sizes (40, 52, 56, 108 and 124 bytes). Any other
+// size from 16 to 64 is an OS/2 2.x header, whose compression numbers 3 and
+// 4 mean something else.
+[[nodiscard]] bool IsWindowsBmpHeader(uint32_t header_size);
 
-}  // namespace velkaro::gis
+// Reads the headers from `head` (the first bytes of the file, up to
+// kBmpHeadBytes) of a file `file_size` bytes long and fills `layout`; or says
+// what is wrong (kInvalid for a damaged or foreign file, kUnsupported for a
+// kind of bitmap no plan reader here takes). For raw coding every row is
+// checked to lie within the file.
+Status ParseBmpLayout(std::span<const uint8_t> head, uint64_t file_size, BmpLayout& layout);
+
+}  // namespace velkaro::image

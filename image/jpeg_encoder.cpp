@@ -1,4 +1,4 @@
-#include "snapshot/jpeg_encoder.h"
+#include "image/jpeg_encoder.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-namespace velkaro {
+namespace velkaro::image {
 namespace {
 
 constexpr size_t kOutputChunk = 64 * 1024;
@@ -142,4 +142,4 @@ std::string JpegWriteErrorText() {
   return text;
 }
 
-}  // namespace velkaro
+}  // namespace velkaro::image

@@ -1,0 +1,54 @@
+#pragma once
+
+// The one BMP writer: bottom-up bitmaps with a 40-byte Windows header, the
+// kind every reader takes, at 24 bits (the designed plan format) or 8 bits
+// with a palette. The headers alone, for a caller that lays the pixels out
+// in memory itself, or a whole file written all or nothing.
+
+#include "image/bmp_layout.h"
+#include "platform/status.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velkaro::image {
+
+struct BmpFormat {
+  int32_t width = 0;        // 1 to kBmpMaxSide
+  int32_t height = 0;       // 1 to kBmpMaxSide
+  int bits_per_pixel = 24;  // 24: blue, green, red; 8: indices into `palette`
+  // kRle8 (8 bits only): the caller follows the headers with the codes,
+  // `coded_bytes` of them, which the headers state.
+  BmpCoding coding = BmpCoding::kRaw;
+  uint64_t coded_bytes = 0;
+  std::vector<std::array<uint8_t, 3>> palette{};  // RGB; at most 256 entries, 8 bits only
+  uint32_t pixels_per_metre = 2835;               // 72 dpi, what most writers put there
+};
+
+// Bytes per stored row of raw pixels: `bits` a pixel, padded to 4 bytes.
+[[nodiscard]] uint64_t BmpStride(int32_t width, int bits);
+
+// Whether this writer writes `format`; else what is wrong with it (kInvalid).
+[[nodiscard]] Status CheckBmpFormat(const BmpFormat& format);
+
+// The file header, the info header and the palette: every byte before the
+// first pixel, with the sizes of the file and of its pixels filled in. For
+// raw coding the stored rows follow, bottom row first, each BmpStride bytes
+// (the padding zero). Empty when CheckBmpFormat refuses the format.
+[[nodiscard]] std::vector<uint8_t> BmpHeader(const BmpFormat& format);
+
+// Fills one row of the picture, counted from the top: 3 * width bytes of
+// red, green, blue at 24 bits, width palette indices at 8 bits.
+using BmpRowFill = std::function<void(int32_t row, uint8_t* pixels)>;
+
+// Writes a raw bitmap to `path`, all or nothing (platform/atomic_file): the
+// headers, then every row from `fill`, asked for in the order rows are
+// stored, the bottom one first. Refuses a format CheckBmpFormat refuses and
+// run-length coding (kUnsupported); a failed write is a file error on `path`,
+// and the file that was there stays as it was.
+Status WriteBmp(const std::string& path, const BmpFormat& format, const BmpRowFill& fill);
+
+}  // namespace velkaro::image
