@@ -25,9 +25,9 @@ namespace velkaro::image {
 namespace {
 
 using testing::TempFolder;
-using testing_support::PlanFile;
-using testing_support::ReadWithGdal;
-using testing_support::RgbImage;
+using testing::PlanFile;
+using testing::ReadWithGdal;
+using testing::RgbImage;
 
 // A picture whose every pixel differs from its neighbours in all three
 // channels, so a swapped channel, a row out of place or padding read as a

@@ -10,7 +10,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace velkaro::testing_support {
+namespace velkaro::testing {
 
 inline const std::string kBmpSuite = std::string(VELKARO_SOURCE_DIR) + "/tests/data/bmpsuite/";
 
@@ -43,4 +43,4 @@ class SuitePlan : public PlanFile {
   explicit SuitePlan(const std::string& name) : PlanFile(kBmpSuite + name) {}
 };
 
-}  // namespace velkaro::testing_support
+}  // namespace velkaro::testing
