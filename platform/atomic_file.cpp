@@ -59,8 +59,7 @@ void SweepStaleHiddenNames(const std::string& folder, const std::string& base) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return;
   while (const dirent* entry = ::readdir(dir)) {
-    if (IsStaleHiddenName(entry->d_name, base))
-      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    if (IsStaleHiddenName(entry->d_name, base)) ::unlinkat(::dirfd(dir), entry->d_name, 0);
   }
   ::closedir(dir);
 }
@@ -212,6 +211,10 @@ FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, s
 }
 
 std::string HiddenSiblingName(const std::string& target) {
+  // A writer by path (GDAL's exports) killed before its rename leaves its
+  // whole temporary file: the next write of the same target clears it, as
+  // AtomicFile::Open does.
+  SweepStaleHiddenNames(FolderOf(target), BaseOf(target));
   return HiddenName(FolderOf(target), BaseOf(target));
 }
 

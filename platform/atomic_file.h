@@ -61,7 +61,8 @@ FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, s
 // A hidden name beside `target` that no other writer in this or another
 // process picks, for writers that need a path rather than a descriptor (a
 // library that creates its own file): write there, then rename over the
-// target once complete, and remove it on any failure.
+// target once complete, and remove it on any failure. Naming one clears the
+// hidden names of the same target that killed writers left.
 std::string HiddenSiblingName(const std::string& target);
 
 // Puts the complete file at `temp` (a HiddenSiblingName of `target`) in place

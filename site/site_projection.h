@@ -101,9 +101,13 @@ class CSiteProjection {
   // projection that is not a finite number (zero determinant, no solve yet)
   // fails. An empty list passes.
   bool Validate() const;
-  // |est - ref| <= 0.0025 * cos(refLat * 0.01746) degrees; a deviation that is
-  // not a number fails.
+  // |est - ref| <= 0.0025 * cos(refLat * 0.01746) degrees, but never less than
+  // 0.000025 (the poles); a deviation that is not a number fails.
   static bool WithinTolerance(double ref, double est, double refLat);
+  // The taps' longitudes as Solve and Validate use them: unchanged unless
+  // they span more than 180 degrees (a plan across the antimeridian), then
+  // each within 180 degrees of the points' mean direction, by whole turns.
+  static std::vector<double> UnwrappedLongitudes(const std::vector<_tap>& taps);
 
   // --- projection file (projection_file.cpp) ---
 

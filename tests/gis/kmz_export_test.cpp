@@ -4,6 +4,7 @@
 #include "gis/kmz_export.h"
 
 #include "gis/jpeg_rows.h"
+#include "gis/kml_document.h"
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
 #include "tests/support/temp_folder.h"
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gdal_priv.h>
+#include <iconv.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -165,6 +167,50 @@ TEST(KmzJpeg, AnOutputThatRefusesBytesIsReportedInLibjpegsWords) {
   VSIFCloseL(read_only);
   EXPECT_EQ(outcome.read_error, "");
   EXPECT_EQ(outcome.jpeg_error, "Output file write error --- out of disk space?");
+}
+
+}  // namespace
+}  // namespace velkaro::gis
+
+namespace velkaro::gis {
+namespace {
+
+// True when glibc's strict UTF-8 decoder takes every byte of `text`.
+bool IsUtf8(const std::string& text) {
+  iconv_t to_wide = iconv_open("WCHAR_T", "UTF-8");
+  if (to_wide == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in = text;
+  std::vector<char> out(in.size() * sizeof(wchar_t) + 16);
+  char* from = in.data();
+  size_t from_left = in.size();
+  char* to = out.data();
+  size_t to_left = out.size();
+  const size_t done = iconv(to_wide, &from, &from_left, &to, &to_left);
+  iconv_close(to_wide);
+  return done != static_cast<size_t>(-1) && from_left == 0;
+}
+
+// A Linux file name is any bytes; the KML that names the plan after it says
+// it is UTF-8 and must be.
+TEST(KmlDocument, ANameThatIsNotUtf8StillGivesAUtf8Document) {
+  const std::array<LonLat, 4> corners{};
+  const std::string kept = "Z\xC3\xBCrich \xE2\x82\xAC \xF0\x9F\x97\xBA";  // ü, €, a map
+  const std::string doc = GroundOverlayKml(kept, "files/plan.png", corners);
+  EXPECT_EQ(Between(doc, "<name>", "</name>"), kept) << "well-formed UTF-8 passes unchanged";
+
+  const std::string replacement = "\xEF\xBF\xBD";
+  const std::vector<std::pair<std::string, std::string>> broken = {
+      {"caf\xE9", "caf" + replacement},                           // Latin-1
+      {"\xC0\xAF", replacement + replacement},                    // overlong '/'
+      {"\xED\xA0\x80", replacement + replacement + replacement},  // a surrogate
+      {"\xF4\x90\x80\x80", replacement + replacement + replacement + replacement},
+      {"end\xE2\x82", "end" + replacement + replacement},  // cut short
+  };
+  for (const auto& [name, shown] : broken) {
+    const std::string text = GroundOverlayKml(name, "files/plan.png", corners);
+    EXPECT_TRUE(IsUtf8(text)) << name;
+    EXPECT_EQ(Between(text, "<name>", "</name>"), shown);
+  }
 }
 
 }  // namespace
