@@ -11,7 +11,6 @@
 #include "gui/site_view/site_view.h"
 #include "tests/gpsd/child_group.h"
 #include "tests/gui/offscreen_suite.h"
-#include "tests/support/recording_message_box.h"
 #include "tests/support/temp_folder.h"
 #include "tools/demo/demo_flow.h"
 
@@ -87,10 +86,7 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
   }
 
   // The same taps as the board gives them, solved the same way.
-  Published<CGpsData> no_gps;
-  testing::RecordingMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection board(no_gps, messages, waves);
+  CSiteProjection board;
   ASSERT_EQ(taps.size(), 5u);
   for (size_t i = 0; i < taps.size(); ++i) {
     const Landmark& landmark = Landmarks()[i];

@@ -6,8 +6,6 @@
 
 #include "compression/compression.h"
 #include "gui/site_view/plan_load.h"
-#include "link/gps_data.h"
-#include "link/published.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
 
@@ -98,7 +96,6 @@ INSTANTIATE_TEST_SUITE_P(Bmpsuite, SuiteFolder, ::testing::Values("g", "q"));
 // built that way.
 TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
   QTemporaryDir dir;
-  Published<CGpsData> gps;
   int previewed = 0;
   for (const std::filesystem::path& path : FilesOf(GetParam())) {
     SCOPED_TRACE(path.filename().string());
@@ -118,8 +115,8 @@ TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
 
     QImage preview;
     const PlanLoad load =
-        LoadProjectionFile(vlk, gps, {}, [&](const QImage& picture) { preview = picture; });
-    ASSERT_TRUE(load.projection_loaded);
+        LoadProjectionFile(vlk, {}, [&](const QImage& picture) { preview = picture; });
+    ASSERT_TRUE(load.opened.ok());
     ASSERT_EQ(load.plan.error, 0);
     EXPECT_EQ(FirstDifference(load.plan.image, read.image), "");
     EXPECT_EQ(load.plan.image.format(), QImage::Format_RGB888);

@@ -1,17 +1,17 @@
 // Loading a large plan off the window's thread: the window keeps handling
 // events and repainting, shows the busy cursor, keeps the old plan until the
 // new one is ready, and refuses taps and site commands meanwhile.
-#include "gui/common/command_ids.h"
 #include "compression/compression.h"
+#include "gui/common/command_ids.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
+#include "site/side_files.h"
 #include "tests/gui/gui_rig.h"
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <sys/resource.h>
-
-#include <cstdio>
 #include <vector>
 
 #include <QApplication>
@@ -163,8 +163,9 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
   EXPECT_EQ(view.PlanBitmap(), small);
   EXPECT_EQ(view.OnDraw(), shown) << "the picture built for the refused plan is gone";
   EXPECT_EQ(rig.projection.m_strPlanPath, small_path);
-  EXPECT_FALSE(std::filesystem::exists(vlk + "b")) << "all or nothing";
-  EXPECT_FALSE(std::filesystem::exists(vlk + "c"));
+  EXPECT_FALSE(std::filesystem::exists(SideFilePath(vlk, SideFile::kExpandedPlan)))
+      << "all or nothing";
+  EXPECT_FALSE(std::filesystem::exists(SideFilePath(vlk, SideFile::kBlock)));
 }
 
 }  // namespace

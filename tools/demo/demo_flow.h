@@ -12,11 +12,11 @@
 #include "link/gpsd_address.h"
 #include "platform/device_registry.h"
 #include "platform/serial_port.h"
-#include "platform/wave_player.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_message_box.h"
+#include "tests/support/recording_wave_player.h"
 #include "tests/support/scripted_file_prompt.h"
 
 #include <chrono>
@@ -96,7 +96,7 @@ class DemoFlow {
 
   Say say_;
   ScriptMessageBox messages_;
-  SilentWavePlayer waves_;
+  testing::RecordingWavePlayer waves_;  // the demo makes no sound
   testing::ScriptedFilePrompt files_;
   // The machine's time without the start-up pauses.
   testing::FakeClock clock_{{.system_time = true, .sleep_naps = true}};
@@ -104,7 +104,7 @@ class DemoFlow {
   TermiosSerialPortOpener opener_;
   BoardLink link_;
   CDraw draw_;
-  CSiteProjection projection_{link_.gps, messages_, waves_};
+  CSiteProjection projection_;
   CSitePlan plan_;
   AppContext context_;
   CVelkaroApp app_;
