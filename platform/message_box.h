@@ -5,21 +5,14 @@
 namespace velkaro {
 
 // The modal message boxes the system shows: an OK box for reports, a Yes/No
-// box for confirmations (only Yes acts). Core code reports to the user only
-// through this interface; the GUI implements it with QMessageBox.
+// box for confirmations (only Yes acts). The GUI implements it with
+// QMessageBox; the site model shows nothing itself (site/site_outcome.h).
 class IMessageBox {
  public:
   virtual ~IMessageBox() = default;
   virtual void ShowOk(const std::string& text) = 0;
   // Returns true when the user answered Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
-};
-
-// For command-line tools: prints each text on standard error, answers No.
-class StderrMessageBox : public IMessageBox {
- public:
-  void ShowOk(const std::string& text) override;
-  bool AskYesNo(const std::string& text) override;
 };
 
 }  // namespace velkaro

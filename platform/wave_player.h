@@ -16,11 +16,4 @@ class IWavePlayer {
   virtual void Play(const std::string& name) = 0;
 };
 
-// Plays nothing: for the command-line tools, which have no sounds to make.
-class SilentWavePlayer : public IWavePlayer {
- public:
-  void PlayAsync(const std::string&) override {}
-  void Play(const std::string&) override {}
-};
-
 }  // namespace velkaro

@@ -10,6 +10,7 @@
 #include "compression/compression.h"
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
+#include "site/side_files.h"
 #include "site/site_projection.h"
 
 #include <cerrno>
@@ -45,86 +46,71 @@ FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, AtomicFi
 
 }  // namespace
 
-void CSiteProjection::ReportFileError(FileErrorCause cause, const std::string& path) {
-  messages_.ShowOk(FileErrorText(cause, path));
-}
-
-void CSiteProjection::ReportFileErrorWithAlarm(FileErrorCause cause, const std::string& path) {
-  ReportFileError(cause, path);
-  waves_.Play("REDALERT");
-}
-
-bool CSiteProjection::Save(const std::string& path) {
-  if (m_taps.size() < static_cast<size_t>(kMinTapsToSave)) {
-    messages_.ShowOk("Take at least 5 points.");
-    return false;
-  }
+SiteOutcome CSiteProjection::Save(const std::string& path) {
+  if (m_taps.size() < static_cast<size_t>(kMinTapsToSave))
+    return SiteOutcome::Failed(Status::Invalid("Take at least 5 points."));
   Solve();
   if (!Validate()) {
-    messages_.ShowOk("Points do not generate valid geocode. Take more varied points and resave.");
-    return false;
+    return SiteOutcome::Failed(Status::Invalid(
+        "Points do not generate valid geocode. Take more varied points and resave."));
   }
   m_strPath = path;
-  if (!CompressPlan()) return false;
+  // Once the plan's block is being made, a file that fails sounds the alarm;
+  // only a projection file that cannot be started is reported without it.
+  constexpr bool kAlarm = true;
+  if (Status status = CompressPlan(); !status.ok())
+    return SiteOutcome::Failed(std::move(status), kAlarm);
 
-  const std::string block_path = m_strPlanPath + "c";
+  const std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
   PosixFile block;
-  if (FileErrorCause cause = block.OpenForReading(block_path); cause != FileErrorCause::kNone) {
-    ReportFileErrorWithAlarm(cause, block_path);
-    return false;
-  }
+  if (FileErrorCause cause = block.OpenForReading(block_path); cause != FileErrorCause::kNone)
+    return SiteOutcome::Failed(Status::FileError(cause, block_path), kAlarm);
   // Saving onto the plan's own side file would replace the block while it is
   // the one being attached: refused, as it always was.
-  if (IsSameFile(block_path, m_strPath)) {
-    ReportFileErrorWithAlarm(FileErrorCause::kSharingViolation, m_strPath);
-    return false;
-  }
+  if (IsSameFile(block_path, m_strPath))
+    return SiteOutcome::Failed(Status::FileError(FileErrorCause::kSharingViolation, m_strPath),
+                               kAlarm);
   AtomicFile out(m_strPath);
-  if (!OpenFile(out) || !WriteHeader(out) || !AttachPlan(block, out)) return false;
-  if (FileErrorCause cause = out.Commit(); cause != FileErrorCause::kNone) {
-    ReportFileErrorWithAlarm(cause, m_strPath);
-    return false;
+  if (Status status = OpenFile(out); !status.ok()) return SiteOutcome::Failed(std::move(status));
+  Status status = WriteHeader(out);
+  if (status.ok()) status = AttachPlan(block, out);
+  if (status.ok()) {
+    if (FileErrorCause cause = out.Commit(); cause != FileErrorCause::kNone)
+      status = Status::FileError(cause, m_strPath);
   }
+  if (!status.ok()) return SiteOutcome::Failed(std::move(status), kAlarm);
   // The points go beside the saved file too, for the georeferencer and for
   // the next time this file is opened.
-  KeepPoints(m_strPath + ".points");
-  return true;
+  return KeepPoints(SideFilePath(m_strPath, SideFile::kPoints));
 }
 
-bool CSiteProjection::OpenFile(AtomicFile& out) {
-  if (FileErrorCause cause = out.Open(); cause != FileErrorCause::kNone) {
-    ReportFileError(cause, m_strPath);
-    return false;
-  }
-  return true;
+Status CSiteProjection::OpenFile(AtomicFile& out) {
+  if (FileErrorCause cause = out.Open(); cause != FileErrorCause::kNone)
+    return Status::FileError(cause, m_strPath);
+  return Status::Ok();
 }
 
-bool CSiteProjection::WriteHeader(AtomicFile& out) {
+Status CSiteProjection::WriteHeader(AtomicFile& out) {
   StoreLe32(m_header + kProjectionLengthOffset, kProjectionHeaderSize);
   for (int i = 0; i < 4; ++i) m_header[kProjectionMagicOffset + i] = kProjectionMagic[i];
   m_header[kProjectionFormatOffset] = kProjectionFormat;
   StoreLe32(m_header + kProjectionFormatOffset + 1, 0);
   StoreLe32(m_header + kProjectionMatrixOffset + kProjectionMatrixSize, 0);
   if (FileErrorCause cause = out.Write(m_header, kProjectionHeaderSize);
-      cause != FileErrorCause::kNone) {
-    ReportFileErrorWithAlarm(cause, m_strPath);
-    return false;
-  }
-  return true;
+      cause != FileErrorCause::kNone)
+    return Status::FileError(cause, m_strPath);
+  return Status::Ok();
 }
 
-bool CSiteProjection::CompressPlan() {
-  CCompression compression(m_strPlanPath, m_strPlanPath + "c");
+Status CSiteProjection::CompressPlan() {
+  CCompression compression(m_strPlanPath, SideFilePath(m_strPlanPath, SideFile::kBlock));
   const CompressionOutcome outcome = compression.Compress();
-  if (!outcome.ok) {
-    ReportFileErrorWithAlarm(outcome.cause, outcome.path);
-    return false;
-  }
-  return true;
+  if (!outcome.ok) return Status::FileError(outcome.cause, outcome.path);
+  return Status::Ok();
 }
 
-bool CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
-  const std::string block_path = m_strPlanPath + "c";
+Status CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
+  const std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
   uint64_t length = 0;
   std::string failed = block_path;
   FileErrorCause cause = block.Size(length);
@@ -132,62 +118,53 @@ bool CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
     // The block follows the header directly.
     cause = CopyBytes(block, block_path, out, length, failed);
   }
-  if (cause != FileErrorCause::kNone) {
-    ReportFileErrorWithAlarm(cause, failed);
-    return false;
-  }
-  return true;
+  if (cause != FileErrorCause::kNone) return Status::FileError(cause, failed);
+  return Status::Ok();
 }
 
-bool CSiteProjection::Load(const std::string& path, PlanExpansionWatch* watch) {
-  return LoadInto(path, path + "c", path + "b", watch);
+SiteOutcome CSiteProjection::Load(const std::string& path, PlanExpansionWatch* watch) {
+  return LoadInto(path, SideFilePath(path, SideFile::kBlock),
+                  SideFilePath(path, SideFile::kExpandedPlan), watch);
 }
 
 // The plan is expanded straight from the projection file into its bitmap
 // side file (and to `watch`); the block's own side file is a copy made
 // afterwards, so the plan is never decoded from a file this load wrote.
-bool CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
-                               const std::string& plan_path, PlanExpansionWatch* watch) {
+SiteOutcome CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
+                                      const std::string& plan_path, PlanExpansionWatch* watch) {
   m_strPath = path;
   // A side file that is the projection file itself would be truncated before
   // it is read.
   if (IsSameFile(block_path, path) || IsSameFile(plan_path, path) ||
-      IsSameFile(block_path, plan_path)) {
-    ReportFileError(FileErrorCause::kSharingViolation, path);
-    return false;
-  }
-  if (FileErrorCause cause = m_file.OpenForReading(path); cause != FileErrorCause::kNone) {
-    ReportFileError(cause, path);
-    return false;
-  }
+      IsSameFile(block_path, plan_path))
+    return SiteOutcome::Failed(Status::FileError(FileErrorCause::kSharingViolation, path));
+  if (FileErrorCause cause = m_file.OpenForReading(path); cause != FileErrorCause::kNone)
+    return SiteOutcome::Failed(Status::FileError(cause, path));
   uint64_t block_length = 0;
   uint32_t plan_length = 0;
-  bool loaded = MeasureBlock(block_length, plan_length);
+  Status status = MeasureBlock(block_length, plan_length);
   // Both side files are created before either is written, the block's
   // first, so a folder that takes no files is named as it always was.
   AtomicFile block(block_path);
   AtomicFile plan(plan_path);
   for (AtomicFile* side : {&block, &plan}) {
-    if (!loaded) break;
-    if (FileErrorCause cause = side->Open(); cause != FileErrorCause::kNone) {
-      ReportFileError(cause, side->target());
-      loaded = false;
-    }
+    if (!status.ok()) break;
+    if (FileErrorCause cause = side->Open(); cause != FileErrorCause::kNone)
+      status = Status::FileError(cause, side->target());
   }
-  loaded = loaded && ExpandPlan(plan, watch, plan_length) && CopyBlock(block, block_length);
+  if (status.ok()) status = ExpandPlan(plan, watch, plan_length);
+  if (status.ok()) status = CopyBlock(block, block_length);
   m_file.Close();  // read-only: nothing to lose on close
-  if (!loaded) return false;
+  if (!status.ok()) return SiteOutcome::Failed(std::move(status));
   for (AtomicFile* side : {&block, &plan}) {
-    if (FileErrorCause cause = side->Commit(); cause != FileErrorCause::kNone) {
-      ReportFileError(cause, side->target());
-      return false;
-    }
+    if (FileErrorCause cause = side->Commit(); cause != FileErrorCause::kNone)
+      return SiteOutcome::Failed(Status::FileError(cause, side->target()));
   }
   m_strPlanPath = plan_path;
-  return true;
+  return {};
 }
 
-bool CSiteProjection::MeasureBlock(uint64_t& block_length, uint32_t& plan_length) {
+Status CSiteProjection::MeasureBlock(uint64_t& block_length, uint32_t& plan_length) {
   uint64_t size = 0;
   uint8_t counts[8] = {};
   FileErrorCause cause = m_file.Size(size);
@@ -199,21 +176,17 @@ bool CSiteProjection::MeasureBlock(uint64_t& block_length, uint32_t& plan_length
   plan_length = LoadLe32(counts + 4);
   if (cause == FileErrorCause::kNone && kProjectionBlockOffset + block_length > size)
     cause = FileErrorCause::kEndOfFile;
-  if (cause != FileErrorCause::kNone) {
-    ReportFileError(cause, m_strPath);
-    return false;
-  }
-  return true;
+  if (cause != FileErrorCause::kNone) return Status::FileError(cause, m_strPath);
+  return Status::Ok();
 }
 
-bool CSiteProjection::ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch,
-                                 uint32_t plan_length) {
+Status CSiteProjection::ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch,
+                                   uint32_t plan_length) {
   int error = 0;
   std::FILE* source = OpenRegularStream(m_strPath, &error);
   if (source == nullptr || ::fseeko(source, kProjectionBlockOffset, SEEK_SET) != 0) {
     if (source != nullptr) std::fclose(source);
-    ReportFileError(FileErrorCauseFromErrno(error ? error : EIO), m_strPath);
-    return false;
+    return Status::FromErrno(error ? error : EIO, m_strPath);
   }
   std::FILE* dest = plan.Stream();
   // Faults in the block are the projection file's, and named so.
@@ -231,24 +204,18 @@ bool CSiteProjection::ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch,
         [watch](uint64_t offset, std::span<const uint8_t> bytes) { watch->Bytes(offset, bytes); });
   }
   std::fclose(source);
-  if (!outcome.ok) {
-    ReportFileError(outcome.cause, outcome.path);
-    return false;
-  }
+  if (!outcome.ok) return Status::FileError(outcome.cause, outcome.path);
   if (watch != nullptr) watch->Expanded();
-  return true;
+  return Status::Ok();
 }
 
-bool CSiteProjection::CopyBlock(AtomicFile& block, uint64_t block_length) {
+Status CSiteProjection::CopyBlock(AtomicFile& block, uint64_t block_length) {
   std::string failed = m_strPath;
   FileErrorCause cause = m_file.Seek(kProjectionBlockOffset);
   if (cause == FileErrorCause::kNone)
     cause = CopyBytes(m_file, m_strPath, block, block_length, failed);
-  if (cause != FileErrorCause::kNone) {
-    ReportFileError(cause, failed);
-    return false;
-  }
-  return true;
+  if (cause != FileErrorCause::kNone) return Status::FileError(cause, failed);
+  return Status::Ok();
 }
 
 }  // namespace velkaro

@@ -32,13 +32,17 @@ FileErrorCause CSiteProjection::WritePoints(const std::string& path) const {
   return WriteFileAtomically(path, text.data(), text.size());
 }
 
-void CSiteProjection::KeepPoints(const std::string& path) {
-  if (path.empty()) return;
+SiteOutcome CSiteProjection::KeepPoints(const std::string& path) {
+  SiteOutcome outcome;
+  if (path.empty()) return outcome;
   const FileErrorCause cause = WritePoints(path);
-  if (cause == FileErrorCause::kNone || points_failure_reported_) return;
+  if (cause == FileErrorCause::kNone || points_failure_reported_) return outcome;
+  // The points are still held in memory: the work goes on, and the user is
+  // told once that a crash would now lose them.
   points_failure_reported_ = true;
-  messages_.ShowOk("The reference points could not be kept beside the plan. " +
-                   FileErrorText(cause, path));
+  outcome.Say("The reference points could not be kept beside the plan. " +
+              FileErrorText(cause, path));
+  return outcome;
 }
 
 std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string& path) {

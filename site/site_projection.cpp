@@ -4,18 +4,13 @@
 
 namespace velkaro {
 
-CSiteProjection::CSiteProjection(const Published<CGpsData>& gps, IMessageBox& messages,
-                                 IWavePlayer& waves)
-    : gps_(gps), messages_(messages), waves_(waves) {}
+CSiteProjection::CSiteProjection() = default;
 
 CSiteProjection::~CSiteProjection() = default;
 
-void CSiteProjection::AddTap(int32_t x, int32_t y) {
-  // One copy of the whole record, so latitude and longitude come from the
-  // same position report even while the link worker publishes a new one.
-  const CGpsData position = gps_.Read();
+SiteOutcome CSiteProjection::AddTap(int32_t x, int32_t y, const CGpsData& position) {
   m_taps.push_back(_tap{x, y, position.m_latB, position.m_lonB, 0});
-  JournalPoints();
+  return JournalPoints();
 }
 
 int CSiteProjection::FindNearestTap(int32_t px, int32_t py) {
@@ -37,11 +32,12 @@ int CSiteProjection::FindNearestTap(int32_t px, int32_t py) {
   return best <= kPickRadiusSquared ? 0 : -1;
 }
 
-void CSiteProjection::DeleteSelectedTap() {
-  if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_taps.size()) return;
+SiteOutcome CSiteProjection::DeleteSelectedTap() {
+  if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_taps.size()) return {};
   m_taps.erase(m_taps.begin() + m_selected);
-  JournalPoints();
-  messages_.ShowOk("Deleted.");
+  SiteOutcome outcome = JournalPoints();
+  outcome.Say("Deleted.");
+  return outcome;
 }
 
 }  // namespace velkaro

@@ -1,16 +1,16 @@
 #pragma once
 
 #include "link/gps_data.h"
-#include "link/published.h"
 #include "platform/atomic_file.h"
-#include "platform/message_box.h"
 #include "platform/posix_file.h"
-#include "platform/wave_player.h"
+#include "platform/status.h"
 #include "site/projection_file_format.h"
+#include "site/site_outcome.h"
 
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velkaro {
@@ -35,9 +35,10 @@ class PlanExpansionWatch {
 // pixels, by least squares), and the projection file that stores the geocode
 // with the compressed plan bitmap.
 //
-// Lifetime: `gps`, `messages` and `waves` must outlive the object.
-// Thread safety: every operation runs on the UI thread. The only shared state
-// it touches is the device's GPS record, read as one whole copy per AddTap.
+// The model shows nothing and plays nothing: every operation that has
+// something to tell the user returns it as a SiteOutcome, and the caller
+// shows it.
+// Thread safety: none; one thread at a time (the UI thread in the program).
 class CSiteProjection {
  public:
 #pragma pack(push, 1)
@@ -55,24 +56,38 @@ class CSiteProjection {
   static constexpr int kMinTapsToSave = 5;
   static constexpr int32_t kPickRadiusSquared = 1600;  // 40 plan pixels
 
-  CSiteProjection(const Published<CGpsData>& gps, IMessageBox& messages, IWavePlayer& waves);
+  CSiteProjection();
   virtual ~CSiteProjection();
   CSiteProjection(const CSiteProjection&) = delete;
   CSiteProjection& operator=(const CSiteProjection&) = delete;
 
   // --- reference points (site_projection.cpp) ---
 
-  // Appends a tap at plan pixel (x, y) with the position of one consistent
-  // copy of the GPS record taken now, and journals the points. No lock or
-  // duplicate check: the site view calls it only while the GPS is locked.
-  void AddTap(int32_t x, int32_t y);
+  // Appends a tap at plan pixel (x, y) with the latitude and longitude of
+  // `position`, and journals the points. The caller passes one whole copy of
+  // the GPS record, so both come from the same report. No lock or duplicate
+  // check: the site view calls it only while the GPS is locked. Says only
+  // what the journal reports.
+  [[nodiscard]] SiteOutcome AddTap(int32_t x, int32_t y, const CGpsData& position);
   // Finds the tap nearest to plan pixel (px, py) within 40 pixels; on ties
   // the earliest tap wins. Returns 0 and sets m_selected when one is found,
   // -1 (m_selected unchanged) otherwise.
   int FindNearestTap(int32_t px, int32_t py);
-  // Removes the tap at m_selected, journals the points and shows
-  // "Deleted.". Does nothing when m_selected is not an index of m_taps.
-  void DeleteSelectedTap();
+  // Removes the tap at m_selected, journals the points and says what the
+  // journal reports, then "Deleted.". Does nothing and says nothing when
+  // m_selected is not an index of m_taps.
+  [[nodiscard]] SiteOutcome DeleteSelectedTap();
+  // Takes points kept by an earlier session in place of the current ones;
+  // nothing is journaled until the next capture or deletion.
+  void RestorePoints(std::vector<_tap> taps) { m_taps = std::move(taps); }
+
+  // --- the files in use ---
+
+  // The plan bitmap the next save compresses: one the user chose, or the one
+  // a projection file was expanded to.
+  void UsePlan(std::string plan_path) { m_strPlanPath = std::move(plan_path); }
+  // The projection file the user opened, whether or not its plan came out.
+  void NoteOpened(std::string path) { m_strPath = std::move(path); }
 
   // --- reference-point journal (reference_points_journal.cpp) ---
 
@@ -80,7 +95,7 @@ class CSiteProjection {
   // `path` (the plan's "<plan>.points", or "<file>.points" for a plan opened
   // from a projection file), so a crash, a flat battery or a closed window
   // loses no point. Empty: no journal. A journal that cannot be written is
-  // reported once per path; work goes on.
+  // reported (in the returned outcome) once per path; work goes on.
   void SetPointsPath(std::string path);
   const std::string& PointsPath() const { return points_path_; }
   // Writes the current points to `path`, all or nothing; nothing reported.
@@ -112,23 +127,25 @@ class CSiteProjection {
   // --- projection file (projection_file.cpp) ---
 
   // Checks the tap count, solves, validates, compresses the plan at
-  // m_strPlanPath into its side file and writes the projection file at
-  // `path`, all or nothing. Reports every failure through the message box
-  // itself (file errors with the "REDALERT" alarm). Returns true only when
-  // the whole file is in place; otherwise the file at `path` is as it was.
-  bool Save(const std::string& path);
-  // Expands the plan block of the projection file at `path` to path + "b",
-  // which becomes m_strPlanPath, and copies the block to path + "c"; both
-  // side files are written all or nothing. Opens `path` read-only. A file
-  // too short to hold its block is refused with the "past its end" text and
-  // leaves no side file. Returns true only when a complete plan bitmap was
-  // produced; on false m_strPlanPath is unchanged and the caller must not
-  // show a bitmap from an earlier load. Taps and coefficients are never
-  // changed. `watch`, when given, sees the plan as it is expanded.
-  bool Load(const std::string& path, PlanExpansionWatch* watch = nullptr);
+  // m_strPlanPath into its block side file and writes the projection file at
+  // `path`, all or nothing, then journals the points beside it. Ok only when
+  // the whole file is in place; otherwise the file at `path` is as it was and
+  // the outcome's last text says why (file errors that stop a started save
+  // with the "REDALERT" alarm).
+  [[nodiscard]] SiteOutcome Save(const std::string& path);
+  // Expands the plan block of the projection file at `path` to its expanded
+  // plan side file, which becomes m_strPlanPath, and copies the block to its
+  // block side file; both are written all or nothing. Opens `path`
+  // read-only. A file too short to hold its block is refused with the "past
+  // its end" text and leaves no side file. Ok only when a complete plan
+  // bitmap was produced; otherwise m_strPlanPath is unchanged and the caller
+  // must not show a bitmap from an earlier load. Taps and coefficients are
+  // never changed. `watch`, when given, sees the plan as it is expanded.
+  [[nodiscard]] SiteOutcome Load(const std::string& path, PlanExpansionWatch* watch = nullptr);
   // Load's work with the side files named by the caller (vlk extract).
-  bool LoadInto(const std::string& path, const std::string& block_path,
-                const std::string& plan_path, PlanExpansionWatch* watch = nullptr);
+  [[nodiscard]] SiteOutcome LoadInto(const std::string& path, const std::string& block_path,
+                                     const std::string& plan_path,
+                                     PlanExpansionWatch* watch = nullptr);
 
   double m_xLat = 0.0, m_xLon = 0.0, m_yLat = 0.0, m_yLon = 0.0, m_x0 = 0.0, m_y0 = 0.0;
   PosixFile m_file;
@@ -139,25 +156,20 @@ class CSiteProjection {
   std::vector<_tap> m_taps;
 
  private:
-  // Save's steps. Each reports its own failure and returns false on it.
-  bool OpenFile(AtomicFile& out);  // the new file for m_strPath
-  bool WriteHeader(AtomicFile& out);
-  bool CompressPlan();
-  bool AttachPlan(PosixFile& block, AtomicFile& out);
-  // Load's steps. Each reports its own failure and returns false on it.
-  bool MeasureBlock(uint64_t& block_length, uint32_t& plan_length);
-  bool ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch, uint32_t plan_length);
-  bool CopyBlock(AtomicFile& block, uint64_t block_length);
+  // Save's steps; each names the file that failed.
+  Status OpenFile(AtomicFile& out);  // the new file for m_strPath
+  Status WriteHeader(AtomicFile& out);
+  Status CompressPlan();
+  Status AttachPlan(PosixFile& block, AtomicFile& out);
+  // Load's steps; each names the file that failed.
+  Status MeasureBlock(uint64_t& block_length, uint32_t& plan_length);
+  Status ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch, uint32_t plan_length);
+  Status CopyBlock(AtomicFile& block, uint64_t block_length);
 
-  // Writes the points to `path`, reporting a failure once per journal path.
-  void KeepPoints(const std::string& path);
-  void JournalPoints() { KeepPoints(points_path_); }
-  void ReportFileError(FileErrorCause cause, const std::string& path);
-  void ReportFileErrorWithAlarm(FileErrorCause cause, const std::string& path);
+  // Writes the points to `path`; a failure is said once per journal path.
+  SiteOutcome KeepPoints(const std::string& path);
+  SiteOutcome JournalPoints() { return KeepPoints(points_path_); }
 
-  const Published<CGpsData>& gps_;
-  IMessageBox& messages_;
-  IWavePlayer& waves_;
   std::string points_path_;
   bool points_failure_reported_ = false;
 };

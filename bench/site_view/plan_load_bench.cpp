@@ -16,10 +16,6 @@
 #include "bench/plans/plan_bitmap.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/plan_load.h"
-#include "link/gps_data.h"
-#include "link/published.h"
-#include "platform/message_box.h"
-#include "platform/wave_player.h"
 #include "site/site_projection.h"
 
 #include <chrono>
@@ -94,10 +90,7 @@ const std::string& ProjectionPath(int kind) {
   if (paths[kind].empty()) {
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(Folder());
-    Published<CGpsData> gps;
-    StderrMessageBox messages;
-    SilentWavePlayer waves;
-    CSiteProjection projection(gps, messages, waves);
+    CSiteProjection projection;
     const int side = PlanSide();
     const int xs[] = {side / 10, side / 5, side / 3, side / 2, side * 4 / 5};
     const int ys[] = {side * 4 / 5, side / 2, side / 4, side / 3, side / 8};
@@ -105,9 +98,11 @@ const std::string& ProjectionPath(int kind) {
       projection.m_taps.push_back(
           {xs[i], ys[i], 45.5 - ys[i] * 0.0000045, 9.1 + xs[i] * 0.0000064, 0});
     }
-    projection.m_strPlanPath = PlanPath(kind);
+    projection.UsePlan(PlanPath(kind));
     const std::string file = (Folder() / (std::string(kPlans[kind].name) + ".vlk")).string();
-    if (!projection.Save(file)) std::abort();
+    const SiteOutcome saved = projection.Save(file);
+    for (const std::string& text : saved.messages()) std::fprintf(stderr, "%s\n", text.c_str());
+    if (!saved.ok()) std::abort();
     std::filesystem::current_path(previous);
     paths[kind] = file;
   }
@@ -191,15 +186,13 @@ void BM_ReplacePlan_SiteView(benchmark::State& state) {
 // made durable. shown_ms is when the picture was whole.
 void BM_OpenProjection_SiteView(benchmark::State& state) {
   const std::string& path = ProjectionPath(int(state.range(0)));
-  Published<CGpsData> gps;
   PeakMeter meter;
   double shown_ms = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     auto shown = start;
-    PlanLoad load = LoadProjectionFile(path, gps, {}, [&](const QImage&) {
-      shown = std::chrono::steady_clock::now();
-    });
+    PlanLoad load = LoadProjectionFile(
+        path, {}, [&](const QImage&) { shown = std::chrono::steady_clock::now(); });
     if (load.plan.error != 0) state.SkipWithError("the projection file did not open");
     if (shown == start) state.SkipWithError("the picture was not built while expanding");
     shown_ms += std::chrono::duration<double, std::milli>(shown - start).count();
@@ -213,13 +206,10 @@ void BM_OpenProjection_SiteView(benchmark::State& state) {
 // file, that file read by Qt's reader.
 void BM_OpenProjection_QtReader(benchmark::State& state) {
   const std::string& path = ProjectionPath(int(state.range(0)));
-  Published<CGpsData> gps;
-  StderrMessageBox messages;
-  SilentWavePlayer waves;
   PeakMeter meter;
   for (auto _ : state) {
-    CSiteProjection projection(gps, messages, waves);
-    if (!projection.Load(path)) state.SkipWithError("the projection file did not open");
+    CSiteProjection projection;
+    if (!projection.Load(path).ok()) state.SkipWithError("the projection file did not open");
     QImage image = ReadWithQt(projection.m_strPlanPath);
     if (image.isNull()) state.SkipWithError("Qt's reader refused the plan");
     benchmark::DoNotOptimize(image.constBits());

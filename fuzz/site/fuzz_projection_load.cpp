@@ -6,7 +6,7 @@
 #include "image/bmp_row_stream.h"
 #include "link/gps_data.h"
 #include "link/published.h"
-#include "platform/wave_player.h"
+#include "site/side_files.h"
 #include "site/site_projection.h"
 #include "site/tap_file.h"
 #include "tests/support/recording_message_box.h"
@@ -79,23 +79,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (file == nullptr) std::abort();
   if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
   if (std::fclose(file) != 0) std::abort();
-  std::remove((path + "c").c_str());
-  std::remove((path + "b").c_str());
+  const std::string block = SideFilePath(path, SideFile::kBlock);
+  const std::string expanded = SideFilePath(path, SideFile::kExpandedPlan);
+  std::remove(block.c_str());
+  std::remove(expanded.c_str());
 
-  Published<CGpsData> gps;
-  testing::RecordingMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection projection(gps, messages, waves);
-  projection.m_strPlanPath = "before";
+  CSiteProjection projection;
+  projection.UsePlan("before");
   Watch watch;
-  const bool loaded = projection.Load(path, &watch);
-  if (loaded) {
-    if (projection.m_strPlanPath != path + "b" || !Exists(path + "b") || !messages.shown.empty())
+  const SiteOutcome loaded = projection.Load(path, &watch);
+  if (loaded.ok()) {
+    if (projection.m_strPlanPath != expanded || !Exists(expanded) || !loaded.messages().empty())
       std::abort();
-    if (watch.expanded != 1 || watch.seen != ReadAll(path + "b")) std::abort();
+    if (watch.expanded != 1 || watch.seen != ReadAll(expanded)) std::abort();
   } else {
-    if (Exists(path + "c") || Exists(path + "b")) std::abort();  // a refusal writes nothing
-    if (projection.m_strPlanPath != "before" || messages.shown.size() != 1) std::abort();
+    if (Exists(block) || Exists(expanded)) std::abort();  // a refusal writes nothing
+    if (projection.m_strPlanPath != "before" || loaded.messages().size() != 1 ||
+        loaded.messages()[0] != loaded.status().message())
+      std::abort();
   }
 
   const TapFile taps = ParseTapFile(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -11,7 +11,7 @@ CParser& g_parser = g_link.parser;
 Published<CGpsData>& g_gps = g_link.gps;
 CEngine& g_engine = g_link.engine;
 CDraw g_draw;
-CSiteProjection g_projection(g_gps, g_messages, g_waves);
+CSiteProjection g_projection;
 CSitePlan g_plan;
 CVelkaroApp theApp;
 

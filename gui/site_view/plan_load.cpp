@@ -1,8 +1,7 @@
 #include "gui/site_view/plan_load.h"
 
 #include "image/bmp_row_stream.h"
-#include "platform/message_box.h"
-#include "platform/wave_player.h"
+#include "site/side_files.h"
 #include "site/site_projection.h"
 
 #include <cerrno>
@@ -12,21 +11,6 @@
 namespace velkaro {
 
 namespace {
-
-// Keeps what a projection file's loading says for the window to show later.
-class KeptMessages : public IMessageBox {
- public:
-  explicit KeptMessages(std::vector<std::string>& texts) : texts_(texts) {}
-  void ShowOk(const std::string& text) override { texts_.push_back(text); }
-  // Loading asks nothing; a question no one can answer is a No.
-  bool AskYesNo(const std::string& text) override {
-    texts_.push_back(text);
-    return false;
-  }
-
- private:
-  std::vector<std::string>& texts_;
-};
 
 // Builds the picture from the plan's bytes as the projection file's block
 // expands. Expanding is most of the work; the side files that follow are
@@ -82,18 +66,16 @@ PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress) {
   return load;
 }
 
-PlanLoad LoadProjectionFile(const std::string& path, const Published<CGpsData>& gps,
-                            const LoadProgress& progress, const PlanPreview& preview) {
+PlanLoad LoadProjectionFile(const std::string& path, const LoadProgress& progress,
+                            const PlanPreview& preview) {
   PlanLoad load;
-  KeptMessages messages(load.messages);
-  SilentWavePlayer waves;  // loading plays nothing
-  CSiteProjection projection(gps, messages, waves);
+  CSiteProjection projection;
   if (progress) progress(0.0);
   PictureWatch watch(progress, preview);
-  load.projection_loaded = projection.Load(path, &watch);
-  if (!load.projection_loaded) {
+  load.opened = projection.Load(path, &watch);
+  if (!load.opened.ok()) {
     // Name the bitmap this file would have given, and why it is not there.
-    load.plan_path = path + "b";
+    load.plan_path = SideFilePath(path, SideFile::kExpandedPlan);
     struct stat info {};
     load.plan =
         FailedPlan(::stat(load.plan_path.c_str(), &info) == 0 ? EINVAL : errno, load.plan_path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/site_view/plan_bitmap.h"
+#include "site/site_outcome.h"
 
 #include <functional>
 #include <string>
@@ -8,22 +9,17 @@
 
 namespace velkaro {
 
-class CGpsData;
-template <class T>
-class Published;
-
 // What a load on a worker thread hands back to the window. The worker
 // touches nothing the window uses: it reports through this value, and the
-// window shows the messages and takes the plan on its own thread.
+// window shows what the load said and takes the plan on its own thread.
 struct PlanLoad {
   LoadedPlan plan;
   // The bitmap that was read: the chosen file, or the plan a projection
   // file expanded to.
   std::string plan_path;
-  // For a projection file: whether its plan was expanded, and what its
-  // loading said (file errors), in order, to be shown before anything else.
-  bool projection_loaded = false;
-  std::vector<std::string> messages;
+  // For a projection file: whether its plan was expanded (ok), and what its
+  // loading said (file errors), to be shown before anything else.
+  SiteOutcome opened;
 };
 
 using LoadProgress = std::function<void(double done)>;
@@ -33,13 +29,13 @@ using PlanPreview = std::function<void(const QImage& picture)>;
 // A plan bitmap, as "new plan" loads it. Any thread.
 PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress);
 
-// A projection file, as "open" loads it: the block expanded to path + "b"
-// and copied to path + "c" (both all or nothing). The picture is built from
-// the expanded bytes as they come; only a bitmap the row reader does not take
-// is read back from path + "b". `preview`, when given, gets the picture as
-// soon as it is whole, before the side files are durable. Works on a
-// projection of its own, so any thread; `gps` is only read.
-PlanLoad LoadProjectionFile(const std::string& path, const Published<CGpsData>& gps,
-                            const LoadProgress& progress, const PlanPreview& preview = {});
+// A projection file, as "open" loads it: the block expanded to its expanded
+// plan side file and copied to its block side file (both all or nothing).
+// The picture is built from the expanded bytes as they come; only a bitmap
+// the row reader does not take is read back from the expanded plan.
+// `preview`, when given, gets the picture as soon as it is whole, before the
+// side files are durable. Works on a projection of its own, so any thread.
+PlanLoad LoadProjectionFile(const std::string& path, const LoadProgress& progress,
+                            const PlanPreview& preview = {});
 
 }  // namespace velkaro

@@ -1,6 +1,7 @@
 #include "gui/site_view/site_view.h"
 
 #include "gui/common/sound.h"
+#include "gui/site_view/show_outcome.h"
 #include "link/gps_data.h"
 #include "link/published.h"
 #include "platform/clock.h"
@@ -112,21 +113,25 @@ void CSiteView::OnHold(const QPoint& point) {
   plan_.ScreenToPlan(ClientRect(), point.x(), point.y(), px, py);
   if (projection_.FindNearestTap(px, py) != 0) return;
   if (messages_.AskYesNo("Do you wish to delete this point?")) {
-    projection_.DeleteSelectedTap();
+    ShowOutcome(projection_.DeleteSelectedTap(), messages_, waves_);
     viewport()->update();
   }
 }
 
 void CSiteView::OnTap(const QPoint& point) {
   if (RefusedWhileLoading()) return;
-  if (!gps_.Read().IsLockedAt(clock_.NowMonotonicMs())) {
+  // One copy of the whole record: the tap takes the very position that was
+  // locked, even while the link worker publishes a newer one.
+  const CGpsData position = gps_.Read();
+  if (!position.IsLockedAt(clock_.NowMonotonicMs())) {
     messages_.ShowOk("GPS is not locked. Wait until GPS is locked.");
     return;
   }
   PlayWaveAsync(waves_, "PING");
   plan_.CenterOnScreenPoint(ClientRect(), point.x(), point.y());
   SyncScrollPositions();
-  projection_.AddTap(plan_.GetCenterX(), plan_.GetCenterY());
+  ShowOutcome(projection_.AddTap(plan_.GetCenterX(), plan_.GetCenterY(), position), messages_,
+              waves_);
   // From the fifth point on, say so exactly when these points give a valid
   // geocode: solve them first, as saving will, then check the result.
   if (projection_.m_taps.size() >= static_cast<size_t>(CSiteProjection::kMinTapsToSave)) {

@@ -1,9 +1,11 @@
 #include "gui/common/command_ids.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/point_list_dialog.h"
+#include "gui/site_view/show_outcome.h"
 #include "gui/site_view/site_view.h"
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
+#include "site/side_files.h"
 #include "site/site_projection.h"
 
 #include <cerrno>
@@ -105,29 +107,30 @@ void CSiteView::OnNewProjection() {
                            const PlanPreview&) { return LoadPlanFile(path, progress); },
             [this](PlanLoad& load) {
               if (!TakePlan(load)) return;
-              projection_.m_strPlanPath = load.plan_path;
+              projection_.UsePlan(load.plan_path);
               SetUpPlan();
-              TakePointsJournal(load.plan_path + ".points");
+              TakePointsJournal(SideFilePath(load.plan_path, SideFile::kPoints));
             });
 }
 
 void CSiteView::OnOpenProjection() {
   const std::optional<std::string> path = files_.OpenFile(kProjectionFilter, "VLK");
   if (!path) return;
-  StartLoad([path = *path, &gps = gps_](const LoadProgress& progress, const PlanPreview& preview) {
-              return LoadProjectionFile(path, gps, progress, preview);
-            },
-            [this, path = *path](PlanLoad& load) {
-              // What the projection's own load changes, it changes here: its path
-              // always, the plan path once the plan was expanded. A failed load
-              // names the bitmap this file would have given, never an earlier plan.
-              projection_.m_strPath = path;
-              for (const std::string& text : load.messages) messages_.ShowOk(text);
-              if (load.projection_loaded) projection_.m_strPlanPath = load.plan_path;
-              if (!TakePlan(load)) return;
-              SetUpPlan();
-              TakePointsJournal(path + ".points");
-            });
+  StartLoad(
+      [path = *path](const LoadProgress& progress, const PlanPreview& preview) {
+        return LoadProjectionFile(path, progress, preview);
+      },
+      [this, path = *path](PlanLoad& load) {
+        // What the projection's own load changes, it changes here: its path
+        // always, the plan path once the plan was expanded. A failed load
+        // names the bitmap this file would have given, never an earlier plan.
+        projection_.NoteOpened(path);
+        ShowOutcome(load.opened, messages_, waves_);
+        if (load.opened.ok()) projection_.UsePlan(load.plan_path);
+        if (!TakePlan(load)) return;
+        SetUpPlan();
+        TakePointsJournal(SideFilePath(path, SideFile::kPoints));
+      });
 }
 
 void CSiteView::TakePointsJournal(const std::string& points_path) {
@@ -137,7 +140,7 @@ void CSiteView::TakePointsJournal(const std::string& points_path) {
     std::vector<CSiteProjection::_tap> kept = CSiteProjection::ReadPoints(points_path);
     if (!kept.empty() && messages_.AskYesNo("Restore " + std::to_string(kept.size()) +
                                             " reference points saved for this plan?")) {
-      projection_.m_taps = std::move(kept);
+      projection_.RestorePoints(std::move(kept));
     }
   }
   projection_.SetPointsPath(points_path);
@@ -145,7 +148,7 @@ void CSiteView::TakePointsJournal(const std::string& points_path) {
 
 void CSiteView::OnSaveProjection() {
   const std::optional<std::string> path = files_.SaveFile(kProjectionFilter, ".vlk", true, "");
-  if (path) projection_.Save(*path);
+  if (path) ShowOutcome(projection_.Save(*path), messages_, waves_);
 }
 
 void CSiteView::SetUpView(CSitePlan& view, QSize size) const {

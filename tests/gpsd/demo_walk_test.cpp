@@ -87,10 +87,7 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
   }
 
   // The same taps as the board gives them, solved the same way.
-  Published<CGpsData> no_gps;
-  testing::RecordingMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection board(no_gps, messages, waves);
+  CSiteProjection board;
   ASSERT_EQ(taps.size(), 5u);
   for (size_t i = 0; i < taps.size(); ++i) {
     const Landmark& landmark = Landmarks()[i];

@@ -100,7 +100,6 @@ INSTANTIATE_TEST_SUITE_P(Bmpsuite, SuiteFolder, ::testing::Values("g", "q"));
 // built that way.
 TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
   QTemporaryDir dir;
-  Published<CGpsData> gps;
   int previewed = 0;
   for (const std::filesystem::path& path : FilesOf(GetParam())) {
     SCOPED_TRACE(path.filename().string());
@@ -120,8 +119,8 @@ TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
 
     QImage preview;
     const PlanLoad load =
-        LoadProjectionFile(vlk, gps, {}, [&](const QImage& picture) { preview = picture; });
-    ASSERT_TRUE(load.projection_loaded);
+        LoadProjectionFile(vlk, {}, [&](const QImage& picture) { preview = picture; });
+    ASSERT_TRUE(load.opened.ok());
     ASSERT_EQ(load.plan.error, 0);
     EXPECT_EQ(FirstDifference(load.plan.image, read.image), "");
     EXPECT_EQ(load.plan.image.format(), QImage::Format_RGB888);

@@ -6,6 +6,7 @@
 #include "image/bmp_writer.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
+#include "site/side_files.h"
 #include "tests/support/gui/gui_rig.h"
 
 #include <csignal>
@@ -138,8 +139,9 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
   EXPECT_EQ(view.PlanBitmap(), small);
   EXPECT_EQ(view.OnDraw(), shown) << "the picture built for the refused plan is gone";
   EXPECT_EQ(rig.projection.m_strPlanPath, small_path);
-  EXPECT_FALSE(std::filesystem::exists(vlk + "b")) << "all or nothing";
-  EXPECT_FALSE(std::filesystem::exists(vlk + "c"));
+  EXPECT_FALSE(std::filesystem::exists(SideFilePath(vlk, SideFile::kExpandedPlan)))
+      << "all or nothing";
+  EXPECT_FALSE(std::filesystem::exists(SideFilePath(vlk, SideFile::kBlock)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "gui/qt_platform/qt_wave_player.h"
 #include "gui/site_view/point_list_dialog.h"
 #include "simulator/demo_site.h"
+#include "site/side_files.h"
 #include "tests/support/gui/gui_rig.h"
 
 #include <filesystem>
@@ -44,14 +45,12 @@ class SiteCommandsTest : public ::testing::Test {
     const board::DemoSite& site = board::BuiltInDemoSite();
     for (int i = 0; i < 5; ++i) {
       const board::DemoLandmark& landmark = site.landmarks.at(i);
-      rig_.gps.Publish([&] {
-        CGpsData d;
-        d.m_fixMode = 7;
-        d.m_latB = site.Lat(landmark.y);
-        d.m_lonB = site.Lon(landmark.x);
-        return d;
-      }());
-      rig_.projection.AddTap(landmark.x, landmark.y);
+      CGpsData d;
+      d.m_fixMode = 7;
+      d.m_latB = site.Lat(landmark.y);
+      d.m_lonB = site.Lon(landmark.x);
+      rig_.gps.Publish(d);
+      ASSERT_TRUE(rig_.projection.AddTap(landmark.x, landmark.y, d).messages().empty());
     }
   }
 
@@ -136,8 +135,37 @@ TEST_F(SiteCommandsTest, SaveNeedsFivePointsThenOpenRestoresThePlan) {
   EXPECT_TRUE(other.messages.shown.empty());
   ASSERT_TRUE(view.PlanLoaded());
   EXPECT_EQ(view.PlanBitmap(), saved);
-  EXPECT_EQ(other.projection.m_strPlanPath, vlk + "b");
+  EXPECT_EQ(other.projection.m_strPlanPath, SideFilePath(vlk, SideFile::kExpandedPlan));
   EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor ended";
+}
+
+// A save that fails once the plan's block is being made shows the cause and
+// then sounds the alarm, played to its end; one whose file cannot be
+// started only shows the cause.
+TEST_F(SiteCommandsTest, ASaveThatFailsShowsTheCauseThenSoundsTheAlarm) {
+  const std::string plan = rig_.WritePlan("plan.bmp", 300, 200);
+  rig_.LoadPlan(plan);
+  CaptureFive();
+  const std::string block = SideFilePath(plan, SideFile::kBlock);
+  ASSERT_TRUE(std::filesystem::create_directory(block));  // no block can be written
+  rig_.messages.probe = [this] { return rig_.waves.played.empty(); };
+  rig_.files.answers.push_back(rig_.Path("site.vlk"));
+  Run(ID_SAVE_PROJECTION);
+  EXPECT_EQ(rig_.messages.shown,
+            std::vector<std::string>{FileErrorText(FileErrorCause::kBadPath, block)});
+  EXPECT_EQ(rig_.messages.probed_at_ok, std::vector<bool>{true}) << "the text comes first";
+  EXPECT_EQ(rig_.waves.played, std::vector<std::string>{"REDALERT"});
+  EXPECT_FALSE(QFile::exists(rig_.Path("site.vlk").c_str()));
+
+  std::filesystem::remove(block);
+  rig_.messages.shown.clear();
+  rig_.waves.played.clear();
+  const std::string nowhere = rig_.Path("no-such-folder/site.vlk");
+  rig_.files.answers.push_back(nowhere);
+  Run(ID_SAVE_PROJECTION);
+  EXPECT_EQ(rig_.messages.shown,
+            std::vector<std::string>{FileErrorText(FileErrorCause::kFileNotFound, nowhere)});
+  EXPECT_TRUE(rig_.waves.played.empty());
 }
 
 // Damaged bitmaps, a missing one and bad projection files are refused with
@@ -199,7 +227,7 @@ TEST_F(SiteCommandsTest, BadPlansAreRefusedWithTheDesignedMessageAndKeepThePlan)
 TEST_F(SiteCommandsTest, ThePointListShowsTheHeaderAndOneRowPerPointInCaptureOrder) {
   CaptureFive();
   rig_.projection.m_selected = 1;
-  rig_.projection.DeleteSelectedTap();
+  EXPECT_EQ(rig_.projection.DeleteSelectedTap().messages(), std::vector<std::string>{"Deleted."});
   QStringList rows;
   QString title;
   QTimer::singleShot(0, [&] {

@@ -183,9 +183,8 @@ TEST_P(SiteViewHold, OffersTheNearestPointWithinFortyPixels) {
   int row = 100;
   while (PlanOf(ScreenOf(60 + c.offset, row)).y() != row) ++row;
   rig_.SendGps(true, 45.5, 9.1);
-  rig_.projection.AddTap(60, row);
-  rig_.projection.AddTap(60, row);  // equal distance: the earlier one is offered
-  rig_.projection.AddTap(150, 150);
+  for (auto [x, y] : {std::pair{60, row}, {60, row}, {150, 150}})  // equal: the earlier is offered
+    ASSERT_TRUE(rig_.projection.AddTap(x, y, rig_.gps.Read()).ok());
   rig_.SendGps(false, 45.5, 9.1);  // a hold needs no lock
   rig_.messages.answer_yes = c.answer_yes;
   const QPoint screen = ScreenOf(60 + c.offset, row);
@@ -214,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SiteViewHold,
 TEST_F(SiteViewTest, ALeftPressHeldStillIsAHoldAndAMovedOneATap) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
   rig_.SendGps(true, 45.5, 9.1);
-  rig_.projection.AddTap(60, 100);
+  ASSERT_TRUE(rig_.projection.AddTap(60, 100, rig_.gps.Read()).ok());
   rig_.SendGps(false, 45.5, 9.1);
   rig_.messages.answer_yes = false;
   const QPoint screen = ScreenOf(60, 100);

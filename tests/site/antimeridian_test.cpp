@@ -10,8 +10,6 @@ namespace velkaro {
 namespace {
 
 using testing::CurrentDir;
-using testing::RecordingMessageBox;
-using testing::RecordingWavePlayer;
 using testing::TempFolder;
 using Tap = CSiteProjection::_tap;
 
@@ -33,10 +31,7 @@ class WrappedPlan : public ::testing::Test {
  protected:
   TempFolder dir;
   CurrentDir here{dir.path()};
-  Published<CGpsData> gps;
-  RecordingMessageBox messages;
-  RecordingWavePlayer waves;
-  CSiteProjection projection{gps, messages, waves};
+  CSiteProjection projection;
 };
 
 TEST_F(WrappedPlan, APlanAcrossTheAntimeridianSolvesAndValidates) {

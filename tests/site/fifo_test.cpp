@@ -42,41 +42,41 @@ TEST_F(FifoTest, TheReaderRefusesAFifoADeviceAndAFolderAtOnce) {
 
 TEST_F(FifoTest, OpeningAFifoAsAProjectionFileIsRefusedWithNoSideFile) {
   const std::string fifo = Fifo("site.vlk");
-  EXPECT_FALSE(projection.Load(fifo));
-  EXPECT_EQ(messages.shown, std::vector<std::string>{"Access to " + fifo + " was denied."});
-  EXPECT_FALSE(fs::exists(fifo + "c"));
-  EXPECT_FALSE(fs::exists(fifo + "b"));
+  EXPECT_FALSE(told(projection.Load(fifo)));
+  EXPECT_EQ(told.shown, std::vector<std::string>{"Access to " + fifo + " was denied."});
+  EXPECT_FALSE(fs::exists(SideFilePath(fifo, SideFile::kBlock)));
+  EXPECT_FALSE(fs::exists(SideFilePath(fifo, SideFile::kExpandedPlan)));
   EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 TEST_F(FifoTest, SavingOntoAFifoOrFromAFifoPlanIsRefused) {
   const std::string fifo = Fifo("site.vlk");
-  EXPECT_FALSE(projection.Save(fifo));
-  EXPECT_EQ(messages.shown.back(), "Access to " + fifo + " was denied.");
+  EXPECT_FALSE(told(projection.Save(fifo)));
+  EXPECT_EQ(told.shown.back(), "Access to " + fifo + " was denied.");
   EXPECT_TRUE(fs::is_fifo(fifo));
 
   projection.m_strPlanPath = Fifo("fifo-plan.bmp");
-  messages.shown.clear();
-  EXPECT_FALSE(projection.Save(dir.File("other.vlk")));
-  EXPECT_EQ(messages.shown.back(), "Access to " + projection.m_strPlanPath + " was denied.");
+  told.shown.clear();
+  EXPECT_FALSE(told(projection.Save(dir.File("other.vlk"))));
+  EXPECT_EQ(told.shown.back(), "Access to " + projection.m_strPlanPath + " was denied.");
   EXPECT_FALSE(fs::exists(dir.File("other.vlk")));
 }
 
 TEST_F(FifoTest, AFifoInPlaceOfTheSideFilesIsLeftAlone) {
   // The plan's compressed side file.
   const std::string side = Fifo("plan.bmpc");
-  EXPECT_FALSE(projection.Save(dir.File("site.vlk")));
-  EXPECT_EQ(messages.shown.back(), "Access to " + side + " was denied.");
+  EXPECT_FALSE(told(projection.Save(dir.File("site.vlk"))));
+  EXPECT_EQ(told.shown.back(), "Access to " + side + " was denied.");
   EXPECT_TRUE(fs::is_fifo(side));
   EXPECT_FALSE(fs::exists(dir.File("site.vlk")));
 
   // Open's expanded side file, from a good projection file.
   fs::remove(side);
-  ASSERT_TRUE(projection.Save(dir.File("site.vlk")));
+  ASSERT_TRUE(told(projection.Save(dir.File("site.vlk"))));
   const std::string expanded = Fifo("site.vlkb");
-  messages.shown.clear();
-  EXPECT_FALSE(projection.Load(dir.File("site.vlk")));
-  EXPECT_EQ(messages.shown.front(), "Access to " + expanded + " was denied.");
+  told.shown.clear();
+  EXPECT_FALSE(told(projection.Load(dir.File("site.vlk"))));
+  EXPECT_EQ(told.shown.front(), "Access to " + expanded + " was denied.");
   EXPECT_TRUE(fs::is_fifo(expanded));
 }
 

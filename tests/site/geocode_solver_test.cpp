@@ -11,8 +11,6 @@ namespace velkaro {
 namespace {
 
 using testing::CurrentDir;
-using testing::RecordingMessageBox;
-using testing::RecordingWavePlayer;
 using testing::TempFolder;
 using Tap = CSiteProjection::_tap;
 
@@ -33,18 +31,16 @@ class SiteProjectionTest : public ::testing::Test {
   }
   TempFolder dir;
   CurrentDir here{dir.path()};  // the solve's dump lands in the scratch folder
-  Published<CGpsData> gps;
-  RecordingMessageBox messages;
-  RecordingWavePlayer waves;
-  CSiteProjection projection{gps, messages, waves};
+  testing::Told told;
+  CSiteProjection projection;
 };
 
-TEST_F(SiteProjectionTest, AddTapTakesThePublishedPosition) {
+TEST_F(SiteProjectionTest, AddTapTakesTheGivenPositionAndWithoutAJournalSaysNothing) {
   CGpsData fix;
   fix.m_latB = 47.25;
   fix.m_lonB = -122.5;
-  gps.Publish(fix);
-  projection.AddTap(12, -3);
+  EXPECT_TRUE(told(projection.AddTap(12, -3, fix)));
+  EXPECT_TRUE(told.shown.empty());
   ASSERT_EQ(projection.m_taps.size(), 1u);
   const Tap want{12, -3, 47.25, -122.5, 0};
   EXPECT_EQ(std::memcmp(&projection.m_taps[0], &want, sizeof want), 0);
@@ -81,14 +77,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SiteProjectionTest, DeleteSelectedTapKeepsTheOrderOfTheRest) {
   AddTaps({{1, 0, 0, 0, 0}, {2, 0, 0, 0, 0}, {3, 0, 0, 0, 0}, {4, 0, 0, 0, 0}});
   ASSERT_EQ(projection.FindNearestTap(2, 0), 0);
-  projection.DeleteSelectedTap();
+  EXPECT_TRUE(told(projection.DeleteSelectedTap()));
   EXPECT_EQ(Columns(projection.m_taps), (std::vector<int32_t>{1, 3, 4}));
-  EXPECT_EQ(messages.shown, std::vector<std::string>{"Deleted."});
+  EXPECT_EQ(told.shown, std::vector<std::string>{"Deleted."});
 
   projection.m_selected = 3;  // stale: past the end now
-  projection.DeleteSelectedTap();
+  EXPECT_TRUE(told(projection.DeleteSelectedTap()));
   EXPECT_EQ(Columns(projection.m_taps), (std::vector<int32_t>{1, 3, 4}));
-  EXPECT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(told.shown.size(), 1u);
+  EXPECT_TRUE(told.played.empty());
 }
 
 TEST_F(SiteProjectionTest, SolveRecoversAKnownAffineMap) {

@@ -1,8 +1,7 @@
 // The points journal: captured points survive the process being killed,
 // come back with the very same doubles, and solve to the same bits.
-#include "platform/wave_player.h"
 #include "site/site_projection.h"
-#include "tests/support/recording_message_box.h"
+#include "tests/site/projection_fixture.h"
 #include "tests/support/temp_folder.h"
 
 #include <csignal>
@@ -18,7 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CurrentDir;
-using testing::RecordingMessageBox;
 using testing::TempFolder;
 using Tap = CSiteProjection::_tap;
 
@@ -34,15 +32,10 @@ const int kXs[] = {60, 120, 200, 360, 600};
 const int kYs[] = {480, 300, 140, 270, 90};
 
 struct Site {
-  Published<CGpsData> gps;
-  RecordingMessageBox messages;
-  SilentWavePlayer waves;
-  CSiteProjection projection{gps, messages, waves};
+  testing::Told told;
+  CSiteProjection projection;
 
-  void Capture(int i) {
-    gps.Publish(FixAt(i));
-    projection.AddTap(kXs[i], kYs[i]);
-  }
+  void Capture(int i) { EXPECT_TRUE(told(projection.AddTap(kXs[i], kYs[i], FixAt(i)))); }
 };
 
 TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
@@ -97,20 +90,34 @@ TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
   site.projection.SetPointsPath(dir.File("plan.bmp.points"));
   for (int i = 0; i < 3; ++i) site.Capture(i);
   site.projection.m_selected = 1;
-  site.projection.DeleteSelectedTap();
+  EXPECT_TRUE(site.told(site.projection.DeleteSelectedTap()));
+  EXPECT_EQ(site.told.shown, std::vector<std::string>{"Deleted."});
   const std::vector<Tap> kept = CSiteProjection::ReadPoints(dir.File("plan.bmp.points"));
   ASSERT_EQ(kept.size(), 2u);
   EXPECT_EQ(int{kept[1].x}, kXs[2]);
 
-  site.messages.shown.clear();
-  site.projection.SetPointsPath(dir.File("missing/plan.bmp.points"));
+  site.told = {};
+  const std::string missing = dir.File("missing/plan.bmp.points");
+  site.projection.SetPointsPath(missing);
   site.Capture(3);
   site.Capture(4);
-  ASSERT_EQ(site.messages.shown.size(), 1u) << "reported once per plan, and work goes on";
-  EXPECT_NE(site.messages.shown[0].find(dir.File("missing/plan.bmp.points") + " was not found."),
-            std::string::npos)
-      << site.messages.shown[0];
+  ASSERT_EQ(site.told.shown.size(), 1u) << "reported once per plan, and work goes on";
+  EXPECT_EQ(site.told.shown[0], "The reference points could not be kept beside the plan. " +
+                                    missing + " was not found.");
   EXPECT_EQ(site.projection.m_taps.size(), 4u);
+
+  // A deletion that cannot be kept says so before it says it is done.
+  site.told = {};
+  const std::string other = dir.File("gone/plan.bmp.points");
+  site.projection.SetPointsPath(other);
+  site.projection.m_selected = 0;
+  EXPECT_TRUE(site.told(site.projection.DeleteSelectedTap()));
+  EXPECT_EQ(site.told.shown,
+            (std::vector<std::string>{"The reference points could not be kept beside the plan. " +
+                                          other + " was not found.",
+                                      "Deleted."}));
+  EXPECT_TRUE(site.told.played.empty());
+  EXPECT_EQ(site.projection.m_taps.size(), 3u);
 }
 
 }  // namespace

@@ -24,10 +24,10 @@ TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeoc
   WriteAll(out, std::vector<uint8_t>(300000, 0xEE));
   const fs::perms perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   fs::permissions(out, perms);
-  ASSERT_TRUE(projection.Save(out));
-  EXPECT_TRUE(messages.shown.empty());
+  ASSERT_TRUE(told(projection.Save(out)));
+  EXPECT_TRUE(told.shown.empty());
   const std::vector<uint8_t> file = ReadAll(out);
-  const std::vector<uint8_t> block = ReadAll(plan + "c");
+  const std::vector<uint8_t> block = ReadAll(SideFilePath(plan, SideFile::kBlock));
   ASSERT_GE(block.size(), 1032u);
   ASSERT_EQ(file.size(), 1177u + LoadLe32(block.data()));
   const std::vector<uint8_t> start = {0x91, 0x00, 0x00, 0x00, 0x20, 0x4B, 0x4C,
@@ -47,29 +47,30 @@ TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeoc
     EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 
   const double x_lat = projection.m_xLat, y0 = projection.m_y0;
-  fs::remove(plan + "c");
-  ASSERT_TRUE(projection.Load(out));
-  EXPECT_EQ(projection.m_strPlanPath, out + "b");
-  EXPECT_EQ(ReadAll(out + "c"), block);
-  EXPECT_EQ(ReadAll(out + "b"), ReadAll(kSmallPlan));
+  fs::remove(SideFilePath(plan, SideFile::kBlock));
+  ASSERT_TRUE(told(projection.Load(out)));
+  EXPECT_EQ(projection.m_strPlanPath, SideFilePath(out, SideFile::kExpandedPlan));
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kBlock)), block);
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kExpandedPlan)), ReadAll(kSmallPlan));
   EXPECT_EQ(projection.m_taps.size(), 5u);
   EXPECT_EQ(projection.m_xLat, x_lat);
   EXPECT_EQ(projection.m_y0, y0);
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(told.shown.empty());
 }
 
 TEST_F(ProjectionFileTest, SaveRefusesTooFewOrDegenerateTapsAndWritesNothing) {
   const std::string out = dir.File("site.vlk");
   projection.m_taps.resize(4);
-  EXPECT_FALSE(projection.Save(out));
+  EXPECT_FALSE(told(projection.Save(out)));
   projection.m_taps.assign(5, Tap{10, 10, 45.0, 7.0, 0});  // taken without moving
-  EXPECT_FALSE(projection.Save(out));
-  EXPECT_EQ(messages.shown,
+  EXPECT_FALSE(told(projection.Save(out)));
+  EXPECT_EQ(told.shown,
             (std::vector<std::string>{
                 "Take at least 5 points.",
                 "Points do not generate valid geocode. Take more varied points and resave."}));
+  EXPECT_TRUE(told.played.empty());
   EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(fs::exists(plan + "c"));
+  EXPECT_FALSE(fs::exists(SideFilePath(plan, SideFile::kBlock)));
 }
 
 TEST_F(ProjectionFileTest, AnUnreadablePlanLeavesTheProjectionFileUntouched) {
@@ -78,14 +79,15 @@ TEST_F(ProjectionFileTest, AnUnreadablePlanLeavesTheProjectionFileUntouched) {
   WriteAll(out, old);
 
   projection.m_strPlanPath = dir.File("missing.bmp");
-  EXPECT_FALSE(projection.Save(out));
-  fs::create_directory(plan + "c");  // the compressed side file cannot be made
+  EXPECT_FALSE(told(projection.Save(out)));
+  // The compressed side file cannot be made.
+  fs::create_directory(SideFilePath(plan, SideFile::kBlock));
   projection.m_strPlanPath = plan;
-  EXPECT_FALSE(projection.Save(out));
+  EXPECT_FALSE(told(projection.Save(out)));
 
-  EXPECT_EQ(messages.shown, (std::vector<std::string>{dir.File("missing.bmp") + " was not found.",
-                                                      plan + "c contains an invalid path."}));
-  EXPECT_EQ(waves.played, (std::vector<std::string>{"REDALERT", "REDALERT"}));
+  EXPECT_EQ(told.shown, (std::vector<std::string>{dir.File("missing.bmp") + " was not found.",
+                                                  plan + "c contains an invalid path."}));
+  EXPECT_EQ(told.played, (std::vector<std::string>{"REDALERT", "REDALERT"}));
   EXPECT_EQ(ReadAll(out), old);
   EXPECT_FALSE(fs::exists(dir.File("new.vlk")));
 }
@@ -94,19 +96,20 @@ TEST_F(ProjectionFileTest, AFileIsNeverItsOwnSideFile) {
   // Saving onto the plan's compressed side file would write the header over
   // the block being attached; extracting into the projection file would
   // truncate it before reading.
-  EXPECT_FALSE(projection.Save(plan + "c"));
-  EXPECT_EQ(messages.shown,
-            std::vector<std::string>{FileErrorText(FileErrorCause::kSharingViolation, plan + "c")});
-  EXPECT_EQ(waves.played, std::vector<std::string>{"REDALERT"});
-  const std::vector<uint8_t> block = ReadAll(plan + "c");
+  EXPECT_FALSE(told(projection.Save(SideFilePath(plan, SideFile::kBlock))));
+  EXPECT_EQ(told.shown,
+            std::vector<std::string>{FileErrorText(FileErrorCause::kSharingViolation,
+                                                   SideFilePath(plan, SideFile::kBlock))});
+  EXPECT_EQ(told.played, std::vector<std::string>{"REDALERT"});
+  const std::vector<uint8_t> block = ReadAll(SideFilePath(plan, SideFile::kBlock));
   ASSERT_GE(block.size(), 1032u);
   EXPECT_EQ(block.size(), 1032u + LoadLe32(block.data()));  // still the block alone
 
   const std::string out = dir.File("site.vlk");
-  ASSERT_TRUE(projection.Save(out));
+  ASSERT_TRUE(told(projection.Save(out)));
   const std::vector<uint8_t> saved = ReadAll(out);
-  EXPECT_FALSE(projection.LoadInto(out, out, dir.File("plan.out")));
-  EXPECT_FALSE(projection.LoadInto(out, dir.File("block.out"), out));
+  EXPECT_FALSE(told(projection.LoadInto(out, out, dir.File("plan.out"))));
+  EXPECT_FALSE(told(projection.LoadInto(out, dir.File("block.out"), out)));
   EXPECT_EQ(ReadAll(out), saved);
 }
 
@@ -123,9 +126,13 @@ TEST_P(SaveOpenFailure, ShowsTheTextForTheKindOfFailure) {
   WriteAll(dir.File("regular"), {1, 2, 3});
   fs::create_directory(dir.File("folder.vlk"));
   const std::string out = dir.File(GetParam().relative_path);
-  EXPECT_FALSE(projection.Save(out));
-  EXPECT_EQ(messages.shown, std::vector<std::string>{FileErrorText(GetParam().cause, out)});
-  EXPECT_TRUE(waves.played.empty());
+  const SiteOutcome saved = projection.Save(out);
+  EXPECT_FALSE(told(saved));
+  EXPECT_EQ(told.shown, std::vector<std::string>{FileErrorText(GetParam().cause, out)});
+  EXPECT_TRUE(told.played.empty()) << "a file that cannot be started sounds no alarm";
+  EXPECT_EQ(saved.status().code(), Status::Code::kFileError);
+  EXPECT_EQ(saved.status().cause(), GetParam().cause);
+  EXPECT_EQ(saved.status().path(), out);
   EXPECT_EQ(ReadAll(dir.File("regular")), (std::vector<uint8_t>{1, 2, 3}));
 }
 
@@ -160,11 +167,14 @@ TEST_P(LoadRefused, ShowsTheTextWritesNoSideFileAndKeepsThePlanPath) {
     WriteAll(in, bytes);
   }
   projection.m_strPlanPath = "earlier.vlkb";
-  EXPECT_FALSE(projection.Load(in));
-  EXPECT_EQ(messages.shown, std::vector<std::string>{FileErrorText(GetParam().cause, in)});
+  const SiteOutcome loaded = projection.Load(in);
+  EXPECT_FALSE(told(loaded));
+  EXPECT_EQ(told.shown, std::vector<std::string>{FileErrorText(GetParam().cause, in)});
+  EXPECT_EQ(loaded.status().cause(), GetParam().cause);
+  EXPECT_FALSE(loaded.alarm()) << "opening never sounds the alarm";
   EXPECT_EQ(projection.m_strPlanPath, "earlier.vlkb");
-  EXPECT_FALSE(fs::exists(in + "c"));
-  EXPECT_FALSE(fs::exists(in + "b"));
+  EXPECT_FALSE(fs::exists(SideFilePath(in, SideFile::kBlock)));
+  EXPECT_FALSE(fs::exists(SideFilePath(in, SideFile::kExpandedPlan)));
   EXPECT_EQ(fs::exists(in), GetParam().file_size > 0);  // never created
 }
 
@@ -205,17 +215,18 @@ TEST_F(ProjectionFileTest, LoadShowsTheWatchEveryByteInOrderBeforeTheSideFilesAr
   const std::vector<uint8_t> bitmap = testing::NoisyBitmap(1500, 1000);
   WriteAll(plan, bitmap);
   const std::string out = dir.File("site.vlk");
-  ASSERT_TRUE(projection.Save(out));
+  ASSERT_TRUE(told(projection.Save(out)));
 
-  RecordingWatch watch(out + "b");
-  ASSERT_TRUE(projection.Load(out, &watch));
+  RecordingWatch watch(SideFilePath(out, SideFile::kExpandedPlan));
+  ASSERT_TRUE(told(projection.Load(out, &watch)));
   EXPECT_EQ(watch.length_, bitmap.size());
   EXPECT_FALSE(watch.out_of_order_);
   EXPECT_TRUE(watch.bytes_ == bitmap);
   EXPECT_EQ(watch.expanded_, 1);
   EXPECT_FALSE(watch.side_file_existed_) << "the picture comes before the side files";
-  EXPECT_EQ(ReadAll(out + "b"), bitmap);
-  EXPECT_EQ(ReadAll(out + "c"), ReadAll(plan + "c"));
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kExpandedPlan)), bitmap);
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kBlock)),
+            ReadAll(SideFilePath(plan, SideFile::kBlock)));
 }
 
 // A block whose codes end long before the plan does is refused with the
@@ -223,24 +234,53 @@ TEST_F(ProjectionFileTest, LoadShowsTheWatchEveryByteInOrderBeforeTheSideFilesAr
 // good load as they were: nothing of the bad one is written.
 TEST_F(ProjectionFileTest, ABadBlockLeavesTheEarlierSideFilesAndTellsTheWatchNothingIsWhole) {
   const std::string out = dir.File("site.vlk");
-  ASSERT_TRUE(projection.Save(out));
-  ASSERT_TRUE(projection.Load(out));
-  const std::vector<uint8_t> good_block = ReadAll(out + "c");
-  const std::vector<uint8_t> good_plan = ReadAll(out + "b");
+  ASSERT_TRUE(told(projection.Save(out)));
+  ASSERT_TRUE(told(projection.Load(out)));
+  const std::vector<uint8_t> good_block = ReadAll(SideFilePath(out, SideFile::kBlock));
+  const std::vector<uint8_t> good_plan = ReadAll(SideFilePath(out, SideFile::kExpandedPlan));
 
   std::vector<uint8_t> file = ReadAll(out);
   StoreLe32(file.data() + 145, 3);  // consistent in size, far too few codes
   file.resize(1177 + 3);
   WriteAll(out, file);
   projection.m_strPlanPath = "earlier.vlkb";
-  RecordingWatch watch(out + "b");
-  EXPECT_FALSE(projection.Load(out, &watch));
-  EXPECT_EQ(messages.shown,
+  RecordingWatch watch(SideFilePath(out, SideFile::kExpandedPlan));
+  EXPECT_FALSE(told(projection.Load(out, &watch)));
+  EXPECT_EQ(told.shown,
             std::vector<std::string>{"An attempt was made to access " + out + " past its end."});
   EXPECT_EQ(projection.m_strPlanPath, "earlier.vlkb");
   EXPECT_EQ(watch.expanded_, 0);
-  EXPECT_EQ(ReadAll(out + "c"), good_block);
-  EXPECT_EQ(ReadAll(out + "b"), good_plan);
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kBlock)), good_block);
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kExpandedPlan)), good_plan);
+}
+
+// The points go beside a saved file; when they cannot, the file is still
+// saved and the user is told once, after the save, without the alarm.
+TEST_F(ProjectionFileTest, ASaveWhosePointsCannotBeKeptBesideItIsStillASave) {
+  const std::string out = dir.File("site.vlk");
+  const std::string points = SideFilePath(out, SideFile::kPoints);
+  fs::create_directory(points);  // no file can take its place
+  const SiteOutcome saved = projection.Save(out);
+  EXPECT_TRUE(told(saved));
+  EXPECT_EQ(told.shown,
+            std::vector<std::string>{"The reference points could not be kept beside the plan. " +
+                                     FileErrorText(FileErrorCause::kBadPath, points)});
+  EXPECT_TRUE(told.played.empty());
+  EXPECT_TRUE(fs::is_regular_file(out));
+
+  fs::remove(points);
+  told = {};
+  EXPECT_TRUE(told(projection.Save(out)));
+  EXPECT_TRUE(told.shown.empty());
+  EXPECT_EQ(CSiteProjection::ReadPoints(points).size(), projection.m_taps.size());
+}
+
+// The names stored beside plans and projection files are part of what users
+// and older sessions find on disk.
+TEST(SideFiles, KeepTheirNames) {
+  EXPECT_EQ(SideFilePath("/d/plan.bmp", SideFile::kBlock), "/d/plan.bmpc");
+  EXPECT_EQ(SideFilePath("/d/site.vlk", SideFile::kExpandedPlan), "/d/site.vlkb");
+  EXPECT_EQ(SideFilePath("/d/plan.bmp", SideFile::kPoints), "/d/plan.bmp.points");
 }
 
 }  // namespace

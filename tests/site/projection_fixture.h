@@ -1,11 +1,12 @@
 #pragma once
 
 // Shared by the projection tests: taps on a map known exactly, a noisy 24-bit
-// plan, and a projection on a scratch folder holding a copy of a small plan.
+// plan, a projection on a scratch folder holding a copy of a small plan, and
+// what the projection's operations told the user.
 #include "image/bmp_writer.h"
+#include "site/side_files.h"
+#include "site/site_outcome.h"
 #include "site/site_projection.h"
-#include "tests/support/recording_message_box.h"
-#include "tests/support/recording_wave_player.h"
 #include "tests/support/temp_folder.h"
 
 #include <filesystem>
@@ -52,6 +53,24 @@ inline std::vector<uint8_t> NoisyBitmap(int w, int h) {
   return bytes;
 }
 
+// Everything a run of operations told the user, as the program would show
+// it: each outcome's texts in order, and "REDALERT" for each alarm after
+// them.
+struct Told {
+  // Keeps what `outcome` says; returns whether the operation succeeded.
+  bool operator()(const SiteOutcome& outcome) {
+    shown.insert(shown.end(), outcome.messages().begin(), outcome.messages().end());
+    if (outcome.alarm()) played.push_back("REDALERT");
+    // A failure's own text is the last one said.
+    if (!outcome.ok()) {
+      EXPECT_EQ(shown.back(), outcome.status().message());
+    }
+    return outcome.ok();
+  }
+  std::vector<std::string> shown;
+  std::vector<std::string> played;
+};
+
 // A projection whose current folder (where the solve's dump lands) is a
 // scratch folder holding plan.bmp, a copy of the small plan, with its taps.
 class ProjectionFixture : public ::testing::Test {
@@ -61,16 +80,14 @@ class ProjectionFixture : public ::testing::Test {
     plan = dir.File("plan.bmp");
     std::filesystem::copy_file(kSmallPlan, plan);
     projection.m_taps = SmallPlanTaps();
-    projection.m_strPlanPath = plan;
+    projection.UsePlan(plan);
   }
 
   testing::TempFolder dir;
   testing::CurrentDir here{dir.path()};
   std::string plan;
-  Published<CGpsData> gps;
-  testing::RecordingMessageBox messages;
-  testing::RecordingWavePlayer waves;
-  CSiteProjection projection{gps, messages, waves};
+  Told told;
+  CSiteProjection projection;
 };
 
 }  // namespace velkaro::testing

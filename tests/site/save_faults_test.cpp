@@ -55,7 +55,7 @@ class SaveFaults : public testing::ProjectionFixture {
 TEST_F(SaveFaults, AKilledSaveLeavesTheOldFileOrTheWholeNewOne) {
   // The reference: what a complete save writes, and how long it takes.
   const auto started = std::chrono::steady_clock::now();
-  ASSERT_TRUE(projection.Save(dir.File("reference.vlk")));
+  ASSERT_TRUE(told(projection.Save(dir.File("reference.vlk"))));
   const auto duration = std::chrono::steady_clock::now() - started;
   const std::vector<uint8_t> new_bytes = ReadAll(dir.File("reference.vlk"));
   ASSERT_NE(new_bytes, old_bytes);
@@ -70,7 +70,7 @@ TEST_F(SaveFaults, AKilledSaveLeavesTheOldFileOrTheWholeNewOne) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       // The child saves and ends; it never returns into the test framework.
-      _exit(projection.Save(target) ? 0 : 1);
+      _exit(projection.Save(target).ok() ? 0 : 1);
     }
     if (moment < kMoments) {
       std::this_thread::sleep_for(duration * 2 * moment / kMoments);
@@ -104,15 +104,16 @@ TEST_F(SaveFaults, AKilledSaveLeavesTheOldFileOrTheWholeNewOne) {
 }
 
 // Saves with the disk filling at `limit` bytes per file (a file-size limit
-// stands in for a full disk). Returns whether the save said it succeeded.
-bool SaveWithFileSizeLimit(CSiteProjection& projection, const std::string& target, rlim_t limit) {
+// stands in for a full disk). Returns what the save said.
+SiteOutcome SaveWithFileSizeLimit(CSiteProjection& projection, const std::string& target,
+                                  rlim_t limit) {
   rlimit old_limit{};
-  if (::getrlimit(RLIMIT_FSIZE, &old_limit) != 0) return true;
+  if (::getrlimit(RLIMIT_FSIZE, &old_limit) != 0) return {};
   rlimit tight = old_limit;
   tight.rlim_cur = limit;
   void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
   ::setrlimit(RLIMIT_FSIZE, &tight);
-  const bool saved = projection.Save(target);
+  SiteOutcome saved = projection.Save(target);
   ::setrlimit(RLIMIT_FSIZE, &old_limit);
   std::signal(SIGXFSZ, old_handler);
   return saved;
@@ -123,26 +124,26 @@ bool SaveWithFileSizeLimit(CSiteProjection& projection, const std::string& targe
 // names the file that could not be written, the alarm sounds, and the old
 // projection file and its folder are as they were.
 TEST_F(SaveFaults, AFullDiskLeavesTheOldFileAndNothingElse) {
-  ASSERT_TRUE(projection.Save(dir.File("reference.vlk")));
-  const uint64_t block_size = fs::file_size(plan + "c");
+  ASSERT_TRUE(told(projection.Save(dir.File("reference.vlk"))));
+  const uint64_t block_size = fs::file_size(SideFilePath(plan, SideFile::kBlock));
   ASSERT_GT(block_size, 1'000'000u);
-  const std::vector<uint8_t> old_block = ReadAll(plan + "c");
+  const std::vector<uint8_t> old_block = ReadAll(SideFilePath(plan, SideFile::kBlock));
 
   struct Case {
     rlim_t limit;
     std::string named;
   };
-  for (const Case& c : {Case{1'000'000, plan + "c"}, Case{block_size + 100, target}}) {
+  for (const Case& c :
+       {Case{1'000'000, SideFilePath(plan, SideFile::kBlock)}, Case{block_size + 100, target}}) {
     SCOPED_TRACE(c.named);
     WriteAll(target, old_bytes);
-    messages.shown.clear();
-    waves.played.clear();
-    EXPECT_FALSE(SaveWithFileSizeLimit(projection, target, c.limit));
+    told = {};
+    EXPECT_FALSE(told(SaveWithFileSizeLimit(projection, target, c.limit)));
     EXPECT_EQ(ReadAll(target), old_bytes);
-    EXPECT_EQ(ReadAll(plan + "c"), old_block) << "the side file is whole, old or new";
-    EXPECT_EQ(messages.shown,
-              std::vector<std::string>{"Disk full while accessing " + c.named + "."});
-    EXPECT_EQ(waves.played, std::vector<std::string>{"REDALERT"});
+    EXPECT_EQ(ReadAll(SideFilePath(plan, SideFile::kBlock)), old_block)
+        << "the side file is whole, old or new";
+    EXPECT_EQ(told.shown, std::vector<std::string>{"Disk full while accessing " + c.named + "."});
+    EXPECT_EQ(told.played, std::vector<std::string>{"REDALERT"});
     EXPECT_EQ(Strays(), std::vector<std::string>{});
   }
 }

@@ -77,7 +77,7 @@ class DemoFlow {
 
   Say say_;
   ScriptMessageBox messages_;
-  SilentWavePlayer waves_;
+  SilentWaves waves_;
   ScriptFilePrompt files_;
   // The machine's time without the start-up pauses.
   ScriptClock clock_;
@@ -85,7 +85,7 @@ class DemoFlow {
   TermiosSerialPortOpener opener_;
   BoardLink link_;
   CDraw draw_;
-  CSiteProjection projection_{link_.gps, messages_, waves_};
+  CSiteProjection projection_;
   CSitePlan plan_;
   AppContext context_;
   CVelkaroApp app_;

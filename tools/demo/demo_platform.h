@@ -8,6 +8,7 @@
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
+#include "platform/wave_player.h"
 
 #include <deque>
 #include <functional>
@@ -19,6 +20,14 @@
 namespace velkaro::demo {
 
 using Say = std::function<void(const std::string&)>;
+
+// The demo runs where there may be no audio device and says what happens in
+// words: its sounds play nothing.
+class SilentWaves : public IWavePlayer {
+ public:
+  void PlayAsync(const std::string&) override {}
+  void Play(const std::string&) override {}
+};
 
 // Prints each message and question through `say` and keeps them in order;
 // answers No unless `answer_yes` is set.

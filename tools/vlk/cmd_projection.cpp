@@ -4,11 +4,12 @@
 #include "platform/file_error.h"
 #include "site/geocode.h"
 #include "site/projection_file_format.h"
+#include "site/side_files.h"
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
 #include "tools/vlk/load_taps.h"
+#include "tools/vlk/print_outcome.h"
 #include "tools/vlk/projection_summary.h"
-#include "tools/vlk/tool_projection.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -47,12 +48,12 @@ int CmdExtract(int argc, char** argv) {
   const std::string out = argv[1];
   ProjectionSummary summary;
   if (!ReadSummary(argv[0], summary)) return 1;
-  ToolProjection tool;
-  CSiteProjection& projection = tool.projection;
+  CSiteProjection projection;
   // The program's own load, with the block side file beside OUT; that copy
   // of the block is of no use afterwards.
-  if (!projection.LoadInto(argv[0], out + "c", out)) return 1;
-  std::remove((out + "c").c_str());
+  const std::string block = SideFilePath(out, SideFile::kBlock);
+  if (PrintOutcome(projection.LoadInto(argv[0], block, out)) != 0) return 1;
+  std::remove(block.c_str());
   return 0;
 }
 
@@ -61,11 +62,11 @@ int CmdSave(int argc, char** argv) {
     std::fprintf(stderr, "usage: vlk save TAPS PLAN OUT\n");
     return 2;
   }
-  ToolProjection tool;
-  CSiteProjection& projection = tool.projection;
+  // Taps come from the file, not from a live position.
+  CSiteProjection projection;
   if (!LoadTaps(argv[0], projection)) return 1;
-  projection.m_strPlanPath = argv[1];
-  return projection.Save(argv[2]) ? 0 : 1;
+  projection.UsePlan(argv[1]);
+  return PrintOutcome(projection.Save(argv[2]));
 }
 
 // The world file maps a plan pixel (column, row) to (longitude, latitude):

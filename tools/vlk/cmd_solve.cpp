@@ -4,7 +4,6 @@
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
 #include "tools/vlk/load_taps.h"
-#include "tools/vlk/tool_projection.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,11 +15,10 @@ int CmdSolve(int argc, char** argv) {
     std::fprintf(stderr, "usage: vlk solve TAPS\n");
     return 2;
   }
-  ToolProjection tool;
-  CSiteProjection& projection = tool.projection;
+  CSiteProjection projection;
   if (!LoadTaps(argv[0], projection)) return 1;
   if (projection.m_taps.size() < static_cast<size_t>(CSiteProjection::kMinTapsToSave)) {
-    tool.messages.ShowOk("Take at least 5 points.");
+    std::fprintf(stderr, "Take at least 5 points.\n");  // the save's own message
     return 1;
   }
   projection.Solve();

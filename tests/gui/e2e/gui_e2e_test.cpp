@@ -5,6 +5,7 @@
 #include "gui/shell/main_frame.h"
 #include "gui/shell/resources.h"
 #include "gui/site_view/site_view.h"
+#include "site/side_files.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_serial_port.h"
 #include "tests/support/gui/offscreen_suite.h"
@@ -87,7 +88,7 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
     reopen.Messages().answer_yes = true;
     ASSERT_TRUE(reopen.OpenProjection(vlk));
     EXPECT_EQ(reopen.App().MainFrame()->SiteView()->PlanBitmap(), saved_plan);
-    EXPECT_EQ(reopen.Projection().m_strPlanPath, vlk + "b");
+    EXPECT_EQ(reopen.Projection().m_strPlanPath, SideFilePath(vlk, SideFile::kExpandedPlan));
     // The points saved beside the file come back exactly, on request.
     EXPECT_EQ(reopen.Messages().asked,
               (std::vector<std::string>{"Restore 5 reference points saved for this plan?"}));

@@ -70,7 +70,7 @@ struct Rig {
   Published<CGpsData>& gps = link.gps;
   CEngine& engine = link.engine;
   CDraw draw;
-  CSiteProjection projection{gps, messages, waves};
+  CSiteProjection projection;
   CSitePlan plan;
   int beeps = 0;
   int snapshots = 0;

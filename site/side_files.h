@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace velkaro {
+
+// The files the site model keeps beside a plan bitmap or a projection file.
+enum class SideFile {
+  // The compressed block: beside a plan as it is saved ("<plan>c"), beside a
+  // projection file as it is opened ("<file>c").
+  kBlock,
+  // A projection file's plan bitmap, expanded when it is opened ("<file>b").
+  kExpandedPlan,
+  // The reference-point journal ("<plan>.points", "<file>.points").
+  kPoints,
+};
+
+// The name of `kind`'s side file for the plan or projection file at `path`.
+inline std::string SideFilePath(const std::string& path, SideFile kind) {
+  switch (kind) {
+    case SideFile::kBlock:
+      return path + "c";
+    case SideFile::kExpandedPlan:
+      return path + "b";
+    case SideFile::kPoints:
+      return path + ".points";
+  }
+  return path;
+}
+
+}  // namespace velkaro
