@@ -1,6 +1,7 @@
 // The reference points kept on disk beside the plan while the user walks.
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
+#include "site/point_fit.h"
 #include "site/reference_points_file.h"
 #include "site/site_projection.h"
 
@@ -22,13 +23,12 @@ void CSiteProjection::SetPointsPath(std::string path) {
 }
 
 FileErrorCause CSiteProjection::WritePoints(const std::string& path) const {
-  // Residuals only against a geocode that a solve has given: a singular or
-  // unsolved one would print noise.
-  std::optional<Geocode> geocode;
-  const double det = m_xLat * m_yLon - m_xLon * m_yLat;
-  if (std::isfinite(det) && det != 0.0 && std::isfinite(m_x0) && std::isfinite(m_y0))
-    geocode = Geocode{m_xLat, m_xLon, m_x0, m_yLat, m_yLon, m_y0};
-  const std::string text = FormatReferencePoints(m_taps, geocode);
+  // The residuals are those of a fit of the very points written, never of
+  // the last solve's geocode: after a deletion or a restore that one belongs
+  // to other points, and before the first save there is none.
+  const PointFit fit = FitPoints(m_taps);
+  const std::string text =
+      FormatReferencePoints(m_taps, fit.fitted() ? std::optional(fit.geocode) : std::nullopt);
   return WriteFileAtomically(path, text.data(), text.size());
 }
 

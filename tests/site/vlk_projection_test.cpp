@@ -115,8 +115,10 @@ TEST_F(VlkCommands, SolveMatchesWhatSaveStoresFromATapListOrReferencePoints) {
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(lines[7 + i].rfind("residual " + std::to_string(i + 1) + " 0.0000", 0), 0u)
         << lines[7 + i];
+    EXPECT_TRUE(lines[7 + i].ends_with(" px 0.000 m")) << lines[7 + i];
   }
   EXPECT_EQ(lines[12].rfind("rms 0.0000", 0), 0u) << lines[12];
+  EXPECT_TRUE(lines[12].ends_with(" px 0.000 m")) << lines[12];
 
   // The coefficients saved in the header are the ones solve prints.
   ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp site.vlk").status, 0);

@@ -1,12 +1,13 @@
 // vlk solve TAPS: solves and validates the taps exactly as saving does,
 // rewriting "debug.txt" in the current folder, and shows how well the
-// geocode reproduces each tap.
+// points agree with a fit of all of them.
+#include "site/point_fit.h"
 #include "site/site_projection.h"
 #include "tools/vlk/commands.h"
 #include "tools/vlk/load_taps.h"
 
-#include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace velkaro::vlk {
 
@@ -28,20 +29,18 @@ int CmdSolve(int argc, char** argv) {
                    projection.m_yLon, projection.m_y0}) {
     std::printf("%.17g\n", c);
   }
-  // Residual: distance in plan pixels between a tap's pixel and where the
-  // geocode puts its position.
-  double sum_squares = 0.0;
-  int index = 0;
-  for (const CSiteProjection::_tap& tap : projection.m_taps) {
-    const double x = projection.m_xLat * tap.lat + projection.m_xLon * tap.lon + projection.m_x0;
-    const double y = projection.m_yLat * tap.lat + projection.m_yLon * tap.lon + projection.m_y0;
-    const double dx = x - static_cast<double>(tap.x);
-    const double dy = y - static_cast<double>(tap.y);
-    const double squared = dx * dx + dy * dy;
-    sum_squares += squared;
-    std::printf("residual %d %.6f\n", ++index, std::sqrt(squared));
+  // Each point against a least-squares fit of all of them, as the point list
+  // and the reference-point file show it (docs/reference-points.md).
+  const PointFit fit = FitPoints(projection.m_taps);
+  if (!fit.fitted()) {
+    std::printf("no residuals: the points do not fix an affine fit\n");
+    return valid ? 0 : 1;
   }
-  std::printf("rms %.6f\n", std::sqrt(sum_squares / static_cast<double>(index)));
+  for (size_t i = 0; i < fit.points.size(); ++i) {
+    std::printf("residual %zu %.6f px %.3f m\n", i + 1, fit.points[i].pixels, fit.points[i].metres);
+  }
+  std::printf("rms %.6f px %.3f m\n", fit.rms_pixels, fit.rms_metres);
+  if (const std::string off = OffTheFitText(fit); !off.empty()) std::printf("%s\n", off.c_str());
   return valid ? 0 : 1;
 }
 
