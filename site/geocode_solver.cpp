@@ -39,7 +39,7 @@ void PutMatrixElement(uint8_t* header, int k, double value) {
 std::vector<double> CSiteProjection::UnwrappedLongitudes(const std::vector<_tap>& taps) {
   std::vector<double> lons;
   lons.reserve(taps.size());
-  for (const _tap& tap : taps) lons.push_back(tap.lon);
+  for (const _tap& tap : taps) lons.push_back(double{tap.lon});  // a copy: the field is packed
   if (lons.empty()) return lons;
   const auto [low, high] = std::minmax_element(lons.begin(), lons.end());
   if (!(*high - *low > 180.0)) return lons;  // also when a longitude is not a number

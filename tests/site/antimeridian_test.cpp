@@ -36,8 +36,8 @@ class WrappedPlan : public ::testing::Test {
 
 TEST_F(WrappedPlan, APlanAcrossTheAntimeridianSolvesAndValidates) {
   projection.m_taps = TapsAround(-16.5, 180.0);  // Fiji: some taps east of it, some west
-  ASSERT_GT(projection.m_taps[0].lon, 179.0);
-  ASSERT_LT(projection.m_taps[1].lon, -179.0);
+  ASSERT_GT(double{projection.m_taps[0].lon}, 179.0);  // copies: the field is packed
+  ASSERT_LT(double{projection.m_taps[1].lon}, -179.0);
   projection.Solve();
   EXPECT_TRUE(projection.Validate());
   // 10 000 pixels a degree, east to the right and north up.
