@@ -16,14 +16,17 @@
 namespace velkaro {
 
 // The board link's objects, wired once: the serial connection, the frame
-// parser, the published GPS record and the engine that fills it. The program
-// keeps one for its run (the design's g_com, g_parser, g_gps and g_engine
-// are its members); tools and tests build their own.
+// parser, the published GPS record and the engine that fills it, stamping
+// each record on `clock`, which must outlive the link. The program keeps one
+// for its run (the design's g_com, g_parser, g_gps and g_engine are its
+// members); tools and tests build their own.
 struct BoardLink {
+  explicit BoardLink(IClock& clock) : engine{com, gps, clock} {}
+
   CCom com;
   CParser parser;
   Published<CGpsData> gps;
-  CEngine engine{com, gps};
+  CEngine engine;
 };
 
 // One run of the board link, started and stopped in the order the program

@@ -29,7 +29,8 @@ class GuardRelease {
 
 }  // namespace
 
-CEngine::CEngine(CCom& com, Published<CGpsData>& gps) : com_(com), gps_(gps) {}
+CEngine::CEngine(CCom& com, Published<CGpsData>& gps, IClock& clock)
+    : com_(com), gps_(gps), clock_(clock) {}
 
 bool CEngine::CheckFrame(uint8_t type, const uint8_t* body, uint32_t length) {
   uint8_t x = type;
@@ -52,9 +53,6 @@ bool CEngine::HandleFrame(uint8_t type, const uint8_t* body, uint32_t length) {
       break;
     case kTypePosition:
       DecodeGps(body, length);
-      if (IBoardUpdateSink* sink = m_hWndNotify.load(std::memory_order_acquire)) {
-        sink->PostBoardUpdate();
-      }
       break;
     case kTypeAcknowledge:
     default:
@@ -89,8 +87,15 @@ void CEngine::DecodeGps(const uint8_t* body, uint32_t length) {
   uint8_t payload[CGpsData::kPayloadSize] = {};
   std::memcpy(payload, body, std::min<uint32_t>(length, CGpsData::kPayloadSize));
   decoded_.Decode(payload);
-  decoded_.m_receivedMs = MonotonicMs();
-  gps_.Publish(decoded_);
+  PublishFix(decoded_);
+}
+
+void CEngine::PublishFix(CGpsData record) {
+  record.m_receivedMs = clock_.NowMonotonicMs();
+  gps_.Publish(record);
+  if (IBoardUpdateSink* sink = m_hWndNotify.load(std::memory_order_acquire)) {
+    sink->PostBoardUpdate();
+  }
 }
 
 void CEngine::SetIdentity(const std::string& firmware, const std::string& serial) {

@@ -3,6 +3,7 @@
 #include "link/com.h"
 #include "link/gps_data.h"
 #include "link/published.h"
+#include "platform/clock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -30,14 +31,14 @@ class IBoardUpdateSink {
 // Threads: HandleFrame runs on the link worker. GetFirmware and GetSerial
 // may be called from any thread: the texts are written and read under the
 // engine's mutex. The GPS record is published whole through `gps`.
-// Lifetimes: `com` and `gps` must outlive the engine.
+// Lifetimes: `com`, `gps` and `clock` must outlive the engine.
 class CEngine {
  public:
   static constexpr uint32_t kSerialSize = 32;
   static constexpr uint32_t kFirmwareSize = 237;
   static constexpr uint32_t kMaxSerialChars = 8;
 
-  CEngine(CCom& com, Published<CGpsData>& gps);
+  CEngine(CCom& com, Published<CGpsData>& gps, IClock& clock);
   virtual ~CEngine() = default;
   CEngine(const CEngine&) = delete;
   CEngine& operator=(const CEngine&) = delete;
@@ -61,6 +62,12 @@ class CEngine {
   // device report), each cut to fit its field; an empty text leaves its
   // field as it is. May be called from any thread.
   void SetIdentity(const std::string& firmware, const std::string& serial);
+
+  // Stamps `record` with its arrival on the clock, publishes it whole and
+  // posts a board update to m_hWndNotify: the one path of every position,
+  // the board's frames and gpsd's reports alike. Called on the thread that
+  // reads the position source; one source runs at a time.
+  void PublishFix(CGpsData record);
 
   // Encodes one frame (check position 00) and queues it on the link.
   // Returns false, queuing nothing, when the encoded frame would not fit
@@ -89,6 +96,7 @@ class CEngine {
 
   CCom& com_;
   Published<CGpsData>& gps_;
+  IClock& clock_;
   CGpsData decoded_;                // the worker's copy: decoded here, then published whole
   mutable std::mutex texts_mutex_;  // guards m_szSerial and m_szFirmware
 };

@@ -30,8 +30,8 @@ class CGpsData {
 
   // The receiver reports a 3-D fix, however old the report.
   bool IsLocked() const { return m_fixMode == board::kFixMode3D; }
-  // A lock to rely on at `now_ms` (MonotonicMs): a 3-D fix received at most
-  // kStaleAfterMs before. A record never received is never a lock.
+  // A lock to rely on at `now_ms` (IClock::NowMonotonicMs): a 3-D fix
+  // received at most kStaleAfterMs before. A record never received is never a lock.
   bool IsLockedAt(int64_t now_ms) const {
     return IsLocked() && m_receivedMs != 0 && now_ms - m_receivedMs <= kStaleAfterMs;
   }
@@ -63,8 +63,8 @@ class CGpsData {
   bool m_utcFlag7, m_utcFlag6;
   uint16_t m_utcOffset;
   bool m_bFresh;
-  // When the record arrived, on the monotonic clock (MonotonicMs); 0 until a
-  // report is received. Whoever publishes a record stamps it.
+  // When the record arrived, on the clock the engine was given; 0 until a
+  // report is received. CEngine::PublishFix stamps it.
   int64_t m_receivedMs = 0;
 };
 

@@ -1,6 +1,5 @@
 #include "link/gpsd_source.h"
 
-#include "platform/clock.h"
 
 #include <chrono>
 #include <csignal>
@@ -76,14 +75,7 @@ void GpsdSource::Run(std::promise<bool>* first) {
   }
 }
 
-void GpsdSource::OnFix(const CGpsData& record) {
-  CGpsData stamped = record;
-  stamped.m_receivedMs = MonotonicMs();
-  gps_.Publish(stamped);
-  if (IBoardUpdateSink* sink = engine_.m_hWndNotify.load(std::memory_order_acquire)) {
-    sink->PostBoardUpdate();
-  }
-}
+void GpsdSource::OnFix(const CGpsData& record) { engine_.PublishFix(record); }
 
 void GpsdSource::OnIdentity(const GpsdIdentity& identity) {
   engine_.SetIdentity(identity.firmware, identity.serial);

@@ -6,7 +6,6 @@
 #include "link/gpsd_address.h"
 #include "link/gpsd_connection.h"
 #include "link/gpsd_reader.h"
-#include "link/published.h"
 #include "platform/message_box.h"
 
 #include <atomic>
@@ -17,23 +16,21 @@
 namespace velkaro {
 
 // gpsd as the position source in place of the board: a worker thread reads
-// gpsd's reports and hands them on exactly as the board link hands on its
-// position frames. Each TPV report publishes the whole GPS record, stamped
-// with its arrival on the monotonic clock, into `gps`, and posts a board
-// update to the engine's m_hWndNotify sink; device reports set the engine's
+// gpsd's reports and hands each TPV report to the engine's PublishFix, the
+// path the board's position frames take; device reports set the engine's
 // identity texts. A connection that fails or closes is opened again about
 // once a second, for as long as the source runs.
 //
 // Threads: Start and Stop run on one thread (the UI thread in the program);
 // the reading runs on the source's own worker. Start may wait up to about
 // a second for gpsd to answer; nothing else ever waits for gpsd.
-// Lifetimes: `gps` and `engine` must outlive the source; the source stops
+// Lifetimes: `engine` must outlive the source; the source stops
 // its worker when destroyed.
 class GpsdSource : private IGpsdReportSink {
  public:
   static constexpr int kRetryMs = 1000;
 
-  GpsdSource(Published<CGpsData>& gps, CEngine& engine) : gps_(gps), engine_(engine) {}
+  explicit GpsdSource(CEngine& engine) : engine_(engine) {}
   ~GpsdSource() override { Stop(); }
   GpsdSource(const GpsdSource&) = delete;
   GpsdSource& operator=(const GpsdSource&) = delete;
@@ -63,7 +60,6 @@ class GpsdSource : private IGpsdReportSink {
   void OnFix(const CGpsData& record) override;
   void OnIdentity(const GpsdIdentity& identity) override;
 
-  Published<CGpsData>& gps_;
   CEngine& engine_;
   GpsdAddress address_;
   GpsdConnection connection_;  // the worker's

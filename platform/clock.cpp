@@ -5,7 +5,7 @@
 
 namespace velkaro {
 
-int64_t MonotonicMs() {
+int64_t SystemClock::NowMonotonicMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }

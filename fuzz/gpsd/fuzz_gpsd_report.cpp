@@ -31,7 +31,8 @@ void Fill(FuzzedDataProvider& in, char (&field)[N]) {
 
 velkaro::CCom* com = new velkaro::CCom;
 velkaro::Published<CGpsData>* gps = new velkaro::Published<CGpsData>;
-CEngine* engine = new CEngine(*com, *gps);
+velkaro::SystemClock* clock = new velkaro::SystemClock;
+CEngine* engine = new CEngine(*com, *gps, *clock);
 CGpsData* record = new CGpsData;  // carried from input to input, as from report to report
 
 }  // namespace

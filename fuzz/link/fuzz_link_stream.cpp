@@ -21,7 +21,11 @@ using velkaro::CGpsData;
 using velkaro::CParser;
 
 // The program's link objects, and what they did with the stream.
+velkaro::SystemClock machine_clock;
+
 struct Link : BoardLink {
+  Link() : BoardLink(machine_clock) {}
+
   std::vector<uint8_t> frames;  // type, length, body of each frame, in order
   std::vector<uint8_t> sent;
 

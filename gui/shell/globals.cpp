@@ -5,7 +5,8 @@ namespace velkaro {
 QtMessageBox g_messages;
 QtWavePlayer g_waves;
 QtFilePrompt g_files;
-BoardLink g_link;
+SystemClock g_clock;
+BoardLink g_link{g_clock};
 CCom& g_com = g_link.com;
 CParser& g_parser = g_link.parser;
 Published<CGpsData>& g_gps = g_link.gps;

@@ -17,6 +17,7 @@ namespace velkaro {
 extern QtMessageBox g_messages;
 extern QtWavePlayer g_waves;
 extern QtFilePrompt g_files;
+extern SystemClock g_clock;  // the one clock: arrival stamps and staleness alike
 extern BoardLink g_link;  // the board link's objects, under their own names below
 extern CCom& g_com;
 extern CParser& g_parser;

@@ -53,9 +53,8 @@ int main(int argc, char** argv) {
 
   SysfsDeviceRegistry registry;
   TermiosSerialPortOpener opener;
-  SystemClock clock;
-  AppContext context{g_link, g_projection, g_plan, g_draw, g_messages, g_waves, g_files,
-                     clock,  registry,     opener, port,   {},         {},      gpsd};
+  AppContext context{g_link,  g_projection, g_plan, g_draw, g_messages, g_waves, g_files,
+                     g_clock, registry,     opener, port,   {},         {},      gpsd};
   // The snapshot counter lives in the user's home directory.
   context.snapshot = SnapshotCommand(g_waves, g_files, g_messages, QDir::homePath().toStdString());
   if (!theApp.InitInstance(context)) return 1;

@@ -30,7 +30,7 @@ CMainFrame::CMainFrame(AppContext& context, ICommandTarget& app, ICommandTarget&
       app_(app),
       doc_(doc),
       session_(context.link, context.clock),
-      gpsd_source_(context.link.gps, context.link.engine) {
+      gpsd_source_(context.link.engine) {
   setWindowTitle(QStringLiteral("Velkaro"));
   const QPixmap icon(QStringLiteral(":/icons/app"));
   if (!icon.isNull()) setWindowIcon(icon);

@@ -69,12 +69,12 @@ class LinkOnBoard : public ::testing::Test {
   testing::RecordingMessageBox messages_;
   CCom com_;
   Published<CGpsData> gps_;
-  CEngine engine_{com_, gps_};
+  // The worker reads its clock until TearDown stops it: the clocks outlive
+  // every test body. The engine stamps on the machine's clock.
+  SystemClock system_clock_;
+  CEngine engine_{com_, gps_, system_clock_};
   std::unique_ptr<CParser> parser_ = std::make_unique<CParser>();
   testing::CountingSink sink_;
-  // The worker reads its clock until TearDown stops it: the clocks outlive
-  // every test body.
-  SystemClock system_clock_;
   // Moved by hand; the worker's naps are slept, so that it does not spin.
   // Its readings tell a test that quiet passes have seen a given time.
   testing::FakeClock manual_clock_{{.sleep_naps = true}};

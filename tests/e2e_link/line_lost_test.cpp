@@ -45,10 +45,10 @@ TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
       << error;
   PointLink(link, first.device());
 
-  BoardLink board;
   // The machine's time without the start-up pauses, which only cost the
   // test time.
   testing::FakeClock clock({.system_time = true, .sleep_naps = true});
+  BoardLink board{clock};
   TermiosSerialPortOpener opener;
   testing::MemoryDeviceRegistry registry;
   testing::RecordingMessageBox messages;
@@ -56,11 +56,11 @@ TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
   session.Start(registry, opener, messages, link, nullptr);
   ASSERT_TRUE(messages.shown.empty()) << messages.shown.front();
   ASSERT_TRUE(WaitUntil([&] { return testing::SerialOf(board.engine) == "FIRST1"; }, 10s));
-  ASSERT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(clock.NowMonotonicMs()); }, 10s));
 
   // Unplugged: the fix goes stale, nothing is shown as live.
   first.Stop();
-  ASSERT_TRUE(WaitUntil([&] { return !board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return !board.gps.Read().IsLockedAt(clock.NowMonotonicMs()); }, 10s));
 
   testing::BoardProcess second;
   ASSERT_TRUE(second.Start(VELKARO_BIN_DIR "/velkaro-board",
@@ -70,7 +70,7 @@ TEST(LineLost, TheSameNameIsOpenedAgainAndTheNewBoardIdentified) {
   PointLink(link, second.device());
   EXPECT_TRUE(WaitUntil([&] { return testing::SerialOf(board.engine) == "SECOND"; }, 15s))
       << "the line was not opened again, or the new board not asked";
-  EXPECT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(MonotonicMs()); }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return board.gps.Read().IsLockedAt(clock.NowMonotonicMs()); }, 10s));
 
   session.Stop();
   board.com.Close();

@@ -139,8 +139,8 @@ TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
   const CGpsData last = gps.Read();
   EXPECT_TRUE(last.IsLocked());
   std::this_thread::sleep_for(
-      std::chrono::milliseconds(last.m_receivedMs + CGpsData::kStaleAfterMs + 50 - MonotonicMs()));
-  EXPECT_FALSE(gps.Read().IsLockedAt(MonotonicMs()));
+      std::chrono::milliseconds(last.m_receivedMs + CGpsData::kStaleAfterMs + 50 - clock.NowMonotonicMs()));
+  EXPECT_FALSE(gps.Read().IsLockedAt(clock.NowMonotonicMs()));
 
   // A new gpsd on the same port: the source finds it by itself.
   const size_t before = sink.Count();
@@ -148,7 +148,7 @@ TEST_F(GpsdDaemon, TheWalkArrivesAndAKilledGpsdIsPickedUpAgain) {
   ASSERT_TRUE(WaitUntil([&] { return locked_points(before).size() >= 2; }, 30s))
       << ReadText(File("gpsd.err"));
   EXPECT_TRUE(source.Connected());
-  EXPECT_TRUE(gps.Read().IsLockedAt(MonotonicMs()));
+  EXPECT_TRUE(gps.Read().IsLockedAt(clock.NowMonotonicMs()));
   EXPECT_TRUE(messages.shown.empty());
 }
 

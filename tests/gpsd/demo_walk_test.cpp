@@ -19,10 +19,8 @@
 #include <cstdlib>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -45,11 +43,9 @@ class DemoWalkThroughGpsd : public velkaro::testing::OffscreenSuite {
 };
 
 TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const QString previous = QDir::currentPath();
-  QDir::setCurrent(dir.path());  // the solves write debug.txt here
-  auto file = [&](const char* name) { return dir.filePath(name).toStdString(); };
+  testing::TempFolder dir;
+  const testing::CurrentDir current(dir.path());  // the solves write debug.txt here
+  auto file = [&](const char* name) { return dir.File(name); };
 
   std::string error;
   ASSERT_TRUE(board_.Start(VELKARO_BIN_DIR "/velkaro-board",
@@ -64,7 +60,7 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
       << error;
   ASSERT_TRUE(testing::WaitListening(port, 10s)) << testing::ReadText(file("gpsd.err"));
 
-  const QString plan = dir.filePath("campus.bmp");
+  const QString plan = QString::fromStdString(dir.File("campus.bmp"));
   ASSERT_TRUE(QFile::copy(":/demo/campus.bmp", plan));
   QFile::setPermissions(plan, QFile::ReadOwner | QFile::WriteOwner);
   std::vector<CSiteProjection::_tap> taps;
@@ -114,7 +110,6 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
     EXPECT_NEAR(yLat * lat + yLon * lon + y0, board.m_yLat * lat + board.m_yLon * lon + board.m_y0,
                 0.001);
   }
-  QDir::setCurrent(previous);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "link/published.h"
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
+#include "tests/support/temp_folder.h"
 
 #include <cerrno>
 #include <cstring>
@@ -23,7 +24,6 @@
 
 #include <QColor>
 #include <QImageReader>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Bmpsuite, SuiteFolder, ::testing::Values("g", "q"));
 // pixels as reading the expanded bitmap, shown early only when they were
 // built that way.
 TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
-  QTemporaryDir dir;
+  testing::TempFolder dir;
   int previewed = 0;
   for (const std::filesystem::path& path : FilesOf(GetParam())) {
     SCOPED_TRACE(path.filename().string());
@@ -114,7 +114,7 @@ TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
     std::vector<uint8_t> block;
     ASSERT_TRUE(codec.CompressBytes(bitmap, block).ok);
     file.insert(file.end(), block.begin(), block.end());
-    const std::string vlk = dir.filePath("plan.vlk").toStdString();
+    const std::string vlk = dir.File("plan.vlk");
     ASSERT_EQ(WriteFileAtomically(vlk, file.data(), file.size()), FileErrorCause::kNone);
 
     QImage preview;
@@ -164,8 +164,8 @@ TEST(PlanBitmap, ErrorCodesSayWhyAndBadFilesNeverCrash) {
                 plan.error == ENOMEM ? Status::Code::kNoMemory : Status::Code::kInvalid);
     }
   }
-  QTemporaryDir dir;
-  const std::string folder = dir.path().toStdString();
+  testing::TempFolder dir;
+  const std::string folder = dir.path().string();
   const LoadedPlan missing = LoadPlanBitmap(folder + "/missing.bmp");
   EXPECT_EQ(missing.error, ENOENT);
   EXPECT_EQ(missing.status.cause(), FileErrorCause::kFileNotFound);
@@ -195,8 +195,8 @@ TEST(PlanBitmap, ErrorCodesSayWhyAndBadFilesNeverCrash) {
 // What the one BMP writer writes, the row reader and Qt's reader read as
 // the same picture: the one written.
 TEST(PlanBitmap, TheWritersFilesAreReadAsWrittenByBothReaders) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("written.bmp").toStdString();
+  testing::TempFolder dir;
+  const std::string path = dir.File("written.bmp");
   QImage written(37, 9, QImage::Format_RGB888);
   for (int y = 0; y < written.height(); ++y)
     for (int x = 0; x < written.width(); ++x)

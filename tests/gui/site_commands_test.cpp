@@ -67,7 +67,7 @@ TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndCancelledChangesNoth
   rig_.plan.ZoomIn();
   const QImage before = view_->OnDraw();
   const PlanRect view_before = rig_.plan.GetView();
-  const auto entries_before = QDir(rig_.dir.path()).entryList(QDir::Files);
+  const auto entries_before = FileNames(rig_.dir.path());
   rig_.files.requests.clear();
   for (int id : {ID_NEW_PROJECTION, ID_OPEN_PROJECTION, ID_SAVE_PROJECTION}) Run(id);
   EXPECT_EQ(view_->OnDraw(), before);
@@ -76,7 +76,7 @@ TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndCancelledChangesNoth
   EXPECT_EQ(rig_.projection.m_taps.size(), 5u);
   EXPECT_EQ(rig_.projection.m_strPlanPath, plan);
   EXPECT_TRUE(rig_.messages.shown.empty());
-  EXPECT_EQ(QDir(rig_.dir.path()).entryList(QDir::Files), entries_before);
+  EXPECT_EQ(FileNames(rig_.dir.path()), entries_before);
 
   const auto& asked = rig_.files.requests;
   ASSERT_EQ(asked.size(), 3u);

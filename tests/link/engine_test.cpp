@@ -2,6 +2,7 @@
 // answers, and the frames the handheld sends.
 #include "link/engine.h"
 
+#include "tests/support/fake_clock.h"
 #include "tests/support/link_helpers.h"
 
 #include <algorithm>
@@ -29,7 +30,8 @@ struct EngineFixture : ::testing::Test {
 
   CCom com;
   Published<CGpsData> gps;
-  CEngine engine{com, gps};
+  testing::FakeClock clock;
+  CEngine engine{com, gps, clock};
   CountingSink sink;
 };
 
@@ -107,17 +109,30 @@ INSTANTIATE_TEST_SUITE_P(
                       NoEffectCase{2, {'Z', 0, 'Z'}, false},
                       NoEffectCase{25, GpsBodyWithOneByteChanged(), false}));
 
-TEST_F(EngineFixture, EveryAcceptedGpsFramePostsOnceAndPublishes) {
+// Each record is stamped on the engine's clock, the one the view judges
+// staleness with, whether it came from a frame or from another source.
+TEST_F(EngineFixture, EveryAcceptedGpsFramePostsOnceAndPublishesStampedOnItsClock) {
   Bytes body(152, 0);
   body[129] = 0xE0;
   body.push_back(0x19 ^ 0xE0);
   EXPECT_TRUE(Handle(25, body));
+  clock.ahead_ms += 700;
   EXPECT_TRUE(Handle(25, body));  // the same content still posts
   EXPECT_EQ(sink.posts, 2);
   const CGpsData record = gps.Read();
   EXPECT_TRUE(record.m_bFresh);
   EXPECT_EQ(record.m_fixMode, 7);
+  EXPECT_EQ(record.m_receivedMs, clock.NowMonotonicMs());
+  EXPECT_TRUE(record.IsLockedAt(clock.NowMonotonicMs() + CGpsData::kStaleAfterMs));
+  EXPECT_FALSE(record.IsLockedAt(clock.NowMonotonicMs() + CGpsData::kStaleAfterMs + 1));
   EXPECT_TRUE(Sent().empty());
+
+  CGpsData other = record;
+  other.m_receivedMs = 1;  // whatever the source says, the engine's clock stamps it
+  clock.ahead_ms += 300;
+  engine.PublishFix(other);
+  EXPECT_EQ(gps.Read().m_receivedMs, clock.NowMonotonicMs());
+  EXPECT_EQ(sink.posts, 3);
 }
 
 // A body shorter than the payload decodes as if zeros followed, and the

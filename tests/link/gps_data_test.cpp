@@ -203,7 +203,8 @@ TEST(OncoreRecorded, DecodeAgreesWithIndependentDecode) {
     ASSERT_EQ(payload.size(), 152u);
     CCom com;
     Published<CGpsData> gps;
-    CEngine engine(com, gps);
+    SystemClock clock;
+    CEngine engine(com, gps, clock);
     ASSERT_EQ(testing::Deliver(engine, testing::FrameOf(25, payload)), 1);
     const CGpsData g = gps.Read();
 

@@ -136,7 +136,8 @@ TEST(GpsdIdentity, DriverAndFirmwareMakeTheFirmwareTextThePathTheSerial) {
 TEST(GpsdIdentity, TheEngineShowsItCutToItsFields) {
   CCom com;
   Published<CGpsData> gps;
-  CEngine engine(com, gps);
+  SystemClock clock;
+  CEngine engine(com, gps, clock);
   engine.SetIdentity("NMEA0183", "/dev/serial/by-id/usb-Prolific_Technology-if00-port0");
   EXPECT_EQ(testing::FirmwareOf(engine), "NMEA0183");
   EXPECT_EQ(testing::SerialOf(engine), "/dev/serial/by-id/usb-Prolific_");  // 31 characters

@@ -37,7 +37,7 @@ constexpr const char* kGreeting =
 TEST_F(GpsdSourceTest, ReportsBecomeStampedRecordsIdentityTextsAndUpdates) {
   FakeGpsd gpsd;
   ASSERT_TRUE(gpsd.Listening());
-  const int64_t before = MonotonicMs();
+  const int64_t before = clock.NowMonotonicMs();
   source.Start(Loopback(gpsd.Port()), messages, &sink);
   EXPECT_TRUE(messages.shown.empty());
   ASSERT_TRUE(gpsd.AcceptWatcher(5s));
@@ -54,7 +54,7 @@ TEST_F(GpsdSourceTest, ReportsBecomeStampedRecordsIdentityTextsAndUpdates) {
                         R"({"class":"TPV","device":"/dev/ttyUSB0","mode":1})"
                         "\n"));
   ASSERT_TRUE(WaitUntil([&] { return sink.Count() == 2; }, 5s));
-  const int64_t after = MonotonicMs();
+  const int64_t after = clock.NowMonotonicMs();
 
   const std::vector<CGpsData> records = sink.Records();
   EXPECT_EQ(FixLine(records[0]), "06/15/2026 10:30:05 45.4978 N 9.1004 E");
@@ -65,7 +65,7 @@ TEST_F(GpsdSourceTest, ReportsBecomeStampedRecordsIdentityTextsAndUpdates) {
   // The fix is lost: the last position stays, the lock goes.
   EXPECT_EQ(FixLine(records[1]), FixLine(records[0]));
   EXPECT_EQ(records[1].m_fixMode, 3);
-  EXPECT_FALSE(gps.Read().IsLockedAt(MonotonicMs()));
+  EXPECT_FALSE(gps.Read().IsLockedAt(clock.NowMonotonicMs()));
 
   EXPECT_EQ(FirmwareOf(engine), "NMEA0183");
   EXPECT_EQ(SerialOf(engine), "/dev/ttyUSB0");

@@ -51,9 +51,9 @@ struct WorkerFixture : ::testing::Test {
   CCom com;
   CParser parser;
   Published<CGpsData> gps;
-  CEngine engine{com, gps};
-  CountingSink sink;
   FakeClock clock;
+  CEngine engine{com, gps, clock};
+  CountingSink sink;
   LinkWorkerState state;
 };
 
@@ -214,8 +214,8 @@ TEST(LinkWorkerThread, StopEndsTheLoopBeforeThePortCloses) {
   com->Open(registry, opener, messages, "/dev/fake");
   CParser parser;
   Published<CGpsData> gps;
-  CEngine engine(*com, gps);
   SystemClock clock;
+  CEngine engine(*com, gps, clock);
   LinkWorker worker;
   worker.Start(*com, parser, engine, clock);
   EXPECT_TRUE(worker.Running());
@@ -240,10 +240,10 @@ TEST(LinkWorkerThread, StopEndsTheLoopBeforeThePortCloses) {
 
 struct BoardSessionTest : ::testing::Test {
   EventTrail log;
-  BoardLink link;
   // Logs the start-up pauses (taken on the test's thread) without waiting;
   // the worker's short naps, on its own thread, are slept for real.
   FakeClock clock{{.sleep_naps = true, .trail = &log}};
+  BoardLink link{clock};
   FakeOpener opener{log};
   MemoryDeviceRegistry registry;
   RecordingMessageBox messages;

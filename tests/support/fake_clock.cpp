@@ -16,7 +16,7 @@ int64_t FakeClock::NowSeconds() {
 }
 
 int64_t FakeClock::NowMonotonicMs() {
-  return (options_.system_time ? MonotonicMs() : start_ms_) + ahead_ms.load();
+  return (options_.system_time ? SystemClock().NowMonotonicMs() : start_ms_) + ahead_ms.load();
 }
 
 void FakeClock::SleepMs(int milliseconds) {

@@ -15,8 +15,8 @@ namespace velkaro::testing {
 // the wall clock reads `seconds`, and the monotonic clock stands at the
 // machine's reading when the clock was made. Either way the monotonic clock
 // reads `ahead_ms` further on, which is how a test ages what the engine
-// received (the engine stamps records with the machine's MonotonicMs, so a
-// driven clock sees every record arrive fresh). A pause of
+// received: the engine stamps each record on the same clock, so a record
+// arrives fresh and grows stale as the test moves the clock. A pause of
 // kLongPauseMs or more (the start-up pauses) is never slept: it is counted
 // and, with a trail, logged as "sleep N". Shorter naps (the link worker's
 // between passes) are slept for real with Options::sleep_naps, so that a
@@ -48,7 +48,7 @@ class FakeClock : public IClock {
 
  private:
   const Options options_;
-  const int64_t start_ms_ = MonotonicMs();
+  const int64_t start_ms_ = SystemClock().NowMonotonicMs();
 };
 
 }  // namespace velkaro::testing

@@ -12,6 +12,7 @@
 #include "link/gps_data.h"
 #include "link/gpsd_source.h"
 #include "link/published.h"
+#include "platform/clock.h"
 #include "tests/support/link_helpers.h"
 #include "tests/support/recording_message_box.h"
 
@@ -49,10 +50,11 @@ class RecordingSink : public IBoardUpdateSink {
 struct GpsdSourceRig {
   CCom com;
   Published<CGpsData> gps;
-  CEngine engine{com, gps};
+  SystemClock clock;
+  CEngine engine{com, gps, clock};
   testing::RecordingMessageBox messages;
   RecordingSink sink{gps};
-  GpsdSource source{gps, engine};
+  GpsdSource source{engine};
 };
 
 struct Capture {

@@ -1,5 +1,6 @@
 #include "tests/support/temp_folder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +62,15 @@ void WriteAll(const std::filesystem::path& path, const std::vector<uint8_t>& byt
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
   WriteBytes(path, text.data(), text.size());
+}
+
+std::vector<std::string> FileNames(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

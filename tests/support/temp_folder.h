@@ -50,6 +50,9 @@ std::string ReadText(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::filesystem::path& path, const std::string& text);
 
+// The names of the plain files in `dir`, sorted.
+std::vector<std::string> FileNames(const std::filesystem::path& dir);
+
 // The lines of `text`, without their line ends.
 std::vector<std::string> Lines(const std::string& text);
 

@@ -66,7 +66,6 @@ class DemoFlow {
   bool Screenshot(const std::string& png_path);
 
   CSiteProjection& Projection() { return projection_; }
-  Published<CGpsData>& Gps() { return link_.gps; }
   CEngine& Engine() { return link_.engine; }
   ScriptMessageBox& Messages() { return messages_; }
   CVelkaroApp& App() { return app_; }
@@ -83,7 +82,7 @@ class DemoFlow {
   ScriptClock clock_;
   SysfsDeviceRegistry registry_;
   TermiosSerialPortOpener opener_;
-  BoardLink link_;
+  BoardLink link_{clock_};
   CDraw draw_;
   CSiteProjection projection_;
   CSitePlan plan_;

@@ -47,6 +47,8 @@ std::optional<std::string> ScriptFilePrompt::Next() {
 
 int64_t ScriptClock::NowSeconds() { return SystemClock().NowSeconds(); }
 
+int64_t ScriptClock::NowMonotonicMs() { return SystemClock().NowMonotonicMs(); }
+
 void ScriptClock::SleepMs(int milliseconds) {
   if (milliseconds > 0 && milliseconds < kSkippedPauseMs)
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

@@ -67,6 +67,7 @@ class ScriptClock : public IClock {
  public:
   static constexpr int kSkippedPauseMs = 1000;
   int64_t NowSeconds() override;
+  int64_t NowMonotonicMs() override;
   void SleepMs(int milliseconds) override;
 };
 

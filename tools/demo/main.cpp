@@ -81,8 +81,7 @@ void StandAt(DemoFlow& flow, int x, int y) {
   gps.m_minute = 30;
   gps.m_latB = DemoLat(y);
   gps.m_lonB = DemoLon(x);
-  gps.m_receivedMs = MonotonicMs();  // a live report, as the board's would be
-  flow.Gps().Publish(gps);
+  flow.Engine().PublishFix(gps);  // a live report, as the board's would be
 }
 
 // Hands `wire` to the engine through the parser, as the link worker would.

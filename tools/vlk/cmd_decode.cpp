@@ -19,7 +19,7 @@ namespace {
 // with no port; the tool takes it from the transmit slot and prints it.
 class DecodePrinter {
  public:
-  DecodePrinter() : engine_(com_, gps_) {}
+  DecodePrinter() : engine_(com_, gps_, clock_) {}
 
   void Feed(const uint8_t* data, size_t size) {
     PumpBytes(parser_, data, size, [this](uint8_t type, const uint8_t* body, uint32_t length) {
@@ -62,6 +62,7 @@ class DecodePrinter {
 
   CCom com_;
   Published<CGpsData> gps_;
+  SystemClock clock_;
   CEngine engine_;
   CParser parser_;
 };

@@ -9,16 +9,15 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_serial_port.h"
 #include "tests/support/gui/offscreen_suite.h"
+#include "tests/support/temp_folder.h"
 #include "tools/demo/demo_flow.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -28,10 +27,8 @@ namespace {
 class GuiEndToEnd : public velkaro::testing::OffscreenSuite {};
 
 TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const QString previous = QDir::currentPath();
-  QDir::setCurrent(dir.path());  // the solves write debug.txt here
+  testing::TempFolder dir;
+  const testing::CurrentDir current(dir.path());  // the solves write debug.txt here
 
   testing::BoardProcess board;
   std::string error;
@@ -39,10 +36,10 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
                           std::chrono::seconds(10), &error))
       << error;
 
-  const QString plan = dir.filePath("campus.bmp");
+  const QString plan = QString::fromStdString(dir.File("campus.bmp"));
   ASSERT_TRUE(QFile::copy(":/demo/campus.bmp", plan));
   QFile::setPermissions(plan, QFile::ReadOwner | QFile::WriteOwner);
-  const std::string vlk = dir.filePath("campus.vlk").toStdString();
+  const std::string vlk = dir.File("campus.vlk");
   QImage saved_plan;
   std::vector<CSiteProjection::_tap> saved_taps;
   {
@@ -97,7 +94,6 @@ TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
                           saved_taps.size() * sizeof(CSiteProjection::_tap)),
               0);
   }
-  QDir::setCurrent(previous);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "gui/common/command_ids.h"
 #include "gui/shell/resources.h"
+#include "image/bmp_writer.h"
 #include "simulator/board_frames.h"
 #include "tests/support/frames.h"
 #include "tests/support/gui/offscreen_suite.h"
@@ -51,16 +52,9 @@ Rig::Rig()
               "",
               [this] { ++beeps; },
               [this](QWidget&) { ++snapshots; },
-              std::nullopt} {
-  // Every solve writes "debug.txt" into the current folder.
-  previous_folder = QDir::currentPath();
-  QDir::setCurrent(dir.path());
-}
+              std::nullopt} {}
 
-Rig::~Rig() {
-  app.ExitInstance();
-  QDir::setCurrent(previous_folder);
-}
+Rig::~Rig() { app.ExitInstance(); }
 
 void Rig::Start() { ASSERT_TRUE(app.InitInstance(context)); }
 
@@ -87,17 +81,18 @@ void Rig::SendGps(bool locked, double lat, double lon) {
   QApplication::processEvents();
 }
 
-std::string Rig::Path(const std::string& name) const {
-  return QDir(dir.path()).filePath(QString::fromStdString(name)).toStdString();
-}
+std::string Rig::Path(const std::string& name) const { return dir.File(name); }
 
 std::string Rig::WritePlan(const std::string& name, int w, int h) {
-  QImage image(w, h, QImage::Format_RGB888);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x % 256, y % 256, (x * 7 + y * 3) % 256));
-  }
   const std::string path = Path(name);
-  EXPECT_TRUE(image.save(QString::fromStdString(path), "BMP"));
+  const Status written = image::WriteBmp(path, {.width = w, .height = h}, [w](int32_t y, uint8_t* rgb) {
+    for (int x = 0; x < w; ++x, rgb += 3) {
+      rgb[0] = static_cast<uint8_t>(x % 256);
+      rgb[1] = static_cast<uint8_t>(y % 256);
+      rgb[2] = static_cast<uint8_t>((x * 7 + y * 3) % 256);
+    }
+  });
+  EXPECT_TRUE(written.ok()) << written.message();
   return path;
 }
 

@@ -21,13 +21,13 @@
 #include "tests/support/recording_message_box.h"
 #include "tests/support/recording_wave_player.h"
 #include "tests/support/scripted_file_prompt.h"
+#include "tests/support/temp_folder.h"
 
 #include <string>
 
 #include <QEvent>
 #include <QImage>
 #include <QObject>
-#include <QTemporaryDir>
 
 namespace velkaro::testing {
 
@@ -54,8 +54,9 @@ struct Rig {
   void LoadPlan(const std::string& path);
   std::string Path(const std::string& name) const;
 
-  QTemporaryDir dir;
-  QString previous_folder;
+  testing::TempFolder dir;
+  // Every solve writes "debug.txt" into the current folder: the rig's own.
+  testing::CurrentDir current_folder{dir.path()};
   // The opens and the start-up pauses, in order. Time is driven: it stands
   // still unless a test moves it (clock.ahead_ms ages what was received).
   testing::EventTrail log;
@@ -65,7 +66,7 @@ struct Rig {
   testing::RecordingMessageBox messages;
   testing::RecordingWavePlayer waves;
   testing::ScriptedFilePrompt files;
-  BoardLink link;
+  BoardLink link{clock};
   CCom& com = link.com;
   Published<CGpsData>& gps = link.gps;
   CEngine& engine = link.engine;
