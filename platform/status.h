@@ -37,9 +37,10 @@ class [[nodiscard]] Status {
     std::string text = FileErrorText(cause, path);
     return Status(Code::kFileError, cause, std::move(path), std::move(text));
   }
-  // The same, from a failed system call's errno.
+  // The same, from a failed system call's errno, which last_error() keeps.
   static Status FromErrno(int error_number, std::string path) {
-    return FileError(FileErrorCauseFromErrno(error_number), std::move(path));
+    return FileError(FileErrorCauseFromErrno(error_number), std::move(path))
+        .WithLastError(error_number);
   }
   static Status Invalid(std::string message, std::string path = {}) {
     return Status(Code::kInvalid, FileErrorCause::kNone, std::move(path), std::move(message));
@@ -59,6 +60,14 @@ class [[nodiscard]] Status {
   const std::string& path() const { return path_; }
   // The user's text; empty when ok.
   const std::string& message() const { return message_; }
+  // The platform's last error code (an errno) behind the failure, the number
+  // the designed "Error (N)" texts show; 0 where the system named none.
+  int last_error() const { return last_error_; }
+  // This status, naming `error_number` as the platform's last error.
+  Status WithLastError(int error_number) && {
+    last_error_ = error_number;
+    return std::move(*this);
+  }
 
   // Explicitly ignores the status, where a failure changes nothing (a clean-up).
   void IgnoreError() const {}
@@ -71,6 +80,7 @@ class [[nodiscard]] Status {
   FileErrorCause cause_ = FileErrorCause::kNone;
   std::string path_;
   std::string message_;
+  int last_error_ = 0;
 };
 
 }  // namespace velkaro

@@ -16,6 +16,7 @@
 #include "bench/plans/plan_bitmap.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/plan_load.h"
+#include "simulator/demo_site.h"
 #include "site/site_projection.h"
 
 #include <chrono>
@@ -83,7 +84,7 @@ const std::string& PlanPath(int kind) {
 }
 
 // A projection file holding the plan, saved as the program saves one (five
-// points of a plausible geocode). The solve writes its dump into the current
+// points on the demo site's geocode). The solve writes its dump into the current
 // folder, so the save runs in the benchmark's own folder.
 const std::string& ProjectionPath(int kind) {
   static std::string paths[kPlanCount];
@@ -94,9 +95,9 @@ const std::string& ProjectionPath(int kind) {
     const int side = PlanSide();
     const int xs[] = {side / 10, side / 5, side / 3, side / 2, side * 4 / 5};
     const int ys[] = {side * 4 / 5, side / 2, side / 4, side / 3, side / 8};
+    const board::DemoSite& site = board::BuiltInDemoSite();
     for (int i = 0; i < 5; ++i) {
-      projection.m_taps.push_back(
-          {xs[i], ys[i], 45.5 - ys[i] * 0.0000045, 9.1 + xs[i] * 0.0000064, 0});
+      projection.m_taps.push_back({xs[i], ys[i], site.Lat(ys[i]), site.Lon(xs[i]), 0});
     }
     projection.UsePlan(PlanPath(kind));
     const std::string file = (Folder() / (std::string(kPlans[kind].name) + ".vlk")).string();
@@ -151,7 +152,7 @@ void BM_LoadPlan_SiteView(benchmark::State& state) {
   PeakMeter meter;
   for (auto _ : state) {
     LoadedPlan plan = LoadPlanBitmap(path);
-    if (plan.error != 0) state.SkipWithError("the plan did not load");
+    if (!plan.status.ok()) state.SkipWithError("the plan did not load");
     benchmark::DoNotOptimize(plan.image.constBits());
   }
   Report(state, meter, path);
@@ -193,7 +194,7 @@ void BM_OpenProjection_SiteView(benchmark::State& state) {
     auto shown = start;
     PlanLoad load = LoadProjectionFile(
         path, {}, [&](const QImage&) { shown = std::chrono::steady_clock::now(); });
-    if (load.plan.error != 0) state.SkipWithError("the projection file did not open");
+    if (!load.plan.status.ok()) state.SkipWithError("the projection file did not open");
     if (shown == start) state.SkipWithError("the picture was not built while expanding");
     shown_ms += std::chrono::duration<double, std::milli>(shown - start).count();
     benchmark::DoNotOptimize(load.plan.image.constBits());

@@ -56,12 +56,12 @@ QImage NewPicture(int32_t width, int32_t height) {
 
 LoadedPlan FailedPlan(int error, const std::string& path) {
   LoadedPlan result;
-  result.error = error;
   if (error == ENOMEM)
     result.status =
-        Status::NoMemory("the plan does not fit in the memory allowed for pictures", path);
+        Status::NoMemory("the plan does not fit in the memory allowed for pictures", path)
+            .WithLastError(error);
   else if (error == EINVAL)
-    result.status = Status::Invalid("the plan bitmap cannot be read", path);
+    result.status = Status::Invalid("the plan bitmap cannot be read", path).WithLastError(error);
   else
     result.status = Status::FromErrno(error, path);
   return result;
@@ -78,8 +78,7 @@ namespace {
 
 LoadedPlan Failed(int error, Status status) {
   LoadedPlan result;
-  result.error = error;
-  result.status = std::move(status);
+  result.status = std::move(status).WithLastError(error);
   return result;
 }
 

@@ -14,14 +14,13 @@ namespace velkaro {
 // what went wrong (a file error when the file does not open; kNoMemory when
 // the decoded picture would exceed the reader's memory limit; kInvalid or
 // kUnsupported when the bytes are not a bitmap the readers decode, or the
-// file shrank while it was read), and `error` is the platform's last error
+// file shrank while it was read). Its last_error() is the platform's error
 // code the designed "Cannot load" message shows: the errno of the open
 // (ENOENT, EACCES, ...), ENOMEM, EINVAL for bytes that do not decode, EIO
 // for a file that shrank; 0 when the plan was read.
 struct LoadedPlan {
   QImage image;  // Format_RGB888: a plan costs 3 bytes a pixel
   Status status;
-  int error = 0;
 };
 
 // A plan that was not read, with last error code `error` (an errno) on

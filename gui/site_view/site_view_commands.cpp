@@ -90,7 +90,7 @@ void CSiteView::OnCommand(int id) {
 
 bool CSiteView::TakePlan(PlanLoad& load) {
   if (load.plan.image.isNull()) {
-    messages_.ShowOk(CannotLoadText(load.plan_path, load.plan.error));
+    messages_.ShowOk(CannotLoadText(load.plan_path, load.plan.status.last_error()));
     return false;
   }
   // The old picture goes as the new one comes: a replacement never holds

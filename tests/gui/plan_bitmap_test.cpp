@@ -83,11 +83,11 @@ TEST_P(SuiteFolder, GivesQtsPixelsOrIsRefusedByBoth) {
                               : QtsPicture(path);
     if (theirs.isNull()) {
       EXPECT_TRUE(ours.image.isNull());
-      EXPECT_EQ(ours.error, EINVAL);
+      EXPECT_EQ(ours.status.last_error(), EINVAL);
       continue;
     }
-    ASSERT_FALSE(ours.image.isNull()) << "error " << ours.error;
-    EXPECT_EQ(ours.error, 0);
+    ASSERT_FALSE(ours.image.isNull()) << "error " << ours.status.last_error();
+    EXPECT_EQ(ours.status.last_error(), 0);
     EXPECT_EQ(ours.image.format(), QImage::Format_RGB888);
     EXPECT_EQ(FirstDifference(ours.image, theirs), "");
   }
@@ -121,7 +121,7 @@ TEST_P(SuiteFolder, AProjectionFilesPlanIsTheBitmapsPictureBuiltAsItExpands) {
     const PlanLoad load =
         LoadProjectionFile(vlk, {}, [&](const QImage& picture) { preview = picture; });
     ASSERT_TRUE(load.opened.ok());
-    ASSERT_EQ(load.plan.error, 0);
+    ASSERT_EQ(load.plan.status.last_error(), 0);
     EXPECT_EQ(FirstDifference(load.plan.image, read.image), "");
     EXPECT_EQ(load.plan.image.format(), QImage::Format_RGB888);
     if (!preview.isNull()) {
@@ -142,7 +142,7 @@ TEST(PlanBitmap, PlainBitmapsAreReadInOnePassWithProgress) {
     std::vector<double> reported;
     const LoadedPlan plan = LoadPlanBitmap((kSuite / "g" / name).string(),
                                            [&](double done) { reported.push_back(done); });
-    ASSERT_EQ(plan.error, 0);
+    ASSERT_EQ(plan.status.last_error(), 0);
     ASSERT_FALSE(reported.empty());
     EXPECT_DOUBLE_EQ(reported.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
@@ -154,40 +154,40 @@ TEST(PlanBitmap, ErrorCodesSayWhyAndBadFilesNeverCrash) {
   for (const auto& path : FilesOf("b")) {
     SCOPED_TRACE(path.filename().string());
     const LoadedPlan plan = LoadPlanBitmap(path.string());
-    EXPECT_EQ(plan.status.ok(), plan.error == 0) << plan.status.message();
-    if (plan.error == 0) {
+    EXPECT_EQ(plan.status.ok(), plan.status.last_error() == 0) << plan.status.message();
+    if (plan.status.last_error() == 0) {
       EXPECT_EQ(plan.image.format(), QImage::Format_RGB888);
     } else {
       EXPECT_TRUE(plan.image.isNull());
-      EXPECT_TRUE(plan.error == EINVAL || plan.error == ENOMEM) << plan.error;
+      EXPECT_TRUE(plan.status.last_error() == EINVAL || plan.status.last_error() == ENOMEM) << plan.status.last_error();
       EXPECT_EQ(plan.status.code(),
-                plan.error == ENOMEM ? Status::Code::kNoMemory : Status::Code::kInvalid);
+                plan.status.last_error() == ENOMEM ? Status::Code::kNoMemory : Status::Code::kInvalid);
     }
   }
   testing::TempFolder dir;
   const std::string folder = dir.path().string();
   const LoadedPlan missing = LoadPlanBitmap(folder + "/missing.bmp");
-  EXPECT_EQ(missing.error, ENOENT);
+  EXPECT_EQ(missing.status.last_error(), ENOENT);
   EXPECT_EQ(missing.status.cause(), FileErrorCause::kFileNotFound);
   EXPECT_EQ(missing.status.path(), folder + "/missing.bmp");
-  EXPECT_EQ(LoadPlanBitmap(folder).error, EISDIR);
+  EXPECT_EQ(LoadPlanBitmap(folder).status.last_error(), EISDIR);
 
   // A picture past the memory limit is refused before it is allocated, by
   // the one-pass reader (24-bit) and by Qt's (RLE) alike.
   QImageReader::setAllocationLimit(1);
   const LoadedPlan big = LoadPlanBitmap((kSuite / "g" / "rgb24.bmp").string());
-  EXPECT_EQ(big.error, 0) << "127 x 64 is far below 1 MB";
+  EXPECT_EQ(big.status.last_error(), 0) << "127 x 64 is far below 1 MB";
   QImage wide(1000, 400, QImage::Format_RGB888);
   wide.fill(Qt::gray);
   const std::string wide_path = folder + "/wide.bmp";
   ASSERT_TRUE(wide.save(QString::fromStdString(wide_path), "BMP"));
   const LoadedPlan refused = LoadPlanBitmap(wide_path);
-  EXPECT_EQ(refused.error, ENOMEM);
+  EXPECT_EQ(refused.status.last_error(), ENOMEM);
   EXPECT_EQ(refused.status.code(), Status::Code::kNoMemory);
   EXPECT_TRUE(refused.image.isNull());
   QImageReader::setAllocationLimit(512);
   const LoadedPlan taken = LoadPlanBitmap(wide_path);
-  ASSERT_EQ(taken.error, 0);
+  ASSERT_EQ(taken.status.last_error(), 0);
   EXPECT_EQ(taken.image.size(), QSize(1000, 400));
   EXPECT_EQ(taken.image.pixel(999, 399), QColor(Qt::gray).rgb());
 }

@@ -14,6 +14,7 @@ TEST(Status, FileErrorsCarryTheirCauseThePathAndTheDesignedText) {
   EXPECT_EQ(denied.cause(), FileErrorCause::kAccessDenied);
   EXPECT_EQ(denied.path(), "/x.vlk");
   EXPECT_EQ(denied.message(), FileErrorText(FileErrorCause::kAccessDenied, "/x.vlk"));
+  EXPECT_EQ(denied.last_error(), EACCES);  // the number "Error (N)" shows
 
   // errno 0 or a cause of kNone still reads as a failure.
   const Status no_cause = Status::FileError(FileErrorCause::kNone, "/y");
@@ -30,6 +31,8 @@ TEST(Status, OtherFailuresHaveNoFileCause) {
   EXPECT_EQ(bad.code(), Status::Code::kInvalid);
   EXPECT_EQ(bad.cause(), FileErrorCause::kNone);
   EXPECT_EQ(bad.message(), "not a bitmap");
+  EXPECT_EQ(bad.last_error(), 0);
+  EXPECT_EQ(Status::Invalid("x").WithLastError(EINVAL).last_error(), EINVAL);
   EXPECT_EQ(Status::NoMemory("big").code(), Status::Code::kNoMemory);
   EXPECT_EQ(Status::Unsupported("rle").code(), Status::Code::kUnsupported);
 }
