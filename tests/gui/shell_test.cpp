@@ -76,14 +76,14 @@ TEST(FrameShutdown, MinimisingKeepsTheLinkAndClosingStopsTheWorkerFirst) {
   const int minimised = port->Polls();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_GT(port->Polls(), minimised) << "the worker keeps polling the port when minimised";
-  EXPECT_EQ(rig.engine.m_hWndNotify.load(), &rig.Frame());
+  EXPECT_EQ(rig.link.engine.m_hWndNotify.load(), &rig.Frame());
 
   rig.Frame().close();
   const int polls = port->Polls();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(port->Polls(), polls) << "no worker touches the port after the close";
-  EXPECT_EQ(rig.engine.m_hWndNotify.load(), nullptr);
-  EXPECT_TRUE(rig.com.m_hClosedEvent.IsSet()) << "the link may close its port at once";
+  EXPECT_EQ(rig.link.engine.m_hWndNotify.load(), nullptr);
+  EXPECT_TRUE(rig.link.com.m_hClosedEvent.IsSet()) << "the link may close its port at once";
 }
 
 // The frame opens at the handheld's size; the buttons grow past 240 across.

@@ -49,7 +49,7 @@ class SiteCommandsTest : public ::testing::Test {
       d.m_fixMode = 7;
       d.m_latB = site.Lat(landmark.y);
       d.m_lonB = site.Lon(landmark.x);
-      rig_.gps.Publish(d);
+      rig_.link.gps.Publish(d);
       ASSERT_TRUE(rig_.projection.AddTap(landmark.x, landmark.y, d).messages().empty());
     }
   }

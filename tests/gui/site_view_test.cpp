@@ -184,7 +184,7 @@ TEST_P(SiteViewHold, OffersTheNearestPointWithinFortyPixels) {
   while (PlanOf(ScreenOf(60 + c.offset, row)).y() != row) ++row;
   rig_.SendGps(true, 45.5, 9.1);
   for (auto [x, y] : {std::pair{60, row}, {60, row}, {150, 150}})  // equal: the earlier is offered
-    ASSERT_TRUE(rig_.projection.AddTap(x, y, rig_.gps.Read()).ok());
+    ASSERT_TRUE(rig_.projection.AddTap(x, y, rig_.link.gps.Read()).ok());
   rig_.SendGps(false, 45.5, 9.1);  // a hold needs no lock
   rig_.messages.answer_yes = c.answer_yes;
   const QPoint screen = ScreenOf(60 + c.offset, row);
@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SiteViewHold,
 TEST_F(SiteViewTest, ALeftPressHeldStillIsAHoldAndAMovedOneATap) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
   rig_.SendGps(true, 45.5, 9.1);
-  ASSERT_TRUE(rig_.projection.AddTap(60, 100, rig_.gps.Read()).ok());
+  ASSERT_TRUE(rig_.projection.AddTap(60, 100, rig_.link.gps.Read()).ok());
   rig_.SendGps(false, 45.5, 9.1);
   rig_.messages.answer_yes = false;
   const QPoint screen = ScreenOf(60, 100);

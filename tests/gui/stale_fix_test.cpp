@@ -33,7 +33,7 @@ TEST_F(StaleFixTest, AFixOlderThanThreeSecondsIsNotALock) {
   EXPECT_EQ(Band(), QColor(0, 192, 0));
 
   // Exactly three seconds old still counts; a millisecond more does not.
-  const CGpsData fix = rig_.gps.Read();
+  const CGpsData fix = rig_.link.gps.Read();
   EXPECT_TRUE(fix.IsLockedAt(fix.m_receivedMs + CGpsData::kStaleAfterMs));
   EXPECT_FALSE(fix.IsLockedAt(fix.m_receivedMs + CGpsData::kStaleAfterMs + 1));
   rig_.clock.ahead_ms = 20'000;  // the board was unplugged 20 s ago

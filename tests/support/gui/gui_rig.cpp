@@ -67,17 +67,17 @@ CSiteView& Rig::SwitchToSite() {
 }
 
 void Rig::SendFirmware(const std::string& text) {
-  ASSERT_EQ(testing::Deliver(engine, board::EncodeTextFrame(board::kTypeFirmware, text)), 1);
+  ASSERT_EQ(testing::Deliver(link.engine, board::EncodeTextFrame(board::kTypeFirmware, text)), 1);
 }
 
 void Rig::SendSerial(const std::string& text) {
-  ASSERT_EQ(testing::Deliver(engine, board::EncodeTextFrame(board::kTypeSerial, text)), 1);
+  ASSERT_EQ(testing::Deliver(link.engine, board::EncodeTextFrame(board::kTypeSerial, text)), 1);
 }
 
 void Rig::SendGps(bool locked, double lat, double lon) {
   const testing::Bytes frame =
       testing::FrameOf(board::kTypePosition, testing::PositionPayload(locked, lat, lon));
-  ASSERT_EQ(testing::Deliver(engine, frame), 1);
+  ASSERT_EQ(testing::Deliver(link.engine, frame), 1);
   QApplication::processEvents();
 }
 

@@ -67,9 +67,6 @@ struct Rig {
   testing::RecordingWavePlayer waves;
   testing::ScriptedFilePrompt files;
   BoardLink link{clock};
-  CCom& com = link.com;
-  Published<CGpsData>& gps = link.gps;
-  CEngine& engine = link.engine;
   CDraw draw;
   CSiteProjection projection;
   CSitePlan plan;
