@@ -103,6 +103,9 @@ void CGpsData::Decode(const uint8_t* payload) {
   m_dop = LoadBe16(p + kDop);
   m_satsVisible = p[kSatsVisible];
   m_satsTracked = p[kSatsTracked];
+  hdop = m_dop == 0 ? kUnknown : m_dop / 10.0;  // a DOP of 0 is one never computed
+  satellites_used = m_satsTracked;
+  satellites_seen = m_satsVisible;
   std::memcpy(m_channels, p + kChannels, sizeof(m_channels));
 
   m_status = p[kStatus];

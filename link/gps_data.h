@@ -3,6 +3,7 @@
 #include "link/board_message.h"
 
 #include <cstdint>
+#include <limits>
 
 namespace velkaro {
 
@@ -66,6 +67,16 @@ class CGpsData {
   // When the record arrived, on the clock the engine was given; 0 until a
   // report is received. CEngine::PublishFix stamps it.
   int64_t m_receivedMs = 0;
+
+  // What the source tells of the fix's quality, whichever source it is: the
+  // board's record gives its DOP (received in tenths) and its satellites
+  // tracked and visible; gpsd gives its horizontal error estimate, HDOP and
+  // satellites used and seen. NaN or -1 where the source has not said.
+  static constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+  double horizontal_error_m = kUnknown;
+  double hdop = kUnknown;
+  int satellites_used = -1;
+  int satellites_seen = -1;
 };
 
 }  // namespace velkaro

@@ -30,6 +30,9 @@ void GpsdReader::Handle(const GpsdConnection& connection, IGpsdReportSink& sink)
       ApplyGpsdFix(data.fix, record_);
       sink.OnFix(record_);
       break;
+    case GpsdReportKind::kSky:
+      ApplyGpsdSky(data, record_);
+      break;
     case GpsdReportKind::kDevice:
       Identify(IdentityFromGpsd(data.dev), sink);
       break;

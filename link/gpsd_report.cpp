@@ -40,6 +40,7 @@ GpsdReportKind ClassifyGpsdReport(std::string_view json) {
   const std::string_view rest = json.substr(kPrefix.size());
   // The closing quote tells DEVICE from DEVICES.
   if (rest.substr(0, 4) == "TPV\"") return GpsdReportKind::kTpv;
+  if (rest.substr(0, 4) == "SKY\"") return GpsdReportKind::kSky;
   if (rest.substr(0, 7) == "DEVICE\"") return GpsdReportKind::kDevice;
   if (rest.substr(0, 8) == "DEVICES\"") return GpsdReportKind::kDevices;
   return GpsdReportKind::kOther;
@@ -73,6 +74,19 @@ void ApplyGpsdFix(const gps_fix_t& fix, CGpsData& record) {
     record.m_latA = record.m_latB = fix.latitude;
     record.m_lonA = record.m_lonB = fix.longitude;
   }
+  // gpsd's own horizontal estimate where it gives one, else the two axes'.
+  if (std::isfinite(fix.eph))
+    record.horizontal_error_m = fix.eph;
+  else if (std::isfinite(fix.epx) && std::isfinite(fix.epy))
+    record.horizontal_error_m = std::hypot(fix.epx, fix.epy);
+  else
+    record.horizontal_error_m = CGpsData::kUnknown;
+}
+
+void ApplyGpsdSky(const gps_data_t& sky, CGpsData& record) {
+  record.hdop = std::isfinite(sky.dop.hdop) && sky.dop.hdop > 0 ? sky.dop.hdop : CGpsData::kUnknown;
+  record.satellites_used = sky.satellites_used >= 0 ? sky.satellites_used : -1;
+  record.satellites_seen = sky.satellites_visible >= 0 ? sky.satellites_visible : -1;
 }
 
 GpsdIdentity IdentityFromGpsd(const devconfig_t& device) {

@@ -20,7 +20,13 @@
 //                          only;
 //      3 "Acquiring Satellites"  anything else.
 //    A receiver in demo mode reports simulated fixes, so it never locks.
-// The record's arrival time (m_receivedMs) is stamped by whoever publishes it.
+// The horizontal error estimate is TPV's eph, or the hypotenuse of epx and
+// epy where eph is missing; unknown (NaN) when neither is given.
+//
+// A SKY report gives the HDOP and the satellites used and seen, which the
+// record keeps until the next SKY report; a SKY report alone publishes no
+// record. The record's arrival time (m_receivedMs) is stamped when it is
+// published.
 //
 // A DEVICE report names the receiver: the firmware text is its driver and
 // firmware as gpsd gives them (driver, subtype, subtype1, separated by single
@@ -34,13 +40,14 @@
 #include <string_view>
 
 struct gps_fix_t;
+struct gps_data_t;
 struct devconfig_t;
 
 namespace velkaro {
 
 // The report kinds the link acts on, told apart by the class gpsd writes
 // first in every report: {"class":"TPV",...
-enum class GpsdReportKind { kOther, kTpv, kDevice, kDevices };
+enum class GpsdReportKind { kOther, kTpv, kSky, kDevice, kDevices };
 GpsdReportKind ClassifyGpsdReport(std::string_view json);
 
 // The record's fix mode for one TPV report, as listed above.
@@ -48,6 +55,8 @@ uint8_t FixModeFromGpsd(const gps_fix_t& fix);
 
 // Applies one TPV report to `record`, keeping what the report leaves out.
 void ApplyGpsdFix(const gps_fix_t& fix, CGpsData& record);
+// Applies one SKY report's HDOP and satellite counts to `record`.
+void ApplyGpsdSky(const gps_data_t& sky, CGpsData& record);
 
 // The identity texts a device report gives; an empty text is unknown and
 // leaves the shown one as it is.

@@ -3,9 +3,12 @@
 // decode as an independent decoder read them.
 #include "link/gps_data.h"
 
+#include "link/fix_summary.h"
+
 #include "tests/support/link_helpers.h"
 #include "tests/support/temp_folder.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -117,6 +120,42 @@ TEST(GpsData, DecodesEveryField) {
   EXPECT_EQ(std::memcmp(gps.m_channels, sample.bytes + 57, 72), 0);
   EXPECT_FALSE(gps.IsLocked());
   EXPECT_STREQ(gps.m_idTag, "JX0189");
+  // The quality every source reports the same way: DOP in tenths.
+  EXPECT_DOUBLE_EQ(gps.hdop, 0x8000 / 10.0);
+  EXPECT_EQ(gps.satellites_used, 255);
+  EXPECT_EQ(gps.satellites_seen, 12);
+  EXPECT_TRUE(std::isnan(gps.horizontal_error_m));
+}
+
+// The status bar says what the source knows, and nothing it has not said.
+TEST(FixSummary, TextsSayWhatTheSourceKnowsAndNothingItDoesNot) {
+  CGpsData gps;
+  EXPECT_EQ(AccuracyText(gps), "");
+  EXPECT_EQ(SatellitesText(gps), "");
+  EXPECT_EQ(FixAgeText(gps, 5000), "no fix yet");
+  gps.m_latB = -37.784788333;
+  gps.m_lonB = 175.3148967;
+  EXPECT_EQ(PrecisePositionText(gps), "37.7847883 S 175.3148967 E");
+  gps.hdop = 1.44;
+  gps.satellites_used = 7;
+  EXPECT_EQ(AccuracyText(gps), "HDOP 1.4");
+  EXPECT_EQ(SatellitesText(gps), "7 satellites");
+  bool in_metres = true;
+  EXPECT_DOUBLE_EQ(AccuracyFigure(gps, &in_metres), 1.44);
+  EXPECT_FALSE(in_metres);
+  gps.horizontal_error_m = 3.249;  // an estimate in metres wins over the HDOP
+  gps.satellites_seen = 12;
+  EXPECT_EQ(AccuracyText(gps), "\u00b13.2 m");
+  EXPECT_DOUBLE_EQ(AccuracyFigure(gps, &in_metres), 3.249);
+  EXPECT_TRUE(in_metres);
+  EXPECT_EQ(SatellitesText(gps), "7/12 satellites");
+  gps.m_receivedMs = 1000;
+  EXPECT_EQ(FixAgeText(gps, 1450), "fix 0.5 s old");
+  EXPECT_EQ(FixAgeText(gps, 900), "fix 0.0 s old");  // never a negative age
+  EXPECT_EQ(BoardSourceText("/dev/ttyUSB0", true), "board on /dev/ttyUSB0");
+  EXPECT_EQ(BoardSourceText("/dev/ttyS0", false), "no board answering on /dev/ttyS0");
+  EXPECT_EQ(GpsdSourceText("localhost:2947", true), "gpsd localhost:2947");
+  EXPECT_EQ(GpsdSourceText("localhost:2947", false), "gpsd not reachable");
 }
 
 struct FixCase {

@@ -117,6 +117,39 @@ devconfig_t Device(const char* path, const char* driver, const char* subtype = "
   return device;
 }
 
+// The error estimate is gpsd's eph, else the two axes' combined; HDOP and
+// satellites come from SKY and stay until the next SKY.
+TEST(GpsdFix, AccuracyComesFromEphOrTheAxesAndSatellitesFromSky) {
+  CGpsData record;
+  gps_fix_t fix = Fix(MODE_3D, STATUS_FIX, 45.5, 9.1);
+  fix.eph = 2.5;
+  fix.epx = fix.epy = 30.0;
+  ApplyGpsdFix(fix, record);
+  EXPECT_DOUBLE_EQ(record.horizontal_error_m, 2.5);
+  fix.eph = kNaN;
+  fix.epx = 3.0;
+  fix.epy = 4.0;
+  ApplyGpsdFix(fix, record);
+  EXPECT_DOUBLE_EQ(record.horizontal_error_m, 5.0);
+  fix.epy = kNaN;  // one axis alone is no horizontal estimate; an old one is not kept
+  ApplyGpsdFix(fix, record);
+  EXPECT_TRUE(std::isnan(record.horizontal_error_m));
+
+  gps_data_t sky;
+  std::memset(&sky, 0, sizeof sky);
+  sky.dop.hdop = 1.4;
+  sky.satellites_used = 7;
+  sky.satellites_visible = 12;
+  ApplyGpsdSky(sky, record);
+  ApplyGpsdFix(fix, record);
+  EXPECT_DOUBLE_EQ(record.hdop, 1.4);
+  EXPECT_EQ(record.satellites_used, 7);
+  EXPECT_EQ(record.satellites_seen, 12);
+  sky.dop.hdop = kNaN;
+  ApplyGpsdSky(sky, record);
+  EXPECT_TRUE(std::isnan(record.hdop));
+}
+
 TEST(GpsdIdentity, DriverAndFirmwareMakeTheFirmwareTextThePathTheSerial) {
   EXPECT_EQ(IdentityFromGpsd(Device("/dev/pts/3", "NMEA0183")),
             (GpsdIdentity{"NMEA0183", "/dev/pts/3"}));
@@ -154,8 +187,9 @@ TEST(GpsdReport, ClassIsReadFromTheReportsStart) {
   EXPECT_EQ(ClassifyGpsdReport(R"({"class":"DEVICE","path":"/dev/pts/1"})"),
             GpsdReportKind::kDevice);
   EXPECT_EQ(ClassifyGpsdReport(R"({"class":"DEVICES","devices":[]})"), GpsdReportKind::kDevices);
+  EXPECT_EQ(ClassifyGpsdReport(R"({"class":"SKY","satellites":[]})"), GpsdReportKind::kSky);
   for (const char* other :
-       {R"({"class":"SKY","satellites":[]})", R"({"class":"TPVX"})", R"({"class":"TP)",
+       {R"({"class":"SKYE"})", R"({"class":"TPVX"})", R"({"class":"TP)",
         R"( {"class":"TPV"})", R"({"mode":3,"class":"TPV"})", "", "$GPGGA,,,,,,0,,,,,,,,*66"}) {
     EXPECT_EQ(ClassifyGpsdReport(other), GpsdReportKind::kOther) << other;
   }
