@@ -13,12 +13,11 @@ class PlanRows : public image::JpegRowSource {
   explicit PlanRows(image::BmpRows& plan)
       : plan_(plan), row_(3 * static_cast<size_t>(plan.width())) {}
   bool Row(int row, const uint8_t*& rgb) override {
-    const Status read = plan_.ReadRow(row, row_.data());
-    error = read.message();
+    status = plan_.ReadRow(row, row_.data());
     rgb = row_.data();
-    return read.ok();
+    return status.ok();
   }
-  std::string error;  // the row reader's text
+  Status status;  // the row reader's, of the last row asked for
 
  private:
   image::BmpRows& plan_;
@@ -38,14 +37,15 @@ class GdalSink : public image::JpegByteSink {
 
 }  // namespace
 
-JpegOutcome WriteJpegRows(image::BmpRows& plan, int quality, VSILFILE* out) {
+Status WriteJpegRows(image::BmpRows& plan, int quality, VSILFILE* out,
+                     const std::string& out_name) {
   PlanRows rows(plan);
   GdalSink sink(out);
   const image::JpegEncoding encoding =
       image::EncodeJpeg(plan.width(), plan.height(), quality, rows, sink);
-  if (encoding.ok) return {};
-  if (encoding.stopped_by_source) return JpegOutcome{rows.error, {}};
-  return JpegOutcome{{}, encoding.message};
+  if (encoding.ok) return Status::Ok();
+  if (encoding.stopped_by_source) return rows.status;
+  return Status::Invalid("cannot write " + out_name + ": " + encoding.message, out_name);
 }
 
 }  // namespace velkaro::gis

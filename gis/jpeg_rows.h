@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/bmp_rows.h"
+#include "platform/status.h"
 
 #include <cpl_vsi.h>
 #include <string>
@@ -13,15 +14,11 @@ namespace velkaro::gis {
 // which makes libjpeg keep the whole image's coefficients, about 3 bytes a
 // pixel, and a 100-megapixel plan would sit in memory once more.
 //
-// What went wrong, if anything: the plan could not be read, or libjpeg
-// failed (a write to `out` among others). Both empty once the whole image
-// was written to `out`, which the caller closes.
-struct [[nodiscard]] JpegOutcome {
-  std::string read_error;  // the row reader's text
-  std::string jpeg_error;  // libjpeg's text
-  bool ok() const { return read_error.empty() && jpeg_error.empty(); }
-};
-
-JpegOutcome WriteJpegRows(image::BmpRows& plan, int quality, VSILFILE* out);
+// Ok once the whole image was written to `out`, which the caller closes.
+// A plan that cannot be read fails with the row reader's own status; a
+// failure of libjpeg (a write to `out` among others) is Invalid with path
+// `out_name`, the name the user knows the output by, and the text
+// "cannot write OUT_NAME: " followed by libjpeg's words.
+Status WriteJpegRows(image::BmpRows& plan, int quality, VSILFILE* out, const std::string& out_name);
 
 }  // namespace velkaro::gis

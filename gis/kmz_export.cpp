@@ -37,10 +37,9 @@ std::string ExportKmz(image::BmpRows& plan, const PixelToDegrees& inverse, const
   if (jpeg) {
     VSILFILE* picture = VSIFOpenL((zip + image).c_str(), "wb");
     if (picture == nullptr) return failed();
-    const JpegOutcome outcome = WriteJpegRows(plan, kKmzJpegQuality, picture);
+    const Status written_jpeg = WriteJpegRows(plan, kKmzJpegQuality, picture, out_path);
     const bool closed = VSIFCloseL(picture) == 0;  // closing the last file closes the zip
-    if (!outcome.read_error.empty()) return outcome.read_error;
-    if (!outcome.jpeg_error.empty()) return "cannot write " + out_path + ": " + outcome.jpeg_error;
+    if (!written_jpeg.ok()) return written_jpeg.message();
     if (!closed) return failed();
   } else {
     PlanDataset source(plan, std::nullopt);

@@ -79,12 +79,12 @@ ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
                        arg == "--firmware" || arg == "--serial" || arg == "--lock-after" ||
                        arg == "--record" || arg == "--link";
     if (!known) {
-      parsed.error = "unknown option '" + std::string(argv[i]) + "'";
+      parsed.status = Status::Invalid("unknown option '" + std::string(argv[i]) + "'");
       return parsed;
     }
     if (!have_value) {
       if (i + 1 >= argc) {
-        parsed.error = arg + " needs a value";
+        parsed.status = Status::Invalid(arg + " needs a value");
         return parsed;
       }
       value = argv[++i];
@@ -114,7 +114,7 @@ ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
       o.serial = value;
     }
     if (!ok) {
-      parsed.error = "bad value '" + value + "' for " + arg;
+      parsed.status = Status::Invalid("bad value '" + value + "' for " + arg);
       return parsed;
     }
   }

@@ -2,6 +2,8 @@
 
 // The simulator's command line.
 
+#include "platform/status.h"
+
 #include <optional>
 #include <string>
 
@@ -22,7 +24,7 @@ struct BoardOptions {
 struct ParsedOptions {
   BoardOptions options;
   bool help = false;
-  std::string error;  // non-empty: wrong usage, with the reason
+  Status status;  // Invalid: wrong usage, with the reason
 };
 
 ParsedOptions ParseBoardOptions(int argc, const char* const* argv);

@@ -72,11 +72,11 @@ DemoSite ParseDemoSite(std::string_view text) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line.front() == '#') continue;
     if (std::string why = Record(line, site, have_geocode); !why.empty()) {
-      site.error = "line " + std::to_string(number) + ": " + why;
+      site.status = Status::Invalid("line " + std::to_string(number) + ": " + why);
       return site;
     }
   }
-  if (!have_geocode) site.error = "no geocode";
+  if (!have_geocode) site.status = Status::Invalid("no geocode");
   return site;
 }
 
@@ -84,7 +84,7 @@ const DemoSite& BuiltInDemoSite() {
   static const DemoSite site = [] {
     DemoSite parsed = ParseDemoSite(BuiltInSiteText());
     // The file is part of the build; a broken one is the build's fault.
-    if (!parsed.error.empty()) std::abort();
+    if (!parsed.status.ok()) std::abort();
     return parsed;
   }();
   return site;

@@ -5,6 +5,8 @@
 // walk over them, in one file that the simulator, the scripted demo, the
 // run script and the tests all read.
 
+#include "platform/status.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +27,7 @@ struct DemoSite {
   double lon0 = 0.0, lon_per_column = 0.0;
   std::vector<DemoLandmark> landmarks;  // in the walk's order
   std::string walk;                     // the walk as track text ("lat,lon" lines)
-  std::string error;                    // "line N: ..." when the text is not a site
+  Status status;                        // Invalid, "line N: ...", when the text is not a site
 
   double Lat(double y) const { return lat0 + y * lat_per_row; }
   double Lon(double x) const { return lon0 + x * lon_per_column; }
@@ -34,7 +36,7 @@ struct DemoSite {
 // Parses site text: "geocode,LAT0,LAT_PER_ROW,LON0,LON_PER_COLUMN",
 // "landmark,NAME,X,Y,PAUSE" and "walk,LAT,LON" records, one a line; blank
 // lines and lines starting with '#' are skipped. The first bad record stops
-// the parse with `error` set; a text without a geocode is an error too.
+// the parse with an Invalid `status`; a text without a geocode is an error too.
 DemoSite ParseDemoSite(std::string_view text);
 
 // The site text, embedded at build time so that the programs run from

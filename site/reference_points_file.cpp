@@ -133,7 +133,7 @@ ReferencePoints ParseReferencePoints(std::string_view text) {
   ReferencePoints result;
   size_t line_number = 0;
   auto fail = [&](const std::string& problem) {
-    result.error = std::to_string(line_number) + ": " + problem;
+    result.status = Status::Invalid(std::to_string(line_number) + ": " + problem);
     result.taps.clear();
     return result;
   };
@@ -153,7 +153,6 @@ ReferencePoints ParseReferencePoints(std::string_view text) {
     if (std::string problem = ParseRow(line, tap, enabled); !problem.empty()) return fail(problem);
     if (enabled) result.taps.push_back(tap);
   }
-  result.ok = true;
   return result;
 }
 

@@ -16,6 +16,7 @@
 // dX, dY and residual are how far the geocode puts the point from its pixel,
 // in plan pixels and in the same frame (0 when there is no geocode).
 
+#include "platform/status.h"
 #include "site/geocode.h"
 #include "site/site_projection.h"
 
@@ -37,9 +38,8 @@ std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
                                   const std::optional<Geocode>& geocode);
 
 struct ReferencePoints {
-  bool ok = false;
+  Status status;                            // Invalid with "LINE: what is wrong" for a bad line
   std::vector<CSiteProjection::_tap> taps;  // file order; disabled rows left out
-  std::string error;                        // "LINE: what is wrong", when !ok
 };
 
 // Reads the text of a reference-point file: ours or one QGIS wrote (CRLF,

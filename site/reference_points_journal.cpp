@@ -59,7 +59,7 @@ std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string
   std::fclose(file);
   if (!complete) return {};
   ReferencePoints points = ParseReferencePoints(text);
-  return points.ok ? std::move(points.taps) : std::vector<_tap>{};
+  return points.status.ok() ? std::move(points.taps) : std::vector<_tap>{};
 }
 
 }  // namespace velkaro

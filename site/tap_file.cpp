@@ -33,9 +33,8 @@ TapFile ParseTapFile(std::string_view text) {
   TapFile result;
   if (LooksLikeReferencePoints(text)) {
     ReferencePoints points = ParseReferencePoints(text);
-    result.ok = points.ok;
+    result.status = std::move(points.status);
     result.taps = std::move(points.taps);
-    result.error = std::move(points.error);
     return result;
   }
   size_t line_number = 0;
@@ -45,13 +44,12 @@ TapFile ParseTapFile(std::string_view text) {
     if (line.empty() || line.front() == '#') continue;
     CSiteProjection::_tap tap{};
     if (std::string problem = ParseLine(line, tap); !problem.empty()) {
-      result.error = std::to_string(line_number) + ": " + problem;
+      result.status = Status::Invalid(std::to_string(line_number) + ": " + problem);
       result.taps.clear();
       return result;
     }
     result.taps.push_back(tap);
   }
-  result.ok = true;
   return result;
 }
 
@@ -62,17 +60,18 @@ TapFile ReadTapFile(const std::string& path) {
   FileErrorCause cause = file.OpenForReading(path);
   if (cause == FileErrorCause::kNone) cause = file.Size(size);
   if (cause == FileErrorCause::kNone && size > kMaxTapFileSize) {
-    failed.error = path + ": larger than a tap file can be";
+    failed.status = Status::Invalid(path + ": larger than a tap file can be", path);
     return failed;
   }
   std::string text(static_cast<size_t>(size), '\0');
   if (cause == FileErrorCause::kNone) cause = file.ReadExactly(text.data(), text.size());
   if (cause != FileErrorCause::kNone) {
-    failed.error = FileErrorText(cause, path);
+    failed.status = Status::FileError(cause, path);
     return failed;
   }
   TapFile result = ParseTapFile(text);
-  if (!result.ok) result.error = path + ":" + result.error;
+  if (!result.status.ok())
+    result.status = Status::Invalid(path + ":" + result.status.message(), path);
   return result;
 }
 

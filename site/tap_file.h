@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/status.h"
 #include "site/site_projection.h"
 
 #include <string>
@@ -15,16 +16,16 @@ namespace velkaro {
 // A text whose first non-blank line is a #CRS line or the mapX header is read
 // as a reference-point file instead (site/reference_points_file.h).
 struct TapFile {
-  bool ok = false;
-  std::vector<CSiteProjection::_tap> taps;
-  std::string error;  // "LINE: what is wrong", when !ok
+  Status status;
+  std::vector<CSiteProjection::_tap> taps;  // empty unless status is ok
 };
 
-// Parses the text of a tap file. The first bad line stops the parse.
+// Parses the text of a tap file. The first bad line stops the parse, an
+// Invalid status saying "LINE: what is wrong".
 TapFile ParseTapFile(std::string_view text);
 
-// Reads and parses the file at `path`; a file that cannot be read is an error
-// with the system's file-error text.
+// Reads and parses the file at `path`. A file that cannot be read is a file
+// error; a bad line is Invalid with "PATH:LINE: what is wrong".
 TapFile ReadTapFile(const std::string& path);
 
 }  // namespace velkaro

@@ -100,6 +100,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const TapFile taps = ParseTapFile(std::string_view(reinterpret_cast<const char*>(data), size));
-  if (taps.ok != taps.error.empty()) std::abort();
+  if (taps.status.ok() != taps.status.message().empty()) std::abort();
   return 0;
 }

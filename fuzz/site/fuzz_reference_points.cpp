@@ -13,11 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace velkaro;
   const ReferencePoints first =
       ParseReferencePoints(std::string_view(reinterpret_cast<const char*>(data), size));
-  if (first.ok != first.error.empty()) std::abort();
-  if (!first.ok) return 0;
+  if (first.status.ok() != first.status.message().empty()) std::abort();
+  if (!first.status.ok()) return 0;
   const ReferencePoints again =
       ParseReferencePoints(FormatReferencePoints(first.taps, std::nullopt));
-  if (!again.ok || again.taps.size() != first.taps.size()) std::abort();
+  if (!again.status.ok() || again.taps.size() != first.taps.size()) std::abort();
   if (!first.taps.empty() && std::memcmp(again.taps.data(), first.taps.data(),
                                          first.taps.size() * sizeof(CSiteProjection::_tap)) != 0)
     std::abort();

@@ -157,16 +157,19 @@ TEST(KmzExportFailure, APlanThatCannotBeReadLeavesTheOldFile) {
 }
 
 // libjpeg's failure path: a stream that takes no bytes makes libjpeg give up
-// from inside its own frames; the writer returns its message instead.
+// from inside its own frames; the writer returns its message instead, on the
+// output's name.
 TEST(KmzJpeg, AnOutputThatRefusesBytesIsReportedInLibjpegsWords) {
   SuitePlan plan("g/rgb24.bmp");
   ASSERT_EQ(plan.error(), "");
   VSILFILE* read_only = VSIFOpenL((kBmpSuite + "g/rgb24.bmp").c_str(), "rb");
   ASSERT_NE(read_only, nullptr);
-  const JpegOutcome outcome = WriteJpegRows(plan.rows(), 90, read_only);
+  const Status written = WriteJpegRows(plan.rows(), 90, read_only, "site.kmz");
   VSIFCloseL(read_only);
-  EXPECT_EQ(outcome.read_error, "");
-  EXPECT_EQ(outcome.jpeg_error, "Output file write error --- out of disk space?");
+  EXPECT_EQ(written.code(), Status::Code::kInvalid);
+  EXPECT_EQ(written.path(), "site.kmz");
+  EXPECT_EQ(written.message(),
+            "cannot write site.kmz: Output file write error --- out of disk space?");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ TEST(DemoSite, ReadsEachKindOfRecord) {
   const DemoSite site = ParseDemoSite(
       "# a site\r\n\ngeocode,45.5,-0.0000045,9.1,0.0000064\r\n"
       "landmark,Main gate,60,480,10\nwalk,45.497840000,9.100383889\n");
-  ASSERT_EQ(site.error, "");
+  ASSERT_TRUE(site.status.ok()) << site.status.message();
   EXPECT_EQ(site.Lat(480), 45.5 - 480 * 0.0000045);
   EXPECT_EQ(site.Lon(60), 9.1 + 60 * 0.0000064);
   ASSERT_EQ(site.landmarks.size(), 1u);
@@ -42,7 +42,11 @@ TEST(DemoSite, NamesTheFirstBadLine) {
       {"geocode,1,2,3,4\nlandmarks,Gate,6,4,1\n", "line 2: unknown record \"landmarks\""},
       {"landmark,Gate,6,4,1\n", "no geocode"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseDemoSite(c.text).error, c.error) << c.text;
+  for (const auto& c : cases) {
+    const Status status = ParseDemoSite(c.text).status;
+    EXPECT_EQ(status.code(), Status::Code::kInvalid) << c.text;
+    EXPECT_EQ(status.message(), c.error) << c.text;
+  }
 }
 
 // Whoever moves a landmark must regenerate the walk: the walk stands at each

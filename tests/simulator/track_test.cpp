@@ -168,14 +168,14 @@ TEST(BoardOptions, DefaultsAndEveryOption) {
   // The default identity, and frames rather than NMEA, the end-to-end link
   // tests see from a board started without options.
   const ParsedOptions none = Parse({});
-  EXPECT_TRUE(none.error.empty());
+  EXPECT_TRUE(none.status.ok()) << none.status.message();
   EXPECT_EQ(none.options.rate_hz, 1.0);
   EXPECT_EQ(none.options.lock_after_s, 5.0);
 
   const ParsedOptions all =
       Parse({"--device", "/dev/ttyUSB0", "--track=t.gpx", "--rate", "10", "--firmware", "2.0 beta",
              "--serial=Z9", "--lock-after", "0.5", "--record", "rec.bin"});
-  ASSERT_TRUE(all.error.empty()) << all.error;
+  ASSERT_TRUE(all.status.ok()) << all.status.message();
   EXPECT_EQ(all.options.device, "/dev/ttyUSB0");
   EXPECT_EQ(all.options.track, "t.gpx");
   EXPECT_EQ(all.options.rate_hz, 10.0);
@@ -185,7 +185,7 @@ TEST(BoardOptions, DefaultsAndEveryOption) {
   EXPECT_EQ(all.options.record, "rec.bin");
 
   const ParsedOptions gpsd = Parse({"--nmea", "--link", "/tmp/gps0", "--rate=2"});
-  ASSERT_TRUE(gpsd.error.empty()) << gpsd.error;
+  ASSERT_TRUE(gpsd.status.ok()) << gpsd.status.message();
   EXPECT_TRUE(gpsd.options.nmea);
   EXPECT_EQ(gpsd.options.link, "/tmp/gps0");
   EXPECT_EQ(gpsd.options.rate_hz, 2.0);
@@ -196,7 +196,11 @@ TEST(BoardOptions, DefaultsAndEveryOption) {
 
 class BadUsage : public ::testing::TestWithParam<std::vector<const char*>> {};
 
-TEST_P(BadUsage, IsReportedNotAccepted) { EXPECT_FALSE(Parse(GetParam()).error.empty()); }
+TEST_P(BadUsage, IsReportedNotAccepted) {
+  const Status status = Parse(GetParam()).status;
+  EXPECT_EQ(status.code(), Status::Code::kInvalid);
+  EXPECT_FALSE(status.message().empty());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Options, BadUsage,
@@ -216,6 +220,14 @@ INSTANTIATE_TEST_SUITE_P(
                                  "0123456789012345678901234567890123456789"
                                  "0123456789012345678901234567890123456789"
                                  "x"}));
+
+// The reasons velkaro-board prints before its usage text.
+TEST(BoardOptions, WrongUsageSaysWhatIsWrong) {
+  EXPECT_EQ(Parse({"--rate", "1", "--bogus=2"}).status.message(), "unknown option '--bogus=2'");
+  EXPECT_EQ(Parse({"--track"}).status.message(), "--track needs a value");
+  EXPECT_EQ(Parse({"--rate=fast"}).status.message(), "bad value 'fast' for --rate");
+  EXPECT_EQ(Parse({"--device", ""}).status.message(), "bad value '' for --device");
+}
 
 }  // namespace
 }  // namespace velkaro::board

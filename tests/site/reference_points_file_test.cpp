@@ -42,7 +42,7 @@ TEST(ReferencePointsFile, RandomTapsComeBackBitForBit) {
   taps.push_back(Tap{-1, 0, 0.1 + 0.2, std::nextafter(45.0, 0.0), 0});
 
   const ReferencePoints parsed = ParseReferencePoints(FormatReferencePoints(taps, std::nullopt));
-  ASSERT_TRUE(parsed.ok) << parsed.error;
+  ASSERT_TRUE(parsed.status.ok()) << parsed.status.message();
   ExpectSameTaps(parsed.taps, taps);
 }
 
@@ -93,12 +93,13 @@ TEST(ReferencePointsFile, ReadsWhatTheGeoreferencerWrites) {
       "\r\n"
       "-0.5,-33.25,0,-0.5,1\r\n";
   const ReferencePoints parsed = ParseReferencePoints(text);
-  ASSERT_TRUE(parsed.ok) << parsed.error;
+  ASSERT_TRUE(parsed.status.ok()) << parsed.status.message();
   // The pixel holding a point on its top-left edge is that pixel.
   ExpectSameTaps(parsed.taps, {Tap{123, 45, 45.5, 7.25, 0}, Tap{0, 0, -33.25, -0.5, 0}});
 
-  EXPECT_TRUE(ParseReferencePoints("#CRS: EPSG:4326\nmapX,mapY,sourceX,sourceY,enable\n").ok);
-  EXPECT_TRUE(ParseReferencePoints("#CRS: \n").ok);
+  EXPECT_TRUE(
+      ParseReferencePoints("#CRS: EPSG:4326\nmapX,mapY,sourceX,sourceY,enable\n").status.ok());
+  EXPECT_TRUE(ParseReferencePoints("#CRS: \n").status.ok());
 }
 
 struct BadPoints {
@@ -111,9 +112,10 @@ class ReferencePointsRefuse : public ::testing::TestWithParam<BadPoints> {};
 
 TEST_P(ReferencePointsRefuse, TheFirstBadLineWithItsNumber) {
   const ReferencePoints parsed = ParseReferencePoints(GetParam().text);
-  EXPECT_FALSE(parsed.ok);
+  EXPECT_FALSE(parsed.status.ok());
+  EXPECT_EQ(parsed.status.code(), Status::Code::kInvalid);
   EXPECT_TRUE(parsed.taps.empty());
-  EXPECT_EQ(parsed.error, GetParam().error);
+  EXPECT_EQ(parsed.status.message(), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

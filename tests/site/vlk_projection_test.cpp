@@ -34,9 +34,10 @@ class TapFileRefuses : public ::testing::TestWithParam<BadTapLine> {};
 
 TEST_P(TapFileRefuses, TheFirstBadLineWithItsNumber) {
   const TapFile parsed = ParseTapFile(GetParam().text);
-  EXPECT_FALSE(parsed.ok);
+  EXPECT_FALSE(parsed.status.ok());
+  EXPECT_EQ(parsed.status.code(), Status::Code::kInvalid);
   EXPECT_TRUE(parsed.taps.empty());
-  EXPECT_EQ(parsed.error, GetParam().error);
+  EXPECT_EQ(parsed.status.message(), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,10 +58,41 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TapFile, ReadsCaptureOrderSkippingBlanksCommentsAndCarriageReturns) {
   const TapFile parsed =
       ParseTapFile("# captured on site\r\n\n 10, 20 ,45.5,7.25\r\n  \n-3,4,-33.9,151.2\n");
-  ASSERT_TRUE(parsed.ok) << parsed.error;
+  ASSERT_TRUE(parsed.status.ok()) << parsed.status.message();
   ASSERT_EQ(parsed.taps.size(), 2u);
   const Tap want[2] = {{10, 20, 45.5, 7.25, 0}, {-3, 4, -33.9, 151.2, 0}};
   EXPECT_EQ(std::memcmp(parsed.taps.data(), want, sizeof want), 0);
+}
+
+// A tap file read from disk: a file that cannot be read is the file error
+// of its path, and a bad line of either format names the file before its
+// line number.
+TEST(TapFile, ReadingNamesTheFileInEachFailure) {
+  TempFolder dir;
+  const std::string nowhere = dir.File("nowhere.csv");
+  const TapFile missing = ReadTapFile(nowhere);
+  EXPECT_EQ(missing.status.code(), Status::Code::kFileError);
+  EXPECT_EQ(missing.status.cause(), FileErrorCause::kFileNotFound);
+  EXPECT_EQ(missing.status.message(), FileErrorText(FileErrorCause::kFileNotFound, nowhere));
+  EXPECT_TRUE(missing.taps.empty());
+
+  const struct {
+    const char* name;
+    const char* text;
+    const char* error;
+  } bad[] = {
+      {"taps.csv", "10,20,45.5,7.25\n1,2,45.0\n", ":2: expected 4 fields x,y,lat,lon, found 3"},
+      {"plan.points", "mapX,\n7,45,1,-1,yes\n", ":2: enable is not 0 or 1"},
+  };
+  for (const auto& b : bad) {
+    const std::string path = dir.File(b.name);
+    std::ofstream(path) << b.text;
+    const TapFile read = ReadTapFile(path);
+    EXPECT_EQ(read.status.code(), Status::Code::kInvalid) << b.name;
+    EXPECT_EQ(read.status.path(), path) << b.name;
+    EXPECT_EQ(read.status.message(), path + b.error) << b.name;
+    EXPECT_TRUE(read.taps.empty()) << b.name;
+  }
 }
 
 class VlkCommands : public ::testing::Test {
@@ -132,7 +164,7 @@ TEST_F(VlkCommands, SolveMatchesWhatSaveStoresFromATapListOrReferencePoints) {
   }
 
   const TapFile taps = ReadTapFile(dir.File("taps.csv"));
-  ASSERT_TRUE(taps.ok) << taps.error;
+  ASSERT_TRUE(taps.status.ok()) << taps.status.message();
   std::ofstream(dir.File("plan.points")) << FormatReferencePoints(taps.taps, std::nullopt);
   const ProgramRun from_points = RunVlk(dir.path(), "solve plan.points");
   ASSERT_EQ(from_points.status, 0) << ReadText(dir.File("stderr.txt"));

@@ -20,8 +20,9 @@ void OnStopSignal(int) { g_stop = 1; }
 int main(int argc, char** argv) {
   using namespace velkaro::board;
   const ParsedOptions parsed = ParseBoardOptions(argc, argv);
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "velkaro-board: %s\n%s", parsed.error.c_str(), BoardUsage().c_str());
+  if (!parsed.status.ok()) {
+    std::fprintf(stderr, "velkaro-board: %s\n%s", parsed.status.message().c_str(),
+                 BoardUsage().c_str());
     return 2;
   }
   if (parsed.help) {

@@ -8,8 +8,8 @@ namespace velkaro::vlk {
 
 bool LoadTaps(const std::string& path, CSiteProjection& projection) {
   TapFile file = ReadTapFile(path);
-  if (!file.ok) {
-    std::fprintf(stderr, "vlk: %s\n", file.error.c_str());
+  if (!file.status.ok()) {
+    std::fprintf(stderr, "vlk: %s\n", file.status.message().c_str());
     return false;
   }
   projection.m_taps = std::move(file.taps);
