@@ -47,6 +47,25 @@ std::string FixAgeText(const CGpsData& gps, int64_t now_ms) {
   return Printed("fix %.1f s old", seconds);
 }
 
+std::string FixStatusText(const CGpsData& gps, int64_t now_ms, const std::string& source) {
+  std::string line;
+  auto add = [&line](const std::string& part) {
+    if (part.empty()) return;
+    if (!line.empty()) line += "  ";
+    line += part;
+  };
+  if (gps.IsLockedAt(now_ms)) {
+    add(PrecisePositionText(gps));
+    add(AccuracyText(gps));
+    add(SatellitesText(gps));
+  } else {
+    add("no 3-D fix");
+  }
+  add(FixAgeText(gps, now_ms));
+  add(source);
+  return line;
+}
+
 std::string BoardSourceText(const std::string& port, bool answering) {
   return (answering ? "board on " : "no board answering on ") + port;
 }

@@ -33,6 +33,12 @@ std::string SatellitesText(const CGpsData& gps);
 // "no fix yet" for a record never received.
 std::string FixAgeText(const CGpsData& gps, int64_t now_ms);
 
+// The whole status line at `now_ms`, parts separated by two spaces: with a
+// lock, the precise position, the accuracy, the satellites, the fix's age
+// and `source`; without one, "no 3-D fix" in place of the position, the
+// accuracy and the satellites, so that nothing stale is shown as live.
+std::string FixStatusText(const CGpsData& gps, int64_t now_ms, const std::string& source);
+
 // Where the fixes come from: "board on /dev/ttyUSB0" while the board
 // answers, "no board answering on /dev/ttyS0" while it does not.
 std::string BoardSourceText(const std::string& port, bool answering);

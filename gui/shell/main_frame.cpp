@@ -4,14 +4,18 @@
 #include "gui/common/wait_cursor.h"
 #include "gui/site_view/site_view.h"
 #include "gui/status/status_view.h"
+#include "link/fix_summary.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 namespace velkaro {
@@ -43,6 +47,15 @@ CMainFrame::CMainFrame(AppContext& context, ICommandTarget& app, ICommandTarget&
   active_ = status_view_;
   views_->setMinimumSize(kLayoutWidth, 266);
   views_->resize(kLayoutWidth, kLayoutHeight);
+
+  // Under the view, so the designed bands stay as they are.
+  fix_status_ = new QLabel(this);
+  fix_status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->addWidget(fix_status_, 1);
+  fix_timer_ = new QTimer(this);
+  fix_timer_->setInterval(1000);
+  connect(fix_timer_, &QTimer::timeout, this, [this] { UpdateFixStatus(); });
 }
 
 CMainFrame::~CMainFrame() { ShutDownLink(); }
@@ -64,7 +77,8 @@ int CMainFrame::OnCreate() {
   addToolBar(Qt::TopToolBarArea, command_bar_);
   // The frame is the layout's width until the user resizes it.
   OnSize(kLayoutWidth, kLayoutHeight);
-  resize(kLayoutWidth, kLayoutHeight + command_bar_->sizeHint().height());
+  resize(kLayoutWidth,
+         kLayoutHeight + command_bar_->sizeHint().height() + statusBar()->sizeHint().height());
   UpdateCommandStates();
 
   WaitCursor wait;
@@ -74,6 +88,8 @@ int CMainFrame::OnCreate() {
     session_.Start(context_.registry, context_.opener, context_.messages, context_.port_override,
                    this);
   }
+  UpdateFixStatus();
+  fix_timer_->start();
   return 0;
 }
 
@@ -134,6 +150,26 @@ void CMainFrame::OnBoardUpdate() {
   } else if (active_) {
     active_->update();
   }
+  UpdateFixStatus();
+}
+
+QString CMainFrame::FixStatus() const { return fix_status_->text(); }
+
+std::string CMainFrame::SourceText(const CGpsData& gps, int64_t now_ms) const {
+  if (context_.gpsd) return GpsdSourceText(context_.gpsd->ToString(), gpsd_source_.Connected());
+  // The board answers while its reports keep coming.
+  const bool answering =
+      gps.m_receivedMs != 0 && now_ms - gps.m_receivedMs <= CGpsData::kStaleAfterMs;
+  return BoardSourceText(context_.link.com.PortName(), answering);
+}
+
+void CMainFrame::UpdateFixStatus() {
+  const CGpsData gps = context_.link.gps.Read();
+  const int64_t now_ms = context_.clock.NowMonotonicMs();
+  const QString text =
+      QString::fromStdString(FixStatusText(gps, now_ms, SourceText(gps, now_ms)));
+  fix_status_->setText(text);
+  fix_status_->setToolTip(text);  // the whole line where the window is narrow
 }
 
 void CMainFrame::SwitchView(ViewClass view_class, int control_id) {

@@ -10,6 +10,10 @@
 #include <map>
 
 #include <QMainWindow>
+#include <QString>
+
+class QLabel;
+class QTimer;
 
 class QAction;
 class QStackedWidget;
@@ -21,8 +25,9 @@ class CSiteView;
 class CVelkaroView;
 
 // The main window: the command bar, the active view (the status view until
-// the first tap, then the site view for good), the board link's start-up
-// and shut-down, and the repaint on every board update.
+// the first tap, then the site view for good), the fix status line under
+// it, the board link's start-up and shut-down, and the repaint on every
+// board update.
 //
 // Threads: PostBoardUpdate is called on the link worker; it only posts an
 // event. Everything else runs on the UI thread.
@@ -50,8 +55,10 @@ class CMainFrame : public QMainWindow,
   int OnCreate();
   // Picks the command bar's button size for a frame `width` pixels wide.
   void OnSize(int width, int height);
-  // Repaints the active view from the device state.
+  // Repaints the active view from the device state, and the fix status line.
   void OnBoardUpdate();
+  // The fix status line as shown (link/fix_summary.h FixStatusText).
+  QString FixStatus() const;
   void SwitchView(ViewClass view_class, int control_id) override;
   // Stops the link worker (or the gpsd source) and the board updates.
   // Idempotent.
@@ -83,6 +90,11 @@ class CMainFrame : public QMainWindow,
   ICommandTarget* ActiveTarget() const;
   void RouteAndRun(int id);
   void LoadButtonImages(int size);
+  // Shows the record's quality, its age and the source on the status line;
+  // also every second without updates, so that the age runs and a lock that
+  // went stale is shown as gone.
+  void UpdateFixStatus();
+  std::string SourceText(const CGpsData& gps, int64_t now_ms) const;
 
   AppContext& context_;
   ICommandTarget& app_;
@@ -93,6 +105,8 @@ class CMainFrame : public QMainWindow,
   QWidget* active_ = nullptr;
   CVelkaroView* status_view_ = nullptr;
   CSiteView* site_view_ = nullptr;
+  QLabel* fix_status_ = nullptr;
+  QTimer* fix_timer_ = nullptr;
   BoardSession session_;
   GpsdSource gpsd_source_;  // in place of the board session with --gpsd
   std::atomic<bool> update_pending_{false};

@@ -150,6 +150,27 @@ TEST(BoardUpdate, RepaintsTheActiveView) {
   view.viewport()->removeEventFilter(&counter);
 }
 
+// The status line shows the live fix to seven decimals with its source, and
+// once the reports stop, neither the position nor the board as live.
+TEST(BoardUpdate, TheStatusLineShowsTheLiveFixAndNeverAStaleOne) {
+  Rig rig;
+  rig.Start();
+  rig.SendGps(true, 45.4978400, 9.1003840);  // the board sends whole milliarcseconds
+  QTest::qWait(20);
+  const std::string live = rig.Frame().FixStatus().toStdString();
+  EXPECT_NE(live.find("45.4978400 N 9.1003839 E"), std::string::npos) << live;
+  EXPECT_NE(live.find("fix 0.0 s old"), std::string::npos) << live;
+  EXPECT_NE(live.find("board on "), std::string::npos) << live;
+
+  rig.clock.ahead_ms += CGpsData::kStaleAfterMs + 1;
+  rig.Frame().OnBoardUpdate();
+  const std::string stale = rig.Frame().FixStatus().toStdString();
+  EXPECT_EQ(stale.find("45.4978400"), std::string::npos) << stale;
+  EXPECT_NE(stale.find("no 3-D fix"), std::string::npos) << stale;
+  EXPECT_NE(stale.find("fix 3.0 s old"), std::string::npos) << stale;
+  EXPECT_NE(stale.find("no board answering on "), std::string::npos) << stale;
+}
+
 TEST(AboutBox, VersionTextFollowsTheScreensOrientation) {
   CAboutDlg about;
   EXPECT_EQ(about.windowTitle().toStdString(), "About Velkaro");
