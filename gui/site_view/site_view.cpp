@@ -6,6 +6,7 @@
 #include "link/published.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "site/point_fit.h"
 #include "site/site_projection.h"
 
 #include <QMouseEvent>
@@ -19,7 +20,6 @@ namespace {
 
 constexpr int kReticleBitmap = 132;
 // A press that wanders further than this is no longer a hold.
-constexpr int kHoldSlopPixels = 4;
 
 }  // namespace
 
@@ -77,17 +77,25 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
     OnHold(point);
   } else if (event->button() == Qt::LeftButton) {
     left_pressed_ = true;
+    dragging_ = false;
     press_point_ = point;
     hold_timer_.start();
+  } else if (event->button() == Qt::MiddleButton) {
+    StartDrag(point);
   }
   event->accept();
 }
 
 void CSiteView::mouseMoveEvent(QMouseEvent* event) {
-  if (left_pressed_ && hold_timer_.isActive() &&
-      (event->position().toPoint() - press_point_).manhattanLength() > kHoldSlopPixels) {
-    hold_timer_.stop();  // moving: a tap when released
+  const QPoint point = event->position().toPoint();
+  if (left_pressed_ && !dragging_ &&
+      (point - press_point_).manhattanLength() > kDragSlopPixels) {
+    // Moving: not a hold, and not a capture either, since the spot under
+    // the finger is no longer the one pressed.
+    hold_timer_.stop();
+    StartDrag(press_point_);
   }
+  if (dragging_) DragTo(point);
   event->accept();
 }
 
@@ -95,9 +103,34 @@ void CSiteView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && left_pressed_) {
     left_pressed_ = false;
     hold_timer_.stop();
-    OnTap(press_point_);
+    if (dragging_)
+      dragging_ = false;
+    else
+      OnTap(press_point_);
+  } else if (event->button() == Qt::MiddleButton) {
+    dragging_ = false;
   }
   event->accept();
+}
+
+void CSiteView::StartDrag(const QPoint& point) {
+  dragging_ = m_bPlanLoaded && !loading_;
+  press_point_ = point;
+  drag_center_x_ = plan_.GetCenterX();
+  drag_center_y_ = plan_.GetCenterY();
+}
+
+// The plan follows the pointer: the pixel pressed stays under it.
+void CSiteView::DragTo(const QPoint& point) {
+  if (!m_bPlanLoaded || loading_) return;
+  const PlanRect client = ClientRect();
+  int32_t from_x = 0, from_y = 0, to_x = 0, to_y = 0;
+  plan_.ScreenToPlan(client, press_point_.x(), press_point_.y(), from_x, from_y);
+  plan_.ScreenToPlan(client, point.x(), point.y(), to_x, to_y);
+  plan_.SetCenterX(drag_center_x_ - (to_x - from_x));
+  plan_.SetCenterY(drag_center_y_ - (to_y - from_y));
+  SyncScrollPositions();
+  viewport()->update();
 }
 
 void CSiteView::HoldTimedOut() {
@@ -127,6 +160,16 @@ void CSiteView::OnTap(const QPoint& point) {
     messages_.ShowOk("GPS is not locked. Wait until GPS is locked.");
     return;
   }
+  if (m_bPlanLoaded) {
+    int32_t px = 0;
+    int32_t py = 0;
+    plan_.ScreenToPlan(ClientRect(), point.x(), point.y(), px, py);
+    const PlanRect extent = plan_.GetPlan();
+    if (px < extent.left || py < extent.top || px >= extent.right || py >= extent.bottom) {
+      messages_.ShowOk(kBeyondEdgeText);
+      return;
+    }
+  }
   PlayWaveAsync(waves_, "PING");
   plan_.CenterOnScreenPoint(ClientRect(), point.x(), point.y());
   SyncScrollPositions();
@@ -137,7 +180,12 @@ void CSiteView::OnTap(const QPoint& point) {
   if (projection_.m_taps.size() >= static_cast<size_t>(CSiteProjection::kMinTapsToSave)) {
     projection_.Solve();
     if (projection_.Validate()) {
-      messages_.ShowOk("You now have a valid geocode solution. Please save file.");
+      // A point far off the fit of the others is named under the designed
+      // text, so the user does not save it unknowingly.
+      std::string text = "You now have a valid geocode solution. Please save file.";
+      const std::string off = OffTheFitText(FitPoints(projection_.m_taps));
+      if (!off.empty()) text += "\n" + off;
+      messages_.ShowOk(text);
     }
   }
   viewport()->update();

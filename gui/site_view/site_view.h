@@ -34,7 +34,10 @@ class Published;
 // for a 3-D fix received less than three seconds ago (CGpsData::IsLockedAt),
 // so an unplugged board turns the band red. A tap with the GPS locked
 // centres the plan on the tapped spot and stores it with the current
-// position; a hold (right button, or a left press kept still for about half
+// position; a tap beyond the plan's edge is refused, since no pixel there
+// matches the position. A press that moves more than a few pixels before its
+// release drags the plan instead (so does a middle-button drag), and stores
+// nothing. A hold (right button, or a left press kept still for about half
 // a second) offers to delete the nearest point. Carries the site commands
 // 32771..32776 and both scroll bars.
 //
@@ -52,6 +55,11 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
 
  public:
   static constexpr int kHoldMs = 500;
+  // A press that moves further than this (Manhattan, screen pixels) drags.
+  static constexpr int kDragSlopPixels = 4;
+
+  static constexpr const char* kBeyondEdgeText =
+      "That spot is beyond the edge of the plan. Tap a spot on the plan.";
 
   // How often the view repaints while its band shows a lock, so the band
   // turns red when reports stop even though no report says so.
@@ -140,6 +148,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void SetPageSteps();
   void OnScrollAction(Qt::Orientation orientation, int action);
   void HoldTimedOut();
+  void StartDrag(const QPoint& point);
+  void DragTo(const QPoint& point);
 
   CSitePlan& plan_;
   CSiteProjection& projection_;
@@ -157,6 +167,11 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   mutable bool band_locked_ = false;
   QPoint press_point_;
   bool left_pressed_ = false;
+  // A drag in progress (left press moved past the slop, or the middle
+  // button) and the view's centre when it began.
+  bool dragging_ = false;
+  int32_t drag_center_x_ = 0;
+  int32_t drag_center_y_ = 0;
 
   // The load in progress: the worker, what to do with its result, its share
   // done in thousandths (written by the worker), and the repaint timer that

@@ -119,29 +119,69 @@ TEST_F(SiteViewTest, ATapWithALockStoresThePointUnderTheReticle) {
   EXPECT_TRUE(rig_.messages.shown.empty());
 }
 
-// Without a plan a tap stores the empty viewport's centre; beyond a plan
-// smaller than the view, the plan's clamped corner.
-TEST_F(SiteViewTest, ATapWithoutAPlanOrBeyondItStoresTheClampedCentre) {
+// Without a plan a tap stores the empty viewport's centre. Beyond a plan
+// smaller than the view no pixel matches the position: the tap is refused
+// and stores nothing, where the clamped corner used to be stored.
+TEST_F(SiteViewTest, ATapWithoutAPlanStoresTheCentreAndOneBeyondThePlanIsRefused) {
   rig_.SendGps(true, 45.5, 9.1);
   Tap({100, 100});
   rig_.LoadPlan(rig_.WritePlan("small.bmp", 100, 80));
   const PlanRect client = view_->ClientRect();
+  const int center_x = rig_.plan.GetCenterX();
   Tap({client.right - 3, client.bottom - 3});
-  ASSERT_EQ(rig_.projection.m_taps.size(), 2u);
+  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{CSiteView::kBeyondEdgeText});
+  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
   EXPECT_EQ(QPoint(int(rig_.projection.m_taps[0].x), int(rig_.projection.m_taps[0].y)),
             QPoint(0, 0));
-  EXPECT_EQ(QPoint(int(rig_.projection.m_taps[1].x), int(rig_.projection.m_taps[1].y)),
-            QPoint(100, 80));
-  EXPECT_EQ(rig_.waves.played, (std::vector<std::string>{"PING", "PING"}));
+  EXPECT_EQ(rig_.waves.played, (std::vector<std::string>{"PING"}));
+  EXPECT_EQ(rig_.plan.GetCenterX(), center_x);
+  // The plan's last pixel is still on the plan.
+  const QPoint last = ScreenOf(99, 79);
+  const QPoint under = PlanOf(last);
+  EXPECT_LE((under - QPoint(99, 79)).manhattanLength(), 1);
+  Tap(last);
+  ASSERT_EQ(rig_.projection.m_taps.size(), 2u);
+  EXPECT_EQ(QPoint(int(rig_.projection.m_taps[1].x), int(rig_.projection.m_taps[1].y)), under);
+}
+
+// A press that moves before its release drags the plan along and stores
+// nothing; so does a middle-button drag.
+TEST_F(SiteViewTest, APressThatMovesPansInsteadOfCapturing) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  rig_.plan.SetCenterX(300);
+  rig_.plan.SetCenterY(200);
+  rig_.SendGps(true, 45.5, 9.1);
+  const QPoint start(100, 100);
+  const QPoint end = start + QPoint(40, 25);
+  for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
+    const QPoint grabbed = PlanOf(start);
+    QTest::mousePress(view_->viewport(), button, {}, start);
+    QTest::mouseMove(view_->viewport(), start + QPoint(3, 0));  // within the slop: still a tap
+    QTest::mouseMove(view_->viewport(), end);
+    QTest::mouseRelease(view_->viewport(), button, {}, end);
+    // The pixel pressed stays under the pointer, to the view's rounding.
+    EXPECT_LE((PlanOf(end) - grabbed).manhattanLength(), 2) << button;
+    EXPECT_NE(PlanOf(end), PlanOf(start)) << button;
+  }
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+  EXPECT_TRUE(rig_.messages.shown.empty());
+  EXPECT_TRUE(rig_.waves.played.empty());
+  // A press that stays within the slop is still a capture.
+  QTest::mousePress(view_->viewport(), Qt::LeftButton, {}, start);
+  QTest::mouseMove(view_->viewport(), start + QPoint(2, 2));
+  QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, start + QPoint(2, 2));
+  EXPECT_EQ(rig_.projection.m_taps.size(), 1u);
 }
 
 TEST_F(SiteViewTest, TheValidSolutionMessageComesFromTheFifthGoodPointOn) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
-  const QPoint screens[] = {{20, 30}, {200, 40}, {40, 200}, {180, 190}, {110, 60}, {60, 120}};
+  const QPoint targets[] = {{20, 30}, {200, 40}, {40, 200}, {180, 190}, {110, 60}, {60, 120}};
   int taps = 0;
-  for (const QPoint& screen : screens) {
-    StandAt(PlanOf(screen));
-    Tap(screen);
+  for (const QPoint& target : targets) {
+    rig_.plan.SetCenterX(target.x());  // scrolled there: every target on the plan and in view
+    rig_.plan.SetCenterY(target.y());
+    StandAt(target);
+    Tap(ScreenOf(target.x(), target.y()));
     ++taps;
     EXPECT_EQ(rig_.messages.shown,
               std::vector<std::string>(std::max(0, taps - 4),
@@ -150,6 +190,32 @@ TEST_F(SiteViewTest, TheValidSolutionMessageComesFromTheFifthGoodPointOn) {
     EXPECT_EQ(QFile::exists(QString::fromStdString(rig_.Path("debug.txt"))), taps >= 5)
         << "every solve rewrites debug.txt; none before the fifth point";
   }
+}
+
+// A point far off the fit of the others is named under the designed text.
+TEST_F(SiteViewTest, TheValidSolutionMessageNamesAPointFarOffTheOthers) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  const QPoint targets[] = {{20, 30},  {200, 40}, {40, 200},  {180, 190},
+                            {110, 60}, {60, 120}, {300, 250}, {250, 100}};
+  for (size_t i = 0; i < std::size(targets); ++i) {
+    const QPoint target = targets[i];
+    rig_.plan.SetCenterX(target.x());
+    rig_.plan.SetCenterY(target.y());
+    // The fourth point's position is 60 rows (about 30 m) south of its pixel.
+    StandAt(i == 3 ? target + QPoint(0, 60) : target);
+    Tap(ScreenOf(target.x(), target.y()));
+  }
+  ASSERT_EQ(rig_.messages.shown.size(), 4u);
+  // With few points the fit bends towards the bad one and spreads its error
+  // over the others; with eight it stands out.
+  for (const std::string& shown : rig_.messages.shown)
+    EXPECT_EQ(shown.rfind("You now have a valid geocode solution. Please save file.", 0), 0u);
+  EXPECT_EQ(rig_.messages.shown[0], "You now have a valid geocode solution. Please save file.");
+  const std::vector<std::string> lines = testing::Lines(rig_.messages.shown.back());
+  ASSERT_EQ(lines.size(), 2u) << rig_.messages.shown.back();
+  EXPECT_EQ(lines[0], "You now have a valid geocode solution. Please save file.");
+  EXPECT_EQ(lines[1].rfind("Point 4 is ", 0), 0u) << lines[1];
+  EXPECT_NE(lines[1].find(" m off the fit of the others."), std::string::npos) << lines[1];
 }
 
 TEST_F(SiteViewTest, FivePointsThatGiveNoGeocodeBringNoMessage) {
@@ -210,7 +276,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, SiteViewHold,
                                            HoldCase{"FortyOneAway", -41, true, false, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SiteViewTest, ALeftPressHeldStillIsAHoldAndAMovedOneATap) {
+// A moved press is a drag now, neither a hold nor a tap (see
+// APressThatMovesPansInsteadOfCapturing).
+TEST_F(SiteViewTest, ALeftPressHeldStillIsAHoldAndAMovedOneNeither) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
   rig_.SendGps(true, 45.5, 9.1);
   ASSERT_TRUE(rig_.projection.AddTap(60, 100, rig_.link.gps.Read()).ok());
@@ -229,8 +297,8 @@ TEST_F(SiteViewTest, ALeftPressHeldStillIsAHoldAndAMovedOneATap) {
   QTest::qWait(CSiteView::kHoldMs + 200);
   QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, screen + QPoint(20, 0));
   EXPECT_EQ(rig_.messages.asked.size(), 1u);
-  EXPECT_EQ(rig_.messages.shown,
-            std::vector<std::string>{"GPS is not locked. Wait until GPS is locked."});
+  EXPECT_TRUE(rig_.messages.shown.empty()) << "a drag is no tap";
+  EXPECT_EQ(rig_.projection.m_taps.size(), 1u);
 }
 
 // The zoom row as it should read: white text centred on the blue band.
