@@ -32,6 +32,12 @@ int CSiteProjection::FindNearestTap(int32_t px, int32_t py) {
   return best <= kPickRadiusSquared ? 0 : -1;
 }
 
+SiteOutcome CSiteProjection::DeleteTap(size_t index) {
+  if (index >= m_taps.size()) return {};
+  m_selected = static_cast<int32_t>(index);
+  return DeleteSelectedTap();
+}
+
 SiteOutcome CSiteProjection::DeleteSelectedTap() {
   if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_taps.size()) return {};
   m_taps.erase(m_taps.begin() + m_selected);

@@ -77,6 +77,9 @@ class CSiteProjection {
   // journal reports, then "Deleted.". Does nothing and says nothing when
   // m_selected is not an index of m_taps.
   [[nodiscard]] SiteOutcome DeleteSelectedTap();
+  // Selects the tap at `index` (capture order) and deletes it as above: the
+  // point list's deletion, which picks by row rather than by place.
+  [[nodiscard]] SiteOutcome DeleteTap(size_t index);
   // Takes points kept by an earlier session in place of the current ones;
   // nothing is journaled until the next capture or deletion.
   void RestorePoints(std::vector<_tap> taps) { m_taps = std::move(taps); }

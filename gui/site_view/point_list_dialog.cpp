@@ -16,27 +16,56 @@ std::string PointRow(const CSiteProjection::_tap& tap) {
   return row;
 }
 
-CProList::CProList(const std::vector<CSiteProjection::_tap>& taps, QWidget* parent)
-    : QDialog(parent), m_list(new QListWidget(this)) {
+std::string ResidualColumns(const PointResidual& residual) {
+  char columns[64];
+  std::snprintf(columns, sizeof columns, "  %5.1f px  %5.1f m%s", residual.pixels, residual.metres,
+                residual.flagged ? " !" : "");
+  return columns;
+}
+
+CProList::CProList(const std::vector<CSiteProjection::_tap>& taps, RemovePoint remove,
+                   QWidget* parent)
+    : QDialog(parent),
+      m_list(new QListWidget(this)),
+      m_delete(new QPushButton(QStringLiteral("Delete Selected Point"), this)),
+      taps_(taps),
+      remove_(std::move(remove)) {
   setWindowTitle(QStringLiteral("Point List"));
   auto* layout = new QVBoxLayout(this);
   auto* caption = new QLabel(QStringLiteral("LIST OF POINTS"), this);
   caption->setAlignment(Qt::AlignCenter);
   layout->addWidget(caption);
-
   m_list->setSortingEnabled(false);
   m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  m_list->addItem(QString::fromLatin1(kHeaderRow));
-  for (const CSiteProjection::_tap& tap : taps) {
-    m_list->addItem(QString::fromStdString(PointRow(tap)));
-  }
   layout->addWidget(m_list);
-
-  auto* remove = new QPushButton(QStringLiteral("Delete Selected Point"), this);
-  remove->setAutoDefault(false);
-  layout->addWidget(remove);
+  m_delete->setAutoDefault(false);
+  layout->addWidget(m_delete);
+  // Only a point's row can be deleted, not the header.
+  connect(m_list, &QListWidget::currentRowChanged, this,
+          [this](int row) { m_delete->setEnabled(remove_ && row >= 1); });
+  connect(m_delete, &QPushButton::clicked, this, [this] { DeleteSelected(); });
+  ShowPoints();
   // Sized like the handheld's full-screen dialog.
   resize(240, 266);
+}
+
+void CProList::ShowPoints() {
+  const PointFit fit = FitPoints(taps_);
+  m_list->clear();
+  m_list->addItem(QString::fromLatin1(kHeaderRow) +
+                  (fit.fitted() ? QString::fromLatin1(kResidualHeader) : QString()));
+  for (size_t i = 0; i < taps_.size(); ++i) {
+    std::string row = PointRow(taps_[i]);
+    if (fit.fitted()) row += ResidualColumns(fit.points[i]);
+    m_list->addItem(QString::fromStdString(row));
+  }
+  m_delete->setEnabled(false);
+}
+
+void CProList::DeleteSelected() {
+  const int row = m_list->currentRow();
+  if (!remove_ || row < 1 || static_cast<size_t>(row) > taps_.size()) return;
+  if (remove_(static_cast<size_t>(row - 1))) ShowPoints();
 }
 
 }  // namespace velkaro

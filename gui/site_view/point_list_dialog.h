@@ -1,32 +1,56 @@
 #pragma once
 
+#include "site/point_fit.h"
 #include "site/site_projection.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <QDialog>
 
 class QListWidget;
+class QPushButton;
 
 namespace velkaro {
 
 // One row of the point list: "%03d  %03d   %.4f  %.4f" of x, y, lat, lon.
 std::string PointRow(const CSiteProjection::_tap& tap);
 
+// The residual columns that follow the designed row once the points fit:
+// "  12.3 px   6.1 m", with " !" after a point flagged as far off the others.
+std::string ResidualColumns(const PointResidual& residual);
+
 // The point list: a header row, then one row per reference point in capture
-// order, as they stood when the dialog opened. The "Delete Selected Point"
-// button has no action; points are deleted by a hold on the plan.
-// UI thread only.
+// order, each followed by its residual against the fit of the current
+// points (from three points on). "Delete Selected Point" asks `remove` to
+// delete the selected row's point (it asks the user and says what happened)
+// and, when it did, shows the list anew from `taps`.
+// UI thread only; `taps` must outlive the dialog.
 class CProList : public QDialog {
   Q_OBJECT
 
  public:
   static constexpr const char* kHeaderRow = "X     Y       Latitude   Longitude";
+  static constexpr const char* kResidualHeader = "    residual";
 
-  explicit CProList(const std::vector<CSiteProjection::_tap>& taps, QWidget* parent = nullptr);
+  // Deletes the point at the index given, in capture order; true when it did.
+  using RemovePoint = std::function<bool(size_t index)>;
+
+  CProList(const std::vector<CSiteProjection::_tap>& taps, RemovePoint remove = {},
+           QWidget* parent = nullptr);
+
+  // Fills the list from the points as they stand now.
+  void ShowPoints();
 
   QListWidget* m_list;
+  QPushButton* m_delete;
+
+ private:
+  void DeleteSelected();
+
+  const std::vector<CSiteProjection::_tap>& taps_;
+  RemovePoint remove_;
 };
 
 }  // namespace velkaro

@@ -182,7 +182,12 @@ void CSiteView::OnZoomOut() {
 }
 
 void CSiteView::OnPointList() {
-  CProList dialog(projection_.m_taps, nullptr);
+  CProList dialog(projection_.m_taps, [this](size_t index) {
+    if (!messages_.AskYesNo("Do you wish to delete this point?")) return false;
+    ShowOutcome(projection_.DeleteTap(index), messages_, waves_);
+    viewport()->update();
+    return true;
+  });
   dialog.exec();
 }
 

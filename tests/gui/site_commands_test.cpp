@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -239,10 +240,68 @@ TEST_F(SiteCommandsTest, ThePointListShowsTheHeaderAndOneRowPerPointInCaptureOrd
   });
   Run(ID_POINT_LIST);
   EXPECT_EQ(title, "Point List");
-  const QStringList expected = {"X     Y       Latitude   Longitude", "060  480   45.4978  9.1004",
+  // The designed text first, the residuals against the fit of these four
+  // points after it.
+  const QStringList designed = {"X     Y       Latitude   Longitude", "060  480   45.4978  9.1004",
                                 "200  140   45.4994  9.1013", "360  270   45.4988  9.1023",
                                 "600  090   45.4996  9.1038"};
-  EXPECT_EQ(rows, expected);
+  ASSERT_EQ(rows.size(), designed.size());
+  EXPECT_EQ(rows[0], designed[0] + CProList::kResidualHeader);
+  const PointFit fit = FitPoints(rig_.projection.m_taps);
+  ASSERT_TRUE(fit.fitted());
+  for (int i = 1; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i], designed[i] + QString::fromStdString(ResidualColumns(fit.points[i - 1])));
+  }
+}
+
+// "Delete Selected Point" deletes the selected row's point once confirmed,
+// journals the rest and shows the list anew; the header row is no point.
+TEST_F(SiteCommandsTest, DeleteSelectedPointDeletesTheRowsPointOnceConfirmed) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  CaptureFive();
+  const auto kept = rig_.projection.m_taps;
+  std::vector<QStringList> shown;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<CProList*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto rows = [dialog] {
+      QStringList r;
+      for (int i = 0; i < dialog->m_list->count(); ++i) r << dialog->m_list->item(i)->text();
+      return r;
+    };
+    dialog->m_list->setCurrentRow(0);
+    EXPECT_FALSE(dialog->m_delete->isEnabled());
+    dialog->m_list->setCurrentRow(2);
+    rig_.messages.answer_yes = false;
+    dialog->m_delete->click();  // declined: nothing changes
+    shown.push_back(rows());
+    rig_.messages.answer_yes = true;
+    dialog->m_delete->click();
+    shown.push_back(rows());
+    dialog->reject();
+  });
+  Run(ID_POINT_LIST);
+  EXPECT_EQ(rig_.messages.asked, (std::vector<std::string>(2, "Do you wish to delete this point?")));
+  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Deleted."});
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].size(), 6);
+  ASSERT_EQ(shown[1].size(), 5);
+  ASSERT_EQ(rig_.projection.m_taps.size(), 4u);
+  for (size_t i = 0, k = 0; i < kept.size(); ++i) {
+    if (i == 1) continue;  // the second point, on row 2
+    EXPECT_EQ(int(rig_.projection.m_taps[k].x), int(kept[i].x));
+    EXPECT_TRUE(shown[1][int(k) + 1].startsWith(QString::fromStdString(PointRow(kept[i]))));
+    ++k;
+  }
+  // The journal holds what the list shows.
+  const std::string journal =
+      testing::ReadText(SideFilePath(rig_.projection.m_strPlanPath, SideFile::kPoints));
+  EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), 2 + 4) << journal;  // #CRS, header
+  for (size_t i = 0; i < kept.size(); ++i) {
+    const std::string pixel =
+        "," + std::to_string(int(kept[i].x)) + ".5,-" + std::to_string(int(kept[i].y)) + ".5,";
+    EXPECT_EQ(journal.find(pixel) == std::string::npos, i == 1) << pixel << "\n" << journal;
+  }
 }
 
 TEST(PointRowFormat, PadsPixelsAndRoundsDegrees) {
