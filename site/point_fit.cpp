@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <numbers>
 
@@ -170,6 +171,13 @@ std::string OffTheFitText(const PointFit& fit) {
   const long metres = std::lround(fit.points[static_cast<size_t>(fit.worst)].metres);
   return "Point " + std::to_string(fit.worst + 1) + " is " + std::to_string(metres) +
          " m off the fit of the others.";
+}
+
+std::string RmsText(const PointFit& fit) {
+  if (!fit.fitted()) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, "RMS %.1f px %.1f m", fit.rms_pixels, fit.rms_metres);
+  return text;
 }
 
 }  // namespace velkaro

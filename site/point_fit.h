@@ -81,6 +81,9 @@ int FlagOutliers(std::span<PointResidual> points);
 // when no point is flagged.
 std::string OffTheFitText(const PointFit& fit);
 
+// "RMS 1.2 px 0.6 m" once the points fit; empty before.
+std::string RmsText(const PointFit& fit);
+
 // Metres on the WGS 84 ellipsoid per degree of latitude (along the meridian)
 // and per degree of longitude (along the parallel) at latitude `lat` degrees.
 double MetresPerDegreeOfLatitude(double lat);

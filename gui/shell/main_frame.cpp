@@ -5,6 +5,7 @@
 #include "gui/site_view/site_view.h"
 #include "gui/status/status_view.h"
 #include "link/fix_summary.h"
+#include "site/point_fit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -166,8 +167,11 @@ std::string CMainFrame::SourceText(const CGpsData& gps, int64_t now_ms) const {
 void CMainFrame::UpdateFixStatus() {
   const CGpsData gps = context_.link.gps.Read();
   const int64_t now_ms = context_.clock.NowMonotonicMs();
-  const QString text =
-      QString::fromStdString(FixStatusText(gps, now_ms, SourceText(gps, now_ms)));
+  std::string line = FixStatusText(gps, now_ms, SourceText(gps, now_ms));
+  // How well the points taken so far agree, while they are being taken.
+  if (const std::string rms = RmsText(FitPoints(context_.projection.m_taps)); !rms.empty())
+    line += "  " + rms;
+  const QString text = QString::fromStdString(line);
   fix_status_->setText(text);
   fix_status_->setToolTip(text);  // the whole line where the window is narrow
 }

@@ -3,6 +3,7 @@
 #include "gui/common/command_target.h"
 #include "gui/common/wait_cursor.h"
 #include "gui/site_view/plan_load.h"
+#include "site/point_fit.h"
 #include "site/site_plan.h"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
@@ -55,6 +57,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
 
  public:
   static constexpr int kHoldMs = 500;
+  static constexpr int kMaxResidualLine = 60;  // screen pixels beyond the marker
+  static inline const QColor kResidualColor{255, 140, 0};
+  static inline const QColor kFlaggedResidualColor{220, 0, 0};
   // A press that moves further than this (Manhattan, screen pixels) drags.
   static constexpr int kDragSlopPixels = 4;
 
@@ -124,6 +129,11 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
 
  private:
   void DrawTap(QPainter& dc, const CSitePlan& view, int32_t x, int32_t y) const;
+  // A short line from the marker's edge towards where the fit of the current
+  // points puts the point's position: its length on screen is the residual
+  // (at most kMaxResidualLine), red when the point is flagged.
+  void DrawResidual(QPainter& dc, const CSitePlan& view, int32_t x, int32_t y,
+                    const PointResidual& residual) const;
   void DrawStatusLine(QPainter& dc, int w, int text_height) const;
   void DrawZoomLine(QPainter& dc, const CSitePlan& view, int w, int text_height) const;
   // Sets `view` up for a freshly loaded plan of `size` in this client area.

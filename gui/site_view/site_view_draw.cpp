@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "site/site_projection.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QFontMetrics>
@@ -64,6 +65,12 @@ QImage CSiteView::OnDraw() const {
   if (to.isValid() && from.isValid()) dc.drawImage(to, plan, from);
 
   for (const CSiteProjection::_tap& tap : projection_.m_taps) DrawTap(dc, view, tap.x, tap.y);
+  if (const PointFit fit = FitPoints(projection_.m_taps); fit.fitted()) {
+    for (size_t i = 0; i < fit.points.size(); ++i) {
+      const CSiteProjection::_tap& tap = projection_.m_taps[i];
+      DrawResidual(dc, view, tap.x, tap.y, fit.points[i]);
+    }
+  }
 
   const int text_height = QFontMetrics(dc.font()).height();
   DrawStatusLine(dc, w, text_height);
@@ -87,6 +94,19 @@ void CSiteView::DrawTap(QPainter& dc, const CSitePlan& view, int32_t x, int32_t 
   dc.setBrush(Qt::black);
   dc.drawEllipse(QRect(sx - kMarkerHalf, sy - kMarkerHalf, 2 * kMarkerHalf, 2 * kMarkerHalf));
   dc.setBrush(Qt::NoBrush);
+}
+
+void CSiteView::DrawResidual(QPainter& dc, const CSitePlan& view, int32_t x, int32_t y,
+                             const PointResidual& residual) const {
+  int32_t sx = 0;
+  int32_t sy = 0;
+  if (!view.PlanToScreen(ClientRect(), x, y, sx, sy)) return;
+  const double length = residual.pixels * view.GetZoom();
+  if (!(length >= 0.5)) return;  // nothing to see, or not a number
+  const QPointF unit(residual.dx / residual.pixels, residual.dy / residual.pixels);
+  const QPointF from = QPointF(sx, sy) + unit * kMarkerHalf;
+  dc.setPen(QPen(residual.flagged ? kFlaggedResidualColor : kResidualColor, 2));
+  dc.drawLine(from, from + unit * std::min(length, double{kMaxResidualLine}));
 }
 
 void CSiteView::DrawStatusLine(QPainter& dc, int w, int text_height) const {

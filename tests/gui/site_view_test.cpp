@@ -19,6 +19,13 @@ namespace {
 double LatOf(int y) { return board::BuiltInDemoSite().Lat(y); }
 double LonOf(int x) { return board::BuiltInDemoSite().Lon(x); }
 
+int CountColour(const QImage& image, const QColor& colour) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) count += QColor(image.pixel(x, y)) == colour;
+  return count;
+}
+
 class SiteViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -189,6 +196,10 @@ TEST_F(SiteViewTest, TheValidSolutionMessageComesFromTheFifthGoodPointOn) {
         << "after tap " << taps;
     EXPECT_EQ(QFile::exists(QString::fromStdString(rig_.Path("debug.txt"))), taps >= 5)
         << "every solve rewrites debug.txt; none before the fifth point";
+    // Points that agree to a fraction of a pixel draw no residual lines.
+    const QImage shown = view_->OnDraw();
+    EXPECT_EQ(CountColour(shown, CSiteView::kResidualColor), 0) << "after tap " << taps;
+    EXPECT_EQ(CountColour(shown, CSiteView::kFlaggedResidualColor), 0) << "after tap " << taps;
   }
 }
 
@@ -216,6 +227,17 @@ TEST_F(SiteViewTest, TheValidSolutionMessageNamesAPointFarOffTheOthers) {
   EXPECT_EQ(lines[0], "You now have a valid geocode solution. Please save file.");
   EXPECT_EQ(lines[1].rfind("Point 4 is ", 0), 0u) << lines[1];
   EXPECT_NE(lines[1].find(" m off the fit of the others."), std::string::npos) << lines[1];
+
+  // On the plan, residual lines from the markers, the flagged one in red;
+  // under the view, the RMS the list and vlk solve give too.
+  rig_.plan.SetCenterX(180);
+  rig_.plan.SetCenterY(190);
+  EXPECT_GT(CountColour(view_->OnDraw(), CSiteView::kFlaggedResidualColor), 10);
+  rig_.Frame().OnBoardUpdate();
+  const std::string status = rig_.Frame().FixStatus().toStdString();
+  const std::string rms = RmsText(FitPoints(rig_.projection.m_taps));
+  EXPECT_EQ(rms.rfind("RMS ", 0), 0u);
+  EXPECT_EQ(status.substr(status.size() - rms.size()), rms) << status;
 }
 
 TEST_F(SiteViewTest, FivePointsThatGiveNoGeocodeBringNoMessage) {
