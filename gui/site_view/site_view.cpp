@@ -145,10 +145,13 @@ void CSiteView::OnHold(const QPoint& point) {
   int32_t py = 0;
   plan_.ScreenToPlan(ClientRect(), point.x(), point.y(), px, py);
   if (projection_.FindNearestTap(px, py) != 0) return;
-  if (messages_.AskYesNo("Do you wish to delete this point?")) {
-    ShowOutcome(projection_.DeleteSelectedTap(), messages_, waves_);
-    viewport()->update();
-  }
+  // The question names no point: show which one it is about while it is open.
+  highlighted_ = projection_.m_selected;
+  viewport()->repaint();
+  const bool yes = messages_.AskYesNo("Do you wish to delete this point?");
+  highlighted_ = -1;
+  if (yes) ShowOutcome(projection_.DeleteSelectedTap(), messages_, waves_);
+  viewport()->update();
 }
 
 void CSiteView::OnTap(const QPoint& point) {

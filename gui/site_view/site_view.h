@@ -60,6 +60,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   static constexpr int kMaxResidualLine = 60;  // screen pixels beyond the marker
   static inline const QColor kResidualColor{255, 140, 0};
   static inline const QColor kFlaggedResidualColor{220, 0, 0};
+  // The ring around the point a hold's question would delete.
+  static inline const QColor kHighlightColor{255, 220, 0};
   // A press that moves further than this (Manhattan, screen pixels) drags.
   static constexpr int kDragSlopPixels = 4;
 
@@ -177,6 +179,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   mutable bool band_locked_ = false;
   QPoint press_point_;
   bool left_pressed_ = false;
+  // The point the open question is about, ringed; -1 while none is asked.
+  int highlighted_ = -1;
   // A drag in progress (left press moved past the slop, or the middle
   // button) and the view's centre when it began.
   bool dragging_ = false;

@@ -65,6 +65,15 @@ QImage CSiteView::OnDraw() const {
   if (to.isValid() && from.isValid()) dc.drawImage(to, plan, from);
 
   for (const CSiteProjection::_tap& tap : projection_.m_taps) DrawTap(dc, view, tap.x, tap.y);
+  if (highlighted_ >= 0 && static_cast<size_t>(highlighted_) < projection_.m_taps.size()) {
+    const CSiteProjection::_tap& tap = projection_.m_taps[static_cast<size_t>(highlighted_)];
+    int32_t sx = 0;
+    int32_t sy = 0;
+    if (view.PlanToScreen(ClientRect(), tap.x, tap.y, sx, sy)) {
+      dc.setPen(QPen(kHighlightColor, 3));
+      dc.drawEllipse(QPoint(sx, sy), kMarkerHalf + 4, kMarkerHalf + 4);
+    }
+  }
   if (const PointFit fit = FitPoints(projection_.m_taps); fit.fitted()) {
     for (size_t i = 0; i < fit.points.size(); ++i) {
       const CSiteProjection::_tap& tap = projection_.m_taps[i];

@@ -278,12 +278,23 @@ TEST_P(SiteViewHold, OffersTheNearestPointWithinFortyPixels) {
   const QPoint screen = ScreenOf(60 + c.offset, row);
   ASSERT_EQ(PlanOf(screen), QPoint(60 + c.offset, row));
   const int center_x = rig_.plan.GetCenterX();
+  // While the question is open, the point it is about is ringed, and only then.
+  int ringed_while_asking = 0;
+  rig_.messages.while_asking = [&] {
+    const QImage shown = Shown();
+    ringed_while_asking = CountColour(shown, CSiteView::kHighlightColor);
+    // All of the ring is around the first point, the one offered.
+    const QRect around(ScreenOf(60, row) - QPoint(20, 20), QSize(41, 41));
+    EXPECT_EQ(CountColour(shown.copy(around), CSiteView::kHighlightColor), ringed_while_asking);
+  };
 
   Hold(screen);
   EXPECT_EQ(rig_.messages.asked.size(), c.asked ? 1u : 0u);
   if (c.asked) {
     EXPECT_EQ(rig_.messages.asked[0], "Do you wish to delete this point?");
+    EXPECT_GT(ringed_while_asking, 20);
   }
+  EXPECT_EQ(CountColour(Shown(), CSiteView::kHighlightColor), 0);
   EXPECT_EQ(rig_.projection.m_taps.size(), c.deleted ? 2u : 3u);
   EXPECT_EQ(rig_.messages.shown,
             c.deleted ? std::vector<std::string>{"Deleted."} : std::vector<std::string>{});

@@ -29,6 +29,7 @@ class RecordingMessageBox : public IMessageBox {
   bool AskYesNo(const std::string& text) override {
     asked.push_back(text);
     if (trail_ != nullptr) trail_->Add("ask " + text);
+    if (while_asking) while_asking();
     return answer_yes;
   }
 
@@ -36,6 +37,8 @@ class RecordingMessageBox : public IMessageBox {
   std::vector<std::string> asked;
   bool answer_yes = true;
   std::function<bool()> probe;
+  // Runs while a question is open, as the user would see the window then.
+  std::function<void()> while_asking;
   std::vector<bool> probed_at_ok;
 
  private:
