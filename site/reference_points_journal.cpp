@@ -20,6 +20,7 @@ constexpr long kMaxPointsFileBytes = 16L << 20;
 void CSiteProjection::SetPointsPath(std::string path) {
   points_path_ = std::move(path);
   points_failure_reported_ = false;
+  ForgetHistory();  // another plan's points: nothing of the last one to undo
 }
 
 FileErrorCause CSiteProjection::WritePoints(const std::string& path) const {

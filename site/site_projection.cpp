@@ -9,6 +9,7 @@ CSiteProjection::CSiteProjection() = default;
 CSiteProjection::~CSiteProjection() = default;
 
 SiteOutcome CSiteProjection::AddTap(int32_t x, int32_t y, const CGpsData& position) {
+  Remember();
   m_taps.push_back(_tap{x, y, position.m_latB, position.m_lonB, 0});
   return JournalPoints();
 }
@@ -40,10 +41,28 @@ SiteOutcome CSiteProjection::DeleteTap(size_t index) {
 
 SiteOutcome CSiteProjection::DeleteSelectedTap() {
   if (m_selected < 0 || static_cast<size_t>(m_selected) >= m_taps.size()) return {};
+  Remember();
   m_taps.erase(m_taps.begin() + m_selected);
   SiteOutcome outcome = JournalPoints();
   outcome.Say("Deleted.");
   return outcome;
 }
+
+void CSiteProjection::Remember() {
+  undo_.push_back(m_taps);
+  redo_.clear();
+}
+
+SiteOutcome CSiteProjection::Step(History& from, History& to) {
+  if (from.empty()) return {};
+  to.push_back(std::move(m_taps));
+  m_taps = std::move(from.back());
+  from.pop_back();
+  return JournalPoints();
+}
+
+SiteOutcome CSiteProjection::Undo() { return Step(undo_, redo_); }
+
+SiteOutcome CSiteProjection::Redo() { return Step(redo_, undo_); }
 
 }  // namespace velkaro

@@ -82,7 +82,20 @@ class CSiteProjection {
   [[nodiscard]] SiteOutcome DeleteTap(size_t index);
   // Takes points kept by an earlier session in place of the current ones;
   // nothing is journaled until the next capture or deletion.
-  void RestorePoints(std::vector<_tap> taps) { m_taps = std::move(taps); }
+  void RestorePoints(std::vector<_tap> taps) {
+    m_taps = std::move(taps);
+    ForgetHistory();
+  }
+
+  // Undo takes back the last capture or deletion, Redo does it again; each
+  // journals the points it leaves and says what the journal reports. Both
+  // do nothing and say nothing when there is no such step. Capturing or
+  // deleting anew forgets what could be redone; restoring points or taking
+  // another journal (another plan) forgets both.
+  [[nodiscard]] SiteOutcome Undo();
+  [[nodiscard]] SiteOutcome Redo();
+  bool CanUndo() const { return !undo_.empty(); }
+  bool CanRedo() const { return !redo_.empty(); }
 
   // --- the files in use ---
 
@@ -173,8 +186,20 @@ class CSiteProjection {
   SiteOutcome KeepPoints(const std::string& path);
   SiteOutcome JournalPoints() { return KeepPoints(points_path_); }
 
+  using History = std::vector<std::vector<_tap>>;
+  // The points as they stood before each capture or deletion.
+  void Remember();
+  // Takes the points of the last step in `from`, keeping the current ones in `to`.
+  SiteOutcome Step(History& from, History& to);
+  void ForgetHistory() {
+    undo_.clear();
+    redo_.clear();
+  }
+
   std::string points_path_;
   bool points_failure_reported_ = false;
+  History undo_;
+  History redo_;
 };
 
 }  // namespace velkaro

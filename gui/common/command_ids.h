@@ -13,6 +13,9 @@ inline constexpr int ID_ZOOM_OUT = 32775;
 inline constexpr int ID_POINT_LIST = 32776;
 inline constexpr int ID_SNAPSHOT = 32777;
 inline constexpr int ID_APP_ABOUT = 57664;
+// Not on the bar: their shortcuts (Ctrl+Z, Ctrl+Shift+Z) and the point list.
+inline constexpr int ID_UNDO = 57643;
+inline constexpr int ID_REDO = 57644;
 
 inline constexpr std::array<int, 8> kToolbarCommands = {
     ID_NEW_PROJECTION, ID_OPEN_PROJECTION, ID_SAVE_PROJECTION, ID_ZOOM_IN,

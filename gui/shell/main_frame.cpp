@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPixmap>
 #include <QStackedWidget>
@@ -76,6 +77,18 @@ int CMainFrame::OnCreate() {
     actions_[id] = action;
   }
   addToolBar(Qt::TopToolBarArea, command_bar_);
+  // Undo and redo have no button; their keys work wherever the window has
+  // the focus, and only while a view handles them.
+  for (const auto& [id, keys] : {std::pair{ID_UNDO, QKeySequence(QKeySequence::Undo)},
+                                 std::pair{ID_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}}) {
+    auto* action = new QAction(id == ID_UNDO ? QStringLiteral("Undo") : QStringLiteral("Redo"), this);
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setData(id);
+    addAction(action);
+    connect(action, &QAction::triggered, this, [this, id = id] { RouteAndRun(id); });
+    actions_[id] = action;
+  }
   // The frame is the layout's width until the user resizes it.
   OnSize(kLayoutWidth, kLayoutHeight);
   resize(kLayoutWidth,

@@ -59,7 +59,7 @@ int ScrollCodeOf(int action) {
 }  // namespace
 
 bool CSiteView::HandlesCommand(int id) const {
-  return id >= ID_NEW_PROJECTION && id <= ID_POINT_LIST;
+  return (id >= ID_NEW_PROJECTION && id <= ID_POINT_LIST) || id == ID_UNDO || id == ID_REDO;
 }
 
 void CSiteView::OnCommand(int id) {
@@ -67,6 +67,11 @@ void CSiteView::OnCommand(int id) {
   switch (id) {
     case ID_NEW_PROJECTION:
       OnNewProjection();
+      break;
+    case ID_UNDO:
+    case ID_REDO:
+      ShowOutcome(id == ID_UNDO ? projection_.Undo() : projection_.Redo(), messages_, waves_);
+      viewport()->update();
       break;
     case ID_OPEN_PROJECTION:
       OnOpenProjection();

@@ -240,6 +240,27 @@ TEST_F(SiteViewTest, TheValidSolutionMessageNamesAPointFarOffTheOthers) {
   EXPECT_EQ(status.substr(status.size() - rms.size()), rms) << status;
 }
 
+// Ctrl+Z takes the last capture back and Ctrl+Shift+Z brings it again.
+TEST_F(SiteViewTest, UndoAndRedoKeysStepThroughTheCaptures) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  for (const QPoint target : {QPoint(100, 100), QPoint(150, 120)}) {
+    rig_.plan.SetCenterX(target.x());
+    rig_.plan.SetCenterY(target.y());
+    StandAt(target);
+    Tap(ScreenOf(target.x(), target.y()));
+  }
+  ASSERT_EQ(rig_.projection.m_taps.size(), 2u);
+  rig_.Frame().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&rig_.Frame()));
+  QTest::keyClick(view_->viewport(), Qt::Key_Z, Qt::ControlModifier);
+  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
+  EXPECT_EQ(int(rig_.projection.m_taps[0].x), 100);
+  QTest::keyClick(view_->viewport(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_EQ(rig_.projection.m_taps.size(), 2u);
+  EXPECT_EQ(int(rig_.projection.m_taps[1].x), 150);
+  EXPECT_TRUE(rig_.messages.shown.empty());
+}
+
 TEST_F(SiteViewTest, FivePointsThatGiveNoGeocodeBringNoMessage) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
   // Five captures at one spot: the fit is singular and cannot map back.

@@ -120,5 +120,48 @@ TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
   EXPECT_EQ(site.projection.m_taps.size(), 3u);
 }
 
+// Undo and redo step through captures and deletions, and the journal holds
+// the points of each step; a new step forgets what could be redone, another
+// plan's journal forgets the history.
+TEST(PointsJournal, UndoAndRedoStepThroughCapturesAndDeletionsWithTheJournal) {
+  TempFolder dir;
+  CurrentDir here{dir.path()};
+  const std::string journal = dir.File("plan.bmp.points");
+  Site site;
+  site.projection.SetPointsPath(journal);
+  auto journaled = [&] { return CSiteProjection::ReadPoints(journal).size(); };
+  EXPECT_FALSE(site.projection.CanUndo());
+  EXPECT_TRUE(site.told(site.projection.Undo()));  // nothing to undo: nothing said or done
+  EXPECT_TRUE(site.told.shown.empty());
+  for (int i = 0; i < 3; ++i) site.Capture(i);
+  EXPECT_TRUE(site.told(site.projection.DeleteTap(0)));
+
+  EXPECT_TRUE(site.told(site.projection.Undo()));  // the deletion
+  ASSERT_EQ(site.projection.m_taps.size(), 3u);
+  EXPECT_EQ(int{site.projection.m_taps[0].x}, kXs[0]);
+  EXPECT_EQ(journaled(), 3u);
+  EXPECT_TRUE(site.told(site.projection.Undo()));  // the third capture
+  EXPECT_EQ(journaled(), 2u);
+  EXPECT_TRUE(site.told(site.projection.Redo()));
+  EXPECT_EQ(site.projection.m_taps.size(), 3u);
+  EXPECT_EQ(int{site.projection.m_taps[2].x}, kXs[2]);
+  EXPECT_EQ(journaled(), 3u);
+  EXPECT_TRUE(site.projection.CanRedo());
+
+  site.Capture(3);  // a new step: the deletion can no longer be redone
+  EXPECT_FALSE(site.projection.CanRedo());
+  EXPECT_EQ(journaled(), 4u);
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(site.told(site.projection.Undo()));
+  EXPECT_TRUE(site.projection.m_taps.empty());
+  EXPECT_EQ(journaled(), 0u);
+  EXPECT_FALSE(site.projection.CanUndo());
+
+  EXPECT_TRUE(site.told(site.projection.Redo()));
+  site.projection.SetPointsPath(dir.File("other.bmp.points"));
+  EXPECT_FALSE(site.projection.CanUndo());
+  EXPECT_FALSE(site.projection.CanRedo());
+  EXPECT_EQ(site.told.shown, std::vector<std::string>{"Deleted."});
+}
+
 }  // namespace
 }  // namespace velkaro
