@@ -89,19 +89,20 @@ ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
       }
       value = argv[++i];
     }
+    // A path option takes any text but an empty one.
+    auto path = [&value](std::string& field) {
+      field = value;
+      return !value.empty();
+    };
     bool ok = true;
     if (arg == "--device") {
-      ok = !value.empty();
-      o.device = value;
+      ok = path(o.device);
     } else if (arg == "--track") {
-      ok = !value.empty();
-      o.track = value;
+      ok = path(o.track);
     } else if (arg == "--record") {
-      ok = !value.empty();
-      o.record = value;
+      ok = path(o.record);
     } else if (arg == "--link") {
-      ok = !value.empty();
-      o.link = value;
+      ok = path(o.link);
     } else if (arg == "--rate") {
       ok = ParseDouble(value, 0.0, kMaxRateHz, &o.rate_hz);
     } else if (arg == "--lock-after") {
