@@ -80,6 +80,67 @@ bool FitCoefficients(std::span<const CSiteProjection::_tap> taps, Geocode& g) {
   return std::fabs(e) > kDegenerateShare * std::hypot(g.xLat, g.xLon) * std::hypot(g.yLat, g.yLon);
 }
 
+// Measures `tap` against the fit (g, inverse): the pixel residual formed as
+// the reference-point file forms it from a geocode, so the two agree to the
+// last bit, and the same residual on the ground. False when either is not a
+// finite number.
+bool Measure(const Geocode& g, const PixelToDegrees& inverse, const CSiteProjection::_tap& tap,
+             PointResidual& p) {
+  const double x = tap.x, y = tap.y, lat = tap.lat, lon = tap.lon;
+  p.dx = (g.xLat * lat + g.xLon * lon + g.x0) - x;
+  p.dy = (g.yLat * lat + g.yLon * lon + g.y0) - y;
+  p.pixels = std::sqrt(p.dx * p.dx + p.dy * p.dy);
+  const double north = (inverse.d * p.dx + inverse.e * p.dy) * MetresPerDegreeOfLatitude(lat);
+  const double east = (inverse.a * p.dx + inverse.b * p.dy) * MetresPerDegreeOfLongitude(lat);
+  p.metres = std::hypot(north, east);
+  return std::isfinite(p.pixels) && std::isfinite(p.metres);
+}
+
+// How far point `skip` lies, in metres, from a fit of all the other points;
+// 0 when they do not fit.
+double MetresOffOthers(std::span<const CSiteProjection::_tap> taps, size_t skip) {
+  std::vector<CSiteProjection::_tap> others(taps.begin(), taps.end());
+  others.erase(others.begin() + static_cast<std::ptrdiff_t>(skip));
+  Geocode g;
+  PixelToDegrees inverse;
+  PointResidual r;
+  if (!FitCoefficients(others, g) || !InvertGeocode(g, inverse) ||
+      !Measure(g, inverse, taps[skip], r))
+    return 0.0;
+  return r.metres;
+}
+
+// Each point's leverage in the fit: the share of its own residual that the
+// fit takes up by bending towards it, the same for the column and the row
+// since both are fitted on the same positions. A point out at the edge of
+// the points has a high one; h = 1/n + (a, o) S^-1 (a, o)' with (a, o) the
+// centred position and S the matrix of centred position sums.
+std::vector<double> Leverages(std::span<const CSiteProjection::_tap> taps) {
+  const double n = static_cast<double>(taps.size());
+  double mean_lat = 0.0, mean_lon = 0.0;
+  for (const CSiteProjection::_tap& tap : taps) {
+    mean_lat += tap.lat;
+    mean_lon += tap.lon;
+  }
+  mean_lat /= n;
+  mean_lon /= n;
+  double saa = 0.0, soo = 0.0, sao = 0.0;
+  for (const CSiteProjection::_tap& tap : taps) {
+    const double a = tap.lat - mean_lat, o = tap.lon - mean_lon;
+    saa += a * a;
+    soo += o * o;
+    sao += a * o;
+  }
+  const double d = saa * soo - sao * sao;
+  std::vector<double> h;
+  h.reserve(taps.size());
+  for (const CSiteProjection::_tap& tap : taps) {
+    const double a = tap.lat - mean_lat, o = tap.lon - mean_lon;
+    h.push_back(1.0 / n + (a * a * soo - 2.0 * a * o * sao + o * o * saa) / d);
+  }
+  return h;
+}
+
 // The median of `sorted` without its element at `skip`. REQUIRES: at least
 // two elements.
 double MedianWithout(const std::vector<double>& sorted, size_t skip) {
@@ -106,23 +167,25 @@ double MetresPerDegreeOfLongitude(double lat) {
 }
 
 int FlagOutliers(std::span<PointResidual> points) {
-  for (PointResidual& p : points) p.flagged = false;
+  // One wrong point pulls the fit and so raises the others' residuals too,
+  // the nearest most: only the point that stands out most is a suspect.
+  int suspect = -1;
+  for (size_t i = 0; i < points.size(); ++i) {
+    points[i].flagged = false;
+    if (suspect < 0 || points[i].standardized_metres > points[suspect].standardized_metres)
+      suspect = static_cast<int>(i);
+  }
   if (points.size() < 2) return -1;
   std::vector<double> sorted;
   sorted.reserve(points.size());
-  for (const PointResidual& p : points) sorted.push_back(p.metres);
+  for (const PointResidual& p : points) sorted.push_back(p.standardized_metres);
   std::sort(sorted.begin(), sorted.end());
-  int worst = -1;
-  for (size_t i = 0; i < points.size(); ++i) {
-    const double metres = points[i].metres;
-    // Any element equal to this one leaves the same others behind.
-    const size_t rank = std::lower_bound(sorted.begin(), sorted.end(), metres) - sorted.begin();
-    const double median = MedianWithout(sorted, rank);
-    points[i].flagged = metres > kOutlierFactor * median && metres > kOutlierFloorMetres;
-    if (points[i].flagged && (worst < 0 || metres > points[worst].metres))
-      worst = static_cast<int>(i);
-  }
-  return worst;
+  PointResidual& p = points[static_cast<size_t>(suspect)];
+  // The suspect is the largest, so the others are all but the last.
+  const double median = MedianWithout(sorted, sorted.size() - 1);
+  p.flagged = p.standardized_metres > kOutlierFactor * median &&
+              p.off_others_metres > kOutlierFloorMetres;
+  return p.flagged ? suspect : -1;
 }
 
 PointFit FitPoints(std::span<const CSiteProjection::_tap> taps) {
@@ -137,20 +200,21 @@ PointFit FitPoints(std::span<const CSiteProjection::_tap> taps) {
   std::vector<PointResidual> points(taps.size());
   double sum_pixels = 0.0, sum_metres = 0.0;
   for (size_t i = 0; i < taps.size(); ++i) {
-    const CSiteProjection::_tap& tap = taps[i];
-    const double x = tap.x, y = tap.y, lat = tap.lat, lon = tap.lon;
     PointResidual& p = points[i];
-    // Formed as the reference-point file forms it from a geocode, so the two
-    // agree to the last bit.
-    p.dx = (g.xLat * lat + g.xLon * lon + g.x0) - x;
-    p.dy = (g.yLat * lat + g.yLon * lon + g.y0) - y;
-    p.pixels = std::sqrt(p.dx * p.dx + p.dy * p.dy);
-    const double north = (inverse.d * p.dx + inverse.e * p.dy) * MetresPerDegreeOfLatitude(lat);
-    const double east = (inverse.a * p.dx + inverse.b * p.dy) * MetresPerDegreeOfLongitude(lat);
-    p.metres = std::hypot(north, east);
-    if (!std::isfinite(p.pixels) || !std::isfinite(p.metres)) return fit;
+    if (!Measure(g, inverse, taps[i], p)) return fit;
     sum_pixels += p.pixels * p.pixels;
     sum_metres += p.metres * p.metres;
+  }
+  if (taps.size() >= kMinPointsToFlag) {
+    const std::vector<double> h = Leverages(taps);
+    for (size_t i = 0; i < taps.size(); ++i) {
+      // Below 1 whenever the fit holds without the point; a point the fit
+      // needs (h = 1) has no residual and is off nothing.
+      if (!(h[i] < 1.0)) continue;
+      points[i].standardized_metres = points[i].metres / std::sqrt(1.0 - h[i]);
+      if (!std::isfinite(points[i].standardized_metres)) return fit;
+      points[i].off_others_metres = MetresOffOthers(taps, i);
+    }
   }
   const double n = static_cast<double>(taps.size());
   const double rms_pixels = std::sqrt(sum_pixels / n);
@@ -168,7 +232,8 @@ PointFit FitPoints(std::span<const CSiteProjection::_tap> taps) {
 
 std::string OffTheFitText(const PointFit& fit) {
   if (!fit.fitted() || fit.worst < 0) return {};
-  const long metres = std::lround(fit.points[static_cast<size_t>(fit.worst)].metres);
+  const long metres =
+      std::lround(fit.points[static_cast<size_t>(fit.worst)].off_others_metres);
   return "Point " + std::to_string(fit.worst + 1) + " is " + std::to_string(metres) +
          " m off the fit of the others.";
 }

@@ -21,8 +21,11 @@
 namespace velkaro {
 
 inline constexpr size_t kMinPointsToFit = 3;
-// A point is flagged when its residual on the ground is more than this many
-// times the median of the other points' residuals ...
+// Points are judged from five on: with fewer, a wrong point and a good one
+// bend the fit alike.
+inline constexpr size_t kMinPointsToFlag = 5;
+// A point is flagged when its standardized residual is more than this many
+// times the median of the other points' ...
 inline constexpr double kOutlierFactor = 3.0;
 // ... and more than this many metres: GPS noise alone is a few metres.
 inline constexpr double kOutlierFloorMetres = 5.0;
@@ -39,6 +42,18 @@ struct PointResidual {
   // point's latitude (see MetresPerDegreeOfLatitude). It is how far the
   // point's position lies from where the fit puts its pixel.
   double metres = 0.0;
+  // From kMinPointsToFlag points on (0 before): the residual on the ground
+  // divided by sqrt(1 - h), h the point's leverage, so that the residuals of
+  // points at the edge of the walk and in its middle, which the fit bends
+  // towards unequally, are alike for the same GPS noise. With few points a
+  // wrong point at the edge of the walk bends the fit so far towards itself
+  // that it may not stand out; every further point makes it show.
+  double standardized_metres = 0.0;
+  // How far the point's position lies from where a fit of all the other
+  // points puts its pixel, in metres; from kMinPointsToFlag points on, 0
+  // before or when the others do not fit. The whole of a wrong point's
+  // error, of which its pull on the fit of all hides a part.
+  double off_others_metres = 0.0;
   bool flagged = false;  // see FlagOutliers
 };
 
@@ -70,14 +85,16 @@ struct PointFit {
 // state; the result does not depend on anything but `taps`.
 PointFit FitPoints(std::span<const CSiteProjection::_tap> taps);
 
-// Sets `flagged` on every point whose `metres` is more than kOutlierFactor
-// times the median of the other points' `metres` and more than
-// kOutlierFloorMetres (the median of an even count is the mean of the middle
-// two); returns the index of the worst flagged point, or -1.
+// Flags at most one point: the one with the largest `standardized_metres`
+// (the earliest on a tie), when that is more than kOutlierFactor times the
+// median of the other points' (the median of an even count is the mean of
+// the middle two) and its `off_others_metres` is more than
+// kOutlierFloorMetres. Returns its index, or -1 when none is flagged. Once
+// a flagged point is deleted, the next wrong one, if any, stands out.
 int FlagOutliers(std::span<PointResidual> points);
 
 // "Point N is M m off the fit of the others." for the worst flagged point: N
-// counts from 1 in capture order, M is its residual in whole metres. Empty
+// counts from 1 in capture order, M is its `off_others_metres` whole. Empty
 // when no point is flagged.
 std::string OffTheFitText(const PointFit& fit);
 

@@ -47,7 +47,8 @@ struct Plan {
 
 // Moving the middle pixel by d leaves the fit's linear part alone (it sits
 // at the centroid) and shifts every fitted pixel by d / 9: its own residual
-// is -8/9 d, the others' +1/9 d, exactly.
+// is -8/9 d, the others' +1/9 d, exactly. The fit of the other eight is the
+// plan itself, so the point is all of d off it.
 struct Move {
   double scale;
   int dx, dy;
@@ -68,6 +69,8 @@ TEST_P(MovedPoint, GetsEightNinthsOfTheMoveAndIsFlaggedAboveTheFloor) {
   EXPECT_NEAR(fit.points[4].dx, -8.0 / 9 * m.dx, 1e-6);
   EXPECT_NEAR(fit.points[4].dy, -8.0 / 9 * m.dy, 1e-6);
   EXPECT_NEAR(fit.points[4].metres, 8.0 / 9 * moved * m.scale, 1e-3);
+  EXPECT_NEAR(fit.points[4].off_others_metres, moved * m.scale, 1e-3);
+  EXPECT_NEAR(fit.points[4].standardized_metres, std::sqrt(8.0 / 9) * moved * m.scale, 1e-3);
   for (size_t i : {0, 3, 8}) {
     EXPECT_NEAR(fit.points[i].dx, m.dx / 9.0, 1e-6);
     EXPECT_NEAR(fit.points[i].metres, moved / 9 * m.scale, 1e-3);
@@ -82,24 +85,51 @@ TEST_P(MovedPoint, GetsEightNinthsOfTheMoveAndIsFlaggedAboveTheFloor) {
 INSTANTIATE_TEST_SUITE_P(
     ByMetres, MovedPoint,
     ::testing::Values(Move{0.5, 0, 0, false, ""},  // on the plan: no residual at all
-                      Move{2.0, 27, 0, true, "Point 5 is 48 m off the fit of the others."},
-                      Move{0.5, -24, 32, true, "Point 5 is 18 m off the fit of the others."},
-                      Move{0.25, 0, 27, true, "Point 5 is 6 m off the fit of the others."},
+                      Move{2.0, 27, 0, true, "Point 5 is 54 m off the fit of the others."},
+                      Move{0.5, -24, 32, true, "Point 5 is 20 m off the fit of the others."},
+                      Move{0.25, 0, 27, true, "Point 5 is 7 m off the fit of the others."},
                       Move{0.25, 18, 0, false, ""}));  // 4 m: GPS noise
 
 TEST(PointFit, FlagsAboveThreeMediansOfTheOthersAndNamesTheWorst) {
-  const auto flags = [](std::vector<double> metres, std::vector<bool> want, int worst) {
-    std::vector<PointResidual> points;
-    for (double m : metres) points.push_back(PointResidual{0, 0, 0, m, false});
+  // Each point: its standardized residual, and how far off the others.
+  const auto flags = [](std::vector<std::array<double, 2>> metres, std::vector<bool> want,
+                        int worst) {
+    std::vector<PointResidual> points(metres.size());
+    for (size_t i = 0; i < metres.size(); ++i) {
+      points[i].standardized_metres = metres[i][0];
+      points[i].off_others_metres = metres[i][1];
+    }
     EXPECT_EQ(FlagOutliers(points), worst);
     for (size_t i = 0; i < points.size(); ++i) EXPECT_EQ(points[i].flagged, want[i]) << i;
   };
-  flags({13, 4, 4, 4, 4}, {1, 0, 0, 0, 0}, 0);
-  flags({12, 4, 4, 4, 4}, {0, 0, 0, 0, 0}, -1);  // three times, not more
-  flags({5, 1, 1, 1}, {0, 0, 0, 0}, -1);         // the floor
-  flags({19, 2, 4, 8, 30}, {1, 0, 0, 0, 1}, 4);  // others' median (4 + 8) / 2
-  flags({17, 2, 4, 8, 30}, {0, 0, 0, 0, 1}, 4);
-  flags({40, 40, 1, 1, 1, 1}, {1, 1, 0, 0, 0, 0}, 0);  // a tie: the earliest
+  flags({{13, 14}, {4, 5}, {4, 5}, {4, 5}, {4, 5}}, {1, 0, 0, 0, 0}, 0);
+  flags({{12, 14}, {4, 5}, {4, 5}, {4, 5}, {4, 5}}, {0, 0, 0, 0, 0}, -1);  // three times, not more
+  flags({{5, 5}, {1, 1}, {1, 1}, {1, 1}}, {0, 0, 0, 0}, -1);              // the floor
+  flags({{2, 2}, {4, 4}, {8, 8}, {25, 26}, {19, 20}}, {0, 0, 0, 1, 0}, 3);  // median (4 + 8) / 2
+  flags({{6, 4}, {1, 9}, {1, 9}, {1, 9}, {1, 9}}, {0, 0, 0, 0, 0}, -1);  // the suspect alone
+  flags({{40, 41}, {40, 41}, {1, 1}, {1, 1}, {1, 1}, {1, 1}}, {1, 0, 0, 0, 0, 0}, 0);  // the earliest
+}
+
+// The demo walk's six landmarks, exact, with one taken 40 m (80 plan pixels)
+// from where its position lies. No good point is ever flagged; a wrong one
+// inside the walk is, and named with all its 40 m, though its pull on the
+// fit of all six hides much of that in the others' residuals. One at the
+// walk's edge bends six points' fit too far to stand out.
+TEST(PointFit, FlagsAPointTakenFortyMetresOffInsideTheWalk) {
+  const int landmarks[6][2] = {{60, 480}, {120, 300}, {200, 140}, {360, 270}, {600, 90}, {620, 470}};
+  for (size_t off = 0; off < 6; ++off) {
+    std::vector<Tap> taps;
+    for (size_t i = 0; i < 6; ++i) {
+      const auto [x, y] = landmarks[i];
+      taps.push_back(Tap{x + (i == off ? 80 : 0), y, 45.5 - 0.0000045 * y, 9.1 + 0.0000064 * x, 0});
+    }
+    const PointFit fit = FitPoints(taps);
+    ASSERT_TRUE(fit.fitted());
+    const bool inside = off == 1 || off == 3;
+    EXPECT_EQ(fit.worst, inside ? static_cast<int>(off) : -1) << off;
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(fit.points[i].flagged, inside && i == off) << off;
+    EXPECT_NEAR(fit.points[off].off_others_metres, 40.0, 0.1) << off;
+  }
 }
 
 TEST(PointFit, NoFitBelowThreeAnExactOneAtThreeAndNoneOnALine) {
