@@ -2,6 +2,7 @@
 
 #include "site/text_fields.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -26,7 +27,8 @@ const char kReferencePointsCrsWkt[] =
 namespace {
 
 constexpr size_t kMinFields = 5;  // mapX,mapY,sourceX,sourceY,enable
-constexpr size_t kMaxFields = 8;  // ... dX,dY,residual
+constexpr size_t kResidualFields = 8;  // ... dX,dY,residual
+constexpr size_t kMaxFields = 10;      // ... spread,fixes
 
 void AppendNumber(std::string& out, double value) {
   char text[32];
@@ -67,10 +69,12 @@ bool PixelOf(double source, int32_t& pixel) {
   return true;
 }
 
-// Parses one data row; an empty result means `tap` and `enabled` are set.
-std::string ParseRow(std::string_view line, CSiteProjection::_tap& tap, bool& enabled) {
+// Parses one data row; an empty result means `tap`, `averaging` and
+// `enabled` are set.
+std::string ParseRow(std::string_view line, CSiteProjection::_tap& tap,
+                     CSiteProjection::Averaging& averaging, bool& enabled) {
   const std::vector<std::string_view> fields = SplitFields(line, kMaxFields);
-  if (fields.size() > kMaxFields) return "expected at most 8 fields, found more";
+  if (fields.size() > kMaxFields) return "expected at most 10 fields, found more";
   if (fields.size() < kMinFields)
     return "expected mapX,mapY,sourceX,sourceY,enable, found " + std::to_string(fields.size()) +
            " fields";
@@ -88,22 +92,35 @@ std::string ParseRow(std::string_view line, CSiteProjection::_tap& tap, bool& en
     return "enable is not 0 or 1";
   tap = CSiteProjection::_tap{x, y, lat, lon, 0};
   enabled = enable == 1;
+  averaging = CSiteProjection::Averaging{tap, 0.0, 1};
+  if (fields.size() > kResidualFields &&
+      (!ParseWholeField(fields[kResidualFields], averaging.spread_m) ||
+       !std::isfinite(averaging.spread_m) || averaging.spread_m < 0.0))
+    return "spread is not a distance in metres";
+  if (fields.size() > kResidualFields + 1 &&
+      (!ParseWholeField(fields[kResidualFields + 1], averaging.fixes) || averaging.fixes < 1))
+    return "fixes is not a count of fixes";
   return {};
 }
 
 }  // namespace
 
 std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
-                                  const std::optional<Geocode>& geocode) {
+                                  const std::optional<Geocode>& geocode,
+                                  std::span<const CSiteProjection::Averaging> averaging) {
   bool finite = geocode.has_value();
   if (finite) {
     const Geocode& g = *geocode;
     for (double c : {g.xLat, g.xLon, g.x0, g.yLat, g.yLon, g.y0})
       finite = finite && std::isfinite(c);
   }
-  std::string out =
-      std::string("#CRS: ") + kReferencePointsCrsWkt + "\n" + kReferencePointsHeader + "\n";
-  for (const CSiteProjection::_tap& tap : taps) {
+  const bool averaged =
+      averaging.size() == taps.size() &&
+      std::any_of(averaging.begin(), averaging.end(), [](const auto& a) { return a.fixes > 1; });
+  std::string out = std::string("#CRS: ") + kReferencePointsCrsWkt + "\n" + kReferencePointsHeader +
+                    (averaged ? kAveragingColumns : "") + "\n";
+  for (size_t i = 0; i < taps.size(); ++i) {
+    const CSiteProjection::_tap& tap = taps[i];
     const double x = tap.x, y = tap.y, lat = tap.lat, lon = tap.lon;
     double dx = 0.0, dy = 0.0, residual = 0.0;
     if (finite) {
@@ -124,6 +141,11 @@ std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
     AppendNumber(out, dy);
     out += ',';
     AppendNumber(out, residual);
+    if (averaged) {
+      out += ',';
+      AppendNumber(out, averaging[i].spread_m);
+      out += ',' + std::to_string(averaging[i].fixes);
+    }
     out += '\n';
   }
   return out;
@@ -132,9 +154,11 @@ std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
 ReferencePoints ParseReferencePoints(std::string_view text) {
   ReferencePoints result;
   size_t line_number = 0;
+  bool any_averaged = false;
   auto fail = [&](const std::string& problem) {
     result.status = Status::Invalid(std::to_string(line_number) + ": " + problem);
     result.taps.clear();
+    result.averaging.clear();
     return result;
   };
   while (!text.empty()) {
@@ -149,10 +173,16 @@ ReferencePoints ParseReferencePoints(std::string_view text) {
     if (line.front() == '#') continue;
     if (StartsWithNoCase(TrimField(SplitFields(line, 1)[0]), "mapX")) continue;  // the header
     CSiteProjection::_tap tap{};
+    CSiteProjection::Averaging averaging;
     bool enabled = false;
-    if (std::string problem = ParseRow(line, tap, enabled); !problem.empty()) return fail(problem);
-    if (enabled) result.taps.push_back(tap);
+    if (std::string problem = ParseRow(line, tap, averaging, enabled); !problem.empty())
+      return fail(problem);
+    if (!enabled) continue;
+    result.taps.push_back(tap);
+    result.averaging.push_back(averaging);
+    any_averaged = any_averaged || averaging.fixes > 1;
   }
+  if (!any_averaged) result.averaging.clear();
   return result;
 }
 

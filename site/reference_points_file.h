@@ -15,6 +15,11 @@
 // (x, y) is written as (x + 0.5, -(y + 0.5)), the centre of that pixel.
 // dX, dY and residual are how far the geocode puts the point from its pixel,
 // in plan pixels and in the same frame (0 when there is no geocode).
+//
+// When any point was averaged, two columns follow that QGIS does not read:
+//   mapX,...,residual,spread,fixes
+// spread is how widely the point's fixes lay about their mean, in metres,
+// and fixes how many were averaged; an instantaneous point has 0 and 1.
 
 #include "platform/status.h"
 #include "site/geocode.h"
@@ -31,15 +36,22 @@ namespace velkaro {
 // The WKT of EPSG:4326 on one line, as gdalsrsinfo -o wkt2_2018 prints it.
 extern const char kReferencePointsCrsWkt[];
 inline constexpr char kReferencePointsHeader[] = "mapX,mapY,sourceX,sourceY,enable,dX,dY,residual";
+inline constexpr char kAveragingColumns[] = ",spread,fixes";
 
 // The whole file for `taps` in capture order. With a finite `geocode` each row
-// carries its residual; without one dX, dY and residual are 0.
+// carries its residual; without one dX, dY and residual are 0. `averaging`
+// is empty, or holds each tap's averaging in the same order: the spread and
+// fixes columns are written when one of them has more than one fix.
 std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
-                                  const std::optional<Geocode>& geocode);
+                                  const std::optional<Geocode>& geocode,
+                                  std::span<const CSiteProjection::Averaging> averaging = {});
 
 struct ReferencePoints {
   Status status;                            // Invalid with "LINE: what is wrong" for a bad line
   std::vector<CSiteProjection::_tap> taps;  // file order; disabled rows left out
+  // One per tap, in the same order, when the file has the spread and fixes
+  // columns; empty when it has not.
+  std::vector<CSiteProjection::Averaging> averaging;
 };
 
 // Reads the text of a reference-point file: ours or one QGIS wrote (CRLF,
@@ -47,7 +59,8 @@ struct ReferencePoints {
 // (EPSG:4326). A row needs at least mapX, mapY, sourceX, sourceY and enable;
 // a tap's pixel is the one holding the source point (x = floor(sourceX),
 // y = floor(-sourceY)), so files written by FormatReferencePoints come back
-// exactly. The first bad line stops the parse.
+// exactly. The spread and fixes columns are read where a row has them. The
+// first bad line stops the parse.
 ReferencePoints ParseReferencePoints(std::string_view text);
 
 // True when `text` looks like a reference-point file rather than a plain

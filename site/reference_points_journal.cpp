@@ -28,8 +28,14 @@ FileErrorCause CSiteProjection::WritePoints(const std::string& path) const {
   // the last solve's geocode: after a deletion or a restore that one belongs
   // to other points, and before the first save there is none.
   const PointFit fit = FitPoints(m_taps);
-  const std::string text =
-      FormatReferencePoints(m_taps, fit.fitted() ? std::optional(fit.geocode) : std::nullopt);
+  std::vector<Averaging> averaging;
+  averaging.reserve(m_taps.size());
+  for (const _tap& tap : m_taps) {
+    const Averaging* a = AveragingOf(tap);
+    averaging.push_back(a != nullptr ? *a : Averaging{tap, 0.0, 1});
+  }
+  const std::string text = FormatReferencePoints(
+      m_taps, fit.fitted() ? std::optional(fit.geocode) : std::nullopt, averaging);
   return WriteFileAtomically(path, text.data(), text.size());
 }
 
@@ -46,7 +52,8 @@ SiteOutcome CSiteProjection::KeepPoints(const std::string& path) {
   return outcome;
 }
 
-std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string& path) {
+std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string& path,
+                                                               std::vector<Averaging>* averaged) {
   int error = 0;
   std::FILE* file = OpenRegularStream(path, &error);
   if (file == nullptr) return {};
@@ -60,7 +67,14 @@ std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string
   std::fclose(file);
   if (!complete) return {};
   ReferencePoints points = ParseReferencePoints(text);
-  return points.status.ok() ? std::move(points.taps) : std::vector<_tap>{};
+  if (!points.status.ok()) return {};
+  if (averaged != nullptr) {
+    averaged->clear();
+    for (const Averaging& a : points.averaging) {
+      if (a.fixes > 1) averaged->push_back(a);
+    }
+  }
+  return std::move(points.taps);
 }
 
 }  // namespace velkaro

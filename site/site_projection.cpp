@@ -14,6 +14,22 @@ SiteOutcome CSiteProjection::AddTap(int32_t x, int32_t y, const CGpsData& positi
   return JournalPoints();
 }
 
+SiteOutcome CSiteProjection::AddAveragedTap(int32_t x, int32_t y, const CGpsData& mean,
+                                            double spread_m, int fixes) {
+  averaged_.push_back(Averaging{_tap{x, y, mean.m_latB, mean.m_lonB, 0}, spread_m, fixes});
+  return AddTap(x, y, mean);
+}
+
+const CSiteProjection::Averaging* CSiteProjection::AveragingOf(const _tap& tap) const {
+  const int32_t x = tap.x, y = tap.y;
+  const double lat = tap.lat, lon = tap.lon;
+  // The latest first: a point taken again at the same spot is the new one.
+  for (auto it = averaged_.rbegin(); it != averaged_.rend(); ++it) {
+    if (it->tap.x == x && it->tap.y == y && it->tap.lat == lat && it->tap.lon == lon) return &*it;
+  }
+  return nullptr;
+}
+
 int CSiteProjection::FindNearestTap(int32_t px, int32_t py) {
   if (m_taps.empty()) return -1;
   // A tap more than 40 pixels off along either axis can never be picked, so

@@ -53,6 +53,16 @@ class CSiteProjection {
 #pragma pack(pop)
   static_assert(sizeof(_tap) == 25, "a tap record is 25 packed bytes");
 
+  // What an averaged point's fixes tell of it: how many there were and how
+  // widely they spread. Kept beside the designed tap record, not in it, and
+  // found again by the tap's values, so it follows its point through
+  // deletions, undo and restores without being kept in step.
+  struct Averaging {
+    _tap tap;
+    double spread_m = 0.0;
+    int fixes = 1;
+  };
+
   static constexpr int kMinTapsToSave = 5;
   static constexpr int32_t kPickRadiusSquared = 1600;  // 40 plan pixels
 
@@ -69,6 +79,12 @@ class CSiteProjection {
   // check: the site view calls it only while the GPS is locked. Says only
   // what the journal reports.
   [[nodiscard]] SiteOutcome AddTap(int32_t x, int32_t y, const CGpsData& position);
+  // The same for the mean of an averaged capture's `fixes` fixes, which
+  // spread by `spread_m` metres; the journal keeps both with the point.
+  [[nodiscard]] SiteOutcome AddAveragedTap(int32_t x, int32_t y, const CGpsData& mean,
+                                           double spread_m, int fixes);
+  // The averaging of the point `tap`, or null for an instantaneous one.
+  const Averaging* AveragingOf(const _tap& tap) const;
   // Finds the tap nearest to plan pixel (px, py) within 40 pixels; on ties
   // the earliest tap wins. Returns 0 and sets m_selected when one is found,
   // -1 (m_selected unchanged) otherwise.
@@ -82,8 +98,9 @@ class CSiteProjection {
   [[nodiscard]] SiteOutcome DeleteTap(size_t index);
   // Takes points kept by an earlier session in place of the current ones;
   // nothing is journaled until the next capture or deletion.
-  void RestorePoints(std::vector<_tap> taps) {
+  void RestorePoints(std::vector<_tap> taps, std::vector<Averaging> averaged = {}) {
     m_taps = std::move(taps);
+    averaged_ = std::move(averaged);
     ForgetHistory();
   }
 
@@ -117,8 +134,10 @@ class CSiteProjection {
   // Writes the current points to `path`, all or nothing; nothing reported.
   FileErrorCause WritePoints(const std::string& path) const;
   // The points kept at `path`: empty when there is no such regular file, or
-  // it holds no points or is not a reference-point file.
-  static std::vector<_tap> ReadPoints(const std::string& path);
+  // it holds no points or is not a reference-point file. The averaged
+  // points' fixes go to `averaged` when given.
+  static std::vector<_tap> ReadPoints(const std::string& path,
+                                      std::vector<Averaging>* averaged = nullptr);
 
   // --- geocode (geocode_solver.cpp) ---
 
@@ -198,6 +217,7 @@ class CSiteProjection {
 
   std::string points_path_;
   bool points_failure_reported_ = false;
+  std::vector<Averaging> averaged_;
   History undo_;
   History redo_;
 };

@@ -8,6 +8,7 @@
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "platform/wave_player.h"
+#include "site/fix_average.h"
 #include "site/site_plan.h"
 #include "site/site_projection.h"
 
@@ -46,6 +47,9 @@ struct AppContext {
   // `velkaro --gpsd [HOST[:PORT]]`: gpsd is the position source instead of
   // the board; none: the board.
   std::optional<GpsdAddress> gpsd;
+  // `velkaro --average SECONDS --min-accuracy METRES`: how taps take their
+  // position; the default is the instantaneous tap at any accuracy.
+  CaptureOptions capture = {};
 };
 
 }  // namespace velkaro

@@ -1,4 +1,5 @@
-// velkaro [--port DEVICE | --gpsd [HOST[:PORT]]]: the application.
+// velkaro [--port DEVICE | --gpsd [HOST[:PORT]]] [--average SECONDS]
+//         [--min-accuracy METRES]: the application.
 #include "gui/shell/app_context.h"
 #include "gui/shell/globals.h"
 #include "gui/shell/main_frame.h"
@@ -9,7 +10,10 @@
 #include "platform/device_registry.h"
 #include "platform/serial_port.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -20,8 +24,18 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: velkaro [--port DEVICE | --gpsd [HOST[:PORT]]]\n");
+  std::fprintf(stderr,
+               "usage: velkaro [--port DEVICE | --gpsd [HOST[:PORT]]] [--average SECONDS]\n"
+               "               [--min-accuracy METRES]\n");
   return 2;
+}
+
+// A positive number of at most `most`, as the whole of `text`.
+bool ParsePositive(const char* text, double most, double& value) {
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text, &end);
+  return end != text && *end == '\0' && errno == 0 && value > 0.0 && value <= most;
 }
 
 }  // namespace
@@ -30,7 +44,9 @@ int main(int argc, char** argv) {
   using namespace velkaro;
   std::string port;
   std::optional<GpsdAddress> gpsd;
+  CaptureOptions capture;
   for (int i = 1; i < argc; ++i) {
+    double value = 0.0;
     if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc && argv[i + 1][0] != '\0') {
       port = argv[++i];
     } else if (std::strcmp(argv[i], "--gpsd") == 0 && !gpsd) {
@@ -38,6 +54,13 @@ int main(int argc, char** argv) {
       const bool given = i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0;
       gpsd = ParseGpsdAddress(given ? argv[++i] : "");
       if (!gpsd) return Usage();
+    } else if (std::strcmp(argv[i], "--average") == 0 && i + 1 < argc) {
+      // An hour is longer than anyone stands still at a spot.
+      if (!ParsePositive(argv[++i], 3600.0, value)) return Usage();
+      capture.average_ms = std::llround(value * 1000.0);
+    } else if (std::strcmp(argv[i], "--min-accuracy") == 0 && i + 1 < argc) {
+      if (!ParsePositive(argv[++i], 1e6, value)) return Usage();
+      capture.min_accuracy = value;
     } else {
       return Usage();
     }
@@ -54,7 +77,8 @@ int main(int argc, char** argv) {
   SysfsDeviceRegistry registry;
   TermiosSerialPortOpener opener;
   AppContext context{g_link,  g_projection, g_plan, g_draw, g_messages, g_waves, g_files,
-                     g_clock, registry,     opener, port,   {},         {},      gpsd};
+                     g_clock, registry,     opener, port,   {},         {},      gpsd,
+                     capture};
   // The snapshot counter lives in the user's home directory.
   context.snapshot = SnapshotCommand(g_waves, g_files, g_messages, QDir::homePath().toStdString());
   if (!theApp.InitInstance(context)) return 1;

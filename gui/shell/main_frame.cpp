@@ -184,6 +184,11 @@ void CMainFrame::UpdateFixStatus() {
   // How well the points taken so far agree, while they are being taken.
   if (const std::string rms = RmsText(FitPoints(context_.projection.m_taps)); !rms.empty())
     line += "  " + rms;
+  // Over the plan: the pixel under the pointer and where it lies.
+  if (site_view_ && active_ == site_view_) {
+    if (const std::string cursor = site_view_->CursorText(); !cursor.empty())
+      line += "  " + cursor;
+  }
   const QString text = QString::fromStdString(line);
   fix_status_->setText(text);
   fix_status_->setToolTip(text);  // the whole line where the window is narrow
@@ -198,6 +203,8 @@ void CMainFrame::SwitchView(ViewClass view_class, int control_id) {
         new CSiteView(context_.plan, context_.projection, context_.link.gps, context_.clock,
                       context_.draw, context_.messages, context_.waves, context_.files, views_);
     site_view_->OnInitialUpdate();
+    site_view_->SetCaptureOptions(context_.capture);
+    connect(site_view_, &CSiteView::cursorMoved, this, [this] { UpdateFixStatus(); });
     views_->addWidget(site_view_);
     wanted = site_view_;
   }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -28,6 +30,8 @@ CProList::CProList(const std::vector<CSiteProjection::_tap>& taps, RemovePoint r
     : QDialog(parent),
       m_list(new QListWidget(this)),
       m_delete(new QPushButton(QStringLiteral("Delete Selected Point"), this)),
+      m_undo(new QPushButton(QStringLiteral("Undo"), this)),
+      m_redo(new QPushButton(QStringLiteral("Redo"), this)),
       taps_(taps),
       remove_(std::move(remove)) {
   setWindowTitle(QStringLiteral("Point List"));
@@ -40,6 +44,17 @@ CProList::CProList(const std::vector<CSiteProjection::_tap>& taps, RemovePoint r
   layout->addWidget(m_list);
   m_delete->setAutoDefault(false);
   layout->addWidget(m_delete);
+  auto* steps = new QHBoxLayout;
+  for (QPushButton* button : {m_undo, m_redo}) {
+    button->setAutoDefault(false);
+    button->setVisible(false);  // until AllowSteps
+    steps->addWidget(button);
+  }
+  m_undo->setShortcut(QKeySequence::Undo);
+  m_redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  layout->addLayout(steps);
+  connect(m_undo, &QPushButton::clicked, this, [this] { Step(false); });
+  connect(m_redo, &QPushButton::clicked, this, [this] { Step(true); });
   // Only a point's row can be deleted, not the header.
   connect(m_list, &QListWidget::currentRowChanged, this,
           [this](int row) { m_delete->setEnabled(remove_ && row >= 1); });
@@ -60,6 +75,22 @@ void CProList::ShowPoints() {
     m_list->addItem(QString::fromStdString(row));
   }
   m_delete->setEnabled(false);
+  m_undo->setEnabled(can_step_ && can_step_(false));
+  m_redo->setEnabled(can_step_ && can_step_(true));
+}
+
+void CProList::AllowSteps(StepPoints step, CanStep can_step) {
+  step_ = std::move(step);
+  can_step_ = std::move(can_step);
+  m_undo->setVisible(true);
+  m_redo->setVisible(true);
+  ShowPoints();
+}
+
+void CProList::Step(bool forward) {
+  if (!step_ || !can_step_ || !can_step_(forward)) return;
+  step_(forward);
+  ShowPoints();
 }
 
 void CProList::DeleteSelected() {

@@ -25,7 +25,9 @@ std::string ResidualColumns(const PointResidual& residual);
 // order, each followed by its residual against the fit of the current
 // points (from three points on). "Delete Selected Point" asks `remove` to
 // delete the selected row's point (it asks the user and says what happened)
-// and, when it did, shows the list anew from `taps`.
+// and, when it did, shows the list anew from `taps`; "Undo" and "Redo"
+// (Ctrl+Z, Ctrl+Shift+Z) take a step back or forward the same way once
+// AllowSteps has given them their work.
 // UI thread only; `taps` must outlive the dialog.
 class CProList : public QDialog {
   Q_OBJECT
@@ -40,17 +42,28 @@ class CProList : public QDialog {
   CProList(const std::vector<CSiteProjection::_tap>& taps, RemovePoint remove = {},
            QWidget* parent = nullptr);
 
+  // Takes a step back (false) or forward (true) through the captures and
+  // deletions, and tells whether one can be taken.
+  using StepPoints = std::function<void(bool forward)>;
+  using CanStep = std::function<bool(bool forward)>;
+  void AllowSteps(StepPoints step, CanStep can_step);
+
   // Fills the list from the points as they stand now.
   void ShowPoints();
 
   QListWidget* m_list;
   QPushButton* m_delete;
+  QPushButton* m_undo;
+  QPushButton* m_redo;
 
  private:
   void DeleteSelected();
+  void Step(bool forward);
 
   const std::vector<CSiteProjection::_tap>& taps_;
   RemovePoint remove_;
+  StepPoints step_;
+  CanStep can_step_;
 };
 
 }  // namespace velkaro

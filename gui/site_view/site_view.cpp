@@ -6,9 +6,14 @@
 #include "link/published.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "site/geocode.h"
 #include "site/point_fit.h"
 #include "site/site_projection.h"
 
+#include <cmath>
+#include <cstdio>
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -19,7 +24,6 @@ namespace velkaro {
 namespace {
 
 constexpr int kReticleBitmap = 132;
-// A press that wanders further than this is no longer a hold.
 
 }  // namespace
 
@@ -38,7 +42,11 @@ CSiteView::CSiteView(CSitePlan& plan, CSiteProjection& projection, const Publish
   m_bmpReticle = QImage(QStringLiteral(":/bitmaps/%1").arg(kReticleBitmap))
                      .convertToFormat(QImage::Format_RGB32);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setMouseTracking(true);  // the plan pixel under the pointer
+  setFocusPolicy(Qt::StrongFocus);     // Space to drag, Escape to cancel
   setFrameShape(QFrame::NoFrame);
+  average_timer_.setInterval(kAveragePollMs);
+  connect(&average_timer_, &QTimer::timeout, this, &CSiteView::PollAverage);
   hold_timer_.setSingleShot(true);
   hold_timer_.setInterval(kHoldMs);
   connect(&hold_timer_, &QTimer::timeout, this, &CSiteView::HoldTimedOut);
@@ -79,7 +87,10 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
     left_pressed_ = true;
     dragging_ = false;
     press_point_ = point;
-    hold_timer_.start();
+    if (space_held_)
+      StartDrag(point);
+    else
+      hold_timer_.start();
   } else if (event->button() == Qt::MiddleButton) {
     StartDrag(point);
   }
@@ -88,6 +99,7 @@ void CSiteView::mousePressEvent(QMouseEvent* event) {
 
 void CSiteView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
+  NoteCursor(point);
   if (left_pressed_ && !dragging_ &&
       (point - press_point_).manhattanLength() > kDragSlopPixels) {
     // Moving: not a hold, and not a capture either, since the spot under
@@ -111,6 +123,60 @@ void CSiteView::mouseReleaseEvent(QMouseEvent* event) {
     dragging_ = false;
   }
   event->accept();
+}
+
+void CSiteView::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && average_) {
+    CancelAverage();
+  } else if (event->key() == Qt::Key_Space) {
+    if (!event->isAutoRepeat()) space_held_ = true;
+  } else {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+}
+
+void CSiteView::keyReleaseEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) space_held_ = false;
+  QAbstractScrollArea::keyReleaseEvent(event);
+}
+
+void CSiteView::leaveEvent(QEvent* event) {
+  cursor_pixel_.reset();
+  emit cursorMoved();
+  QAbstractScrollArea::leaveEvent(event);
+}
+
+void CSiteView::NoteCursor(const QPoint& point) {
+  std::optional<QPoint> pixel;
+  if (m_bPlanLoaded && !loading_) {
+    int32_t px = 0, py = 0;
+    plan_.ScreenToPlan(ClientRect(), point.x(), point.y(), px, py);
+    const PlanRect extent = plan_.GetPlan();
+    if (px >= extent.left && py >= extent.top && px < extent.right && py < extent.bottom)
+      pixel = QPoint(px, py);
+  }
+  if (pixel == cursor_pixel_) return;
+  cursor_pixel_ = pixel;
+  emit cursorMoved();
+}
+
+std::string CSiteView::CursorText() const {
+  if (!cursor_pixel_ || !m_bPlanLoaded) return "";
+  char text[96];
+  std::snprintf(text, sizeof text, "plan pixel (%d, %d)", cursor_pixel_->x(), cursor_pixel_->y());
+  std::string line = text;
+  const PointFit fit = FitPoints(projection_.m_taps);
+  PixelToDegrees inverse;
+  if (fit.fitted() && InvertGeocode(fit.geocode, inverse)) {
+    const double col = cursor_pixel_->x(), row = cursor_pixel_->y();
+    const double lat = inverse.Lat(col, row), lon = inverse.Lon(col, row);
+    std::snprintf(text, sizeof text, "  %.7f %c %.7f %c", std::fabs(lat), lat < 0 ? 'S' : 'N',
+                  std::fabs(lon), lon < 0 ? 'W' : 'E');
+    line += text;
+  }
+  return line;
 }
 
 void CSiteView::StartDrag(const QPoint& point) {
@@ -140,7 +206,7 @@ void CSiteView::HoldTimedOut() {
 }
 
 void CSiteView::OnHold(const QPoint& point) {
-  if (RefusedWhileLoading()) return;
+  if (average_ || RefusedWhileLoading()) return;
   int32_t px = 0;
   int32_t py = 0;
   plan_.ScreenToPlan(ClientRect(), point.x(), point.y(), px, py);
@@ -155,12 +221,14 @@ void CSiteView::OnHold(const QPoint& point) {
 }
 
 void CSiteView::OnTap(const QPoint& point) {
-  if (RefusedWhileLoading()) return;
+  // A second tap while a window is open would be taken at the same spot.
+  if (average_ || RefusedWhileLoading()) return;
   // One copy of the whole record: the tap takes the very position that was
   // locked, even while the link worker publishes a newer one.
   const CGpsData position = gps_.Read();
-  if (!position.IsLockedAt(clock_.NowMonotonicMs())) {
-    messages_.ShowOk("GPS is not locked. Wait until GPS is locked.");
+  const int64_t now_ms = clock_.NowMonotonicMs();
+  if (!position.IsLockedAt(now_ms)) {
+    messages_.ShowOk(kNotLockedText);
     return;
   }
   if (m_bPlanLoaded) {
@@ -173,11 +241,60 @@ void CSiteView::OnTap(const QPoint& point) {
       return;
     }
   }
-  PlayWaveAsync(waves_, "PING");
+  if (const std::string refused = AccuracyRefusal(position, capture_.min_accuracy);
+      !refused.empty()) {
+    messages_.ShowOk(refused);
+    return;
+  }
   plan_.CenterOnScreenPoint(ClientRect(), point.x(), point.y());
   SyncScrollPositions();
-  ShowOutcome(projection_.AddTap(plan_.GetCenterX(), plan_.GetCenterY(), position), messages_,
-              waves_);
+  if (capture_.average_ms > 0) {
+    // The spot is under the reticle while the fixes come in.
+    average_.emplace(position, now_ms, capture_.average_ms);
+    average_x_ = plan_.GetCenterX();
+    average_y_ = plan_.GetCenterY();
+    average_timer_.start();
+    setFocus();  // for Escape
+    viewport()->update();
+    return;
+  }
+  StoreTap(plan_.GetCenterX(), plan_.GetCenterY(), position, nullptr);
+}
+
+void CSiteView::PollAverage() {
+  if (!average_) return;
+  const int64_t now_ms = clock_.NowMonotonicMs();
+  switch (average_->Update(gps_.Read(), now_ms)) {
+    case FixAverage::Progress::kGathering:
+      viewport()->update();
+      return;
+    case FixAverage::Progress::kLockLost:
+      CancelAverage();
+      messages_.ShowOk(kNotLockedText);
+      return;
+    case FixAverage::Progress::kDone: {
+      const FixAverage done = *average_;
+      CancelAverage();
+      StoreTap(average_x_, average_y_, done.Mean(), &done);
+      return;
+    }
+  }
+}
+
+void CSiteView::CancelAverage() {
+  average_timer_.stop();
+  average_.reset();
+  viewport()->update();
+}
+
+void CSiteView::StoreTap(int32_t x, int32_t y, const CGpsData& position,
+                         const FixAverage* average) {
+  PlayWaveAsync(waves_, "PING");
+  ShowOutcome(average != nullptr ? projection_.AddAveragedTap(x, y, position,
+                                                              average->SpreadMetres(),
+                                                              average->fixes())
+                                 : projection_.AddTap(x, y, position),
+              messages_, waves_);
   // From the fifth point on, say so exactly when these points give a valid
   // geocode: solve them first, as saving will, then check the result.
   if (projection_.m_taps.size() >= static_cast<size_t>(CSiteProjection::kMinTapsToSave)) {
@@ -192,6 +309,16 @@ void CSiteView::OnTap(const QPoint& point) {
     }
   }
   viewport()->update();
+}
+
+std::string CSiteView::AveragingText() const {
+  if (!average_) return "";
+  const int64_t now_ms = clock_.NowMonotonicMs();
+  char text[128];
+  std::snprintf(text, sizeof text, "averaging: %.1f s left, %d %s, spread %.1f m",
+                static_cast<double>(average_->RemainingMs(now_ms)) / 1000.0, average_->fixes(),
+                average_->fixes() == 1 ? "fix" : "fixes", average_->SpreadMetres());
+  return text;
 }
 
 void CSiteView::resizeEvent(QResizeEvent* event) {

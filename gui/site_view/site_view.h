@@ -3,6 +3,7 @@
 #include "gui/common/command_target.h"
 #include "gui/common/wait_cursor.h"
 #include "gui/site_view/plan_load.h"
+#include "site/fix_average.h"
 #include "site/point_fit.h"
 #include "site/site_plan.h"
 
@@ -40,8 +41,15 @@ class Published;
 // matches the position. A press that moves more than a few pixels before its
 // release drags the plan instead (so does a middle-button drag), and stores
 // nothing. A hold (right button, or a left press kept still for about half
-// a second) offers to delete the nearest point. Carries the site commands
-// 32771..32776 and both scroll bars.
+// a second) offers to delete the nearest point. Space held down turns a left
+// press into a drag too. Carries the site commands 32771..32776 and both
+// scroll bars.
+//
+// With an averaging time (SetCaptureOptions) a tap opens a window instead
+// of storing at once: the view shows its countdown, fixes and spread, and
+// stores the mean of every locked fix when it closes; a lost lock refuses
+// the point, and Escape or a command other than zooming cancels it. A minimum accuracy
+// refuses taps while the fix is worse.
 //
 // Plans load on a worker thread (site_view_load.cpp): the window keeps
 // repainting under the busy cursor, shows the share done for loads longer
@@ -67,6 +75,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
 
   static constexpr const char* kBeyondEdgeText =
       "That spot is beyond the edge of the plan. Tap a spot on the plan.";
+  static constexpr const char* kNotLockedText = "GPS is not locked. Wait until GPS is locked.";
+  // How often an open averaging window looks for new fixes.
+  static constexpr int kAveragePollMs = 100;
 
   // How often the view repaints while its band shows a lock, so the band
   // turns red when reports stop even though no report says so.
@@ -80,6 +91,15 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
             IFilePrompt& files, QWidget* parent = nullptr);
   // Waits for a load in progress; its result is dropped.
   ~CSiteView() override;
+
+  void SetCaptureOptions(const CaptureOptions& options) { capture_ = options; }
+  // True while an averaging window is open.
+  bool Averaging() const { return average_.has_value(); }
+  // "averaging: 3.2 s left, 4 fixes, spread 0.6 m" while a window is open.
+  std::string AveragingText() const;
+  // The plan pixel under the pointer, and its position once the points fit:
+  // "plan pixel (360, 270)  45.4987850 N 9.1023040 E"; "" off the plan.
+  std::string CursorText() const;
 
   // True from a load's start until its plan is taken or refused.
   bool LoadInProgress() const { return loading_; }
@@ -125,6 +145,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   void scrollContentsBy(int, int) override {}
   // The viewport follows the client: see CSitePlan::ResizeClient.
   void resizeEvent(QResizeEvent* event) override;
@@ -162,7 +185,20 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void HoldTimedOut();
   void StartDrag(const QPoint& point);
   void DragTo(const QPoint& point);
+  // Stores the point at plan pixel (x, y) with `position`, as a tap does.
+  void StoreTap(int32_t x, int32_t y, const CGpsData& position, const FixAverage* average);
+  // Looks at the open window: stores its mean once it closes, refuses the
+  // point when the lock is lost.
+  void PollAverage();
+  void CancelAverage();
+  void DrawAveraging(QPainter& dc, int w, int h) const;
+  void NoteCursor(const QPoint& point);
 
+ signals:
+  // The pointer moved over the plan, or off it (CursorText).
+  void cursorMoved();
+
+ private:
   CSitePlan& plan_;
   CSiteProjection& projection_;
   const Published<CGpsData>& gps_;
@@ -179,6 +215,18 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   mutable bool band_locked_ = false;
   QPoint press_point_;
   bool left_pressed_ = false;
+  bool space_held_ = false;
+  // The plan pixel under the pointer; none while it is off the plan.
+  std::optional<QPoint> cursor_pixel_;
+
+  CaptureOptions capture_;
+  // The open window and the plan pixel it was opened on, which stays the
+  // point's pixel however the plan is scrolled or zoomed meanwhile.
+  std::optional<FixAverage> average_;
+  int32_t average_x_ = 0;
+  int32_t average_y_ = 0;
+  QTimer average_timer_;
+
   // The point the open question is about, ringed; -1 while none is asked.
   int highlighted_ = -1;
   // A drag in progress (left press moved past the slop, or the middle

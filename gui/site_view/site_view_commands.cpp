@@ -64,6 +64,9 @@ bool CSiteView::HandlesCommand(int id) const {
 
 void CSiteView::OnCommand(int id) {
   if (RefusedWhileLoading()) return;
+  // A command other than zooming ends the window: another plan, a save or
+  // an undo would not leave it the point it was opened for.
+  if (average_ && id != ID_ZOOM_IN && id != ID_ZOOM_OUT) CancelAverage();
   switch (id) {
     case ID_NEW_PROJECTION:
       OnNewProjection();
@@ -139,13 +142,23 @@ void CSiteView::OnOpenProjection() {
 }
 
 void CSiteView::TakePointsJournal(const std::string& points_path) {
+  // Points taken on another plan belong to it: they are kept for this one
+  // only when the user says so. Their journal stays as it is either way.
+  if (!projection_.m_taps.empty() && points_path != projection_.PointsPath()) {
+    const size_t count = projection_.m_taps.size();
+    if (!messages_.AskYesNo("Keep the " + std::to_string(count) + " reference point" +
+                            (count == 1 ? "" : "s") +
+                            " taken on the previous plan for this plan?"))
+      projection_.RestorePoints({});
+  }
   // Points kept for this plan by an earlier session that ended before a
   // save (a crash, a flat battery) are offered back, never merged.
   if (projection_.m_taps.empty()) {
-    std::vector<CSiteProjection::_tap> kept = CSiteProjection::ReadPoints(points_path);
+    std::vector<CSiteProjection::Averaging> averaged;
+    std::vector<CSiteProjection::_tap> kept = CSiteProjection::ReadPoints(points_path, &averaged);
     if (!kept.empty() && messages_.AskYesNo("Restore " + std::to_string(kept.size()) +
                                             " reference points saved for this plan?")) {
-      projection_.RestorePoints(std::move(kept));
+      projection_.RestorePoints(std::move(kept), std::move(averaged));
     }
   }
   projection_.SetPointsPath(points_path);
@@ -193,6 +206,12 @@ void CSiteView::OnPointList() {
     viewport()->update();
     return true;
   });
+  dialog.AllowSteps(
+      [this](bool forward) {
+        ShowOutcome(forward ? projection_.Redo() : projection_.Undo(), messages_, waves_);
+        viewport()->update();
+      },
+      [this](bool forward) { return forward ? projection_.CanRedo() : projection_.CanUndo(); });
   dialog.exec();
 }
 

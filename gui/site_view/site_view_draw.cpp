@@ -91,8 +91,24 @@ QImage CSiteView::OnDraw() const {
     dc.drawImage(w / 2 - kReticleHalf, h / 2 - kReticleHalf, m_bmpReticle);
     dc.setCompositionMode(QPainter::CompositionMode_SourceOver);
   }
+  DrawAveraging(dc, w, h);
   DrawLoadProgress(dc, w, h);
   return picture;
+}
+
+void CSiteView::DrawAveraging(QPainter& dc, int w, int h) const {
+  if (!average_) return;
+  const QString text =
+      QString::fromStdString(AveragingText()) + QStringLiteral("\nEsc cancels");
+  const QFontMetrics metrics(dc.font());
+  const QRect box = metrics.boundingRect(QRect(0, 0, w - 8, h), Qt::AlignCenter | Qt::TextWordWrap, text)
+                        .adjusted(-4, -3, 4, 3);
+  // Under the reticle, clear of the spot being averaged.
+  const QRect placed(std::max((w - box.width()) / 2, 0), std::min(h / 2 + 2 * kReticleHalf, h - box.height()),
+                     box.width(), box.height());
+  dc.fillRect(placed, QColor(0, 0, 0, 180));
+  dc.setPen(Qt::white);
+  dc.drawText(placed, Qt::AlignCenter | Qt::TextWordWrap, text);
 }
 
 void CSiteView::DrawTap(QPainter& dc, const CSitePlan& view, int32_t x, int32_t y) const {

@@ -90,12 +90,18 @@ TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndCancelledChangesNoth
   EXPECT_TRUE(asked[2].overwrite_prompt);
 }
 
-TEST_F(SiteCommandsTest, ANewPlanStartsAtZoomOneFromTheTopLeftSquareAndKeepsThePoints) {
+// Another plan keeps the points taken on the last one only when the user
+// says so; otherwise it starts with its own journal's points, or none, and
+// the last plan's journal stays as it was.
+TEST_F(SiteCommandsTest, ANewPlanStartsAtZoomOneFromTheTopLeftSquareAndKeepsThePointsIfAsked) {
   rig_.LoadPlan(rig_.WritePlan("first.bmp", 300, 200));
   CaptureFive();
   rig_.plan.ZoomIn();
   const std::string second = rig_.WritePlan("second.bmp", 720, 540);
   rig_.LoadPlan(second);
+  EXPECT_EQ(rig_.messages.asked, std::vector<std::string>{
+                                     "Keep the 5 reference points taken on the previous plan "
+                                     "for this plan?"});
   const PlanRect client = view_->ClientRect();
   const int s = std::min(client.right, client.bottom);
   EXPECT_EQ(rig_.plan.GetZoom(), 1);
@@ -106,6 +112,19 @@ TEST_F(SiteCommandsTest, ANewPlanStartsAtZoomOneFromTheTopLeftSquareAndKeepsTheP
   EXPECT_EQ(rig_.projection.m_taps.size(), 5u);
   EXPECT_EQ(rig_.projection.m_strPlanPath, second);
   EXPECT_EQ(view_->PlanBitmap().size(), QSize(720, 540));
+
+  const std::string first_journal = testing::ReadText(rig_.Path("first.bmp.points"));
+  rig_.messages.answer_yes = false;
+  rig_.messages.asked.clear();
+  rig_.LoadPlan(rig_.WritePlan("third.bmp", 400, 300));
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+  EXPECT_EQ(rig_.messages.asked.size(), 1u);  // no journal of its own to offer
+  EXPECT_EQ(testing::ReadText(rig_.Path("first.bmp.points")), first_journal);
+  // Back on the first plan, with nothing taken: its journal is offered.
+  rig_.messages.asked.clear();
+  rig_.LoadPlan(rig_.Path("first.bmp"));
+  EXPECT_EQ(rig_.messages.asked,
+            std::vector<std::string>{"Restore 5 reference points saved for this plan?"});
 }
 
 // Fewer than five points are refused without a file; with five the file
@@ -276,16 +295,24 @@ TEST_F(SiteCommandsTest, DeleteSelectedPointDeletesTheRowsPointOnceConfirmed) {
     dialog->m_delete->click();  // declined: nothing changes
     shown.push_back(rows());
     rig_.messages.answer_yes = true;
+    EXPECT_FALSE(dialog->m_redo->isEnabled());
     dialog->m_delete->click();
     shown.push_back(rows());
+    // Undo in the list brings the point back, Redo deletes it again.
+    dialog->m_undo->click();
+    shown.push_back(rows());
+    EXPECT_TRUE(dialog->m_redo->isEnabled());
+    dialog->m_redo->click();
+    EXPECT_EQ(rows(), shown[1]);
     dialog->reject();
   });
   Run(ID_POINT_LIST);
   EXPECT_EQ(rig_.messages.asked, (std::vector<std::string>(2, "Do you wish to delete this point?")));
   EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{"Deleted."});
-  ASSERT_EQ(shown.size(), 2u);
+  ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[0].size(), 6);
   ASSERT_EQ(shown[1].size(), 5);
+  EXPECT_EQ(shown[2], shown[0]);
   ASSERT_EQ(rig_.projection.m_taps.size(), 4u);
   for (size_t i = 0, k = 0; i < kept.size(); ++i) {
     if (i == 1) continue;  // the second point, on row 2

@@ -3,6 +3,9 @@
 #include "simulator/demo_site.h"
 #include "tests/support/gui/gui_rig.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include <QApplication>
 #include <QFile>
 #include <QFontMetrics>
@@ -238,6 +241,110 @@ TEST_F(SiteViewTest, TheValidSolutionMessageNamesAPointFarOffTheOthers) {
   const std::string rms = RmsText(FitPoints(rig_.projection.m_taps));
   EXPECT_EQ(rms.rfind("RMS ", 0), 0u);
   EXPECT_EQ(status.substr(status.size() - rms.size()), rms) << status;
+}
+
+// With an averaging time a tap stores, when the window closes, the mean of
+// the fix it was made on and the new ones received meanwhile, at the tapped
+// pixel however the plan moved; Escape or a lost lock stores nothing.
+TEST_F(SiteViewTest, AnAveragedTapStoresTheMeanOfTheWindowsFixes) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  view_->SetCaptureOptions({.average_ms = 3000});
+  rig_.plan.SetCenterX(300);
+  rig_.plan.SetCenterY(300);
+  const QPoint target = PlanOf({50, 60});
+  const auto wait_for_poll = [] { QTest::qWait(3 * CSiteView::kAveragePollMs); };
+  const auto open_window = [&] {
+    rig_.plan.SetCenterX(300);
+    rig_.plan.SetCenterY(300);
+    StandAt(target);
+    Tap({50, 60});
+    ASSERT_TRUE(view_->Averaging());
+  };
+  const double lat = LatOf(target.y()), lon = LonOf(target.x());
+  open_window();
+  EXPECT_EQ(view_->AveragingText(), "averaging: 3.0 s left, 1 fix, spread 0.0 m");
+  // The positions as the board's records carry them (whole milliarcseconds).
+  double sum_lat = rig_.link.gps.Read().m_latB, sum_lon = rig_.link.gps.Read().m_lonB;
+  for (int i = 1; i <= 2; ++i) {
+    rig_.clock.ahead_ms += 1000;
+    rig_.SendGps(true, lat + i * 1e-5, lon - i * 2e-5);
+    sum_lat += rig_.link.gps.Read().m_latB;
+    sum_lon += rig_.link.gps.Read().m_lonB;
+    wait_for_poll();
+  }
+  rig_.plan.SetCenterX(100);  // the user looks around meanwhile
+  EXPECT_EQ(view_->AveragingText().rfind("averaging: 1.0 s left, 3 fixes, spread ", 0), 0u)
+      << view_->AveragingText();
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+  rig_.clock.ahead_ms += 1000;
+  wait_for_poll();
+  EXPECT_FALSE(view_->Averaging());
+  ASSERT_EQ(rig_.projection.m_taps.size(), 1u);
+  const CSiteProjection::_tap tap = rig_.projection.m_taps[0];
+  EXPECT_EQ(QPoint(int(tap.x), int(tap.y)), target);
+  EXPECT_NEAR(double(tap.lat), sum_lat / 3, 1e-12);
+  EXPECT_NEAR(double(tap.lon), sum_lon / 3, 1e-12);
+  const CSiteProjection::Averaging* averaging = rig_.projection.AveragingOf(tap);
+  ASSERT_NE(averaging, nullptr);
+  EXPECT_EQ(averaging->fixes, 3);
+  EXPECT_GT(averaging->spread_m, 1.0);
+  EXPECT_NE(ReadText(rig_.projection.PointsPath()).find(",spread,fixes\n"), std::string::npos);
+
+  open_window();
+  QTest::keyClick(view_, Qt::Key_Escape);
+  EXPECT_FALSE(view_->Averaging());
+  open_window();
+  rig_.clock.ahead_ms += 1000;
+  rig_.SendGps(false, lat, lon);
+  wait_for_poll();
+  EXPECT_FALSE(view_->Averaging());
+  rig_.clock.ahead_ms += 3000;
+  wait_for_poll();
+  EXPECT_EQ(rig_.projection.m_taps.size(), 1u);
+  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{CSiteView::kNotLockedText});
+}
+
+// A minimum accuracy refuses a tap that cannot be shown to meet it.
+TEST_F(SiteViewTest, AMinimumAccuracyRefusesAFixThatDoesNotMeetIt) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  view_->SetCaptureOptions({.min_accuracy = 5.0});
+  StandAt({100, 100});  // the simulated record tells no accuracy
+  Tap({100, 100});
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+  EXPECT_EQ(rig_.messages.shown, std::vector<std::string>{AccuracyRefusal(CGpsData(), 5.0)});
+}
+
+// With Space held a left press drags at once; over the plan the status line
+// names the pixel under the pointer, and once the points fit its position.
+TEST_F(SiteViewTest, SpaceDragsAndThePointerShowsItsPixelAndPosition) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 720, 540));
+  rig_.plan.SetCenterX(300);
+  rig_.plan.SetCenterY(300);
+  StandAt({300, 300});
+  QTest::keyPress(view_, Qt::Key_Space);
+  QTest::mousePress(view_->viewport(), Qt::LeftButton, {}, {100, 100});
+  QTest::mouseMove(view_->viewport(), {102, 100});
+  QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, {102, 100});
+  QTest::keyRelease(view_, Qt::Key_Space);
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+  EXPECT_EQ(rig_.plan.GetCenterX(), 298);
+
+  for (const QPoint centre : {QPoint(100, 100), QPoint(400, 120), QPoint(200, 400)}) {
+    rig_.plan.SetCenterX(centre.x());
+    rig_.plan.SetCenterY(centre.y());
+    const QPoint screen(60, 70);
+    StandAt(PlanOf(screen));
+    Tap(screen);
+  }
+  ASSERT_EQ(rig_.projection.m_taps.size(), 3u);
+  QTest::mouseMove(view_->viewport(), {80, 90});
+  const QPoint over = PlanOf({80, 90});
+  char want[96];
+  std::snprintf(want, sizeof want, "plan pixel (%d, %d)  %.7f N %.7f E", over.x(), over.y(),
+                LatOf(over.y()), LonOf(over.x()));
+  EXPECT_EQ(view_->CursorText(), want);
+  const std::string status = rig_.Frame().FixStatus().toStdString();
+  EXPECT_EQ(status.substr(status.size() - std::strlen(want)), want) << status;
 }
 
 // Ctrl+Z takes the last capture back and Ctrl+Shift+Z brings it again.

@@ -46,6 +46,32 @@ TEST(ReferencePointsFile, RandomTapsComeBackBitForBit) {
   ExpectSameTaps(parsed.taps, taps);
 }
 
+// Averaged points keep their spread and fix count in two more columns,
+// which a file of instantaneous points does not have.
+TEST(ReferencePointsFile, AveragedPointsKeepSpreadAndFixes) {
+  const std::vector<Tap> taps{Tap{10, 20, 45.5, 9.1, 0}, Tap{30, 40, 45.4, 9.2, 0}};
+  const std::vector<CSiteProjection::Averaging> averaging{{taps[0], 0.0, 1},
+                                                          {taps[1], 0.1 + 0.2, 6}};
+  const std::string text = FormatReferencePoints(taps, std::nullopt, averaging);
+  const std::vector<std::string> lines = Lines(text);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[1], "mapX,mapY,sourceX,sourceY,enable,dX,dY,residual,spread,fixes");
+  EXPECT_EQ(lines[2], "9.0999999999999996,45.5,10.5,-20.5,1,0,0,0,0,1");
+  EXPECT_EQ(lines[3], "9.1999999999999993,45.399999999999999,30.5,-40.5,1,0,0,0,0.30000000000000004,6");
+  const ReferencePoints parsed = ParseReferencePoints(text);
+  ASSERT_TRUE(parsed.status.ok()) << parsed.status.message();
+  ExpectSameTaps(parsed.taps, taps);
+  ASSERT_EQ(parsed.averaging.size(), 2u);
+  EXPECT_EQ(parsed.averaging[1].spread_m, 0.1 + 0.2);
+  EXPECT_EQ(parsed.averaging[1].fixes, 6);
+  EXPECT_EQ(parsed.averaging[0].fixes, 1);
+
+  const std::vector<CSiteProjection::Averaging> instant{{taps[0], 0.0, 1}, {taps[1], 0.0, 1}};
+  EXPECT_EQ(FormatReferencePoints(taps, std::nullopt, instant),
+            FormatReferencePoints(taps, std::nullopt));
+  EXPECT_TRUE(ParseReferencePoints(FormatReferencePoints(taps, std::nullopt)).averaging.empty());
+}
+
 TEST(ReferencePointsFile, WritesTheGeoreferencerLayoutWithResidualsInItsFrame) {
   // 1e-5 degrees per pixel, north up: x = 1e5 (lon - 7), y = -1e5 (lat - 46).
   const Geocode geocode{0.0, 1e5, -7e5, -1e5, 0.0, 46e5};
@@ -132,8 +158,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "1: the #CRS line does not name WGS 84 degrees (EPSG:4326)"},
         BadPoints{"FourFields", "mapX,mapY,sourceX,sourceY\n7,45,1,-1\n",
                   "2: expected mapX,mapY,sourceX,sourceY,enable, found 4 fields"},
-        BadPoints{"NineFields", "#CRS:\n7,45,1,-1,1,0,0,0,0\n",
-                  "2: expected at most 8 fields, found more"},
+        BadPoints{"ElevenFields", "#CRS:\n7,45,1,-1,1,0,0,0,0,1,0\n",
+                  "2: expected at most 10 fields, found more"},
+        BadPoints{"NegativeSpread", "#CRS:\n7,45,1,-1,1,0,0,0,-0.5,3\n",
+                  "2: spread is not a distance in metres"},
+        BadPoints{"NoFixes", "#CRS:\n7,45,1,-1,1,0,0,0,0.5,0\n",
+                  "2: fixes is not a count of fixes"},
         BadPoints{"MetresAsDegrees", "mapX,\n512345.5,5123456.5,1,-1,1\n",
                   "2: mapX is not a longitude in degrees (-180 to 180)"},
         BadPoints{"LatitudeOutOfRange", "mapX,\n7,90.5,1,-1,1\n",
