@@ -49,7 +49,7 @@ std::string BoardUsage() {
          "  --record FILE        append every byte the handheld sends to FILE\n"
          "  --link PATH          also name the line PATH, a symbolic link (replaced\n"
          "                       atomically, removed at exit), as /dev/serial/by-id does\n"
-         "  --nmea               speak NMEA 0183 (GGA, GSA, RMC; GP talker; 4800 baud)\n"
+         "  --nmea               speak NMEA 0183 (GGA, GSA, GSV, RMC; GP talker; 4800 baud)\n"
          "                       instead of the board protocol, for gpsd\n"
          "  --help               this text\n";
 }

@@ -2,6 +2,7 @@
 
 #include "link/board_message.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,25 @@ std::string Gsa(const PositionReport& r, bool fixed) {
   return body + Format(",%.1f,%.1f,%.1f", std::hypot(hdop, vdop), hdop, vdop);
 }
 
+// The satellites in view, four to a sentence: the first `sats_tracked` of
+// them are the ones GSA names as used, with a signal; the rest are in view
+// without one. Their places in the sky are made up but stay put.
+std::string Gsv(const PositionReport& r) {
+  const int count = std::min<int>(r.sats_visible, kChannelCount);
+  if (count == 0) return NmeaSentence("GPGSV,1,1,00");
+  const int sentences = (count + 3) / 4;
+  std::string out;
+  for (int s = 0; s < sentences; ++s) {
+    std::string body = Format("GPGSV,%d,%d,%02d", sentences, s + 1, count);
+    for (int ch = 4 * s; ch < std::min(count, 4 * s + 4); ++ch) {
+      body += Format(",%02d,%02d,%03d,", 3 + 2 * ch, 15 + 5 * ch, (37 * ch) % 360);
+      if (ch < r.sats_tracked) body += Format("%02d", 42 - ch);
+    }
+    out += NmeaSentence(body);
+  }
+  return out;
+}
+
 std::string Rmc(const PositionReport& r, bool fixed, int centiseconds) {
   const std::string time = TimeOfDay(r, centiseconds);
   const std::string date =
@@ -89,7 +109,7 @@ std::string NmeaLongitude(int32_t mas) { return DegreesMinutes(mas, 3, 'E', 'W')
 std::string NmeaReport(const PositionReport& report, int centiseconds) {
   const bool fixed = report.fix_mode == kFixMode3D;
   return NmeaSentence(Gga(report, fixed, centiseconds)) + NmeaSentence(Gsa(report, fixed)) +
-         NmeaSentence(Rmc(report, fixed, centiseconds));
+         Gsv(report) + NmeaSentence(Rmc(report, fixed, centiseconds));
 }
 
 }  // namespace velkaro::board

@@ -28,7 +28,8 @@ std::string NmeaSentence(std::string_view body);
 std::string NmeaLatitude(int32_t mas);
 std::string NmeaLongitude(int32_t mas);
 
-// GGA, GSA and RMC for one report, in the order receivers send them. The
+// GGA, GSA, GSV and RMC for one report, in the order receivers send them
+// (GSV gives gpsd the satellites in view, which its sky reports count). The
 // time of day is the report's, with `centiseconds` (0 to 99) of its second.
 std::string NmeaReport(const PositionReport& report, int centiseconds);
 

@@ -72,6 +72,13 @@ TEST_F(DemoWalkThroughGpsd, FivePointsAndTheBoardsGeocode) {
     EXPECT_TRUE(flow.Messages().shown.empty());
     ASSERT_TRUE(flow.ShowSiteView());
     ASSERT_TRUE(flow.WaitForLock(30s));
+    // Under the view, gpsd's accuracy and satellites with the position.
+    flow.App().MainFrame()->OnBoardUpdate();
+    const std::string status = flow.App().MainFrame()->FixStatus().toStdString();
+    EXPECT_TRUE(status.find("\u00b1") != std::string::npos || status.find("HDOP ") != std::string::npos)
+        << status;
+    EXPECT_NE(status.find(" satellites"), std::string::npos) << status;
+    EXPECT_NE(status.find("gpsd localhost:"), std::string::npos) << status;
     ASSERT_TRUE(flow.LoadPlan(plan.toStdString()));
     for (size_t i = 0; i < 5; ++i) {
       ASSERT_TRUE(flow.CaptureAt(Landmarks()[i], 60s)) << Landmarks()[i].name;

@@ -117,14 +117,15 @@ PositionReport Report(uint8_t fix_mode) {
   r.heading_ddeg = 2705;
   r.fix_mode = fix_mode;
   r.sats_tracked = 8;
+  r.sats_visible = 10;
   r.dop_tenths = 14;
   return r;
 }
 
 TEST(NmeaReport, BeforeTheFixNoPosition) {
   const std::vector<std::string> s = Sentences(NmeaReport(Report(kFixAcquiring), 7));
-  ASSERT_EQ(s.size(), 3u);
-  const auto gga = Fields(s[0]), gsa = Fields(s[1]), rmc = Fields(s[2]);
+  ASSERT_EQ(s.size(), 6u);  // GGA, GSA, three GSV, RMC
+  const auto gga = Fields(s[0]), gsa = Fields(s[1]), rmc = Fields(s[5]);
   ASSERT_EQ(gga.size(), 15u);
   EXPECT_EQ(gga[0], "GPGGA");
   EXPECT_EQ(gga[1], "103005.07");
@@ -142,13 +143,13 @@ TEST(NmeaReport, BeforeTheFixNoPosition) {
 TEST(NmeaReport, WithTheFixAThreeDimensionalPosition) {
   const std::string text = NmeaReport(Report(kFixMode3D), 99);
   const std::vector<std::string> s = Sentences(text);
-  ASSERT_EQ(s.size(), 3u);
+  ASSERT_EQ(s.size(), 6u);
   for (const std::string& sentence : s) {
     EXPECT_LE(sentence.size(), 82u) << sentence;  // NMEA's limit, CR LF included
     const std::size_t star = sentence.find('*');
     EXPECT_EQ(NmeaSentence(sentence.substr(1, star - 1)), sentence);
   }
-  const auto gga = Fields(s[0]), gsa = Fields(s[1]), rmc = Fields(s[2]);
+  const auto gga = Fields(s[0]), gsa = Fields(s[1]), rmc = Fields(s[5]);
   ASSERT_EQ(gga.size(), 15u);
   EXPECT_EQ(gga[1], "103005.99");
   EXPECT_EQ(gga[2] + "," + gga[3], "4529.8704000,N");
@@ -160,6 +161,13 @@ TEST(NmeaReport, WithTheFixAThreeDimensionalPosition) {
   ASSERT_EQ(gsa.size(), 18u);
   EXPECT_EQ(gsa[2], "3");
   EXPECT_EQ(gsa[16], "1.4");  // HDOP, between PDOP and VDOP
+  // Ten in view, four to a sentence; the eight used have a signal.
+  const auto gsv1 = Fields(s[2]), gsv3 = Fields(s[4]);
+  ASSERT_EQ(gsv1.size(), 4u + 4 * 4);
+  EXPECT_EQ(gsv1[0] + " " + gsv1[1] + " " + gsv1[2] + " " + gsv1[3], "GPGSV 3 1 10");
+  EXPECT_EQ(gsv1[4] + " " + gsv1[5] + " " + gsv1[6] + " " + gsv1[7], "03 15 000 42");
+  ASSERT_EQ(gsv3.size(), 4u + 2 * 4);
+  EXPECT_EQ(gsv3[4] + " " + gsv3[7] + " " + gsv3[8] + " " + gsv3[11], "19  21 ");
   ASSERT_EQ(rmc.size(), 13u);
   EXPECT_EQ(rmc[2], "A");
   EXPECT_EQ(rmc[3] + "," + rmc[4] + "," + rmc[5] + "," + rmc[6], "4529.8704000,N,00906.0230333,W");

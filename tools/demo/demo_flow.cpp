@@ -95,7 +95,7 @@ bool DemoFlow::LoadPlan(const std::string& path) {
   return loaded;
 }
 
-bool DemoFlow::CaptureAt(const Landmark& landmark, std::chrono::seconds timeout) {
+bool DemoFlow::CaptureAt(const Landmark& landmark, std::chrono::seconds timeout, int off_x) {
   const double lat = DemoLat(landmark.y);
   const double lon = DemoLon(landmark.x);
   say_(std::string("walking to ") + landmark.name);
@@ -111,19 +111,20 @@ bool DemoFlow::CaptureAt(const Landmark& landmark, std::chrono::seconds timeout)
     return false;
   }
   CSiteView& view = *app_.MainFrame()->SiteView();
-  // Bring the landmark to the middle of the window with the scroll bars.
-  view.OnHScroll(5, landmark.x);
-  view.OnVScroll(5, landmark.y);
+  const int x = landmark.x + off_x, y = landmark.y;
+  // Bring the spot to the middle of the window with the scroll bars.
+  view.OnHScroll(5, x);
+  view.OnVScroll(5, y);
   // The screen pixel that maps back to exactly this plan pixel, if any.
   const PlanRect client = view.ClientRect();
   int32_t sx = 0, sy = 0;
-  plan_.PlanToScreen(client, landmark.x, landmark.y, sx, sy);
+  plan_.PlanToScreen(client, x, y, sx, sy);
   QPoint best(sx, sy);
   for (int dy = -1; dy <= 2; ++dy) {
     for (int dx = -1; dx <= 2; ++dx) {
       int32_t px = 0, py = 0;
       plan_.ScreenToPlan(client, sx + dx, sy + dy, px, py);
-      if (px == landmark.x && py == landmark.y) best = QPoint(sx + dx, sy + dy);
+      if (px == x && py == y) best = QPoint(sx + dx, sy + dy);
     }
   }
   const size_t before = projection_.m_taps.size();

@@ -57,7 +57,9 @@ class DemoFlow {
   bool LoadPlan(const std::string& path);
   // Waits until the board reports the landmark's position, centres the view
   // there with the scroll bars and taps it. True when the point was stored.
-  bool CaptureAt(const Landmark& landmark, std::chrono::seconds timeout);
+  // `off_x` columns to the right of the landmark is where a careless user
+  // would tap.
+  bool CaptureAt(const Landmark& landmark, std::chrono::seconds timeout, int off_x = 0);
   // Command 32772 on `path`; true when a plan was shown without a message.
   bool OpenProjection(const std::string& path);
   // Command 32773 to `path`; true when the file was written without a message.
@@ -67,6 +69,7 @@ class DemoFlow {
 
   CSiteProjection& Projection() { return projection_; }
   CEngine& Engine() { return link_.engine; }
+  const Published<CGpsData>& Gps() const { return link_.gps; }
   ScriptMessageBox& Messages() { return messages_; }
   CVelkaroApp& App() { return app_; }
 
