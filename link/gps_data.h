@@ -29,8 +29,15 @@ class CGpsData {
   // A fix older than this is not a lock: the board may be gone.
   static constexpr int64_t kStaleAfterMs = 3000;
 
-  // The receiver reports a 3-D fix, however old the report.
-  bool IsLocked() const { return m_fixMode == board::kFixMode3D; }
+  // The system's position (m_latB, m_lonB) lies on the earth: latitude in
+  // [-90, 90] and longitude in [-180, 180] degrees. A record that says
+  // otherwise is damaged, whatever its fix mode.
+  bool IsOnEarth() const {
+    return m_latB >= -90.0 && m_latB <= 90.0 && m_lonB >= -180.0 && m_lonB <= 180.0;
+  }
+  // The receiver reports a 3-D fix at a position on the earth, however old
+  // the report.
+  bool IsLocked() const { return m_fixMode == board::kFixMode3D && IsOnEarth(); }
   // A lock to rely on at `now_ms` (IClock::NowMonotonicMs): a 3-D fix
   // received at most kStaleAfterMs before. A record never received is never a lock.
   bool IsLockedAt(int64_t now_ms) const {

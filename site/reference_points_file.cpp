@@ -59,6 +59,17 @@ bool NamesWgs84Degrees(std::string_view wkt) {
          (p.ends_with("ID[\"EPSG\",4326]]") || p.ends_with("AUTHORITY[\"EPSG\",\"4326\"]]"));
 }
 
+// The name a CRS's WKT gives it (its first quoted text), or the text itself
+// when it is an identifier such as "EPSG:32632"; at most 80 characters.
+std::string CrsName(std::string_view wkt) {
+  wkt = TrimField(wkt);
+  const size_t open = wkt.find('"');
+  const size_t close = open == std::string_view::npos ? open : wkt.find('"', open + 1);
+  const std::string_view name =
+      close == std::string_view::npos ? wkt : wkt.substr(open + 1, close - open - 1);
+  return std::string(name.substr(0, 80));
+}
+
 // A source coordinate as the pixel that holds it; false when it is not a
 // number or that pixel is outside 32 bits.
 bool PixelOf(double source, int32_t& pixel) {
@@ -151,7 +162,7 @@ std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
   return out;
 }
 
-ReferencePoints ParseReferencePoints(std::string_view text) {
+ReferencePoints ParseReferencePoints(std::string_view text, RowFaults faults) {
   ReferencePoints result;
   size_t line_number = 0;
   bool any_averaged = false;
@@ -159,15 +170,22 @@ ReferencePoints ParseReferencePoints(std::string_view text) {
     result.status = Status::Invalid(std::to_string(line_number) + ": " + problem);
     result.taps.clear();
     result.averaging.clear();
+    result.refused.clear();
     return result;
   };
+  // A byte-order mark is how some editors start a UTF-8 file.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   while (!text.empty()) {
     ++line_number;
+    const bool last = text.find('\n') == std::string_view::npos;
     const std::string_view line = TrimField(TakeLine(text));
     if (line.empty()) continue;
     if (StartsWithNoCase(line, "#CRS:")) {
-      if (!NamesWgs84Degrees(line.substr(5)))
-        return fail("the #CRS line does not name WGS 84 degrees (EPSG:4326)");
+      if (!NamesWgs84Degrees(line.substr(5))) {
+        fail("the #CRS line does not name WGS 84 degrees (EPSG:4326)");
+        result.other_crs = CrsName(line.substr(5));
+        return result;
+      }
       continue;
     }
     if (line.front() == '#') continue;
@@ -175,8 +193,11 @@ ReferencePoints ParseReferencePoints(std::string_view text) {
     CSiteProjection::_tap tap{};
     CSiteProjection::Averaging averaging;
     bool enabled = false;
-    if (std::string problem = ParseRow(line, tap, averaging, enabled); !problem.empty())
-      return fail(problem);
+    if (std::string problem = ParseRow(line, tap, averaging, enabled); !problem.empty()) {
+      if (faults == RowFaults::kStop) return fail(problem);
+      result.refused.push_back({line_number, std::move(problem), last});
+      continue;
+    }
     if (!enabled) continue;
     result.taps.push_back(tap);
     result.averaging.push_back(averaging);

@@ -46,22 +46,40 @@ std::string FormatReferencePoints(std::span<const CSiteProjection::_tap> taps,
                                   const std::optional<Geocode>& geocode,
                                   std::span<const CSiteProjection::Averaging> averaging = {});
 
+// A row the reader could not take.
+struct RefusedRow {
+  size_t line = 0;      // counting from 1
+  std::string problem;  // what is wrong with it, as ParseReferencePoints says
+  bool last = false;    // the file's last line, with no line end after it: cut short
+};
+
 struct ReferencePoints {
   Status status;                            // Invalid with "LINE: what is wrong" for a bad line
   std::vector<CSiteProjection::_tap> taps;  // file order; disabled rows left out
   // One per tap, in the same order, when the file has the spread and fixes
   // columns; empty when it has not.
   std::vector<CSiteProjection::Averaging> averaging;
+  // With RowFaults::kSkip, the bad rows, in file order (status stays ok).
+  std::vector<RefusedRow> refused;
+  // The name of the CRS a #CRS line gave instead of WGS 84 degrees.
+  std::string other_crs;
 };
+
+// What the reader does with a row it cannot take: stop there and refuse
+// the file (tools that are handed a file), or skip it and go on (a journal,
+// so that every point that can be read is offered back).
+enum class RowFaults { kStop, kSkip };
 
 // Reads the text of a reference-point file: ours or one QGIS wrote (CRLF,
 // blanks around fields, no #CRS line). A #CRS line must name WGS 84 degrees
 // (EPSG:4326). A row needs at least mapX, mapY, sourceX, sourceY and enable;
 // a tap's pixel is the one holding the source point (x = floor(sourceX),
 // y = floor(-sourceY)), so files written by FormatReferencePoints come back
-// exactly. The spread and fixes columns are read where a row has them. The
-// first bad line stops the parse.
-ReferencePoints ParseReferencePoints(std::string_view text);
+// exactly. The spread and fixes columns are read where a row has them. A
+// leading UTF-8 byte-order mark is passed over. A #CRS line that names
+// another CRS refuses the file; a bad row stops the parse or is skipped, as
+// `faults` says.
+ReferencePoints ParseReferencePoints(std::string_view text, RowFaults faults = RowFaults::kStop);
 
 // True when `text` looks like a reference-point file rather than a plain
 // "x,y,lat,lon" tap list: its first non-blank line is a #CRS line or the

@@ -5,15 +5,28 @@
 #include "site/reference_points_file.h"
 #include "site/site_projection.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <optional>
+
+#include <fcntl.h>
+#include <stdio.h>
 
 namespace velkaro {
 namespace {
 
-// A journal is a few kilobytes; anything far larger is not one of ours.
-constexpr long kMaxPointsFileBytes = 16L << 20;
+// A journal is a few kilobytes a hundred points; one of a gigabyte holds
+// more points than anyone takes, and is read all the same.
+constexpr size_t kMaxPointsFileBytes = size_t{1} << 30;
+// A file with many bad rows names the first few.
+constexpr size_t kRowsNamed = 3;
+
+std::string FileName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 }  // namespace
 
@@ -52,29 +65,85 @@ SiteOutcome CSiteProjection::KeepPoints(const std::string& path) {
   return outcome;
 }
 
-std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string& path,
-                                                               std::vector<Averaging>* averaged) {
+CSiteProjection::KeptPoints CSiteProjection::ReadKeptPoints(const std::string& path) {
+  KeptPoints kept;
+  const std::string name = FileName(path);
   int error = 0;
   std::FILE* file = OpenRegularStream(path, &error);
-  if (file == nullptr) return {};
-  std::string text;
-  char chunk[4096];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 &&
-         static_cast<long>(text.size()) < kMaxPointsFileBytes)
-    text.append(chunk, got);
-  const bool complete = !std::ferror(file) && static_cast<long>(text.size()) < kMaxPointsFileBytes;
-  std::fclose(file);
-  if (!complete) return {};
-  ReferencePoints points = ParseReferencePoints(text);
-  if (!points.status.ok()) return {};
-  if (averaged != nullptr) {
-    averaged->clear();
-    for (const Averaging& a : points.averaging) {
-      if (a.fixes > 1) averaged->push_back(a);
-    }
+  if (file == nullptr) {
+    kept.found = error != ENOENT;
+    if (kept.found)
+      kept.problems.push_back(FileErrorText(FileErrorCauseFromErrno(error), path));
+    return kept;
   }
-  return std::move(points.taps);
+  kept.found = true;
+  std::string text;
+  char chunk[1 << 16];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && text.size() <= kMaxPointsFileBytes)
+    text.append(chunk, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) {
+    kept.problems.push_back(FileErrorText(FileErrorCause::kHardIO, path));
+    return kept;
+  }
+  if (text.size() > kMaxPointsFileBytes) {
+    kept.problems.push_back(name + " is larger than 1 GB: too large to be a reference-point file.");
+    return kept;
+  }
+  ReferencePoints points = ParseReferencePoints(text, RowFaults::kSkip);
+  if (!points.status.ok()) {
+    kept.problems.push_back(
+        points.other_crs.empty()
+            ? name + " is not a reference-point file: " + points.status.message() + "."
+            : name + " holds its points in another coordinate system (" + points.other_crs +
+                  "), not WGS 84 degrees.");
+    return kept;
+  }
+  for (size_t i = 0; i < points.refused.size(); ++i) {
+    const RefusedRow& row = points.refused[i];
+    if (i == kRowsNamed) {
+      kept.problems.push_back("... and " + std::to_string(points.refused.size() - kRowsNamed) +
+                              " more rows that are not reference points.");
+      break;
+    }
+    kept.problems.push_back(row.last ? "The last row of " + name + " (line " +
+                                           std::to_string(row.line) + ") was cut short."
+                                     : "Row " + std::to_string(row.line) + " of " + name +
+                                           " is not a reference point: " + row.problem + ".");
+  }
+  for (const Averaging& a : points.averaging) {
+    if (a.fixes > 1) kept.averaged.push_back(a);
+  }
+  kept.taps = std::move(points.taps);
+  return kept;
+}
+
+std::vector<CSiteProjection::_tap> CSiteProjection::ReadPoints(const std::string& path) {
+  KeptPoints kept = ReadKeptPoints(path);
+  return kept.problems.empty() ? std::move(kept.taps) : std::vector<_tap>{};
+}
+
+Status CSiteProjection::SetAsidePoints(const std::string& path, int64_t seconds,
+                                       std::string* aside) {
+  const std::time_t when = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  localtime_r(&when, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = path + ".unread-" + stamp;
+  for (int n = 1; n < 100; ++n) {
+    const std::string to = n == 1 ? base : base + "-" + std::to_string(n);
+    // Never over another file: an earlier set-aside is kept as well.
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+      *aside = to;
+      return Status::Ok();
+    }
+    if (errno == EEXIST) continue;
+    return Status::FromErrno(errno, path);
+  }
+  return Status::FromErrno(EEXIST, path);
 }
 
 }  // namespace velkaro

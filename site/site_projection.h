@@ -133,11 +133,25 @@ class CSiteProjection {
   const std::string& PointsPath() const { return points_path_; }
   // Writes the current points to `path`, all or nothing; nothing reported.
   FileErrorCause WritePoints(const std::string& path) const;
-  // The points kept at `path`: empty when there is no such regular file, or
-  // it holds no points or is not a reference-point file. The averaged
-  // points' fixes go to `averaged` when given.
-  static std::vector<_tap> ReadPoints(const std::string& path,
-                                      std::vector<Averaging>* averaged = nullptr);
+  // What the journal at `path` holds, read as far as it can be: every row
+  // the reader takes, and a sentence for each thing it could not take (a
+  // bad row, a last row cut short, another coordinate system, a file it
+  // could not read). With any problem the file must be set aside
+  // (SetAsidePoints) before a journal is written at `path`.
+  struct KeptPoints {
+    bool found = false;  // a file stands at `path`
+    std::vector<_tap> taps;
+    std::vector<Averaging> averaged;  // those with more than one fix
+    std::vector<std::string> problems;
+  };
+  static KeptPoints ReadKeptPoints(const std::string& path);
+  // The points kept at `path` when it was read whole; empty when there is no
+  // such regular file, or it holds no points, or any of it could not be read.
+  static std::vector<_tap> ReadPoints(const std::string& path);
+  // Renames the file at `path` to "<path>.unread-YYYYMMDD-HHMMSS" (local
+  // time of `seconds`), never over another file; `*aside` gets the new path.
+  // Ok, or an error naming the cause, with the file left where it was.
+  static Status SetAsidePoints(const std::string& path, int64_t seconds, std::string* aside);
 
   // --- geocode (geocode_solver.cpp) ---
 

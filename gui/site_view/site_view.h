@@ -176,8 +176,13 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   bool RefusedWhileLoading();
   void DrawLoadProgress(QPainter& dc, int w, int h) const;
   // Offers the points kept at `points_path` when none are taken yet, and
-  // journals every later capture and deletion there.
+  // journals every later capture and deletion there. A journal that cannot
+  // be read whole, or whose points give way to those kept from the last
+  // plan, is set aside first.
   void TakePointsJournal(const std::string& points_path);
+  // Renames the journal at `path` aside and says so after `why`; false (and
+  // said) when it stays where it is, and must then not be written.
+  bool SetAsideJournal(const std::string& path, const std::string& why);
   void SyncScrollPositions();
   // A page scroll moves the client's width (height) in plan pixels.
   void SetPageSteps();

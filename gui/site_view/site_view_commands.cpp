@@ -3,6 +3,7 @@
 #include "gui/site_view/point_list_dialog.h"
 #include "gui/site_view/show_outcome.h"
 #include "gui/site_view/site_view.h"
+#include "platform/clock.h"
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
 #include "site/side_files.h"
@@ -142,26 +143,50 @@ void CSiteView::OnOpenProjection() {
 }
 
 void CSiteView::TakePointsJournal(const std::string& points_path) {
+  CSiteProjection::KeptPoints kept = CSiteProjection::ReadKeptPoints(points_path);
+  // A journal not read whole is set aside before anything is written in
+  // its place, so that nothing it held is lost; without that, no journal.
+  bool journal = true;
+  if (!kept.problems.empty()) {
+    std::string text;
+    for (const std::string& problem : kept.problems) text += problem + "\n";
+    journal = SetAsideJournal(points_path, text);
+  }
   // Points taken on another plan belong to it: they are kept for this one
   // only when the user says so. Their journal stays as it is either way.
   if (!projection_.m_taps.empty() && points_path != projection_.PointsPath()) {
     const size_t count = projection_.m_taps.size();
-    if (!messages_.AskYesNo("Keep the " + std::to_string(count) + " reference point" +
-                            (count == 1 ? "" : "s") +
-                            " taken on the previous plan for this plan?"))
+    const bool own = journal && kept.problems.empty() && !kept.taps.empty();
+    std::string question = "Keep the " + std::to_string(count) + " reference point" +
+                           (count == 1 ? "" : "s") + " taken on the previous plan for this plan?";
+    if (own) {
+      question += "\nThe " + std::to_string(kept.taps.size()) +
+                  " points saved for this plan before are then set aside.";
+    }
+    if (!messages_.AskYesNo(question)) {
       projection_.RestorePoints({});
+    } else if (own) {
+      journal = SetAsideJournal(points_path, "The points saved for this plan before are set aside.\n");
+    }
   }
   // Points kept for this plan by an earlier session that ended before a
   // save (a crash, a flat battery) are offered back, never merged.
-  if (projection_.m_taps.empty()) {
-    std::vector<CSiteProjection::Averaging> averaged;
-    std::vector<CSiteProjection::_tap> kept = CSiteProjection::ReadPoints(points_path, &averaged);
-    if (!kept.empty() && messages_.AskYesNo("Restore " + std::to_string(kept.size()) +
-                                            " reference points saved for this plan?")) {
-      projection_.RestorePoints(std::move(kept), std::move(averaged));
-    }
+  if (projection_.m_taps.empty() && !kept.taps.empty() &&
+      messages_.AskYesNo("Restore " + std::to_string(kept.taps.size()) +
+                         " reference points saved for this plan?")) {
+    projection_.RestorePoints(std::move(kept.taps), std::move(kept.averaged));
   }
-  projection_.SetPointsPath(points_path);
+  projection_.SetPointsPath(journal ? points_path : "");
+}
+
+bool CSiteView::SetAsideJournal(const std::string& path, const std::string& why) {
+  std::string aside;
+  const Status moved = CSiteProjection::SetAsidePoints(path, clock_.NowSeconds(), &aside);
+  messages_.ShowOk(why + (moved.ok() ? "It is kept as " + aside + "."
+                                     : "It could not be set aside (" + moved.message() +
+                                           "), so the points of this plan are not journaled: "
+                                           "save them to keep them."));
+  return moved.ok();
 }
 
 void CSiteView::OnSaveProjection() {

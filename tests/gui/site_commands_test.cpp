@@ -6,6 +6,7 @@
 #include "gui/qt_platform/qt_wave_player.h"
 #include "gui/site_view/point_list_dialog.h"
 #include "simulator/demo_site.h"
+#include "site/reference_points_file.h"
 #include "site/side_files.h"
 #include "tests/support/gui/gui_rig.h"
 
@@ -125,6 +126,50 @@ TEST_F(SiteCommandsTest, ANewPlanStartsAtZoomOneFromTheTopLeftSquareAndKeepsTheP
   rig_.LoadPlan(rig_.Path("first.bmp"));
   EXPECT_EQ(rig_.messages.asked,
             std::vector<std::string>{"Restore 5 reference points saved for this plan?"});
+}
+
+// A plan's journal with a row that cannot be read is set aside whole, with
+// what was wrong said, and the rows that could be read are offered; so are
+// a plan's own points when the ones from the last plan are kept instead.
+TEST_F(SiteCommandsTest, AJournalNotReadWholeOrGivingWayIsSetAsideNeverOverwritten) {
+  const std::string plan = rig_.WritePlan("plan.bmp", 720, 540);
+  CaptureFive();
+  const std::vector<CSiteProjection::_tap> five = rig_.projection.m_taps;
+  std::string text = FormatReferencePoints(five, std::nullopt) + "7,45,1,-1,2\n";
+  testing::WriteText(rig_.Path("plan.bmp.points"), text);
+  rig_.messages.answer_yes = false;  // not the points taken before any plan
+  rig_.LoadPlan(plan);
+  ASSERT_EQ(rig_.messages.shown.size(), 1u);
+  const std::vector<std::string> said = testing::Lines(rig_.messages.shown[0]);
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_EQ(said[0], "Row 8 of plan.bmp.points is not a reference point: enable is not 0 or 1.");
+  EXPECT_EQ(said[1].rfind("It is kept as " + rig_.Path("plan.bmp.points.unread-"), 0), 0u);
+  const std::string aside = said[1].substr(14, said[1].size() - 15);
+  EXPECT_EQ(testing::ReadText(aside), text);
+  EXPECT_EQ(rig_.messages.asked.back(), "Restore 5 reference points saved for this plan?");
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+
+  // The plan's own five, journaled anew; then another plan's two kept for it.
+  rig_.messages.answer_yes = true;
+  rig_.LoadPlan(rig_.WritePlan("other.bmp", 400, 300));
+  rig_.LoadPlan(plan);  // nothing kept there now: nothing offered, nothing set aside
+  EXPECT_EQ(rig_.messages.shown.size(), 1u);
+  rig_.projection.RestorePoints(five);
+  ASSERT_TRUE(rig_.projection.DeleteTap(4).ok());
+  const std::string own = testing::ReadText(rig_.Path("plan.bmp.points"));
+  testing::WriteText(rig_.Path("other.bmp.points"), FormatReferencePoints({five.data(), 2}, std::nullopt));
+  rig_.messages.shown.clear();
+  rig_.LoadPlan(rig_.Path("other.bmp"));
+  EXPECT_EQ(rig_.messages.asked.back(),
+            "Keep the 4 reference points taken on the previous plan for this plan?\n"
+            "The 2 points saved for this plan before are then set aside.");
+  ASSERT_EQ(rig_.messages.shown.size(), 1u);
+  EXPECT_EQ(rig_.messages.shown[0].rfind("The points saved for this plan before are set aside.\n"
+                                         "It is kept as " + rig_.Path("other.bmp.points.unread-"), 0),
+            0u)
+      << rig_.messages.shown[0];
+  EXPECT_EQ(rig_.projection.m_taps.size(), 4u);
+  EXPECT_EQ(testing::ReadText(rig_.Path("plan.bmp.points")), own);
 }
 
 // Fewer than five points are refused without a file; with five the file

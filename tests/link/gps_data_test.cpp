@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,20 @@ TEST(GpsData, BeforeAnyFrameTheLineIsAllZero) {
   char line[CGpsData::kFixLineSize];
   gps.FormatFix(line);
   EXPECT_STREQ(line, "00/00/0000 00:00:00 0.0000 S 0.0000 W");
+}
+
+// A 3-D fix off the earth is no lock: the record is damaged, and a point
+// stored from it could never be read back.
+TEST(GpsData, AThreeDimensionalFixOffTheEarthIsNoLock) {
+  CGpsData gps;
+  gps.m_fixMode = board::kFixMode3D;
+  for (const auto& [lat, lon, locked] : {std::tuple{90.0, -180.0, true}, {-90.0, 180.0, true},
+                                        {95.0, 9.0, false}, {45.0, 200.0, false},
+                                        {-596.0, 9.0, false}, {45.0, std::nan(""), false}}) {
+    gps.m_latB = lat;
+    gps.m_lonB = lon;
+    EXPECT_EQ(gps.IsLocked(), locked) << lat << " " << lon;
+  }
 }
 
 TEST(GpsData, DecodesEveryField) {

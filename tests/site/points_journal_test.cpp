@@ -1,5 +1,6 @@
 // The points journal: captured points survive the process being killed,
 // come back with the very same doubles, and solve to the same bits.
+#include "site/reference_points_file.h"
 #include "site/site_projection.h"
 #include "tests/site/projection_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -7,6 +8,8 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,6 +164,61 @@ TEST(PointsJournal, UndoAndRedoStepThroughCapturesAndDeletionsWithTheJournal) {
   EXPECT_FALSE(site.projection.CanUndo());
   EXPECT_FALSE(site.projection.CanRedo());
   EXPECT_EQ(site.told.shown, std::vector<std::string>{"Deleted."});
+}
+
+// A journal with rows the reader refuses gives every other row back and
+// names what it could not take; setting it aside keeps it whole, under a
+// name of its own, never over an earlier one.
+TEST(PointsJournal, AJournalNotReadWholeGivesWhatItCanAndIsSetAsideWhole) {
+  TempFolder dir;
+  const std::string journal = dir.File("plan.bmp.points");
+  std::vector<Tap> taps;
+  for (int i = 0; i < 9; ++i) taps.push_back(Tap{10 * i, 20, 45.5 + 1e-4 * i, 9.1, 0});
+  // A byte-order mark first; line 5, the third row, not a position; the last
+  // row torn off mid-number.
+  std::vector<std::string> lines = testing::Lines(FormatReferencePoints(taps, std::nullopt));
+  lines[4] = "nan" + lines[4].substr(lines[4].find(','));
+  std::string text = "\xEF\xBB\xBF";
+  for (const std::string& line : lines) text += line + "\n";
+  text += "9.0999999999999996,45.5";
+  testing::WriteText(journal, text);
+
+  CSiteProjection::KeptPoints kept = CSiteProjection::ReadKeptPoints(journal);
+  EXPECT_TRUE(kept.found);
+  ASSERT_EQ(kept.taps.size(), 8u);
+  EXPECT_EQ(kept.taps[2].x, 30);
+  EXPECT_EQ(kept.problems,
+            (std::vector<std::string>{"Row 5 of plan.bmp.points is not a reference point: mapX is "
+                                      "not a longitude in degrees (-180 to 180).",
+                                      "The last row of plan.bmp.points (line 12) was cut short."}));
+  EXPECT_TRUE(CSiteProjection::ReadPoints(journal).empty());  // not whole: nothing to rewrite
+
+  std::string first, second;
+  ASSERT_TRUE(CSiteProjection::SetAsidePoints(journal, 1'800'000'000, &first).ok());
+  testing::WriteText(journal, "another");
+  ASSERT_TRUE(CSiteProjection::SetAsidePoints(journal, 1'800'000'000, &second).ok());
+  EXPECT_EQ(first.rfind(journal + ".unread-", 0), 0u) << first;
+  EXPECT_EQ(second, first + "-2");
+  EXPECT_EQ(testing::ReadText(first), text);
+  EXPECT_EQ(testing::ReadText(second), "another");
+  EXPECT_FALSE(fs::exists(journal));
+  EXPECT_FALSE(CSiteProjection::SetAsidePoints(journal, 1'800'000'000, &second).ok());
+
+  testing::WriteText(journal, "#CRS: PROJCRS[\"WGS 84 / UTM zone 32N\",BASEGEOGCRS[...]]\n");
+  EXPECT_EQ(CSiteProjection::ReadKeptPoints(journal).problems,
+            std::vector<std::string>{"plan.bmp.points holds its points in another coordinate "
+                                     "system (WGS 84 / UTM zone 32N), not WGS 84 degrees."});
+  EXPECT_FALSE(CSiteProjection::ReadKeptPoints(dir.File("none.points")).found);
+}
+
+// A journal of many points, past what a small limit would take, is read whole.
+TEST(PointsJournal, ALargeJournalIsReadWhole) {
+  TempFolder dir;
+  std::vector<Tap> taps(320'000, Tap{1, 2, 45.123456789012345, 9.123456789012345, 0});
+  const std::string text = FormatReferencePoints(taps, std::nullopt);
+  ASSERT_GT(text.size(), size_t{16} << 20);
+  testing::WriteText(dir.File("big.points"), text);
+  EXPECT_EQ(CSiteProjection::ReadPoints(dir.File("big.points")).size(), taps.size());
 }
 
 }  // namespace
