@@ -1,6 +1,7 @@
 // vlk export as a user runs it: a plan saved by vlk save, exported, then
 // looked at with gdalinfo (the GDAL command-line tool) and GDAL's zip
 // reader; refusals with their exit status and nothing written.
+#include "image/bmp_writer.h"
 #include "site/geocode.h"
 #include "tests/gis/export_test_support.h"
 #include "tests/gis/gdal_image.h"
@@ -13,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -124,6 +126,37 @@ TEST_F(VlkExport, ReplacesAnOlderExportKeepingItsPermissions) {
   ASSERT_EQ(::stat(dir.File("site.tif").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   EXPECT_EQ(ReadText(dir.File("site.tif")).rfind("II*", 0), 0u);  // a little-endian TIFF now
+}
+
+// An export killed before its rename leaves its hidden file; the next
+// export of the same target clears it.
+TEST_F(VlkExport, AnExportKilledMidWayLeavesNothingTheNextOneKeeps) {
+  const Status plan = image::WriteBmp(dir.File("big.bmp"), {.width = 4000, .height = 3000},
+                                      [](int32_t y, uint8_t* rgb) {
+                                        for (int x = 0; x < 3 * 4000; ++x) rgb[x] = uint8_t(x * y);
+                                      });
+  ASSERT_TRUE(plan.ok()) << plan.message();
+  ASSERT_EQ(RunVlk(dir.path(), "save taps.csv big.bmp big.vlk").status, 0);
+  const auto hidden = [this] {
+    std::vector<std::string> names;
+    for (const std::string& name : FolderNames(dir.path()))
+      if (name.rfind(".big.tif.", 0) == 0) names.push_back(name);
+    return names;
+  };
+  ChildGroup killed;
+  std::string error;
+  ASSERT_TRUE(killed.Start(VELKARO_BIN_DIR "/vlk", {"export", "big.vlk", "big.tif"},
+                           ChildStreams{.in = "/dev/null", .out = "/dev/null", .err = {}, .dir = dir.path()}, &error))
+      << error;
+  for (int waited = 0; hidden().empty() && waited < 10000; ++waited) ::usleep(1000);
+  killed.Kill();
+  ASSERT_EQ(hidden().size(), 1u) << "the export ended before it could be killed";
+  EXPECT_FALSE(fs::exists(dir.File("big.tif")));
+
+  ASSERT_EQ(RunVlk(dir.path(), "export big.vlk big.tif").status, 0)
+      << ReadText(dir.File("stderr.txt"));
+  EXPECT_TRUE(hidden().empty());
+  EXPECT_EQ(ReadText(dir.File("big.tif")).rfind("II*", 0), 0u);
 }
 
 TEST_F(VlkExport, RefusalsExitWithTheirStatusAndWriteNothing) {

@@ -5,11 +5,14 @@
 #include "link/gpsd_source.h"
 
 #include "platform/clock.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_gpsd.h"
 #include "tests/support/gpsd_source_rig.h"
+#include "tests/support/temp_folder.h"
 
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +94,29 @@ TEST_F(GpsdSourceTest, AConnectionGpsdClosesIsOpenedAgainByItself) {
   EXPECT_EQ(sink.Records()[1].m_latB, -45.5);
   EXPECT_EQ(sink.Records()[1].m_fixMode, 6);
   EXPECT_TRUE(messages.shown.empty());
+}
+
+// vlk watch --count N that gets fewer reports says why and fails, so a
+// script does not take a cut-short watch for a finished one.
+TEST(VlkWatch, EndedBeforeItsCountItSaysWhyAndFails) {
+  TempFolder dir;
+  FakeGpsd gpsd;
+  ChildGroup watch;
+  std::string error;
+  ASSERT_TRUE(watch.Start(VELKARO_BIN_DIR "/vlk",
+                          {"watch", "--gpsd", "127.0.0.1:" + std::to_string(gpsd.Port()),
+                           "--count", "50"},
+                          dir.File("out.txt"), dir.File("err.txt"), &error))
+      << error;
+  ASSERT_TRUE(gpsd.AcceptWatcher(5s));
+  ASSERT_TRUE(gpsd.Send(R"({"class":"TPV","mode":3,"lat":45.5,"lon":9.1})"
+                        "\n"));
+  std::this_thread::sleep_for(200ms);
+  gpsd.HangUp();
+  EXPECT_EQ(watch.WaitExit(10s), std::optional<int>(1));
+  EXPECT_EQ(ReadText(dir.File("err.txt")),
+            "vlk watch: the connection to gpsd at 127.0.0.1:" + std::to_string(gpsd.Port()) +
+                " ended after 1 report: gpsd closed it or sent a line it could not read\n");
 }
 
 // gpsd's reports may arrive in pieces; one left half sent (a remote gpsd

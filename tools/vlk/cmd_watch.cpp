@@ -40,6 +40,7 @@ class FixPrinter : public IGpsdReportSink {
 
   void OnFix(const CGpsData& record) override {
     PrintFixLines(record);
+    ++printed_;
     // Each report is shown as it comes: the tool watches a live receiver.
     if (std::fflush(stdout) != 0) failed_ = true;
     if (failed_ || (left_ > 0 && --left_ == 0)) done_.store(true);
@@ -48,9 +49,11 @@ class FixPrinter : public IGpsdReportSink {
 
   const std::atomic<bool>& Done() const { return done_; }
   bool Failed() const { return failed_; }
+  long Printed() const { return printed_; }
 
  private:
   long left_;  // reports still to print; 0: no limit
+  long printed_ = 0;
   bool failed_ = false;
   std::atomic<bool> done_{false};
 };
@@ -84,9 +87,18 @@ int CmdWatch(int argc, char** argv) {
   }
   FixPrinter printer(count);
   GpsdReader reader;
-  reader.Pump(connection, printer.Done(), printer);
+  const GpsdReader::End end = reader.Pump(connection, printer.Done(), printer);
   if (printer.Failed()) {
     std::fprintf(stderr, "vlk watch: cannot write the output\n");
+    return 1;
+  }
+  // gpsd hung up, or sent what libgps could not read, before the count was
+  // reached (or at all, without one): a script must not take that for done.
+  if (end == GpsdReader::End::kClosed) {
+    std::fprintf(stderr,
+                 "vlk watch: the connection to gpsd at %s ended after %ld report%s: gpsd closed "
+                 "it or sent a line it could not read\n",
+                 address.ToString().c_str(), printer.Printed(), printer.Printed() == 1 ? "" : "s");
     return 1;
   }
   return 0;
