@@ -93,8 +93,9 @@ int CmdWatch(int argc, char** argv) {
     return 1;
   }
   // gpsd hung up, or sent what libgps could not read, before the count was
-  // reached (or at all, without one): a script must not take that for done.
-  if (end == GpsdReader::End::kClosed) {
+  // reached: a script must not take that for done. Without a count the
+  // watch lasts as long as gpsd does.
+  if (end == GpsdReader::End::kClosed && count > 0) {
     std::fprintf(stderr,
                  "vlk watch: the connection to gpsd at %s ended after %ld report%s: gpsd closed "
                  "it or sent a line it could not read\n",
