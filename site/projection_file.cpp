@@ -197,8 +197,10 @@ Status CSiteProjection::ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch,
     outcome.path = plan.target();
   } else if (watch == nullptr) {
     outcome = compression.DecompressStream(source, dest);
+  } else if (Status refused = watch->Begin(plan_length); !refused.ok()) {
+    std::fclose(source);
+    return refused;
   } else {
-    watch->Begin(plan_length);
     outcome = compression.DecompressStream(
         source, dest,
         [watch](uint64_t offset, std::span<const uint8_t> bytes) { watch->Bytes(offset, bytes); });

@@ -20,8 +20,10 @@ namespace velkaro {
 class PlanExpansionWatch {
  public:
   virtual ~PlanExpansionWatch() = default;
-  // Before the first byte: the plan bitmap's length.
-  virtual void Begin(uint64_t length) = 0;
+  // Before the first byte: the plan bitmap's length. A status that is not ok
+  // refuses the load there, before any side file is written, and is the
+  // load's outcome.
+  virtual Status Begin(uint64_t length) = 0;
   // Each piece of the bitmap, front to back, with its offset in the file;
   // called on the codec's threads, one call at a time.
   virtual void Bytes(uint64_t offset, std::span<const uint8_t> bytes) = 0;

@@ -35,7 +35,7 @@ const velkaro::testing::TempFolder& ScratchFolder() {
 // of bounded size.
 class Watch : public velkaro::PlanExpansionWatch {
  public:
-  void Begin(uint64_t length) override {
+  velkaro::Status Begin(uint64_t length) override {
     rows_.emplace(
         length, [this](const velkaro::image::BmpLayout& layout, std::span<const uint8_t>) {
           if (uint64_t(layout.width) * uint64_t(layout.height) > (1u << 22))
@@ -43,6 +43,7 @@ class Watch : public velkaro::PlanExpansionWatch {
           picture_.assign(size_t(layout.width) * 3 * size_t(layout.height), 0);
           return velkaro::image::BmpRowStream::Picture{picture_.data(), size_t(layout.width) * 3};
         });
+    return velkaro::Status::Ok();
   }
   void Bytes(uint64_t offset, std::span<const uint8_t> bytes) override {
     if (offset != seen.size()) std::abort();  // front to back, no gap

@@ -18,8 +18,9 @@ void PrepareQtForLayout() {
 }
 
 void RaiseImageLimits() {
-  // A 10000 x 10000 plan decodes to 4 bytes a pixel: about 400 MB.
-  QImageReader::setAllocationLimit(512);
+  // The free memory, checked before each plan is read, is what limits a
+  // plan's size, not a fixed figure.
+  QImageReader::setAllocationLimit(0);
 }
 
 }  // namespace velkaro

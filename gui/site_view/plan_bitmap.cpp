@@ -2,6 +2,7 @@
 
 #include "image/bmp_reader_choice.h"
 #include "image/bmp_rows.h"
+#include "platform/memory.h"
 #include "platform/regular_file.h"
 
 #include <algorithm>
@@ -18,12 +19,42 @@ namespace velkaro {
 
 namespace {
 
-// Qt's limit (raised at start-up for large plans) binds both readers, so a
-// header that claims an absurd picture is refused before anything is
-// allocated, whichever reader would take it.
-bool BeyondAllocationLimit(qint64 width, qint64 height, qint64 bytes_per_pixel) {
+constexpr uint64_t kMegabyte = 1024 * 1024;
+
+// The most a picture may take now, in bytes: the free memory, or Qt's
+// limit where that is lower (the program sets none; tests do); 0: unknown.
+uint64_t CurrentPictureLimit() {
   const qint64 limit_mb = QImageReader::allocationLimit();
-  return limit_mb > 0 && width * height * bytes_per_pixel > limit_mb * 1024 * 1024;
+  const uint64_t qt = limit_mb > 0 ? uint64_t(limit_mb) * kMegabyte : 0;
+  const uint64_t free = AvailableMemoryBytes();
+  return qt == 0 ? free : free == 0 ? qt : std::min(qt, free);
+}
+
+// So a header that claims an absurd picture, or one the memory cannot hold,
+// is refused before anything is allocated, whichever reader would take it.
+bool BeyondAllocationLimit(qint64 width, qint64 height, qint64 bytes_per_pixel) {
+  const uint64_t limit = CurrentPictureLimit();
+  return limit > 0 && uint64_t(width) * uint64_t(height) * uint64_t(bytes_per_pixel) > limit;
+}
+
+std::string FileName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The refusal of a plan the memory cannot hold, with what it would take.
+LoadedPlan TooBig(const std::string& path, qint64 width, qint64 height, qint64 bytes_per_pixel) {
+  const uint64_t need = uint64_t(width) * uint64_t(height) * uint64_t(bytes_per_pixel);
+  LoadedPlan result;
+  result.status = Status::NoMemory(FileName(path) + " is " + std::to_string(width) + " x " +
+                                       std::to_string(height) + " pixels; showing it needs " +
+                                       std::to_string((need + kMegabyte - 1) / kMegabyte) +
+                                       " MB of memory, more than the " +
+                                       std::to_string(CurrentPictureLimit() / kMegabyte) +
+                                       " MB that can be had now.",
+                                   path)
+                      .WithLastError(ENOMEM);
+  return result;
 }
 
 struct Mapping {
@@ -53,6 +84,17 @@ QImage NewPicture(int32_t width, int32_t height) {
 }
 
 }  // namespace
+
+uint64_t PictureLimit() { return CurrentPictureLimit(); }
+
+Status PlanTooBigStatus(const std::string& path, uint64_t length, uint64_t limit) {
+  return Status::NoMemory(FileName(path) + " holds a plan of " +
+                              std::to_string((length + kMegabyte - 1) / kMegabyte) +
+                              " MB; showing it needs more memory than the " +
+                              std::to_string(limit / kMegabyte) + " MB that can be had now.",
+                          path)
+      .WithLastError(ENOMEM);
+}
 
 LoadedPlan FailedPlan(int error, const std::string& path) {
   LoadedPlan result;
@@ -88,13 +130,14 @@ LoadedPlan Failed(int error, Status status) {
 LoadedPlan ReadRows(int fd, const std::string& path, const image::BmpLayout& layout,
                     uint64_t file_size, const std::function<void(double)>& progress) {
   // Refused before the run-length codes are read, or anything allocated.
-  if (BeyondAllocationLimit(layout.width, layout.height, 3)) return FailedPlan(ENOMEM, path);
+  if (BeyondAllocationLimit(layout.width, layout.height, 3))
+    return TooBig(path, layout.width, layout.height, 3);
   image::BmpRows rows;
   // Only a read of the run-length codes can fail here.
   if (Status opened = rows.Open(fd, layout, file_size, path); !opened.ok())
     return Failed(EINVAL, std::move(opened));
   QImage image = NewPicture(rows.width(), rows.height());
-  if (image.isNull()) return FailedPlan(ENOMEM, path);
+  if (image.isNull()) return TooBig(path, rows.width(), rows.height(), 3);
   const int32_t height = rows.height();
   // About a hundred progress reports, whatever the plan's size.
   const int32_t report_every = std::max(height / 100, 1);
@@ -123,7 +166,7 @@ LoadedPlan ReadThroughQt(int fd, const std::string& path) {
     // picture was refused for its size.
     const QSize size = reader.size();
     if (size.isValid() && BeyondAllocationLimit(size.width(), size.height(), 4))
-      return FailedPlan(ENOMEM, path);
+      return TooBig(path, size.width(), size.height(), 4);
     return Failed(
         EINVAL, Status::Invalid(
                     "the plan bitmap cannot be read: " + reader.errorString().toStdString(), path));

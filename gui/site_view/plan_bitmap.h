@@ -11,8 +11,10 @@
 namespace velkaro {
 
 // A plan bitmap read from a .bmp file, or why it could not be: `status` says
-// what went wrong (a file error when the file does not open; kNoMemory when
-// the decoded picture would exceed the reader's memory limit; kInvalid or
+// what went wrong (a file error when the file does not open; kNoMemory, with
+// the sentence to show, when the free memory cannot hold the picture
+// ("PLAN is 20000 x 15000 pixels; showing it needs 859 MB of memory, more
+// than the 612 MB that can be had now."); kInvalid or
 // kUnsupported when the bytes are not a bitmap the readers decode, or the
 // file shrank while it was read). Its last_error() is the platform's error
 // code the designed "Cannot load" message shows: the errno of the open
@@ -43,6 +45,13 @@ LoadedPlan LoadPlanBitmap(const std::string& path,
 // takes it (image::ChooseBmpReader) and its size is within the allocation
 // limit; else a null image.
 QImage RowReaderPicture(const image::BmpLayout& layout);
+
+// The most memory a plan's picture may take now, in bytes; 0 when unknown.
+uint64_t PictureLimit();
+// kNoMemory for a projection file at `path` whose plan of `length` bytes is
+// more than `limit`: "FILE holds a plan of N MB; showing it needs more
+// memory than the M MB that can be had now."
+Status PlanTooBigStatus(const std::string& path, uint64_t length, uint64_t limit);
 
 // "Cannot load <path> Error (<code>)".
 std::string CannotLoadText(const std::string& path, int error);

@@ -19,16 +19,21 @@ class PictureWatch : public PlanExpansionWatch {
  public:
   static constexpr double kExpandedShare = 0.9;
 
-  PictureWatch(const LoadProgress& progress, const PlanPreview& preview)
-      : progress_(progress), preview_(preview) {}
+  PictureWatch(const std::string& path, const LoadProgress& progress, const PlanPreview& preview)
+      : path_(path), progress_(progress), preview_(preview) {}
 
-  void Begin(uint64_t length) override {
+  Status Begin(uint64_t length) override {
+    // A plan the memory cannot hold is refused before its side files, which
+    // would be written only to be thrown away, take the disk.
+    if (const uint64_t limit = PictureLimit(); limit > 0 && length > limit)
+      return PlanTooBigStatus(path_, length, limit);
     length_ = length;
     rows_.emplace(length, [this](const image::BmpLayout& layout, std::span<const uint8_t>) {
       picture_ = RowReaderPicture(layout);
       if (picture_.isNull()) return image::BmpRowStream::Picture{};
       return image::BmpRowStream::Picture{picture_.bits(), size_t(picture_.bytesPerLine())};
     });
+    return Status::Ok();
   }
   void Bytes(uint64_t offset, std::span<const uint8_t> bytes) override {
     rows_->Take(offset, bytes);
@@ -50,6 +55,7 @@ class PictureWatch : public PlanExpansionWatch {
   }
 
  private:
+  const std::string& path_;
   const LoadProgress& progress_;
   const PlanPreview& preview_;
   uint64_t length_ = 0;
@@ -71,7 +77,7 @@ PlanLoad LoadProjectionFile(const std::string& path, const LoadProgress& progres
   PlanLoad load;
   CSiteProjection projection;
   if (progress) progress(0.0);
-  PictureWatch watch(progress, preview);
+  PictureWatch watch(path, progress, preview);
   load.opened = projection.Load(path, &watch);
   if (!load.opened.ok()) {
     // Name the bitmap this file would have given, and why it is not there.

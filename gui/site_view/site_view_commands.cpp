@@ -99,7 +99,11 @@ void CSiteView::OnCommand(int id) {
 
 bool CSiteView::TakePlan(PlanLoad& load) {
   if (load.plan.image.isNull()) {
-    messages_.ShowOk(CannotLoadText(load.plan_path, load.plan.status.last_error()));
+    // A plan too big for the memory says how big; every other failure is
+    // the designed "Cannot load" text.
+    messages_.ShowOk(load.plan.status.code() == Status::Code::kNoMemory
+                         ? load.plan.status.message()
+                         : CannotLoadText(load.plan_path, load.plan.status.last_error()));
     return false;
   }
   // The old picture goes as the new one comes: a replacement never holds
@@ -135,7 +139,10 @@ void CSiteView::OnOpenProjection() {
         // names the bitmap this file would have given, never an earlier plan.
         projection_.NoteOpened(path);
         ShowOutcome(load.opened, messages_, waves_);
-        if (load.opened.ok()) projection_.UsePlan(load.plan_path);
+        // A refused file has said why; the plan it did not give is not
+        // another error.
+        if (!load.opened.ok()) return;
+        projection_.UsePlan(load.plan_path);
         if (!TakePlan(load)) return;
         SetUpPlan();
         TakePointsJournal(SideFilePath(path, SideFile::kPoints));

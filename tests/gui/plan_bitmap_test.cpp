@@ -184,6 +184,8 @@ TEST(PlanBitmap, ErrorCodesSayWhyAndBadFilesNeverCrash) {
   const LoadedPlan refused = LoadPlanBitmap(wide_path);
   EXPECT_EQ(refused.status.last_error(), ENOMEM);
   EXPECT_EQ(refused.status.code(), Status::Code::kNoMemory);
+  EXPECT_EQ(refused.status.message(), "wide.bmp is 1000 x 400 pixels; showing it needs 2 MB of "
+                                      "memory, more than the 1 MB that can be had now.");
   EXPECT_TRUE(refused.image.isNull());
   QImageReader::setAllocationLimit(512);
   const LoadedPlan taken = LoadPlanBitmap(wide_path);

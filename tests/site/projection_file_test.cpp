@@ -193,7 +193,10 @@ INSTANTIATE_TEST_SUITE_P(
 class RecordingWatch : public PlanExpansionWatch {
  public:
   explicit RecordingWatch(std::string side_file) : side_file_(std::move(side_file)) {}
-  void Begin(uint64_t length) override { length_ = length; }
+  Status Begin(uint64_t length) override {
+    length_ = length;
+    return Status::Ok();
+  }
   void Bytes(uint64_t offset, std::span<const uint8_t> piece) override {
     if (offset != bytes_.size()) out_of_order_ = true;
     bytes_.insert(bytes_.end(), piece.begin(), piece.end());
