@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
 
   PrepareQtForLayout();
   QApplication app(argc, argv);
+  // The desktop shell finds the installed entry (and its icon) by this name.
+  QGuiApplication::setDesktopFileName("org.velkaro.velkaro");
   InitResources();
   RaiseImageLimits();
   // A message box during start-up must not end the program when it closes.

@@ -155,10 +155,10 @@ enum Key { kPort = 1, kGpsd, kOut, kScreenshots };
 constexpr std::array<cli::Option, 6> kOptions = {{
     {"port", required_argument, kPort, "DEVICE", "the board (simulator) to read"},
     {"gpsd", required_argument, kGpsd, "HOST:PORT", "the gpsd to read instead"},
-    {"out", required_argument, kOut, "DIR", "where the walk's projection file and\nscreenshot go"},
+    {"out", required_argument, kOut, "DIR", "where the walk's projection file and screenshot go"},
     {"screenshots", required_argument, kScreenshots, "DIR",
-     "render the status view, the quick-start screen, a plan\nwith points and the point list to "
-     "DIR"},
+     "render the status view, the quick-start screen, a\n"
+     "plan with points and the point list to DIR"},
     cli::kHelp,
     cli::kVersion,
 }};
