@@ -29,18 +29,22 @@ namespace cli = velkaro::cli;
 constexpr char kSynopsis[] =
     "usage: velkaro [--port DEVICE | --gpsd [HOST[:PORT]]] [--average SECONDS]\n"
     "               [--min-accuracy METRES]\n";
+constexpr char kAbout[] =
+    "The application: geo-references a site plan with the GPS board on a serial\n"
+    "line, or with any receiver gpsd reads.\n";
 
 enum Key { kPort = 1, kGpsd, kAverage, kMinAccuracy };
 
 constexpr std::array<cli::Option, 6> kOptions = {{
     {"port", required_argument, kPort, "DEVICE",
-     "the board's serial device, e.g. /dev/ttyUSB0 (default:\nthe serial adapter the search of the "
-     "machine finds)"},
+     "the board's serial device, e.g. /dev/ttyUSB0 (default:\n"
+     "the serial adapter the search of the machine finds)"},
     {"gpsd", optional_argument, kGpsd, "[HOST[:PORT]]",
-     "take positions from gpsd instead of the board\n(default localhost:2947)"},
+     "take positions from gpsd instead of the board\n"
+     "(default localhost:2947)"},
     {"average", required_argument, kAverage, "SECONDS",
-     "store each point as the mean of the fixes of that\nmany seconds after the tap (at most "
-     "3600)"},
+     "store each point as the mean of the fixes of that\n"
+     "many seconds after the tap (at most 3600)"},
     {"min-accuracy", required_argument, kMinAccuracy, "METRES",
      "refuse taps while the accuracy is worse than that"},
     cli::kHelp,
@@ -104,11 +108,7 @@ int main(int argc, char** argv) {
     return Usage();
   }
   if (help) {
-    return cli::PrintHelp("velkaro", kSynopsis +
-                                         std::string("The application: geo-references a site "
-                                                     "plan with the GPS board on a serial\n"
-                                                     "line, or with any receiver gpsd reads.\n") +
-                                         cli::OptionLines(kOptions));
+    return cli::PrintHelp("velkaro", kSynopsis + std::string(kAbout) + cli::OptionLines(kOptions));
   }
   if (version) return cli::PrintVersion("velkaro");
   if (!port.empty() && gpsd) return Usage();  // one position source

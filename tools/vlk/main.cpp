@@ -12,7 +12,8 @@ namespace velkaro::vlk {
 // Commands, in the order "vlk" lists them. Each lives in a file of its own.
 const CommandEntry kCommands[] = {
     {"decode", "[FILE]", CmdDecode,
-     "board bytes (standard input without FILE) through\nthe link's parser and engine"},
+     "board bytes (standard input without FILE) through\n"
+     "the link's parser and engine"},
     {"watch", "[--gpsd HOST[:PORT]] [--count N]", CmdWatch,
      "gpsd's reports as the application reads them",
      "  --gpsd HOST[:PORT]   the gpsd to read (default localhost:2947)\n"
@@ -22,7 +23,8 @@ const CommandEntry kCommands[] = {
     {"info", "FILE", CmdInfo, "header, geocode matrix, block sizes"},
     {"extract", "FILE OUT", CmdExtract, "the plan bitmap stored in a projection file"},
     {"solve", "TAPS", CmdSolve,
-     "solve and check taps (\"x,y,lat,lon\" lines or a\n.points file), with residuals"},
+     "solve and check taps (\"x,y,lat,lon\" lines or a\n"
+     ".points file), with residuals"},
     {"save", "TAPS PLAN OUT", CmdSave, "save a projection file as the program does"},
     {"worldfile", "FILE [OUT]", CmdWorldfile, "the world file GIS tools read beside the plan"},
     {"export", "FILE OUT.tif|OUT.kmz", CmdExport,
