@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Velkaro and runs every test: the full build (application, tools,
 # benchmarks) with all tests, the core tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the link tests under ThreadSanitizer, and each
-# fuzz target for a bounded time. Installs what it needs first.
+# UndefinedBehaviorSanitizer, the link tests under ThreadSanitizer, each
+# fuzz target for a bounded time, and last the Debian package built from the
+# first build, installed, tried and removed. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -60,3 +61,6 @@ for f in $fuzzers; do
   fuzz_passed=$((fuzz_passed + 1))
 done
 echo "fuzz: $fuzz_passed passed, 0 failed"
+
+step "Debian package: build, install, run, remove"
+bash scripts/check-package.sh build

@@ -1,12 +1,12 @@
-// Command-line parsing for velkaro-board. Every option but the --nmea
-// switch takes exactly one value ("--rate 10" or "--rate=10"); values are
-// checked here so the loop never sees a rate or delay it cannot use.
+// Command-line parsing for velkaro-board, through getopt_long. Every option
+// but the --nmea switch takes exactly one value ("--rate 10" or
+// "--rate=10"); values are checked here so the loop never sees a rate or
+// delay it cannot use.
 #include "simulator/board_options.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
+#include "cli/command_line.h"
+
+#include <array>
 
 namespace velkaro::board {
 namespace {
@@ -17,20 +17,48 @@ constexpr double kMaxLockAfterS = 86400.0;
 // characters and 8 serial-number characters.
 constexpr std::size_t kMaxText = 200;
 
-bool ParseDouble(const std::string& text, double lo, double hi, double* out) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const double v = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < lo || v > hi) return false;
+enum Key { kDevice = 1, kTrack, kRate, kFirmware, kSerial, kLockAfter, kRecord, kLink, kNmea };
+
+constexpr std::array<cli::Option, 11> kOptions = {{
+    {"device", required_argument, kDevice, "PATH",
+     "use this serial device instead of a pseudo-terminal"},
+    {"track", required_argument, kTrack, "FILE",
+     "walk to replay: CSV \"lat,lon\" lines or GPX <trkpt>"},
+    {"rate", required_argument, kRate, "HZ",
+     "position reports a second (default 1, at most 100);\n"
+     "0 sends none: the board only answers requests"},
+    {"firmware", required_argument, kFirmware, "TEXT", "firmware version to report (default 1.03)"},
+    {"serial", required_argument, kSerial, "TEXT", "serial number to report (default A1B2C3)"},
+    {"lock-after", required_argument, kLockAfter, "SECONDS", "time until the 3-D fix (default 5)"},
+    {"record", required_argument, kRecord, "FILE", "append every byte the handheld sends to FILE"},
+    {"link", required_argument, kLink, "PATH",
+     "also name the line PATH, a symbolic link (replaced\n"
+     "atomically, removed at exit), as /dev/serial/by-id does"},
+    {"nmea", no_argument, kNmea, nullptr,
+     "speak NMEA 0183 (GGA, GSA, GSV, RMC; GP talker; 4800 baud)\n"
+     "instead of the board protocol, for gpsd"},
+    {"help", no_argument, 'h', nullptr, "this text"},
+    cli::kVersion,
+}};
+
+bool ParseDouble(const char* text, double lo, double hi, double* out) {
+  double v = 0.0;
+  if (!cli::ParseNumber(text, &v) || v < lo || v > hi) return false;
   *out = v;
   return true;
 }
 
-bool CheckText(const std::string& text) {
-  if (text.size() > kMaxText) return false;
-  // A zero byte would end the text on the handheld's side early.
-  return text.find('\0') == std::string::npos;
+// A text of at most kMaxText bytes. (A zero byte, which would end the text
+// on the handheld's side early, cannot come in an argument.)
+bool TakeText(const char* text, std::string& field) {
+  field = text;
+  return field.size() <= kMaxText;
+}
+
+// A path option takes any text but an empty one.
+bool TakePath(const char* text, std::string& field) {
+  field = text;
+  return !field.empty();
 }
 
 }  // namespace
@@ -38,86 +66,59 @@ bool CheckText(const std::string& text) {
 std::string BoardUsage() {
   return "usage: velkaro-board [options]\n"
          "Simulates the GPS board. Without --device it opens a pseudo-terminal\n"
-         "and prints its device path as the first line of standard output.\n"
-         "  --device PATH        use this serial device instead of a pseudo-terminal\n"
-         "  --track FILE         walk to replay: CSV \"lat,lon\" lines or GPX <trkpt>\n"
-         "  --rate HZ            position reports a second (default 1, at most 100);\n"
-         "                       0 sends none: the board only answers requests\n"
-         "  --firmware TEXT      firmware version to report (default 1.03)\n"
-         "  --serial TEXT        serial number to report (default A1B2C3)\n"
-         "  --lock-after SECONDS time until the 3-D fix (default 5)\n"
-         "  --record FILE        append every byte the handheld sends to FILE\n"
-         "  --link PATH          also name the line PATH, a symbolic link (replaced\n"
-         "                       atomically, removed at exit), as /dev/serial/by-id does\n"
-         "  --nmea               speak NMEA 0183 (GGA, GSA, GSV, RMC; GP talker; 4800 baud)\n"
-         "                       instead of the board protocol, for gpsd\n"
-         "  --help               this text\n";
+         "and prints its device path as the first line of standard output.\n" +
+         cli::OptionLines(kOptions);
 }
 
 ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
   ParsedOptions parsed;
   BoardOptions& o = parsed.options;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      parsed.help = true;
-      continue;
+  auto take = [&](const cli::Option& option, const char* value) {
+    switch (option.key) {
+      case kDevice:
+        return TakePath(value, o.device);
+      case kTrack:
+        return TakePath(value, o.track);
+      case kRecord:
+        return TakePath(value, o.record);
+      case kLink:
+        return TakePath(value, o.link);
+      case kRate:
+        return ParseDouble(value, 0.0, kMaxRateHz, &o.rate_hz);
+      case kLockAfter:
+        return ParseDouble(value, 0.0, kMaxLockAfterS, &o.lock_after_s);
+      case kFirmware:
+        return TakeText(value, o.firmware);
+      case kSerial:
+        return TakeText(value, o.serial);
+      case kNmea:
+        o.nmea = true;
+        return true;
+      case 'h':
+        parsed.help = true;
+        return true;
+      case cli::kVersionKey:
+        parsed.version = true;
+        return true;
     }
-    if (arg == "--nmea") {
-      parsed.options.nmea = true;
-      continue;
-    }
-    std::string value;
-    const auto eq = arg.find('=');
-    bool have_value = false;
-    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg.resize(eq);
-      have_value = true;
-    }
-    const bool known = arg == "--device" || arg == "--track" || arg == "--rate" ||
-                       arg == "--firmware" || arg == "--serial" || arg == "--lock-after" ||
-                       arg == "--record" || arg == "--link";
-    if (!known) {
-      parsed.status = Status::Invalid("unknown option '" + std::string(argv[i]) + "'");
-      return parsed;
-    }
-    if (!have_value) {
-      if (i + 1 >= argc) {
-        parsed.status = Status::Invalid(arg + " needs a value");
-        return parsed;
-      }
-      value = argv[++i];
-    }
-    // A path option takes any text but an empty one.
-    auto path = [&value](std::string& field) {
-      field = value;
-      return !value.empty();
-    };
-    bool ok = true;
-    if (arg == "--device") {
-      ok = path(o.device);
-    } else if (arg == "--track") {
-      ok = path(o.track);
-    } else if (arg == "--record") {
-      ok = path(o.record);
-    } else if (arg == "--link") {
-      ok = path(o.link);
-    } else if (arg == "--rate") {
-      ok = ParseDouble(value, 0.0, kMaxRateHz, &o.rate_hz);
-    } else if (arg == "--lock-after") {
-      ok = ParseDouble(value, 0.0, kMaxLockAfterS, &o.lock_after_s);
-    } else if (arg == "--firmware") {
-      ok = CheckText(value);
-      o.firmware = value;
-    } else if (arg == "--serial") {
-      ok = CheckText(value);
-      o.serial = value;
-    }
-    if (!ok) {
-      parsed.status = Status::Invalid("bad value '" + value + "' for " + arg);
-      return parsed;
-    }
+    return false;
+  };
+  // getopt_long leaves the words in place: "+" keeps it from reordering them.
+  char* const* words = const_cast<char* const*>(argv);
+  int operands = argc;
+  const cli::Problem problem = cli::ReadOptions(argc, words, kOptions, take, &operands);
+  using Kind = cli::Problem::Kind;
+  if (problem.kind == Kind::kUnknown) {
+    parsed.status = Status::Invalid("unknown option '" + problem.arg + "'");
+  } else if (problem.kind == Kind::kNeedsValue) {
+    const std::string name =
+        problem.option ? std::string("--") + problem.option->name : problem.arg;
+    parsed.status = Status::Invalid(name + " needs a value");
+  } else if (problem.kind == Kind::kRefused) {
+    parsed.status =
+        Status::Invalid("bad value '" + problem.value + "' for --" + problem.option->name);
+  } else if (operands < argc) {
+    parsed.status = Status::Invalid("unknown option '" + std::string(argv[operands]) + "'");
   }
   return parsed;
 }

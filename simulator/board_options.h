@@ -24,6 +24,7 @@ struct BoardOptions {
 struct ParsedOptions {
   BoardOptions options;
   bool help = false;
+  bool version = false;
   Status status;  // Invalid: wrong usage, with the reason
 };
 

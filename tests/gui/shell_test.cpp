@@ -180,9 +180,10 @@ TEST(AboutBox, VersionTextFollowsTheScreensOrientation) {
   EXPECT_EQ(about.VersionText().toStdString(), "Velkaro Version 1.0");
 }
 
+// (--help is an option of its own; tests/cli checks what it prints.)
 TEST(CommandLine, AnythingButOnePositionSourceIsAUsageError) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--help"},
+      {"--bogus"},
       {"--port"},
       {"--port", "/dev/x", "extra"},
       {"-p", "/dev/x"},

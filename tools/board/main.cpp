@@ -1,4 +1,5 @@
 // velkaro-board: stands in for the GPS board on a serial line.
+#include "cli/command_line.h"
 #include "simulator/board_options.h"
 #include "simulator/demo_site.h"
 #include "simulator/line_link.h"
@@ -25,10 +26,8 @@ int main(int argc, char** argv) {
                  BoardUsage().c_str());
     return 2;
   }
-  if (parsed.help) {
-    std::fputs(BoardUsage().c_str(), stdout);
-    return 0;
-  }
+  if (parsed.help) return velkaro::cli::PrintHelp("velkaro-board", BoardUsage());
+  if (parsed.version) return velkaro::cli::PrintVersion("velkaro-board");
   const BoardOptions& options = parsed.options;
 
   const Track track =

@@ -10,6 +10,7 @@
 //   velkaro-demo --screenshots DIR
 //       Without a board: renders the status view, the quick-start screen, a
 //       plan with points and the point list to PNG files in DIR.
+#include "cli/command_line.h"
 #include "gui/common/command_ids.h"
 #include "gui/shell/main_frame.h"
 #include "gui/shell/resources.h"
@@ -22,8 +23,8 @@
 #include "tools/demo/demo_flow.h"
 #include "tools/demo/demo_platform.h"
 
+#include <array>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -136,6 +137,32 @@ int RunScreenshots(const QString& out) {
   return ok ? 0 : 1;
 }
 
+namespace cli = velkaro::cli;
+
+constexpr char kSynopsis[] =
+    "usage: velkaro-demo --port DEVICE --out DIR\n"
+    "       velkaro-demo --gpsd HOST:PORT --out DIR\n"
+    "       velkaro-demo --screenshots DIR\n";
+constexpr char kAbout[] =
+    "The application driven by a script: with the board simulator on DEVICE\n"
+    "(or speaking NMEA to gpsd), it waits for the lock, loads the demo plan,\n"
+    "taps the landmarks as the walk pauses at each and saves DIR/campus.vlk\n"
+    "and DIR/velkaro-demo.png; or, without a board, it renders the README's\n"
+    "screenshots to DIR.\n";
+
+enum Key { kPort = 1, kGpsd, kOut, kScreenshots };
+
+constexpr std::array<cli::Option, 6> kOptions = {{
+    {"port", required_argument, kPort, "DEVICE", "the board (simulator) to read"},
+    {"gpsd", required_argument, kGpsd, "HOST:PORT", "the gpsd to read instead"},
+    {"out", required_argument, kOut, "DIR", "where the walk's projection file and screenshot go"},
+    {"screenshots", required_argument, kScreenshots, "DIR",
+     "render the status view, the quick-start screen, a\n"
+     "plan with points and the point list to DIR"},
+    cli::kHelp,
+    cli::kVersion,
+}};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,26 +171,45 @@ int main(int argc, char** argv) {
   std::string out;
   std::string shots;
   bool bad_address = false;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--port") == 0) {
-      port = argv[i + 1];
-    } else if (std::strcmp(argv[i], "--gpsd") == 0) {
-      gpsd = ParseGpsdAddress(argv[i + 1]);
-      bad_address = !gpsd;
-    } else if (std::strcmp(argv[i], "--out") == 0) {
-      out = argv[i + 1];
-    } else if (std::strcmp(argv[i], "--screenshots") == 0) {
-      shots = argv[i + 1];
+  bool help = false;
+  bool version = false;
+  auto take = [&](const cli::Option& option, const char* value) {
+    switch (option.key) {
+      case kPort:
+        port = value;
+        break;
+      case kGpsd:
+        gpsd = ParseGpsdAddress(value);
+        bad_address = !gpsd;
+        break;
+      case kOut:
+        out = value;
+        break;
+      case kScreenshots:
+        shots = value;
+        break;
+      case cli::kHelpKey:
+        help = true;
+        break;
+      case cli::kVersionKey:
+        version = true;
+        break;
     }
+    return true;
+  };
+  int operands = argc;
+  const bool read =
+      cli::ReadOptions(argc, argv, kOptions, take, &operands).kind == cli::Problem::Kind::kNone &&
+      operands == argc;
+  if (read && help) {
+    return cli::PrintHelp("velkaro-demo",
+                          kSynopsis + std::string(kAbout) + cli::OptionLines(kOptions));
   }
+  if (read && version) return cli::PrintVersion("velkaro-demo");
   const bool source = port.empty() != !gpsd;  // exactly one position source
   const bool walk = source && !out.empty() && shots.empty();
-  if ((argc - 1) % 2 != 0 || bad_address ||
-      (!walk && (shots.empty() || !port.empty() || gpsd || !out.empty()))) {
-    std::fprintf(stderr,
-                 "usage: velkaro-demo --port DEVICE --out DIR\n"
-                 "       velkaro-demo --gpsd HOST:PORT --out DIR\n"
-                 "       velkaro-demo --screenshots DIR\n");
+  if (!read || bad_address || (!walk && (shots.empty() || !port.empty() || gpsd || !out.empty()))) {
+    std::fputs(kSynopsis, stderr);
     return 2;
   }
   PrepareQtForLayout();

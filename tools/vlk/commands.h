@@ -10,6 +10,8 @@ struct CommandEntry {
   const char* name;
   const char* usage;  // the arguments, as shown by "vlk" alone
   Command run;
+  const char* summary;            // what it does, for "vlk --help" and "vlk help NAME"
+  const char* options = nullptr;  // its options' lines for "vlk help NAME", if any
 };
 
 int CmdDecode(int argc, char** argv);
