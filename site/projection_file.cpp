@@ -55,6 +55,10 @@ SiteOutcome CSiteProjection::Save(const std::string& path) {
         "Points do not generate valid geocode. Take more varied points and resave."));
   }
   m_strPath = path;
+  // Two saves to one file, from two windows, go one after the other, so the
+  // file and the points beside it always come from the same save.
+  PathLock saving;
+  saving.Acquire(SavingLockName(path), /*wait=*/true);
   // Once the plan's block is being made, a file that fails sounds the alarm;
   // only a projection file that cannot be started is reported without it.
   constexpr bool kAlarm = true;

@@ -30,10 +30,22 @@ std::string FileName(const std::string& path) {
 
 }  // namespace
 
-void CSiteProjection::SetPointsPath(std::string path) {
-  points_path_ = std::move(path);
+SiteOutcome CSiteProjection::SetPointsPath(std::string path) {
   points_failure_reported_ = false;
   ForgetHistory();  // another plan's points: nothing of the last one to undo
+  SiteOutcome outcome;
+  if (!path.empty() && points_lock_.Acquire(path) == PathLock::Result::kBusy) {
+    // Two windows writing one journal would each replace the other's points.
+    std::string plan = FileName(path);
+    if (plan.ends_with(".points")) plan.resize(plan.size() - 7);
+    outcome.Say(plan + " is open in another Velkaro window. This window does not keep its "
+                       "points beside it; save them to keep them.");
+    path.clear();
+  } else if (path.empty()) {
+    points_lock_.Release();
+  }
+  points_path_ = std::move(path);
+  return outcome;
 }
 
 FileErrorCause CSiteProjection::WritePoints(const std::string& path) const {

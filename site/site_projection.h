@@ -2,6 +2,7 @@
 
 #include "link/gps_data.h"
 #include "platform/atomic_file.h"
+#include "platform/path_lock.h"
 #include "platform/posix_file.h"
 #include "platform/status.h"
 #include "site/projection_file_format.h"
@@ -130,8 +131,10 @@ class CSiteProjection {
   // `path` (the plan's "<plan>.points", or "<file>.points" for a plan opened
   // from a projection file), so a crash, a flat battery or a closed window
   // loses no point. Empty: no journal. A journal that cannot be written is
-  // reported (in the returned outcome) once per path; work goes on.
-  void SetPointsPath(std::string path);
+  // reported (in the returned outcome) once per path; work goes on. A
+  // journal another window (another process of the user's) keeps is not
+  // written here: the outcome says so, and this one has no journal.
+  SiteOutcome SetPointsPath(std::string path);
   const std::string& PointsPath() const { return points_path_; }
   // Writes the current points to `path`, all or nothing; nothing reported.
   FileErrorCause WritePoints(const std::string& path) const;
@@ -184,6 +187,9 @@ class CSiteProjection {
   // the outcome's last text says why (file errors that stop a started save
   // with the "REDALERT" alarm).
   [[nodiscard]] SiteOutcome Save(const std::string& path);
+  // The name a save locks (PathLock) while it writes `path` and its points:
+  // not the file's own, which the journal of a plan opened from it uses.
+  static std::string SavingLockName(const std::string& path) { return path + "\n(saving)"; }
   // Expands the plan block of the projection file at `path` to its expanded
   // plan side file, which becomes m_strPlanPath, and copies the block to its
   // block side file; both are written all or nothing. Opens `path`
@@ -232,6 +238,7 @@ class CSiteProjection {
   }
 
   std::string points_path_;
+  PathLock points_lock_;  // held on points_path_ while it is set
   bool points_failure_reported_ = false;
   std::vector<Averaging> averaged_;
   History undo_;

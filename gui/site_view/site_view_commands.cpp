@@ -183,7 +183,7 @@ void CSiteView::TakePointsJournal(const std::string& points_path) {
                          " reference points saved for this plan?")) {
     projection_.RestorePoints(std::move(kept.taps), std::move(kept.averaged));
   }
-  projection_.SetPointsPath(journal ? points_path : "");
+  ShowOutcome(projection_.SetPointsPath(journal ? points_path : ""), messages_, waves_);
 }
 
 bool CSiteView::SetAsideJournal(const std::string& path, const std::string& why) {

@@ -210,7 +210,7 @@ TEST(PointFitJournal, AgreesWithVlkSolveAndFollowsADeletion) {
   testing::CurrentDir here{dir.path()};
   Site site;
   const std::string journal = dir.File("plan.bmp.points");
-  site.projection.SetPointsPath(journal);
+  EXPECT_TRUE(site.projection.SetPointsPath(journal).messages().empty());
   site.projection.m_taps = Walked();
   ASSERT_EQ(site.projection.WritePoints(journal), FileErrorCause::kNone);
   const std::vector<std::string> lines = Lines(RunVlk(dir.path(), "solve plan.bmp.points").out);

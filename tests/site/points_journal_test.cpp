@@ -8,6 +8,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 #include <sys/wait.h>
@@ -50,7 +53,7 @@ TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     Site site;
-    site.projection.SetPointsPath(journal);
+    EXPECT_TRUE(site.projection.SetPointsPath(journal).messages().empty());
     for (int i = 0; i < 4; ++i) site.Capture(i);
     ::raise(SIGKILL);  // a crash, a flat battery: no save, no clean exit
     _exit(1);
@@ -63,7 +66,7 @@ TEST(PointsJournal, PointsCapturedBeforeAKillComeBackAndSolveToTheSameBits) {
   Site restored;
   restored.projection.m_taps = CSiteProjection::ReadPoints(journal);
   ASSERT_EQ(restored.projection.m_taps.size(), 4u);
-  restored.projection.SetPointsPath(journal);
+  EXPECT_TRUE(restored.projection.SetPointsPath(journal).messages().empty());
   restored.Capture(4);
 
   // A run that was never interrupted.
@@ -90,7 +93,7 @@ TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
   TempFolder dir;
   CurrentDir here{dir.path()};
   Site site;
-  site.projection.SetPointsPath(dir.File("plan.bmp.points"));
+  EXPECT_TRUE(site.projection.SetPointsPath(dir.File("plan.bmp.points")).messages().empty());
   for (int i = 0; i < 3; ++i) site.Capture(i);
   site.projection.m_selected = 1;
   EXPECT_TRUE(site.told(site.projection.DeleteSelectedTap()));
@@ -101,7 +104,7 @@ TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
 
   site.told = {};
   const std::string missing = dir.File("missing/plan.bmp.points");
-  site.projection.SetPointsPath(missing);
+  EXPECT_TRUE(site.projection.SetPointsPath(missing).messages().empty());
   site.Capture(3);
   site.Capture(4);
   ASSERT_EQ(site.told.shown.size(), 1u) << "reported once per plan, and work goes on";
@@ -112,7 +115,7 @@ TEST(PointsJournal, DeletionsAreKeptAndAnUnwritableJournalIsReportedOnce) {
   // A deletion that cannot be kept says so before it says it is done.
   site.told = {};
   const std::string other = dir.File("gone/plan.bmp.points");
-  site.projection.SetPointsPath(other);
+  EXPECT_TRUE(site.projection.SetPointsPath(other).messages().empty());
   site.projection.m_selected = 0;
   EXPECT_TRUE(site.told(site.projection.DeleteSelectedTap()));
   EXPECT_EQ(site.told.shown,
@@ -131,7 +134,7 @@ TEST(PointsJournal, UndoAndRedoStepThroughCapturesAndDeletionsWithTheJournal) {
   CurrentDir here{dir.path()};
   const std::string journal = dir.File("plan.bmp.points");
   Site site;
-  site.projection.SetPointsPath(journal);
+  EXPECT_TRUE(site.projection.SetPointsPath(journal).messages().empty());
   auto journaled = [&] { return CSiteProjection::ReadPoints(journal).size(); };
   EXPECT_FALSE(site.projection.CanUndo());
   EXPECT_TRUE(site.told(site.projection.Undo()));  // nothing to undo: nothing said or done
@@ -160,7 +163,7 @@ TEST(PointsJournal, UndoAndRedoStepThroughCapturesAndDeletionsWithTheJournal) {
   EXPECT_FALSE(site.projection.CanUndo());
 
   EXPECT_TRUE(site.told(site.projection.Redo()));
-  site.projection.SetPointsPath(dir.File("other.bmp.points"));
+  EXPECT_TRUE(site.projection.SetPointsPath(dir.File("other.bmp.points")).messages().empty());
   EXPECT_FALSE(site.projection.CanUndo());
   EXPECT_FALSE(site.projection.CanRedo());
   EXPECT_EQ(site.told.shown, std::vector<std::string>{"Deleted."});
@@ -209,6 +212,46 @@ TEST(PointsJournal, AJournalNotReadWholeGivesWhatItCanAndIsSetAsideWhole) {
             std::vector<std::string>{"plan.bmp.points holds its points in another coordinate "
                                      "system (WGS 84 / UTM zone 32N), not WGS 84 degrees."});
   EXPECT_FALSE(CSiteProjection::ReadKeptPoints(dir.File("none.points")).found);
+}
+
+// One plan's journal is kept by one window at a time; a second one is told
+// and writes nothing there. Two saves to one file at once go in turn, so
+// the file and the points beside it always come from the same save.
+TEST(PointsJournal, OneWindowKeepsAJournalAndSavesToOneFileGoInTurn) {
+  TempFolder dir;
+  CurrentDir here{dir.path()};
+  const std::string journal = dir.File("plan.bmp.points");
+  Site first, second;
+  EXPECT_TRUE(first.projection.SetPointsPath(journal).messages().empty());
+  first.Capture(0);
+  const std::string kept = testing::ReadText(journal);
+  EXPECT_EQ(second.projection.SetPointsPath(journal).messages(),
+            std::vector<std::string>{"plan.bmp is open in another Velkaro window. This window "
+                                     "does not keep its points beside it; save them to keep them."});
+  EXPECT_EQ(second.projection.PointsPath(), "");
+  second.Capture(1);
+  EXPECT_EQ(testing::ReadText(journal), kept);
+  EXPECT_TRUE(first.projection.SetPointsPath("").messages().empty());  // that plan is closed
+  EXPECT_TRUE(second.projection.SetPointsPath(journal).messages().empty());
+
+  // A save waits for one in progress to the same file (another window's,
+  // here held by hand) and then writes both its file and its points.
+  const std::string plan = dir.File("plan.bmp");
+  fs::copy_file(testing::kSmallPlan, plan);
+  CSiteProjection saver;
+  saver.m_taps = testing::SmallPlanTaps();
+  saver.UsePlan(plan);
+  const std::string out = dir.File("site.vlk");
+  PathLock other_save;
+  ASSERT_EQ(other_save.Acquire(CSiteProjection::SavingLockName(out)), PathLock::Result::kTaken);
+  std::atomic<bool> saved{false};
+  std::thread save([&] { saved = saver.Save(out).ok(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(fs::exists(out)) << "saved while another save was in progress";
+  other_save.Release();
+  save.join();
+  EXPECT_TRUE(saved);
+  EXPECT_EQ(CSiteProjection::ReadPoints(out + ".points").size(), 5u);
 }
 
 // A journal of many points, past what a small limit would take, is read whole.
