@@ -3,10 +3,12 @@
 #include "platform/regular_file.h"
 #include "site/point_fit.h"
 #include "site/reference_points_file.h"
+#include "site/side_files.h"
 #include "site/site_projection.h"
 
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -45,6 +47,7 @@ SiteOutcome CSiteProjection::SetPointsPath(std::string path) {
     points_lock_.Release();
   }
   points_path_ = std::move(path);
+  journal_at_ = points_path_;
   return outcome;
 }
 
@@ -64,10 +67,35 @@ FileErrorCause CSiteProjection::WritePoints(const std::string& path) const {
   return WriteFileAtomically(path, text.data(), text.size());
 }
 
+SiteOutcome CSiteProjection::JournalPoints() {
+  if (journal_at_.empty()) return {};
+  const FileErrorCause cause = WritePoints(journal_at_);
+  if (cause == FileErrorCause::kAccessDenied && journal_at_ == points_path_) {
+    // A plan on read-only media (a stick, a share): the journal goes to the
+    // user's data folder, and the user is told where, once.
+    const std::string fallback = FallbackPointsPath(points_path_);
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(fallback).parent_path(), ignored);
+    if (WritePoints(fallback) == FileErrorCause::kNone) {
+      journal_at_ = fallback;
+      SiteOutcome outcome;
+      outcome.Say("The reference points cannot be kept beside the plan. " +
+                  FileErrorText(cause, points_path_) + " They are kept in " + fallback +
+                  " instead.");
+      return outcome;
+    }
+  }
+  return ReportJournalFailure(cause, journal_at_);
+}
+
 SiteOutcome CSiteProjection::KeepPoints(const std::string& path) {
   SiteOutcome outcome;
   if (path.empty()) return outcome;
-  const FileErrorCause cause = WritePoints(path);
+  return ReportJournalFailure(WritePoints(path), path);
+}
+
+SiteOutcome CSiteProjection::ReportJournalFailure(FileErrorCause cause, const std::string& path) {
+  SiteOutcome outcome;
   if (cause == FileErrorCause::kNone || points_failure_reported_) return outcome;
   // The points are still held in memory: the work goes on, and the user is
   // told once that a crash would now lose them.

@@ -28,4 +28,10 @@ inline std::string SideFilePath(const std::string& path, SideFile kind) {
   return path;
 }
 
+// Where the journal at `points_path` is kept when it cannot be beside its
+// plan (a read-only stick, a share): in the user's data folder,
+// $XDG_DATA_HOME/velkaro/points (else ~/.local/share/velkaro/points), under a
+// name made of the journal's full path, so that each plan has its own.
+std::string FallbackPointsPath(const std::string& points_path);
+
 }  // namespace velkaro

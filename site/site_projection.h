@@ -136,6 +136,9 @@ class CSiteProjection {
   // written here: the outcome says so, and this one has no journal.
   SiteOutcome SetPointsPath(std::string path);
   const std::string& PointsPath() const { return points_path_; }
+  // Where the journal is written now: PointsPath(), or the user's data
+  // folder once the plan's own folder refused it.
+  const std::string& JournalLocation() const { return journal_at_; }
   // Writes the current points to `path`, all or nothing; nothing reported.
   FileErrorCause WritePoints(const std::string& path) const;
   // What the journal at `path` holds, read as far as it can be: every row
@@ -225,7 +228,11 @@ class CSiteProjection {
 
   // Writes the points to `path`; a failure is said once per journal path.
   SiteOutcome KeepPoints(const std::string& path);
-  SiteOutcome JournalPoints() { return KeepPoints(points_path_); }
+  // Writes the journal where it is kept: beside the plan, or, once that is
+  // refused (read-only media), in the user's data folder (FallbackPointsPath).
+  SiteOutcome JournalPoints();
+  // Says, once per journal, that `cause` keeps the points from `path`.
+  SiteOutcome ReportJournalFailure(FileErrorCause cause, const std::string& path);
 
   using History = std::vector<std::vector<_tap>>;
   // The points as they stood before each capture or deletion.
@@ -238,7 +245,8 @@ class CSiteProjection {
   }
 
   std::string points_path_;
-  PathLock points_lock_;  // held on points_path_ while it is set
+  std::string journal_at_;  // points_path_, or its fallback once that is refused
+  PathLock points_lock_;    // held on points_path_ while it is set
   bool points_failure_reported_ = false;
   std::vector<Averaging> averaged_;
   History undo_;

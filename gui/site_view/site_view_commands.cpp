@@ -151,13 +151,23 @@ void CSiteView::OnOpenProjection() {
 
 void CSiteView::TakePointsJournal(const std::string& points_path) {
   CSiteProjection::KeptPoints kept = CSiteProjection::ReadKeptPoints(points_path);
+  // A plan on read-only media has its journal in the user's data folder.
+  std::string read_from = points_path;
+  if (!kept.found) {
+    CSiteProjection::KeptPoints there =
+        CSiteProjection::ReadKeptPoints(FallbackPointsPath(points_path));
+    if (there.found) {
+      kept = std::move(there);
+      read_from = FallbackPointsPath(points_path);
+    }
+  }
   // A journal not read whole is set aside before anything is written in
   // its place, so that nothing it held is lost; without that, no journal.
   bool journal = true;
   if (!kept.problems.empty()) {
     std::string text;
     for (const std::string& problem : kept.problems) text += problem + "\n";
-    journal = SetAsideJournal(points_path, text);
+    journal = SetAsideJournal(read_from, text);
   }
   // Points taken on another plan belong to it: they are kept for this one
   // only when the user says so. Their journal stays as it is either way.
@@ -173,7 +183,8 @@ void CSiteView::TakePointsJournal(const std::string& points_path) {
     if (!messages_.AskYesNo(question)) {
       projection_.RestorePoints({});
     } else if (own) {
-      journal = SetAsideJournal(points_path, "The points saved for this plan before are set aside.\n");
+      journal =
+          SetAsideJournal(read_from, "The points saved for this plan before are set aside.\n");
     }
   }
   // Points kept for this plan by an earlier session that ended before a

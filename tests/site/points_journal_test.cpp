@@ -1,11 +1,13 @@
 // The points journal: captured points survive the process being killed,
 // come back with the very same doubles, and solve to the same bits.
 #include "site/reference_points_file.h"
+#include "site/side_files.h"
 #include "site/site_projection.h"
 #include "tests/site/projection_fixture.h"
 #include "tests/support/temp_folder.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <atomic>
@@ -252,6 +254,34 @@ TEST(PointsJournal, OneWindowKeepsAJournalAndSavesToOneFileGoInTurn) {
   save.join();
   EXPECT_TRUE(saved);
   EXPECT_EQ(CSiteProjection::ReadPoints(out + ".points").size(), 5u);
+}
+
+// Where the plan's folder refuses the journal (read-only media: here a
+// folder that takes no new files even from root), the journal goes to the
+// user's data folder, said once, and is written there from then on.
+TEST(PointsJournal, AJournalTheFolderRefusesGoesToTheUsersDataFolder) {
+  TempFolder dir;
+  CurrentDir here{dir.path()};
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string old = saved != nullptr ? saved : "";
+  ::setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+  const std::string journal = "/proc/self/plan.bmp.points";
+  Site site;
+  EXPECT_TRUE(site.projection.SetPointsPath(journal).messages().empty());
+  site.Capture(0);
+  site.Capture(1);
+  const std::string fallback = FallbackPointsPath(journal);
+  EXPECT_EQ(fallback, dir.File("velkaro/points/%proc%self%plan.bmp.points"));
+  EXPECT_EQ(site.told.shown,
+            std::vector<std::string>{"The reference points cannot be kept beside the plan. "
+                                     "Access to /proc/self/plan.bmp.points was denied. They are "
+                                     "kept in " + fallback + " instead."});
+  EXPECT_EQ(site.projection.JournalLocation(), fallback);
+  EXPECT_EQ(CSiteProjection::ReadPoints(fallback).size(), 2u);
+  if (saved != nullptr)
+    ::setenv("XDG_DATA_HOME", old.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 // A journal of many points, past what a small limit would take, is read whole.
