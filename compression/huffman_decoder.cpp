@@ -87,7 +87,9 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
 }
 
 // A lane's hot state, kept in registers by the fast loops. Only the low
-// byte of `held` counts (see the entry layout).
+// byte of `held` counts (see the entry layout). The ends are read only
+// between runs of rounds, so that the rounds themselves need no register
+// for them.
 struct HuffmanDecoder::Regs {
   uint64_t bitbuf;
   uint64_t held;
@@ -111,7 +113,16 @@ struct HuffmanDecoder::Regs {
     lane.out = out;
   }
   bool Stalled() const { return last == 0; }
-  bool Fast() const { return in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom; }
+  // Rounds (a refill and kLookupsPerRefill lookups) that stay clear of both
+  // ends: a refill reads 8 bytes and moves on by at most 7, and a round
+  // stores at most kFastRoom bytes.
+  size_t Rounds() const {
+    const ptrdiff_t in_left = in_end - in;
+    if (in_left < 8) return 0;
+    const size_t by_in = static_cast<size_t>(in_left - 8) / 7 + 1;
+    const size_t by_out = static_cast<size_t>(out_end - out) / kFastRoom;
+    return by_in < by_out ? by_in : by_out;
+  }
   void Refill() {
     const uint32_t bits = static_cast<uint8_t>(held);
     bitbuf |= LoadLe64(in) << bits;
@@ -120,9 +131,9 @@ struct HuffmanDecoder::Regs {
   }
 };
 
-inline void HuffmanDecoder::Step(Regs& r) const {
+inline void HuffmanDecoder::Step(const uint64_t* table, Regs& r) {
   constexpr uint64_t kMask = (uint64_t{1} << kLookupBits) - 1;
-  const uint64_t entry = table_[r.bitbuf & kMask];
+  const uint64_t entry = table[r.bitbuf & kMask];
   r.bitbuf >>= entry & 63;
   r.held -= entry;
   StoreLe64(r.out, entry >> kSymbolsShift);
@@ -134,15 +145,27 @@ inline void HuffmanDecoder::Step(Regs& r) const {
 // same lookup of the others so that their chains overlap, until one lane is
 // near an end of its input or output, or stands at a long code (it then
 // stands still for the rest of its four lookups, so the last entry tells).
+// The rounds that are safe for every lane are counted up front and then run
+// without looking at the ends; most lanes take far less than the worst case
+// per round, so the count is taken again until it runs out. The lanes and
+// the table are worked on as parameters whose address never escapes: a
+// store through an output pointer may alias anything the compiler cannot
+// prove private, and it would reload every field after each one.
 // REQUIRES: every lane between codes.
 template <typename... R>
-void HuffmanDecoder::Lockstep(R&... r) const {
-  while ((r.Fast() && ...)) {
-    (r.Refill(), ...);
+void HuffmanDecoder::Lockstep(R&... lanes) const {
+  [&lanes...](const uint64_t* table, R... r) {
+    for (size_t rounds; (rounds = std::min({r.Rounds()...})) > 0;) {
+      do {
+        (r.Refill(), ...);
 #pragma GCC unroll 4
-    for (int k = 0; k < kLookupsPerRefill; ++k) (Step(r), ...);
-    if ((r.Stalled() || ...)) break;
-  }
+        for (int k = 0; k < kLookupsPerRefill; ++k) (Step(table, r), ...);
+        if ((r.Stalled() || ...)) break;
+      } while (--rounds > 0);
+      if ((r.Stalled() || ...)) break;
+    }
+    ((lanes = r), ...);
+  }(table_, lanes...);
 }
 
 bool HuffmanDecoder::WalkOne(Lane& lane) const {

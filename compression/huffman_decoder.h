@@ -88,7 +88,7 @@ class HuffmanDecoder {
   void AddLongCodes(uint32_t prefix, int16_t node);
 
   struct Regs;
-  void Step(Regs& r) const;
+  static void Step(const uint64_t* table, Regs& r);
   template <typename... R>
   void Lockstep(R&... r) const;
   bool WalkOne(Lane& lane) const;
