@@ -244,6 +244,14 @@ TEST(CountHint, DoesNotChangeTheStream) {
     EXPECT_TRUE(encode(hint) == reference) << "hint on codes of " << length << " bits";
   }
   EXPECT_TRUE(encode(counts.data()) == reference);
+  // Hints of a long source also code two bytes a lookup where pairs of
+  // codes of that length fit a group: four, three or two pairs a store, or
+  // none. The source's longer codes break every kind of group.
+  for (int length = 1; length <= 30; ++length) {
+    uint64_t hint[256] = {};
+    for (int s = 0; s < 256; ++s) hint[s] = tree.codes[s].length == length ? uint64_t{1} << 24 : 0;
+    EXPECT_TRUE(encode(hint) == reference) << "long hint on codes of " << length << " bits";
+  }
 }
 
 // Through the files, over several of the compressor's I/O blocks.
