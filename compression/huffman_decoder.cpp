@@ -30,6 +30,7 @@ bool CanGoFast(const HuffmanDecoder::Lane& lane) {
 HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     : nodes_(nodes), root_(root), own_(Start()) {
   std::fill(std::begin(long_offset_), std::end(long_offset_), -1);
+  tables_.owner = this;
   static_assert(kMaxSymbolsPerLookup <= 8, "the symbols fit one 8-byte store");
   constexpr uint32_t kEntries = 1u << kLookupBits;
   // First the one-symbol table: a walk of the tree to the table's depth,
@@ -145,8 +146,11 @@ inline void HuffmanDecoder::Step(const Tables* t, Regs& r) {
 
 // Runs the lanes through the table, each lookup of one lane beside the
 // same lookup of the others so that their chains overlap, until one lane is
-// near an end of its input or output, or stands at a long code (it then
-// stands still for the rest of its four lookups, so the last one tells).
+// near an end of its input or output, or stands at a code too long even for
+// the second tables. A lane at a long code stands still for the rest of its
+// four lookups, so the last one tells; the rounds then stop, that lane
+// takes its code from the second tables (a round leaves it at least
+// 56 - 3 * kLookupBits bits), and all go on.
 // The rounds that are safe for every lane are counted up front and then run
 // without looking at the ends; most lanes take far less than the worst case
 // per round, so the count is taken again until it runs out. The lanes and
@@ -156,18 +160,41 @@ inline void HuffmanDecoder::Step(const Tables* t, Regs& r) {
 // REQUIRES: every lane between codes.
 template <typename... R>
 void HuffmanDecoder::Lockstep(R&... lanes) const {
-  [&lanes...](const Tables* table, R... r) {
-    for (size_t rounds; (rounds = std::min({r.Rounds()...})) > 0;) {
-      do {
-        (r.Refill(), ...);
+  do {
+    [&lanes...](const Tables* table, R... r) {
+      for (size_t rounds; (rounds = std::min({r.Rounds()...})) > 0;) {
+        do {
+          (r.Refill(), ...);
 #pragma GCC unroll 4
-        for (int k = 0; k < kLookupsPerRefill; ++k) (Step(table, r), ...);
+          for (int k = 0; k < kLookupsPerRefill; ++k) (Step(table, r), ...);
+          if ((r.Stalled() || ...)) break;
+        } while (--rounds > 0);
         if ((r.Stalled() || ...)) break;
-      } while (--rounds > 0);
-      if ((r.Stalled() || ...)) break;
-    }
-    ((lanes = r), ...);
-  }(&tables_, lanes...);
+      }
+      ((lanes = r), ...);
+    }(&tables_, lanes...);
+    if (!(lanes.Stalled() || ...)) return;
+    ((lanes = lanes.Stalled() ? TakeLong(&tables_, lanes) : lanes), ...);
+  } while (!(lanes.Stalled() || ...));
+}
+
+// One code of up to kLookupBits + kLongBits bits, for a lane that stands at
+// it; the lane comes back unchanged (still stalled) for a longer one. Out of
+// line and by value, so that the rounds keep their registers.
+HuffmanDecoder::Regs HuffmanDecoder::TakeLong(const Tables* t, Regs r) {
+  static_assert(kLookupsPerRefill * kLookupBits + kLongBits <= 56);
+  const HuffmanDecoder& d = *t->owner;
+  const uint64_t index = r.bitbuf & ((uint64_t{1} << kLookupBits) - 1);
+  if (d.long_offset_[index] < 0) return r;
+  const uint64_t below = (r.bitbuf >> kLookupBits) & ((1u << kLongBits) - 1);
+  const uint16_t entry = d.long_codes_[static_cast<size_t>(d.long_offset_[index]) + below];
+  const uint32_t length = entry >> 8;
+  if (length == 0 || length > r.held) return r;
+  *r.out++ = static_cast<uint8_t>(entry);
+  r.bitbuf >>= length;
+  r.held -= length;
+  r.last = length;
+  return r;
 }
 
 bool HuffmanDecoder::WalkOne(Lane& lane) const {

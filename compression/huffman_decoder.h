@@ -32,6 +32,8 @@ class HuffmanDecoder {
   // REQUIRES: `nodes` outlives the decoder and holds a tree made by
   // BuildHuffmanTree with root `root`.
   HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root);
+  HuffmanDecoder(const HuffmanDecoder&) = delete;
+  HuffmanDecoder& operator=(const HuffmanDecoder&) = delete;
 
   // Where the decoding of one stream of codes stands: bits taken from the
   // input and not yet decoded (the low `bitcount` bits of `bitbuf`), and the
@@ -83,6 +85,7 @@ class HuffmanDecoder {
     uint64_t symbols[1u << kLookupBits];
     uint8_t bits[1u << kLookupBits];
     uint8_t count[1u << kLookupBits];
+    const HuffmanDecoder* owner;  // for its second tables, rarely needed
   };
 
   // Codes longer than the table, up to kLongBits more, for DecodeOne.
@@ -94,6 +97,7 @@ class HuffmanDecoder {
   static void Step(const Tables* t, Regs& r);
   template <typename... R>
   void Lockstep(R&... r) const;
+  [[gnu::noinline]] static Regs TakeLong(const Tables* t, Regs r);
   bool WalkOne(Lane& lane) const;
 
   const CNode* nodes_;
