@@ -157,10 +157,14 @@ int HuffmanEncoder::EncodePairs(const uint8_t* /*begin*/, const uint8_t*& in, co
 
 HuffmanEncoder::GroupLoop HuffmanEncoder::PairLoop(int pairs_per_store) {
   switch (pairs_per_store) {
-    case 2: return &HuffmanEncoder::EncodePairs<2>;
-    case 3: return &HuffmanEncoder::EncodePairs<3>;
-    case 4: return &HuffmanEncoder::EncodePairs<4>;
-    default: return nullptr;
+    case 2:
+      return &HuffmanEncoder::EncodePairs<2>;
+    case 3:
+      return &HuffmanEncoder::EncodePairs<3>;
+    case 4:
+      return &HuffmanEncoder::EncodePairs<4>;
+    default:
+      return nullptr;
   }
 }
 

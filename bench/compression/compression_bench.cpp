@@ -227,7 +227,8 @@ void Register(std::vector<Figure>& figures) {
     figures.push_back({name + " compress / memcpy", compress, memcpy_row, 0});
     figures.push_back({name + " expand / memcpy", expand, memcpy_row, 0});
     const OneCoreGoal& goal = kOneCoreGoals[kind];
-    figures.push_back({name + " 1 thread compress, CPU (MB/s)", compress1, "", goal.compress, true});
+    figures.push_back(
+        {name + " 1 thread compress, CPU (MB/s)", compress1, "", goal.compress, true});
     figures.push_back({name + " 1 thread expand, CPU (MB/s)", expand1, "", goal.expand, true});
     figures.push_back({name + " 1 thread compress / memcpy, CPU", compress1, memcpy_row, 0, true});
     figures.push_back({name + " 1 thread expand / memcpy, CPU", expand1, memcpy_row, 0, true});
