@@ -12,7 +12,9 @@
 // 9, five of 11, four of 14, three of 18 or two of 28; the group size is
 // chosen from the counts so that nearly every byte takes the grouped path,
 // and the rare longer code goes alone. Codes that do not fit the accumulator
-// at all (possible only when the tree is very deep) go in 32-bit pieces.
+// at all (possible only when the tree is very deep) go in 32-bit pieces. On
+// a long source the loop that does not look for flat areas takes two bytes
+// a lookup from a table of every pair's joined codes, grouped the same way.
 //
 // A plan has large areas of one colour, and white or black pixels are runs
 // of one byte value: eight equal bytes whose code is short are appended as
@@ -21,7 +23,7 @@
 // pieces for as long as the repetition lasts. Looking for those costs a
 // photograph or a scan as much as coding it, so a window of the input in
 // which they were not found is followed by a few windows coded without
-// looking (huffman_encoder_groups.cpp).
+// looking, and more after each further miss (huffman_encoder_groups.cpp).
 
 namespace velkaro {
 namespace {
