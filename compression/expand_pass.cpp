@@ -112,11 +112,11 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
 
   workers_ = std::make_unique<WorkerPair>(r.available > r.stretch_bytes ? tuning.threads : 1);
   // Codes of about a byte give one symbol per lookup, and the lookup chain
-  // sets the pace: three lanes hide it. Short codes give several symbols per
-  // lookup and keep the stores busy instead: two lanes do best.
+  // sets the pace: four lanes hide it. Short codes give several symbols per
+  // lookup and keep the stores busy instead: three lanes do best.
   lanes_ = tuning.lanes > 0 ? std::min(tuning.lanes, HuffmanDecoder::kMaxLanes)
-           : mean_bits >= 6 ? 3
-                            : 2;
+           : mean_bits >= 6 ? 4
+                            : 3;
   // One group of lanes per worker and round: more stretches in flight cost
   // more than they balance (each is memory first touched, and bytes the
   // writer reads from the other core).

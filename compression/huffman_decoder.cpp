@@ -7,8 +7,8 @@
 // The bit buffer is refilled 8 bytes at a time (libdeflate's way: load a
 // word, keep what fits, advance by whole bytes), which leaves at least 56
 // bits, enough for four table lookups of at most kLookupBits each without
-// another check. Each entry yields up to six symbols, stored with one 8-byte
-// write. A long code's entry takes nothing, so a lane that meets one stands
+// another check. Each entry yields up to eight symbols, stored with one
+// 8-byte write. A long code's entry takes nothing, so a lane that meets one stands
 // still for the rest of its four lookups; the loop then stops and the walk
 // decodes that code. Near the ends of the input or of the output one symbol
 // at a time is decoded by walking the tree, which never reads past `in_end`
@@ -30,8 +30,8 @@ bool CanGoFast(const HuffmanDecoder::Lane& lane) {
 HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     : nodes_(nodes), root_(root), own_(Start()) {
   std::fill(std::begin(long_offset_), std::end(long_offset_), -1);
-  static_assert(kMaxSymbolsPerLookup * 8 <= kCountShift - kSymbolsShift, "the symbols fit");
-  static_assert(kLookupBits < (1 << kSymbolsShift), "the bit count fits below the symbols");
+  tables_.owner = this;
+  static_assert(kMaxSymbolsPerLookup <= 8, "the symbols fit one 8-byte store");
   constexpr uint32_t kEntries = 1u << kLookupBits;
   // First the one-symbol table: a walk of the tree to the table's depth,
   // where a leaf at depth d fills every entry whose low d bits are its code.
@@ -68,7 +68,9 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
     const uint32_t first = single[index];
     const uint32_t first_length = (first >> 8) & 0xFF;
     if (first_length == 0) {
-      table_[index] = 0;
+      tables_.symbols[index] = 0;
+      tables_.bits[index] = 0;
+      tables_.count[index] = 0;
       continue;
     }
     uint64_t symbols = first & 0xFF;
@@ -82,20 +84,23 @@ HuffmanDecoder::HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root)
       ++count;
       used += length;
     }
-    table_[index] = count << kCountShift | symbols << kSymbolsShift | uint64_t{used};
+    tables_.symbols[index] = symbols;
+    tables_.bits[index] = static_cast<uint8_t>(used);
+    tables_.count[index] = static_cast<uint8_t>(count);
   }
 }
 
-// A lane's hot state, kept in registers by the fast loops. Only the low
-// byte of `held` counts (see the entry layout).
+// A lane's hot state, kept in registers by the fast loops. The ends are
+// read only between runs of rounds, so that the rounds themselves need no
+// register for them.
 struct HuffmanDecoder::Regs {
   uint64_t bitbuf;
-  uint64_t held;
+  uint32_t held;  // bits in bitbuf
   const uint8_t* in;
   uint8_t* out;
   const uint8_t* in_end;
   uint8_t* out_end;
-  uint64_t last = 1;  // the last entry looked up: 0 at a long code
+  uint32_t last = 1;  // the bits the last lookup took: 0 at a long code
 
   explicit Regs(const Lane& lane)
       : bitbuf(lane.state.bitbuf),
@@ -106,43 +111,90 @@ struct HuffmanDecoder::Regs {
         out_end(lane.out_end) {}
   void Save(Lane& lane) const {
     lane.state.bitbuf = bitbuf;
-    lane.state.bitcount = static_cast<uint8_t>(held);
+    lane.state.bitcount = held;
     lane.in = in;
     lane.out = out;
   }
   bool Stalled() const { return last == 0; }
-  bool Fast() const { return in_end - in >= 8 && static_cast<size_t>(out_end - out) >= kFastRoom; }
+  // Rounds (a refill and kLookupsPerRefill lookups) that stay clear of both
+  // ends: a refill reads 8 bytes and moves on by at most 7, and a round
+  // stores at most kFastRoom bytes.
+  size_t Rounds() const {
+    const ptrdiff_t in_left = in_end - in;
+    if (in_left < 8) return 0;
+    const size_t by_in = static_cast<size_t>(in_left - 8) / 7 + 1;
+    const size_t by_out = static_cast<size_t>(out_end - out) / kFastRoom;
+    return by_in < by_out ? by_in : by_out;
+  }
   void Refill() {
-    const uint32_t bits = static_cast<uint8_t>(held);
-    bitbuf |= LoadLe64(in) << bits;
-    in += (63 - bits) >> 3;
-    held = bits | 56;
+    bitbuf |= LoadLe64(in) << held;
+    in += (63 - held) >> 3;
+    held |= 56;
   }
 };
 
-inline void HuffmanDecoder::Step(Regs& r) const {
+inline void HuffmanDecoder::Step(const Tables* t, Regs& r) {
   constexpr uint64_t kMask = (uint64_t{1} << kLookupBits) - 1;
-  const uint64_t entry = table_[r.bitbuf & kMask];
-  r.bitbuf >>= entry & 63;
-  r.held -= entry;
-  StoreLe64(r.out, entry >> kSymbolsShift);
-  r.out += entry >> kCountShift;
-  r.last = entry;
+  const uint64_t index = r.bitbuf & kMask;
+  const uint32_t bits = t->bits[index];
+  StoreLe64(r.out, t->symbols[index]);
+  r.out += t->count[index];
+  r.bitbuf >>= bits;
+  r.held -= bits;
+  r.last = bits;
 }
 
 // Runs the lanes through the table, each lookup of one lane beside the
 // same lookup of the others so that their chains overlap, until one lane is
-// near an end of its input or output, or stands at a long code (it then
-// stands still for the rest of its four lookups, so the last entry tells).
+// near an end of its input or output, or stands at a code too long even for
+// the second tables. A lane at a long code stands still for the rest of its
+// four lookups, so the last one tells; the rounds then stop, that lane
+// takes its code from the second tables (a round leaves it at least
+// 56 - 3 * kLookupBits bits), and all go on.
+// The rounds that are safe for every lane are counted up front and then run
+// without looking at the ends; most lanes take far less than the worst case
+// per round, so the count is taken again until it runs out. The lanes and
+// the table are worked on as parameters whose address never escapes: a
+// store through an output pointer may alias anything the compiler cannot
+// prove private, and it would reload every field after each one.
 // REQUIRES: every lane between codes.
 template <typename... R>
-void HuffmanDecoder::Lockstep(R&... r) const {
-  while ((r.Fast() && ...)) {
-    (r.Refill(), ...);
+void HuffmanDecoder::Lockstep(R&... lanes) const {
+  do {
+    [&lanes...](const Tables* table, R... r) {
+      for (size_t rounds; (rounds = std::min({r.Rounds()...})) > 0;) {
+        do {
+          (r.Refill(), ...);
 #pragma GCC unroll 4
-    for (int k = 0; k < kLookupsPerRefill; ++k) (Step(r), ...);
-    if ((r.Stalled() || ...)) break;
-  }
+          for (int k = 0; k < kLookupsPerRefill; ++k) (Step(table, r), ...);
+          if ((r.Stalled() || ...)) break;
+        } while (--rounds > 0);
+        if ((r.Stalled() || ...)) break;
+      }
+      ((lanes = r), ...);
+    }(&tables_, lanes...);
+    if (!(lanes.Stalled() || ...)) return;
+    ((lanes = lanes.Stalled() ? TakeLong(&tables_, lanes) : lanes), ...);
+  } while (!(lanes.Stalled() || ...));
+}
+
+// One code of up to kLookupBits + kLongBits bits, for a lane that stands at
+// it; the lane comes back unchanged (still stalled) for a longer one. Out of
+// line and by value, so that the rounds keep their registers.
+HuffmanDecoder::Regs HuffmanDecoder::TakeLong(const Tables* t, Regs r) {
+  static_assert(kLookupsPerRefill * kLookupBits + kLongBits <= 56);
+  const HuffmanDecoder& d = *t->owner;
+  const uint64_t index = r.bitbuf & ((uint64_t{1} << kLookupBits) - 1);
+  if (d.long_offset_[index] < 0) return r;
+  const uint64_t below = (r.bitbuf >> kLookupBits) & ((1u << kLongBits) - 1);
+  const uint16_t entry = d.long_codes_[static_cast<size_t>(d.long_offset_[index]) + below];
+  const uint32_t length = entry >> 8;
+  if (length == 0 || length > r.held) return r;
+  *r.out++ = static_cast<uint8_t>(entry);
+  r.bitbuf >>= length;
+  r.held -= length;
+  r.last = length;
+  return r;
 }
 
 bool HuffmanDecoder::WalkOne(Lane& lane) const {
@@ -264,11 +316,10 @@ bool HuffmanDecoder::DecodeOne(Lane& lane) const {
       s.bitcount |= 56;
     }
     const uint64_t index = s.bitbuf & ((uint64_t{1} << kLookupBits) - 1);
-    const uint64_t entry = table_[index];
     uint32_t symbol = 0;
     uint32_t length = 0;
-    if (entry != 0) {
-      symbol = static_cast<uint8_t>(entry >> kSymbolsShift);
+    if (tables_.bits[index] != 0) {
+      symbol = static_cast<uint8_t>(tables_.symbols[index]);
       length = length_[symbol];
     } else if (long_offset_[index] >= 0) {
       const uint64_t below = (s.bitbuf >> kLookupBits) & ((1u << kLongBits) - 1);

@@ -1,7 +1,7 @@
 #pragma once
 
 // Turns codes back into bytes. A table indexed by the next kLookupBits bits
-// gives up to six whole symbols at once; codes longer than the table are
+// gives up to eight whole symbols at once; codes longer than the table are
 // finished by a walk of the tree, which handles any depth and also decodes
 // the few bits at the ends of the input.
 //
@@ -21,7 +21,7 @@ namespace velkaro {
 class HuffmanDecoder {
  public:
   static constexpr int kLookupBits = 12;
-  static constexpr int kMaxSymbolsPerLookup = 6;
+  static constexpr int kMaxSymbolsPerLookup = 8;
   // Room past `out_end` that decoding may scribble on.
   static constexpr size_t kOutputSlack = 8;
   // Lookups between two refills of the bit buffer, and the output room they
@@ -32,6 +32,8 @@ class HuffmanDecoder {
   // REQUIRES: `nodes` outlives the decoder and holds a tree made by
   // BuildHuffmanTree with root `root`.
   HuffmanDecoder(const CNode (&nodes)[kTreeNodes], int16_t root);
+  HuffmanDecoder(const HuffmanDecoder&) = delete;
+  HuffmanDecoder& operator=(const HuffmanDecoder&) = delete;
 
   // Where the decoding of one stream of codes stands: bits taken from the
   // input and not yet decoded (the low `bitcount` bits of `bitbuf`), and the
@@ -71,16 +73,20 @@ class HuffmanDecoder {
   size_t Decode(const uint8_t*& in, const uint8_t* in_end, uint8_t* out, uint8_t* out_end);
 
  private:
-  // Entry layout: bits 0-7 the bits the entry takes, 8-55 its symbols in
-  // order, 56-63 their count. The bit count sits lowest so that the decode
-  // loop shifts the bit buffer by the entry itself (x86 takes a shift's count
-  // from its low six bits) and subtracts the whole entry from the bits held,
-  // of which only the low byte is kept: the chain from one lookup to the
-  // next is one mask, one load and one shift. The symbols are stored with
-  // one 8-byte write of the entry shifted down a byte. A code longer than
-  // the table has the entry 0, which takes no bits and gives no symbol.
-  static constexpr int kSymbolsShift = 8;
-  static constexpr int kCountShift = 56;
+  // By the next kLookupBits bits: the symbols of the whole codes they hold,
+  // in order from the lowest byte, stored with one 8-byte write whatever
+  // their number; the bits those codes take; and their count. Kept apart,
+  // the decode loop stores the symbols as loaded and takes each of the
+  // others with one byte load, with nothing to shift or mask out: the chain
+  // from one lookup to the next is one mask, one load and one shift. One
+  // block, so that a single register reaches all three. A code longer than
+  // the table takes no bits and gives no symbol.
+  struct Tables {
+    uint64_t symbols[1u << kLookupBits];
+    uint8_t bits[1u << kLookupBits];
+    uint8_t count[1u << kLookupBits];
+    const HuffmanDecoder* owner;  // for its second tables, rarely needed
+  };
 
   // Codes longer than the table, up to kLongBits more, for DecodeOne.
   static constexpr int kLongBits = 8;
@@ -88,16 +94,17 @@ class HuffmanDecoder {
   void AddLongCodes(uint32_t prefix, int16_t node);
 
   struct Regs;
-  void Step(Regs& r) const;
+  static void Step(const Tables* t, Regs& r);
   template <typename... R>
   void Lockstep(R&... r) const;
+  [[gnu::noinline]] static Regs TakeLong(const Tables* t, Regs r);
   bool WalkOne(Lane& lane) const;
 
   const CNode* nodes_;
   int16_t root_;
   State own_;                 // the stream of the three-pointer Decode
   uint8_t length_[256] = {};  // code lengths of at most kLookupBits, for DecodeOne
-  uint64_t table_[1u << kLookupBits];
+  Tables tables_;
   // By the table's index of a long code's first bits: where its own table
   // starts in long_codes_, or -1. Entries: the symbol, and the code's length
   // in bits 8-15; 0 for a code longer still.

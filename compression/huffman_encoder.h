@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace velkaro {
 
@@ -60,10 +61,25 @@ class HuffmanEncoder {
   template <int kCodesPerStore, bool kFlat>
   int EncodeGroups(const uint8_t* begin, const uint8_t*& in, const uint8_t* stop, uint8_t*& out);
   static GroupLoop Loop(int codes_per_store, bool flat);
+
+  // The codes of two bytes at once, by the 16 bits they make (the first
+  // byte low): their codes joined, and the length of both; 0 and 64 where
+  // both are longer than a group of pairs may hold (see HuffmanEncoder's
+  // constructor). 320 KB, filled once for a long source, where it halves
+  // the lookups of the plain loop.
+  struct PairTable {
+    uint32_t code[1u << 16];
+    uint8_t length[1u << 16];
+  };
+  template <int kPairsPerStore>
+  int EncodePairs(const uint8_t* begin, const uint8_t*& in, const uint8_t* stop, uint8_t*& out);
+  static GroupLoop PairLoop(int pairs_per_store);
+  void FillPairs(uint32_t pair_bits);
   void EncodeSingles(const uint8_t*& in, const uint8_t* stop, uint8_t*& out);
   void PutLong(int symbol, uint8_t*& out);
   bool HoldChunk(const uint8_t* p);
 
+  std::unique_ptr<PairTable> pairs_;
   RepeatedChunk chunk_;
   Short short_[256];
   // The grouped loop's codes: those of at most group_bits_, and their
@@ -77,6 +93,7 @@ class HuffmanEncoder {
   GroupLoop flat_loop_ = nullptr;   // with the flat-area shortcuts
   GroupLoop plain_loop_ = nullptr;  // without
   size_t plain_left_ = 0;           // bytes left to code without looking for flat areas
+  uint32_t misses_ = 0;             // windows in a row that looked and found none
   const HuffmanCode* codes_;
   size_t reserve_;
   uint64_t acc_ = 0;

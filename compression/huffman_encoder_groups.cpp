@@ -17,6 +17,19 @@ inline bool Equal24(const uint8_t* a, const uint8_t* b) {
          LoadLe64(a + 16) == LoadLe64(b + 16);
 }
 
+// Stores a group of codes gathered in `a` (n bits, the pending ones
+// included) and keeps the bits of its last, partial byte; false, with
+// nothing stored, when a code too long for the group overflowed the sum.
+inline bool StoreGroup(uint64_t a, uint32_t n, uint64_t& acc, uint32_t& pending, uint8_t*& out) {
+  if (n > 63) [[unlikely]]
+    return false;
+  StoreLe64(out, a);
+  out += n >> 3;
+  acc = a >> (n & ~7u);
+  pending = n & 7;
+  return true;
+}
+
 }  // namespace
 
 bool HuffmanEncoder::HoldChunk(const uint8_t* p) {
@@ -102,12 +115,7 @@ int HuffmanEncoder::EncodeGroups(const uint8_t* begin, const uint8_t*& in, const
       a |= group_code_[b] << (n & 63);
       n += group_length_[b];
     }
-    if (n > 63) [[unlikely]]
-      break;
-    StoreLe64(o, a);
-    o += n >> 3;
-    acc = a >> (n & ~7u);
-    pending = n & 7;
+    if (!StoreGroup(a, n, acc, pending, o)) break;
     p += kCodesPerStore;
   }
   in = p;
@@ -115,6 +123,49 @@ int HuffmanEncoder::EncodeGroups(const uint8_t* begin, const uint8_t*& in, const
   acc_ = acc;
   pending_ = pending;
   return shortcuts;
+}
+
+// As the plain grouped loop, two codes a lookup.
+template <int kPairsPerStore>
+int HuffmanEncoder::EncodePairs(const uint8_t* /*begin*/, const uint8_t*& in, const uint8_t* stop,
+                                uint8_t*& out) {
+  const uint32_t* const code = pairs_->code;
+  const uint8_t* const length = pairs_->length;
+  uint64_t acc = acc_;
+  uint32_t pending = pending_;
+  const uint8_t* p = in;
+  uint8_t* o = out;
+  for (size_t left = static_cast<size_t>(stop - p) / (2 * kPairsPerStore); left > 0; --left) {
+    // As in the groups, a pair too long overflows the sum.
+    uint64_t a = acc;
+    uint32_t n = pending;
+#pragma GCC unroll 4
+    for (int k = 0; k < kPairsPerStore; ++k) {
+      const uint16_t pair = LoadLe16(p + 2 * k);
+      a |= uint64_t{code[pair]} << (n & 63);
+      n += length[pair];
+    }
+    if (!StoreGroup(a, n, acc, pending, o)) break;
+    p += 2 * kPairsPerStore;
+  }
+  in = p;
+  out = o;
+  acc_ = acc;
+  pending_ = pending;
+  return 0;
+}
+
+HuffmanEncoder::GroupLoop HuffmanEncoder::PairLoop(int pairs_per_store) {
+  switch (pairs_per_store) {
+    case 2:
+      return &HuffmanEncoder::EncodePairs<2>;
+    case 3:
+      return &HuffmanEncoder::EncodePairs<3>;
+    case 4:
+      return &HuffmanEncoder::EncodePairs<4>;
+    default:
+      return nullptr;
+  }
 }
 
 HuffmanEncoder::GroupLoop HuffmanEncoder::Loop(int codes_per_store, bool flat) {

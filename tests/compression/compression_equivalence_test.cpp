@@ -194,6 +194,57 @@ TEST(DeepCodes, EncodeAndDecodeInPiecesAgreeWithTheLiteralWalk) {
   }
 }
 
+// One to four lanes decoded in step, each stream of its own length so that
+// the lanes reach their ends at different times, with codes of 1 to 25 bits:
+// one byte value of a 1-bit code (eight symbols a lookup), those past the
+// table but within its second tables, taken inside the lanes' loop, and the
+// deeper ones, taken by the tree. Each lane's input is exactly its stream
+// (a read past it is caught under the address sanitizer); its output room
+// is the whole source or, every other lane, half of it, and is followed by
+// guard bytes past the room decoding may scribble on.
+TEST(DecodeLanes, LanesOfEveryCountAndLengthGiveTheirSources) {
+  std::vector<uint64_t> counts = Fibonacci(25, 3, 7);
+  for (int s = 0; s < 256; s += 3) counts[s] += 300;
+  counts[1] += 150000;
+  uint32_t counts32[256];
+  std::copy(counts.begin(), counts.end(), counts32);
+  const Tree tree(counts32);
+  const std::vector<uint8_t> all = BytesWithCounts(counts, 12);
+  const HuffmanDecoder decoder(tree.nodes, tree.root);
+  constexpr uint8_t kGuard = 0xA5;
+  for (int count = 1; count <= HuffmanDecoder::kMaxLanes; ++count) {
+    std::vector<uint8_t> sources[HuffmanDecoder::kMaxLanes], streams[HuffmanDecoder::kMaxLanes],
+        outs[HuffmanDecoder::kMaxLanes];
+    HuffmanDecoder::Lane lanes[HuffmanDecoder::kMaxLanes];
+    HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
+    size_t rooms[HuffmanDecoder::kMaxLanes];
+    for (int i = 0; i < count; ++i) {
+      sources[i].assign(all.begin() + 1000 * i, all.begin() + 1000 * i + 20000 + 3001 * i);
+      HuffmanEncoder encoder(tree.codes);
+      streams[i].resize(sources[i].size() * 4 + encoder.Reserve());
+      const uint8_t* p = sources[i].data();
+      size_t n = encoder.Encode(p, p + sources[i].size(), streams[i].data(),
+                                streams[i].data() + streams[i].size());
+      n += encoder.Finish(streams[i].data() + n);
+      streams[i].resize(n);
+      streams[i].shrink_to_fit();
+      rooms[i] = i % 2 ? sources[i].size() / 2 : sources[i].size();
+      outs[i].assign(rooms[i] + HuffmanDecoder::kOutputSlack + 64, kGuard);
+      lanes[i] = {decoder.Start(), streams[i].data(), streams[i].data() + n, outs[i].data(),
+                  outs[i].data() + rooms[i]};
+      group[i] = &lanes[i];
+    }
+    decoder.DecodeLanes(group, count);
+    for (int i = 0; i < count; ++i) {
+      SCOPED_TRACE(::testing::Message() << count << " lanes, lane " << i);
+      EXPECT_EQ(lanes[i].out, outs[i].data() + rooms[i]);
+      EXPECT_TRUE(std::equal(outs[i].begin(), outs[i].begin() + rooms[i], sources[i].begin()));
+      const auto guard = outs[i].begin() + rooms[i] + HuffmanDecoder::kOutputSlack;
+      EXPECT_TRUE(std::all_of(guard, outs[i].end(), [](uint8_t b) { return b == kGuard; }));
+    }
+  }
+}
+
 // Bitmap-like data: stretches that repeat with periods of 1 to 8 and 24
 // bytes, cut at odd places, with specks in between, so that repeated
 // stretches start and stop at every offset. The rare bytes make a stretch
@@ -244,6 +295,14 @@ TEST(CountHint, DoesNotChangeTheStream) {
     EXPECT_TRUE(encode(hint) == reference) << "hint on codes of " << length << " bits";
   }
   EXPECT_TRUE(encode(counts.data()) == reference);
+  // Hints of a long source also code two bytes a lookup where pairs of
+  // codes of that length fit a group: four, three or two pairs a store, or
+  // none. The source's longer codes break every kind of group.
+  for (int length = 1; length <= 30; ++length) {
+    uint64_t hint[256] = {};
+    for (int s = 0; s < 256; ++s) hint[s] = tree.codes[s].length == length ? uint64_t{1} << 24 : 0;
+    EXPECT_TRUE(encode(hint) == reference) << "long hint on codes of " << length << " bits";
+  }
 }
 
 // Through the files, over several of the compressor's I/O blocks.

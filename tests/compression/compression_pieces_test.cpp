@@ -90,6 +90,33 @@ TEST(BlockCompress, EveryBlockSizeMatchesTheLiteralCoder) {
   }
 }
 
+// Sources of more than a mebibyte, which the encoder codes two bytes a
+// lookup: pairs of short codes (bitmap rows), of codes about a byte long,
+// and of codes so long that they break the groups of pairs; in blocks that
+// start at odd bytes and bits.
+TEST(BlockCompress, LongSourcesMatchTheLiteralCoder) {
+  std::vector<uint64_t> byte_long(256, 5000);
+  for (int s = 0; s < 40; ++s) byte_long[s * 6] = 20000;
+  std::vector<uint64_t> deep = Fibonacci(26, 7, 5);
+  for (int s = 0; s < 256; s += 2) deep[s] += 8000;
+  const Source sources[] = {
+      {"bitmap_rows", BitmapRows(size_t{5} << 18, 2)},
+      {"byte_long", BytesWithCounts(byte_long, 4)},
+      {"deep", BytesWithCounts(deep, 6)},
+  };
+  for (const Source& source : sources) {
+    ASSERT_GT(source.bytes.size(), size_t{1} << 20) << source.name;
+    const std::vector<uint8_t> literal = LiteralCompress(source.bytes);
+    for (size_t block : {size_t{4099}, size_t{65537}, size_t{1} << 20}) {
+      SCOPED_TRACE(::testing::Message() << source.name << ", blocks of " << block);
+      CodecTuning tuning;
+      tuning.block = block;
+      tuning.threads = 2;
+      EXPECT_TRUE(CompressTuned(source.bytes, tuning) == literal);
+    }
+  }
+}
+
 // Tunings that put stretch seams everywhere: single bytes, stretches shorter
 // than a code, rooms too small for a stretch, one recorded code (a join only
 // where the stretch before ends exactly on a byte) and many; and stretches
