@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-serialport-dev
   fonts-liberation2 xvfb xauth
   gpsd gpsd-clients python3-gps libgps-dev
+  libxxhash-dev
   dpkg-dev desktop-file-utils appstream man-db
 )
 

@@ -8,15 +8,20 @@
 // refused before any side file is written, and a block that does not expand
 // whole leaves both side files as they were.
 #include "compression/compression.h"
+#include "platform/byte_order.h"
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
 #include "site/side_files.h"
 #include "site/site_projection.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
+
+#include <xxhash.h>
 
 namespace velkaro {
 namespace {
@@ -24,9 +29,10 @@ namespace {
 constexpr size_t kCopyChunk = 64 * 1024;
 
 // Copies `length` bytes from the current position of `from` to the current
-// position of `to`. On failure `failed` names the file that failed.
+// position of `to`, hashing them into `hash`. On failure `failed` names the
+// file that failed.
 FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, AtomicFile& to,
-                         uint64_t length, std::string& failed) {
+                         uint64_t length, std::string& failed, XXH64_state_t* hash) {
   std::vector<uint8_t> chunk(kCopyChunk);
   while (length > 0) {
     const size_t step = length < kCopyChunk ? static_cast<size_t>(length) : kCopyChunk;
@@ -39,9 +45,27 @@ FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, AtomicFi
       failed = to.target();
       return cause;
     }
+    XXH64_update(hash, chunk.data(), step);
     length -= step;
   }
   return FileErrorCause::kNone;
+}
+
+struct HashState {
+  HashState() : state(XXH64_createState()) { XXH64_reset(state, 0); }
+  ~HashState() { XXH64_freeState(state); }
+  HashState(const HashState&) = delete;
+  HashState& operator=(const HashState&) = delete;
+  XXH64_state_t* state;
+};
+
+std::array<uint8_t, kChecksumTrailerSize> ChecksumTrailer(uint64_t digest) {
+  std::array<uint8_t, kChecksumTrailerSize> trailer{};
+  std::copy(std::begin(kChecksumMagic), std::end(kChecksumMagic), trailer.begin());
+  StoreLe32(trailer.data() + 4, kChecksumVersion);
+  StoreLe32(trailer.data() + 8, static_cast<uint32_t>(digest));
+  StoreLe32(trailer.data() + 12, static_cast<uint32_t>(digest >> 32));
+  return trailer;
 }
 
 }  // namespace
@@ -118,9 +142,16 @@ Status CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
   uint64_t length = 0;
   std::string failed = block_path;
   FileErrorCause cause = block.Size(length);
+  HashState hash;
+  XXH64_update(hash.state, m_header, kProjectionHeaderSize);
   if (cause == FileErrorCause::kNone) {
     // The block follows the header directly.
-    cause = CopyBytes(block, block_path, out, length, failed);
+    cause = CopyBytes(block, block_path, out, length, failed, hash.state);
+  }
+  if (cause == FileErrorCause::kNone) {
+    const auto trailer = ChecksumTrailer(XXH64_digest(hash.state));
+    cause = out.Write(trailer.data(), trailer.size());
+    failed = m_strPath;
   }
   if (cause != FileErrorCause::kNone) return Status::FileError(cause, failed);
   return Status::Ok();
@@ -215,12 +246,58 @@ Status CSiteProjection::ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch,
   return Status::Ok();
 }
 
+CSiteProjection::Checksum CSiteProjection::CheckChecksum(const std::string& path) {
+  PosixFile file;
+  uint64_t size = 0;
+  uint8_t counts[8] = {};
+  if (file.OpenForReading(path) != FileErrorCause::kNone || file.Size(size) != FileErrorCause::kNone)
+    return Checksum::kUnreadable;
+  if (size < kProjectionMinFileSize + kChecksumTrailerSize) return Checksum::kNone;
+  if (file.Seek(kProjectionBlockOffset) != FileErrorCause::kNone ||
+      file.ReadExactly(counts, sizeof counts) != FileErrorCause::kNone)
+    return Checksum::kUnreadable;
+  const uint64_t used = uint64_t{kProjectionMinFileSize} + LoadLe32(counts);
+  uint8_t tail[kChecksumTrailerSize];
+  if (size != used + kChecksumTrailerSize || file.Seek(used) != FileErrorCause::kNone ||
+      file.ReadExactly(tail, sizeof tail) != FileErrorCause::kNone ||
+      !std::equal(std::begin(kChecksumMagic), std::end(kChecksumMagic), tail) ||
+      LoadLe32(tail + 4) != kChecksumVersion)
+    return Checksum::kNone;
+  HashState hash;
+  std::vector<uint8_t> chunk(kCopyChunk);
+  if (file.Seek(0) != FileErrorCause::kNone) return Checksum::kUnreadable;
+  for (uint64_t left = used; left > 0;) {
+    const size_t step = left < kCopyChunk ? static_cast<size_t>(left) : kCopyChunk;
+    if (file.ReadExactly(chunk.data(), step) != FileErrorCause::kNone) return Checksum::kUnreadable;
+    XXH64_update(hash.state, chunk.data(), step);
+    left -= step;
+  }
+  const uint64_t saved = uint64_t{LoadLe32(tail + 8)} | uint64_t{LoadLe32(tail + 12)} << 32;
+  return saved == XXH64_digest(hash.state) ? Checksum::kMatches : Checksum::kDamaged;
+}
+
 Status CSiteProjection::CopyBlock(AtomicFile& block, uint64_t block_length) {
   std::string failed = m_strPath;
-  FileErrorCause cause = m_file.Seek(kProjectionBlockOffset);
+  uint8_t header[kProjectionHeaderSize];
+  HashState hash;
+  FileErrorCause cause = m_file.Seek(0);
+  if (cause == FileErrorCause::kNone) cause = m_file.ReadExactly(header, sizeof header);
+  XXH64_update(hash.state, header, sizeof header);
   if (cause == FileErrorCause::kNone)
-    cause = CopyBytes(m_file, m_strPath, block, block_length, failed);
+    cause = CopyBytes(m_file, m_strPath, block, block_length, failed, hash.state);
   if (cause != FileErrorCause::kNone) return Status::FileError(cause, failed);
+  // A file saved with a checksum must match it: a flipped bit in the block
+  // would otherwise open as a plan with some pixels silently wrong.
+  uint64_t size = 0;
+  uint8_t tail[kChecksumTrailerSize];
+  if (m_file.Size(size) == FileErrorCause::kNone &&
+      size == kProjectionBlockOffset + block_length + kChecksumTrailerSize &&
+      m_file.ReadExactly(tail, sizeof tail) == FileErrorCause::kNone &&
+      std::equal(std::begin(kChecksumMagic), std::end(kChecksumMagic), tail) &&
+      LoadLe32(tail + 4) == kChecksumVersion) {
+    const uint64_t saved = uint64_t{LoadLe32(tail + 8)} | uint64_t{LoadLe32(tail + 12)} << 32;
+    if (saved != XXH64_digest(hash.state)) return Status::Invalid(DamagedText(m_strPath), m_strPath);
+  }
   return Status::Ok();
 }
 

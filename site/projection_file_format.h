@@ -12,6 +12,16 @@
 //   13      128       geocode matrix, 16 doubles row by row
 //   141     4         zero
 //   145     1032 + N  the compressed plan block (N, L, table, N code bytes)
+//
+// Velkaro then appends a checksum trailer, which readers of the format as
+// it was designed ignore, as they ignore any tail:
+//
+//   +0      4         'V' 'L' 'K' '#'
+//   +4      4         trailer version: 1
+//   +8      8         XXH64 (seed 0) of every byte before the trailer
+//
+// A file whose tail is anything else (none, or other bytes) has no checksum
+// and opens as it always did.
 
 #include "compression/compressed_block_format.h"
 
@@ -39,6 +49,10 @@ inline constexpr uint32_t kProjectionMinFileSize =
     kProjectionBlockOffset + kProjectionBlockFixedSize;
 
 static_assert(kProjectionMatrixOffset + kProjectionMatrixSize + 4 == kProjectionHeaderSize);
+
+inline constexpr uint8_t kChecksumMagic[4] = {'V', 'L', 'K', '#'};
+inline constexpr uint32_t kChecksumVersion = 1;
+inline constexpr uint32_t kChecksumTrailerSize = 16;
 
 // Matrix elements (k = 4 * row + column). Multiplying the matrix with the
 // column (lat, lon, 0, 1) gives (plan x, plan y, 0, 1); element 6 holds 1.0 as

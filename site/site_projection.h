@@ -202,6 +202,14 @@ class CSiteProjection {
   // must not show a bitmap from an earlier load. Taps and coefficients are
   // never changed. `watch`, when given, sees the plan as it is expanded.
   [[nodiscard]] SiteOutcome Load(const std::string& path, PlanExpansionWatch* watch = nullptr);
+  // Whether the projection file at `path` carries a checksum trailer, and
+  // whether every byte before it matches (read whole; for vlk info).
+  enum class Checksum { kNone, kMatches, kDamaged, kUnreadable };
+  static Checksum CheckChecksum(const std::string& path);
+  // "FILE is damaged: its bytes do not match the checksum saved with them."
+  static std::string DamagedText(const std::string& path) {
+    return path + " is damaged: its bytes do not match the checksum saved with them.";
+  }
   // Load's work with the side files named by the caller (vlk extract).
   [[nodiscard]] SiteOutcome LoadInto(const std::string& path, const std::string& block_path,
                                      const std::string& plan_path,

@@ -15,7 +15,7 @@ using testing::WriteAll;
 using ProjectionFileTest = testing::ProjectionFixture;
 
 // The file is the header, the geocode's matrix and the plan's compressed
-// block. A longer old file's tail once survived a save and could pass a
+// block, then the checksum trailer. A longer old file's tail once survived a save and could pass a
 // truncated new file's length check; the save now replaces the whole file,
 // keeping only the old file's permission bits. Loading it gives back the
 // identical bitmap and keeps the geocode.
@@ -29,7 +29,7 @@ TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeoc
   const std::vector<uint8_t> file = ReadAll(out);
   const std::vector<uint8_t> block = ReadAll(SideFilePath(plan, SideFile::kBlock));
   ASSERT_GE(block.size(), 1032u);
-  ASSERT_EQ(file.size(), 1177u + LoadLe32(block.data()));
+  ASSERT_EQ(file.size(), 1177u + LoadLe32(block.data()) + 16);
   const std::vector<uint8_t> start = {0x91, 0x00, 0x00, 0x00, 0x20, 0x4B, 0x4C,
                                       0x56, 0x01, 0x00, 0x00, 0x00, 0x00};
   EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 13), start);
@@ -40,7 +40,9 @@ TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeoc
   const auto& p = projection;
   EXPECT_EQ(matrix, (std::vector<double>{p.m_xLat, p.m_xLon, 0, p.m_x0, p.m_yLat, p.m_yLon, 1,
                                          p.m_y0, 0, 0, 1, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end()), block);
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 145, file.end() - 16), block);
+  EXPECT_EQ(std::vector<uint8_t>(file.end() - 16, file.end() - 8),
+            (std::vector<uint8_t>{'V', 'L', 'K', '#', 1, 0, 0, 0}));
   EXPECT_EQ(fs::status(out).permissions(), perms);
   // No temporary file stays beside it.
   for (const auto& entry : fs::directory_iterator(dir.path()))
@@ -56,6 +58,23 @@ TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeoc
   EXPECT_EQ(projection.m_xLat, x_lat);
   EXPECT_EQ(projection.m_y0, y0);
   EXPECT_TRUE(told.shown.empty());
+  EXPECT_EQ(CSiteProjection::CheckChecksum(out), CSiteProjection::Checksum::kMatches);
+
+  // One flipped bit in the block: refused by name, and no side file made;
+  // without the trailer the same file opens as files without one always did.
+  std::vector<uint8_t> damaged = file;
+  damaged[145 + 1032 + 100] ^= 0x10;
+  const std::string bad = dir.File("bad.vlk");
+  WriteAll(bad, damaged);
+  told.shown.clear();
+  EXPECT_FALSE(told(projection.Load(bad)));
+  EXPECT_EQ(told.shown, std::vector<std::string>{CSiteProjection::DamagedText(bad)});
+  EXPECT_FALSE(fs::exists(SideFilePath(bad, SideFile::kExpandedPlan)));
+  EXPECT_EQ(CSiteProjection::CheckChecksum(bad), CSiteProjection::Checksum::kDamaged);
+  damaged.resize(damaged.size() - 16);
+  WriteAll(bad, damaged);
+  EXPECT_EQ(CSiteProjection::CheckChecksum(bad), CSiteProjection::Checksum::kNone);
+  EXPECT_TRUE(told(projection.Load(bad)));
 }
 
 TEST_F(ProjectionFileTest, SaveRefusesTooFewOrDegenerateTapsAndWritesNothing) {

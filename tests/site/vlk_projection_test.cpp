@@ -118,7 +118,7 @@ TEST_F(VlkCommands, SaveInfoExtractGiveBackTheIdenticalBitmap) {
   const ProgramRun info = RunVlk(dir.path(), "info site.vlk");
   ASSERT_EQ(info.status, 0);
   const std::vector<std::string> lines = Lines(info.out);
-  ASSERT_EQ(lines.size(), 11u) << info.out;
+  ASSERT_EQ(lines.size(), 12u) << info.out;
   EXPECT_EQ(lines[0], "header length 145");
   EXPECT_EQ(lines[2], "format 1");
   EXPECT_EQ(lines[3], "matrix");
@@ -127,7 +127,8 @@ TEST_F(VlkCommands, SaveInfoExtractGiveBackTheIdenticalBitmap) {
   const uint64_t block = fs::file_size(dir.File("plan.bmpc"));
   EXPECT_EQ(lines[8], "N " + std::to_string(block - 1032));
   EXPECT_EQ(lines[9], "L " + std::to_string(fs::file_size(dir.File("plan.bmp"))));
-  EXPECT_EQ(lines[10], "trailing bytes 0");
+  EXPECT_EQ(lines[10], "trailing bytes 16");  // the checksum trailer
+  EXPECT_EQ(lines[11], "checksum ok");
 
   ASSERT_EQ(RunVlk(dir.path(), "extract site.vlk back.bmp").status, 0);
   EXPECT_EQ(ReadAll(dir.File("back.bmp")), ReadAll(dir.File("plan.bmp")));

@@ -24,6 +24,11 @@ int CmdInfo(int argc, char** argv) {
   }
   ProjectionSummary summary;
   if (!ReadSummary(argv[0], summary)) return 1;
+  const CSiteProjection::Checksum checksum = CSiteProjection::CheckChecksum(argv[0]);
+  if (checksum == CSiteProjection::Checksum::kDamaged) {
+    std::fprintf(stderr, "vlk: %s\n", CSiteProjection::DamagedText(argv[0]).c_str());
+    return 1;
+  }
   std::printf("header length %u\n", LoadLe32(summary.header + kProjectionLengthOffset));
   std::printf("magic 20 4B 4C 56\n");
   std::printf("format %u\n", unsigned{summary.header[kProjectionFormatOffset]});
@@ -37,6 +42,7 @@ int CmdInfo(int argc, char** argv) {
   std::printf("L %u\n", summary.plan_length);
   const uint64_t used = kProjectionMinFileSize + uint64_t{summary.code_bytes};
   std::printf("trailing bytes %llu\n", static_cast<unsigned long long>(summary.file_length - used));
+  std::printf("checksum %s\n", checksum == CSiteProjection::Checksum::kMatches ? "ok" : "none");
   return 0;
 }
 
