@@ -191,7 +191,7 @@ TEST(PointsJournal, AJournalNotReadWholeGivesWhatItCanAndIsSetAsideWhole) {
   CSiteProjection::KeptPoints kept = CSiteProjection::ReadKeptPoints(journal);
   EXPECT_TRUE(kept.found);
   ASSERT_EQ(kept.taps.size(), 8u);
-  EXPECT_EQ(kept.taps[2].x, 30);
+  EXPECT_EQ(int{kept.taps[2].x}, 30);  // a copy: the tap record is packed
   EXPECT_EQ(kept.problems,
             (std::vector<std::string>{"Row 5 of plan.bmp.points is not a reference point: mapX is "
                                       "not a longitude in degrees (-180 to 180).",
