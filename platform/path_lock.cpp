@@ -1,5 +1,7 @@
 #include "platform/path_lock.h"
 
+#include "platform/path_names.h"
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdint>
@@ -13,27 +15,12 @@
 namespace velkaro {
 namespace {
 
-// FNV-1a: the same name in every process and every build.
-uint64_t NameHash(const std::string& text) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (unsigned char c : text) hash = (hash ^ c) * 0x100000001b3ull;
-  return hash;
-}
-
 std::string LockFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/velkaro";
   const char* temp = std::getenv("TMPDIR");
   const std::string base = temp != nullptr && temp[0] == '/' ? temp : "/tmp";
   return base + "/velkaro-" + std::to_string(::getuid());
-}
-
-// The path as one name: relative paths are taken from the current folder,
-// so that two spellings of one file in one folder meet.
-std::string Absolute(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char here[4096];
-  return ::getcwd(here, sizeof here) != nullptr ? std::string(here) + "/" + path : path;
 }
 
 }  // namespace
@@ -43,7 +30,7 @@ PathLock::Result PathLock::Acquire(const std::string& path, bool wait) {
   const std::string folder = LockFolder();
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Result::kNoLockFile;
   char name[32];
-  std::snprintf(name, sizeof name, "/%016" PRIx64 ".lock", NameHash(Absolute(path)));
+  std::snprintf(name, sizeof name, "/%016" PRIx64 ".lock", StableHash(AbsolutePath(path)));
   const int fd = ::open((folder + name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return Result::kNoLockFile;
   int locked = -1;

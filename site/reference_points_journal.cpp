@@ -1,5 +1,6 @@
 // The reference points kept on disk beside the plan while the user walks.
 #include "platform/atomic_file.h"
+#include "platform/path_names.h"
 #include "platform/regular_file.h"
 #include "site/point_fit.h"
 #include "site/reference_points_file.h"
@@ -25,10 +26,6 @@ constexpr size_t kMaxPointsFileBytes = size_t{1} << 30;
 // A file with many bad rows names the first few.
 constexpr size_t kRowsNamed = 3;
 
-std::string FileName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 }  // namespace
 
@@ -38,7 +35,7 @@ SiteOutcome CSiteProjection::SetPointsPath(std::string path) {
   SiteOutcome outcome;
   if (!path.empty() && points_lock_.Acquire(path) == PathLock::Result::kBusy) {
     // Two windows writing one journal would each replace the other's points.
-    std::string plan = FileName(path);
+    std::string plan = BaseName(path);
     if (plan.ends_with(".points")) plan.resize(plan.size() - 7);
     outcome.Say(plan + " is open in another Velkaro window. This window does not keep its "
                        "points beside it; save them to keep them.");
@@ -107,7 +104,7 @@ SiteOutcome CSiteProjection::ReportJournalFailure(FileErrorCause cause, const st
 
 CSiteProjection::KeptPoints CSiteProjection::ReadKeptPoints(const std::string& path) {
   KeptPoints kept;
-  const std::string name = FileName(path);
+  const std::string name = BaseName(path);
   int error = 0;
   std::FILE* file = OpenRegularStream(path, &error);
   if (file == nullptr) {

@@ -1,19 +1,16 @@
 #include "site/side_files.h"
 
+#include "platform/path_names.h"
+
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace velkaro {
 
 std::string FallbackPointsPath(const std::string& points_path) {
-  std::string full = points_path;
-  if (full.empty() || full[0] != '/') {
-    char here[4096];
-    if (::getcwd(here, sizeof here) != nullptr) full = std::string(here) + "/" + full;
-  }
+  const std::string full = AbsolutePath(points_path);
   const char* data = std::getenv("XDG_DATA_HOME");
   const char* home = std::getenv("HOME");
   std::string folder = data != nullptr && data[0] == '/' ? std::string(data)
@@ -25,10 +22,8 @@ std::string FallbackPointsPath(const std::string& points_path) {
   std::string name;
   for (char c : full) name += c == '/' ? '%' : c;
   if (name.size() > 200) {
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (unsigned char c : full) hash = (hash ^ c) * 0x100000001b3ull;
     char prefix[24];
-    std::snprintf(prefix, sizeof prefix, "%016" PRIx64 "-", hash);
+    std::snprintf(prefix, sizeof prefix, "%016" PRIx64 "-", StableHash(full));
     name = prefix + name.substr(name.size() - 180);
   }
   return folder + name;

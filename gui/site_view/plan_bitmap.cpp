@@ -3,6 +3,7 @@
 #include "image/bmp_reader_choice.h"
 #include "image/bmp_rows.h"
 #include "platform/memory.h"
+#include "platform/path_names.h"
 #include "platform/regular_file.h"
 
 #include <algorithm>
@@ -37,16 +38,12 @@ bool BeyondAllocationLimit(qint64 width, qint64 height, qint64 bytes_per_pixel) 
   return limit > 0 && uint64_t(width) * uint64_t(height) * uint64_t(bytes_per_pixel) > limit;
 }
 
-std::string FileName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The refusal of a plan the memory cannot hold, with what it would take.
 LoadedPlan TooBig(const std::string& path, qint64 width, qint64 height, qint64 bytes_per_pixel) {
   const uint64_t need = uint64_t(width) * uint64_t(height) * uint64_t(bytes_per_pixel);
   LoadedPlan result;
-  result.status = Status::NoMemory(FileName(path) + " is " + std::to_string(width) + " x " +
+  result.status = Status::NoMemory(BaseName(path) + " is " + std::to_string(width) + " x " +
                                        std::to_string(height) + " pixels; showing it needs " +
                                        std::to_string((need + kMegabyte - 1) / kMegabyte) +
                                        " MB of memory, more than the " +
@@ -88,7 +85,7 @@ QImage NewPicture(int32_t width, int32_t height) {
 uint64_t PictureLimit() { return CurrentPictureLimit(); }
 
 Status PlanTooBigStatus(const std::string& path, uint64_t length, uint64_t limit) {
-  return Status::NoMemory(FileName(path) + " holds a plan of " +
+  return Status::NoMemory(BaseName(path) + " holds a plan of " +
                               std::to_string((length + kMegabyte - 1) / kMegabyte) +
                               " MB; showing it needs more memory than the " +
                               std::to_string(limit / kMegabyte) + " MB that can be had now.",
