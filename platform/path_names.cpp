@@ -1,5 +1,6 @@
 #include "platform/path_names.h"
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace velkaro {
@@ -19,6 +20,12 @@ uint64_t StableHash(const std::string& text) {
 std::string BaseName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool FolderRefusesFiles(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  return ::access(folder.c_str(), W_OK | X_OK) != 0 && (errno == EROFS || errno == EACCES);
 }
 
 }  // namespace velkaro

@@ -17,4 +17,9 @@ uint64_t StableHash(const std::string& text);
 // The last component of `path`: what a message names a file by.
 std::string BaseName(const std::string& path);
 
+// True when the folder that holds `path` takes no new files from this
+// process (read-only media, a folder without write permission), as opposed
+// to a name that is taken by something other than a file.
+bool FolderRefusesFiles(const std::string& path);
+
 }  // namespace velkaro

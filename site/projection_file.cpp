@@ -10,6 +10,7 @@
 #include "compression/compression.h"
 #include "platform/byte_order.h"
 #include "platform/atomic_file.h"
+#include "platform/path_names.h"
 #include "platform/regular_file.h"
 #include "site/side_files.h"
 #include "site/site_projection.h"
@@ -18,6 +19,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <unistd.h>
 #include <vector>
 
@@ -86,10 +88,20 @@ SiteOutcome CSiteProjection::Save(const std::string& path) {
   // Once the plan's block is being made, a file that fails sounds the alarm;
   // only a projection file that cannot be started is reported without it.
   constexpr bool kAlarm = true;
-  if (Status status = CompressPlan(); !status.ok())
-    return SiteOutcome::Failed(std::move(status), kAlarm);
+  SiteOutcome outcome;
+  std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
+  if (Status status = CompressPlan(block_path); !status.ok()) {
+    // A plan on read-only media keeps its block beside the projection file
+    // instead; when that fails too, the block beside the plan is named.
+    const std::string beside = SideFilePath(m_strPath, SideFile::kBlock);
+    if (status.cause() != FileErrorCause::kAccessDenied || status.path() != block_path ||
+        !FolderRefusesFiles(block_path) || !CompressPlan(beside).ok())
+      return SiteOutcome::Failed(std::move(status), kAlarm);
+    block_path = beside;
+    outcome.Note("The compressed plan is kept beside the projection file, in " + beside +
+                 ": the plan's folder takes no files.");
+  }
 
-  const std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
   PosixFile block;
   if (FileErrorCause cause = block.OpenForReading(block_path); cause != FileErrorCause::kNone)
     return SiteOutcome::Failed(Status::FileError(cause, block_path), kAlarm);
@@ -101,7 +113,7 @@ SiteOutcome CSiteProjection::Save(const std::string& path) {
   AtomicFile out(m_strPath);
   if (Status status = OpenFile(out); !status.ok()) return SiteOutcome::Failed(std::move(status));
   Status status = WriteHeader(out);
-  if (status.ok()) status = AttachPlan(block, out);
+  if (status.ok()) status = AttachPlan(block, block_path, out);
   if (status.ok()) {
     if (FileErrorCause cause = out.Commit(); cause != FileErrorCause::kNone)
       status = Status::FileError(cause, m_strPath);
@@ -109,7 +121,8 @@ SiteOutcome CSiteProjection::Save(const std::string& path) {
   if (!status.ok()) return SiteOutcome::Failed(std::move(status), kAlarm);
   // The points go beside the saved file too, for the georeferencer and for
   // the next time this file is opened.
-  return KeepPoints(SideFilePath(m_strPath, SideFile::kPoints));
+  outcome.Append(KeepPoints(SideFilePath(m_strPath, SideFile::kPoints)));
+  return outcome;
 }
 
 Status CSiteProjection::OpenFile(AtomicFile& out) {
@@ -130,15 +143,15 @@ Status CSiteProjection::WriteHeader(AtomicFile& out) {
   return Status::Ok();
 }
 
-Status CSiteProjection::CompressPlan() {
-  CCompression compression(m_strPlanPath, SideFilePath(m_strPlanPath, SideFile::kBlock));
+Status CSiteProjection::CompressPlan(const std::string& block_path) {
+  CCompression compression(m_strPlanPath, block_path);
   const CompressionOutcome outcome = compression.Compress();
   if (!outcome.ok) return Status::FileError(outcome.cause, outcome.path);
   return Status::Ok();
 }
 
-Status CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
-  const std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
+Status CSiteProjection::AttachPlan(PosixFile& block, const std::string& block_path,
+                                   AtomicFile& out) {
   uint64_t length = 0;
   std::string failed = block_path;
   FileErrorCause cause = block.Size(length);
@@ -158,8 +171,23 @@ Status CSiteProjection::AttachPlan(PosixFile& block, AtomicFile& out) {
 }
 
 SiteOutcome CSiteProjection::Load(const std::string& path, PlanExpansionWatch* watch) {
-  return LoadInto(path, SideFilePath(path, SideFile::kBlock),
-                  SideFilePath(path, SideFile::kExpandedPlan), watch);
+  SiteOutcome outcome = LoadInto(path, SideFilePath(path, SideFile::kBlock),
+                                 SideFilePath(path, SideFile::kExpandedPlan), watch);
+  const Status& status = outcome.status();
+  // A projection file on read-only media: its side files go to the user's
+  // cache folder, where nothing is lost if they are cleared.
+  if (status.cause() != FileErrorCause::kAccessDenied ||
+      status.path() != SideFilePath(path, SideFile::kBlock) || !FolderRefusesFiles(status.path()))
+    return outcome;
+  const std::string block = CacheSideFilePath(path, SideFile::kBlock);
+  const std::string plan = CacheSideFilePath(path, SideFile::kExpandedPlan);
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(block).parent_path(), ignored);
+  outcome = LoadInto(path, block, plan, watch);
+  if (outcome.ok())
+    outcome.Note("The plan of " + BaseName(path) + " is kept in " + plan +
+                 ": the projection file's folder takes no files.");
+  return outcome;
 }
 
 // The plan is expanded straight from the projection file into its bitmap

@@ -34,4 +34,11 @@ inline std::string SideFilePath(const std::string& path, SideFile kind) {
 // name made of the journal's full path, so that each plan has its own.
 std::string FallbackPointsPath(const std::string& points_path);
 
+// Where `kind`'s side file for the projection file at `path` goes when the
+// file's own folder takes none (a read-only stick, a share): in the user's
+// cache folder, $XDG_CACHE_HOME/velkaro/files (else ~/.cache/velkaro/files),
+// named as FallbackPointsPath names journals. They are copies of what the
+// projection file holds, so a cache that is cleared loses nothing.
+std::string CacheSideFilePath(const std::string& path, SideFile kind);
+
 }  // namespace velkaro

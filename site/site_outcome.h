@@ -34,8 +34,11 @@ class [[nodiscard]] SiteOutcome {
   const std::vector<std::string>& messages() const { return messages_; }
   // Whether "REDALERT" is due once the texts are shown.
   bool alarm() const { return alarm_; }
+  // Texts for the status line rather than a box: where a file went.
+  const std::vector<std::string>& notes() const { return notes_; }
 
   void Say(std::string text) { messages_.push_back(std::move(text)); }
+  void Note(std::string text) { notes_.push_back(std::move(text)); }
   // REQUIRES: `status` is a failure; it replaces an earlier one.
   void Fail(Status status, bool alarm = false) {
     Say(status.message());
@@ -45,6 +48,7 @@ class [[nodiscard]] SiteOutcome {
   // Appends what `later` has to say, and takes its failure if it failed.
   void Append(SiteOutcome later) {
     for (std::string& text : later.messages_) messages_.push_back(std::move(text));
+    for (std::string& text : later.notes_) notes_.push_back(std::move(text));
     if (!later.ok()) status_ = std::move(later.status_);
     alarm_ = alarm_ || later.alarm_;
   }
@@ -52,6 +56,7 @@ class [[nodiscard]] SiteOutcome {
  private:
   Status status_;
   std::vector<std::string> messages_;
+  std::vector<std::string> notes_;
   bool alarm_ = false;
 };
 

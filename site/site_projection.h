@@ -184,8 +184,10 @@ class CSiteProjection {
   // --- projection file (projection_file.cpp) ---
 
   // Checks the tap count, solves, validates, compresses the plan at
-  // m_strPlanPath into its block side file and writes the projection file at
-  // `path`, all or nothing, then journals the points beside it. Ok only when
+  // m_strPlanPath into its block side file (beside the projection file when
+  // the plan's folder takes no files, said in a note) and writes the
+  // projection file at `path`, all or nothing, then journals the points
+  // beside it. Ok only when
   // the whole file is in place; otherwise the file at `path` is as it was and
   // the outcome's last text says why (file errors that stop a started save
   // with the "REDALERT" alarm).
@@ -195,7 +197,9 @@ class CSiteProjection {
   static std::string SavingLockName(const std::string& path) { return path + "\n(saving)"; }
   // Expands the plan block of the projection file at `path` to its expanded
   // plan side file, which becomes m_strPlanPath, and copies the block to its
-  // block side file; both are written all or nothing. Opens `path`
+  // block side file; both are written all or nothing, in the user's cache
+  // folder (CacheSideFilePath, said in a note) when the projection file's
+  // own folder takes no files. Opens `path`
   // read-only. A file too short to hold its block is refused with the "past
   // its end" text and leaves no side file. Ok only when a complete plan
   // bitmap was produced; otherwise m_strPlanPath is unchanged and the caller
@@ -227,8 +231,8 @@ class CSiteProjection {
   // Save's steps; each names the file that failed.
   Status OpenFile(AtomicFile& out);  // the new file for m_strPath
   Status WriteHeader(AtomicFile& out);
-  Status CompressPlan();
-  Status AttachPlan(PosixFile& block, AtomicFile& out);
+  Status CompressPlan(const std::string& block_path);
+  Status AttachPlan(PosixFile& block, const std::string& block_path, AtomicFile& out);
   // Load's steps; each names the file that failed.
   Status MeasureBlock(uint64_t& block_length, uint32_t& plan_length);
   Status ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch, uint32_t plan_length);

@@ -28,6 +28,7 @@ constexpr int kSmallButton = 16;  // toolbar 128, for a frame 240 wide or less
 constexpr int kLargeButton = 30;  // toolbar 129
 constexpr int kFirstPaneId = 59648;
 const char kControlIdProperty[] = "controlId";
+constexpr int kNoteMs = 10000;  // how long a note replaces the fix line
 
 }  // namespace
 
@@ -205,6 +206,9 @@ void CMainFrame::SwitchView(ViewClass view_class, int control_id) {
     site_view_->OnInitialUpdate();
     site_view_->SetCaptureOptions(context_.capture);
     connect(site_view_, &CSiteView::cursorMoved, this, [this] { UpdateFixStatus(); });
+    // The fix line comes back once the note has been read.
+    connect(site_view_, &CSiteView::noted, this,
+            [this](const QString& text) { statusBar()->showMessage(text, kNoteMs); });
     views_->addWidget(site_view_);
     wanted = site_view_;
   }

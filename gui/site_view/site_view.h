@@ -121,6 +121,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void OnNewProjection();
   void OnOpenProjection();
   void OnSaveProjection();
+  // Shows `outcome` as ShowOutcome does, and its notes in the status bar.
+  void Report(const SiteOutcome& outcome);
   void OnZoomIn();
   void OnZoomOut();
   void OnPointList();
@@ -202,6 +204,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
  signals:
   // The pointer moved over the plan, or off it (CursorText).
   void cursorMoved();
+  // A line for the status bar: where a file was written.
+  void noted(const QString& text);
 
  private:
   CSitePlan& plan_;

@@ -138,7 +138,7 @@ void CSiteView::OnOpenProjection() {
         // always, the plan path once the plan was expanded. A failed load
         // names the bitmap this file would have given, never an earlier plan.
         projection_.NoteOpened(path);
-        ShowOutcome(load.opened, messages_, waves_);
+        Report(load.opened);
         // A refused file has said why; the plan it did not give is not
         // another error.
         if (!load.opened.ok()) return;
@@ -209,7 +209,15 @@ bool CSiteView::SetAsideJournal(const std::string& path, const std::string& why)
 
 void CSiteView::OnSaveProjection() {
   const std::optional<std::string> path = files_.SaveFile(kProjectionFilter, ".vlk", true, "");
-  if (path) ShowOutcome(projection_.Save(*path), messages_, waves_);
+  if (!path) return;
+  SiteOutcome saved = projection_.Save(*path);
+  if (saved.ok()) saved.Note("Saved " + *path + ".");
+  Report(saved);
+}
+
+void CSiteView::Report(const SiteOutcome& outcome) {
+  ShowOutcome(outcome, messages_, waves_);
+  for (const std::string& note : outcome.notes()) emit noted(QString::fromStdString(note));
 }
 
 void CSiteView::SetUpView(CSitePlan& view, QSize size) const {

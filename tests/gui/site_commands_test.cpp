@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -189,6 +190,7 @@ TEST_F(SiteCommandsTest, SaveNeedsFivePointsThenOpenRestoresThePlan) {
   Run(ID_SAVE_PROJECTION);
   EXPECT_TRUE(rig_.messages.shown.empty()) << rig_.messages.shown.front();
   ASSERT_TRUE(QFile::exists(QString::fromStdString(vlk)));
+  EXPECT_EQ(rig_.Frame().statusBar()->currentMessage().toStdString(), "Saved " + vlk + ".");
   const QImage saved = view_->PlanBitmap();
 
   Rig other;
