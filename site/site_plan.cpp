@@ -50,22 +50,56 @@ void CSitePlan::SetView(int32_t left, int32_t top, int32_t right, int32_t bottom
   m_centerX = right / 2;
   m_centerY = bottom / 2;
   m_zoom = 1;
+  m_shrink = 1;
 }
 
 void CSitePlan::ResizeClient(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   SetClientRect(left, top, right, bottom);
   const int64_t side = std::min(int64_t{right} - left, int64_t{bottom} - top);
   if (side < 1) return;
-  // At zoom z the view is the zoom-1 square divided by z; a client smaller
-  // than the zoom keeps the one-pixel view ZoomIn would have stopped at.
-  const int64_t zoomed = std::max<int64_t>(side / std::max<int16_t>(m_zoom, 1), 1);
-  // The centre stays exactly put; an odd side puts its extra pixel after it.
-  const int64_t half_low = zoomed / 2;
-  const int64_t half_high = zoomed - half_low;
-  m_viewLeft = Narrow(int64_t{m_centerX} - half_low);
-  m_viewRight = Narrow(int64_t{m_centerX} + half_high);
-  m_viewTop = Narrow(int64_t{m_centerY} - half_low);
-  m_viewBottom = Narrow(int64_t{m_centerY} + half_high);
+  const int64_t across = m_clientShaped ? int64_t{right} - left : side;
+  const int64_t down = m_clientShaped ? int64_t{bottom} - top : side;
+  // At zoom z the view is the zoom-1 square divided by z (times the shrink
+  // below 100%); a client smaller than the zoom keeps the one-pixel view
+  // ZoomIn would have stopped at.
+  const int64_t shrink = std::max<int16_t>(m_shrink, 1);
+  const int64_t zoom = std::max<int16_t>(m_zoom, 1);
+  ViewAroundCenter(std::max<int64_t>(across * shrink / zoom, 1),
+                   std::max<int64_t>(down * shrink / zoom, 1));
+}
+
+void CSitePlan::ViewAroundCenter(int64_t width, int64_t height) {
+  const int64_t left_part = width / 2;
+  const int64_t top_part = height / 2;
+  m_viewLeft = Narrow(int64_t{m_centerX} - left_part);
+  m_viewRight = Narrow(int64_t{m_centerX} + (width - left_part));
+  m_viewTop = Narrow(int64_t{m_centerY} - top_part);
+  m_viewBottom = Narrow(int64_t{m_centerY} + (height - top_part));
+}
+
+bool CSitePlan::CanZoomOut() const {
+  if (m_zoom > 1) return true;
+  const bool whole = int64_t{m_viewRight} - m_viewLeft >= int64_t{m_planRight} - m_planLeft &&
+                     int64_t{m_viewBottom} - m_viewTop >= int64_t{m_planBottom} - m_planTop;
+  return !whole && m_shrink <= std::numeric_limits<int16_t>::max() / 2;
+}
+
+void CSitePlan::ShowWholePlan() {
+  const int64_t width = int64_t{m_client.right} - m_client.left;
+  const int64_t height = int64_t{m_client.bottom} - m_client.top;
+  const int64_t side = std::min(width, height);
+  if (side < 1) return;
+  const int64_t across = m_clientShaped ? width : side;
+  const int64_t down = m_clientShaped ? height : side;
+  m_zoom = 1;
+  m_shrink = 1;
+  while ((across * m_shrink < int64_t{m_planRight} - m_planLeft ||
+          down * m_shrink < int64_t{m_planBottom} - m_planTop) &&
+         m_shrink <= std::numeric_limits<int16_t>::max() / 2)
+    m_shrink = static_cast<int16_t>(m_shrink * 2);
+  m_centerX = Half(int64_t{m_planLeft} + m_planRight);
+  m_centerY = Half(int64_t{m_planTop} + m_planBottom);
+  ViewAroundCenter(across * m_shrink, down * m_shrink);
 }
 
 bool CSitePlan::ZoomIn() {
@@ -75,17 +109,31 @@ bool CSitePlan::ZoomIn() {
   const int32_t bottom = Half(int64_t{m_centerY} + m_viewBottom);
   // Past this point every transform would divide by a zero view extent.
   if (int64_t{right} - left < 1 || int64_t{bottom} - top < 1) return false;
-  if (m_zoom > std::numeric_limits<int16_t>::max() / 2) return false;
+  if (m_shrink == 1 && m_zoom > std::numeric_limits<int16_t>::max() / 2) return false;
   m_viewLeft = left;
   m_viewRight = right;
   m_viewTop = top;
   m_viewBottom = bottom;
-  m_zoom = static_cast<int16_t>(m_zoom * 2);
+  if (m_shrink > 1) {
+    m_shrink = static_cast<int16_t>(m_shrink / 2);
+  } else {
+    m_zoom = static_cast<int16_t>(m_zoom * 2);
+  }
   return true;
 }
 
 void CSitePlan::ZoomOut() {
-  if (m_zoom <= 1) return;
+  if (!CanZoomOut()) return;
+  if (m_zoom == 1) {
+    // Below 100% the view may reach past the plan: that is what shows all
+    // of it.
+    m_viewLeft = Narrow(2 * int64_t{m_viewLeft} - m_centerX);
+    m_viewRight = Narrow(2 * int64_t{m_viewRight} - m_centerX);
+    m_viewTop = Narrow(2 * int64_t{m_viewTop} - m_centerY);
+    m_viewBottom = Narrow(2 * int64_t{m_viewBottom} - m_centerY);
+    m_shrink = static_cast<int16_t>(m_shrink * 2);
+    return;
+  }
   m_viewLeft = std::max(Narrow(2 * int64_t{m_viewLeft} - m_centerX), m_planLeft);
   m_viewRight = std::min(Narrow(2 * int64_t{m_viewRight} - m_centerX), m_planRight);
   m_viewTop = std::max(Narrow(2 * int64_t{m_viewTop} - m_centerY), m_planTop);
@@ -100,14 +148,16 @@ void CSitePlan::ZoomOut() {
   const int64_t width = int64_t{m_client.right} - m_client.left;
   const int64_t height = int64_t{m_client.bottom} - m_client.top;
   const int64_t side = width <= height ? width : height;
-  m_viewRight = Narrow(m_viewLeft + side);
+  const int64_t across = m_clientShaped ? width : side;
+  const int64_t down = m_clientShaped ? height : side;
+  m_viewRight = Narrow(m_viewLeft + across);
   if (m_viewRight > m_planRight) {
-    m_viewLeft = Narrow(m_planRight - side);
+    m_viewLeft = Narrow(m_planRight - across);
     m_viewRight = m_planRight;
   }
-  m_viewBottom = Narrow(m_viewTop + side);
+  m_viewBottom = Narrow(m_viewTop + down);
   if (m_viewBottom > m_planBottom) {
-    m_viewTop = Narrow(m_planBottom - side);
+    m_viewTop = Narrow(m_planBottom - down);
     m_viewBottom = m_planBottom;
   }
   m_centerX = Half(int64_t{m_viewLeft} + m_viewRight);
@@ -207,12 +257,15 @@ void CSitePlan::GetBlitRects(PlanRect& dest, PlanRect& source) const {
   if (has_height && vt <= 0)
     dest.top =
         Narrow(client.top - int64_t{MulDiv(int64_t{client.bottom} - client.top, vt, vb - vt)});
+  // The part past the far edge is proportioned on the whole client, as
+  // PlanToScreen maps it: a view past both edges (a small plan, or any plan
+  // zoomed out) then draws the plan exactly where the points land on it.
   if (has_width && vr > width)
     dest.right = Narrow(client.right -
-                        int64_t{MulDiv(vr - width, int64_t{client.right} - dest.left, vr - vl)});
+                        int64_t{MulDiv(vr - width, int64_t{client.right} - client.left, vr - vl)});
   if (has_height && vb > height)
     dest.bottom = Narrow(client.bottom -
-                         int64_t{MulDiv(vb - height, int64_t{client.bottom} - dest.top, vb - vt)});
+                         int64_t{MulDiv(vb - height, int64_t{client.bottom} - client.top, vb - vt)});
   source = {Narrow(std::max<int64_t>(vl, 0)), Narrow(std::max<int64_t>(vt, 0)),
             Narrow(std::min(vr, width)), Narrow(std::min(vb, height))};
 }

@@ -34,9 +34,16 @@ class CSitePlan {
   void SetClientRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
   // Stores the plan's bounds: the site view passes (0, 0, width, height).
   void SetPlanSize(int32_t left, int32_t top, int32_t right, int32_t bottom);
-  // Sets the view rectangle, its centre and zoom 1: the site view passes
+  // Sets the view rectangle, its centre and zoom 1 (shrink 1): the site view passes
   // (0, 0, s, s) with s the shorter side of the client area.
   void SetView(int32_t left, int32_t top, int32_t right, int32_t bottom);
+
+  // With `on`, the view is the client's shape rather than its square (at
+  // zoom z, the client's width and height divided by z), so that a wide
+  // desktop window shows plan pixels square instead of stretched; the
+  // handheld's window keeps the square. Takes effect at the next
+  // ResizeClient, zoom step or ShowWholePlan.
+  void UseClientShape(bool on) { m_clientShaped = on; }
 
   // The window's client area changed size: stores it and sets the view up
   // again for it, keeping the centre and the zoom, so the view becomes the
@@ -46,14 +53,27 @@ class CSitePlan {
   // extent, so no transform ever divides by zero.
   void ResizeClient(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
-  // Halves the view around its centre and doubles the zoom. Returns false and
-  // changes nothing when the halved view would be less than one pixel wide or
-  // high, or the zoom factor would no longer fit its 16 bits.
+  // Halves the view around its centre and doubles the zoom (below 100%,
+  // halves the shrink instead). Returns false and changes nothing when the
+  // halved view would be less than one pixel wide or high, or the zoom
+  // factor would no longer fit its 16 bits.
   bool ZoomIn();
   // Doubles the view around its centre (clipped to the plan) and halves the
   // zoom; back at zoom 1 the view is fitted to the client's square again.
-  // Does nothing at zoom 1.
+  // At zoom 1 and below (100%, 50%, 25%...), the view doubles around its
+  // centre, reaching past the plan, and the shrink doubles, until the view
+  // is as wide and as high as the whole plan; then it does nothing.
   void ZoomOut();
+  // Whether ZoomOut would change the view.
+  bool CanZoomOut() const;
+  // The smallest shrink whose view holds the whole plan, centred on the plan
+  // (100% when the plan fits the client's square).
+  void ShowWholePlan();
+  // The zoom as a percentage: 100 * zoom / shrink (12 for 12.5%).
+  int ZoomPercent() const { return 100 * m_zoom / m_shrink; }
+  // Client pixels per plan pixel across the view's square: zoom / shrink.
+  double Scale() const { return static_cast<double>(m_zoom) / m_shrink; }
+  int16_t GetShrink() const { return m_shrink; }
 
   // Move the centre by `distance` plan pixels, clamped to the plan bounds; the
   // view keeps its size (an odd size loses one pixel) and may reach past the
@@ -98,9 +118,17 @@ class CSitePlan {
   int32_t m_centerX = 0;
   int32_t m_centerY = 0;
   int16_t m_zoom = 1;
+  // Whether the view takes the client's shape (ResizeClient and friends).
+  bool m_clientShaped = false;
+  // Below 100%: the view is this many times the client's square; 1 at 100%
+  // and above, where m_zoom is 1 or more. One of the two is always 1.
+  int16_t m_shrink = 1;
   PlanRect m_client{0, 0, 0, 0};
 
  private:
+  // The view as `width` x `height` around the centre, which stays exactly
+  // put; an odd extent puts its extra pixel after it.
+  void ViewAroundCenter(int64_t width, int64_t height);
   // Recentres the view on the (already clamped) centre, keeping its size.
   void RecenterHorizontally();
   void RecenterVertically();

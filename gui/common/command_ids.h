@@ -16,6 +16,11 @@ inline constexpr int ID_APP_ABOUT = 57664;
 // Not on the bar: their shortcuts (Ctrl+Z, Ctrl+Shift+Z) and the point list.
 inline constexpr int ID_UNDO = 57643;
 inline constexpr int ID_REDO = 57644;
+// Only in the menus: the whole plan in view, the quick-start help, the
+// end of the program.
+inline constexpr int ID_WHOLE_PLAN = 32778;
+inline constexpr int ID_QUICK_START = 32779;
+inline constexpr int ID_APP_EXIT = 57665;
 
 inline constexpr std::array<int, 8> kToolbarCommands = {
     ID_NEW_PROJECTION, ID_OPEN_PROJECTION, ID_SAVE_PROJECTION, ID_ZOOM_IN,

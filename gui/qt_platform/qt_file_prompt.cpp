@@ -74,9 +74,10 @@ std::string NormalisedSuffix(const std::string& default_ext) {
   return suffix;
 }
 
-std::optional<std::string> QtFilePrompt::OpenFile(const std::string& filter,
+std::optional<std::string> QtFilePrompt::OpenFile(const std::string& title,
+                                                  const std::string& filter,
                                                   const std::string& default_ext) {
-  QFileDialog dialog(parent_);
+  QFileDialog dialog(parent_, QString::fromStdString(title));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(QString::fromStdString(QtFilterFromHandheld(filter)));
@@ -85,11 +86,12 @@ std::optional<std::string> QtFilePrompt::OpenFile(const std::string& filter,
   return dialog.selectedFiles().front().toStdString();
 }
 
-std::optional<std::string> QtFilePrompt::SaveFile(const std::string& filter,
+std::optional<std::string> QtFilePrompt::SaveFile(const std::string& title,
+                                                  const std::string& filter,
                                                   const std::string& default_ext,
                                                   bool overwrite_prompt,
                                                   const std::string& proposed_name) {
-  QFileDialog dialog(parent_);
+  QFileDialog dialog(parent_, QString::fromStdString(title));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter(QString::fromStdString(QtFilterFromHandheld(filter)));

@@ -23,9 +23,10 @@ class QtFilePrompt : public IFilePrompt {
   explicit QtFilePrompt(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
 
-  std::optional<std::string> OpenFile(const std::string& filter,
+  std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
                                       const std::string& default_ext) override;
-  std::optional<std::string> SaveFile(const std::string& filter, const std::string& default_ext,
+  std::optional<std::string> SaveFile(const std::string& title, const std::string& filter,
+                                      const std::string& default_ext,
                                       bool overwrite_prompt,
                                       const std::string& proposed_name) override;
 

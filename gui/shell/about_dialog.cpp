@@ -1,6 +1,7 @@
 #include "gui/shell/about_dialog.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QResizeEvent>
@@ -28,6 +29,14 @@ void CAboutDlg::OnSize(const QSize& screen) {
     version_->setGeometry(60, 24, 200, 16);
     version_->setText(QStringLiteral("Velkaro Version 1.0"));
   }
+}
+
+void CAboutDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 QString CAboutDlg::VersionText() const { return version_->text(); }

@@ -22,6 +22,8 @@ class CAboutDlg : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // Return and Enter close the box as Escape does: it has no button.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QLabel* icon_;

@@ -50,6 +50,9 @@ struct AppContext {
   // `velkaro --average SECONDS --min-accuracy METRES`: how taps take their
   // position; the default is the instantaneous tap at any accuracy.
   CaptureOptions capture = {};
+  // The frame opens at two thirds of the screen; false: at the handheld's
+  // layout size, where the tests' screen points are laid out.
+  bool desktop_size = false;
 };
 
 }  // namespace velkaro

@@ -127,6 +127,7 @@ int main(int argc, char** argv) {
   AppContext context{g_link,   g_projection, g_plan, g_draw, g_messages, g_waves, g_files, g_clock,
                      registry, opener,       port,   {},     {},         gpsd,    capture};
   // The snapshot counter lives in the user's home directory.
+  context.desktop_size = true;
   context.snapshot = SnapshotCommand(g_waves, g_files, g_messages, QDir::homePath().toStdString());
   if (!theApp.InitInstance(context)) return 1;
   g_messages.SetParent(theApp.MainFrame());

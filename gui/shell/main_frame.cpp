@@ -2,19 +2,26 @@
 
 #include "gui/common/command_ids.h"
 #include "gui/common/wait_cursor.h"
+#include "gui/shell/quick_start.h"
 #include "gui/site_view/site_view.h"
 #include "gui/status/status_view.h"
 #include "link/fix_summary.h"
 #include "site/point_fit.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
@@ -78,22 +85,14 @@ int CMainFrame::OnCreate() {
     actions_[id] = action;
   }
   addToolBar(Qt::TopToolBarArea, command_bar_);
-  // Undo and redo have no button; their keys work wherever the window has
-  // the focus, and only while a view handles them.
-  for (const auto& [id, keys] : {std::pair{ID_UNDO, QKeySequence(QKeySequence::Undo)},
-                                 std::pair{ID_REDO, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}}) {
-    auto* action = new QAction(id == ID_UNDO ? QStringLiteral("Undo") : QStringLiteral("Redo"), this);
-    action->setShortcut(keys);
-    action->setShortcutContext(Qt::WindowShortcut);
-    action->setData(id);
-    addAction(action);
-    connect(action, &QAction::triggered, this, [this, id = id] { RouteAndRun(id); });
-    actions_[id] = action;
-  }
-  // The frame is the layout's width until the user resizes it.
+  BuildMenus();
+  // The frame is the layout's width until the user resizes it; on the
+  // desktop it opens at two thirds of the screen, never below the layout.
   OnSize(kLayoutWidth, kLayoutHeight);
-  resize(kLayoutWidth,
-         kLayoutHeight + command_bar_->sizeHint().height() + statusBar()->sizeHint().height());
+  const int chrome = menuBar()->sizeHint().height() + command_bar_->sizeHint().height() +
+                     statusBar()->sizeHint().height();
+  resize(kLayoutWidth, kLayoutHeight + chrome);
+  if (context_.desktop_size) resize(DesktopSize(chrome));
   UpdateCommandStates();
 
   WaitCursor wait;
@@ -106,6 +105,49 @@ int CMainFrame::OnCreate() {
   UpdateFixStatus();
   fix_timer_->start();
   return 0;
+}
+
+QSize CMainFrame::DesktopSize(int chrome) const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize available = screen ? screen->availableGeometry().size() : QSize();
+  return QSize(std::max(available.width() * 2 / 3, kLayoutWidth),
+               std::max(available.height() * 2 / 3, kLayoutHeight + chrome));
+}
+
+void CMainFrame::BuildMenus() {
+  struct Item {
+    int id;
+    const char* text;
+    QList<QKeySequence> keys;
+  };
+  const auto add = [this](QMenu* menu, const Item& item) {
+    auto* action = menu->addAction(QString::fromUtf8(item.text));
+    action->setShortcuts(item.keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setData(item.id);
+    connect(action, &QAction::triggered, this, [this, id = item.id] { RouteAndRun(id); });
+    menu_actions_.emplace(item.id, action);
+  };
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  add(file, {ID_NEW_PROJECTION, "&New plan...", {QKeySequence::New}});
+  add(file, {ID_OPEN_PROJECTION, "&Open...", {QKeySequence::Open}});
+  add(file, {ID_SAVE_PROJECTION, "&Save...", {QKeySequence::Save}});
+  file->addSeparator();
+  add(file, {ID_SNAPSHOT, "Snaps&hot...", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)}});
+  file->addSeparator();
+  add(file, {ID_APP_EXIT, "&Quit", {QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)}});
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  add(view, {ID_ZOOM_IN, "Zoom &in",
+             {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)}});
+  add(view, {ID_ZOOM_OUT, "Zoom &out", {QKeySequence(Qt::CTRL | Qt::Key_Minus)}});
+  add(view, {ID_WHOLE_PLAN, "&Whole plan", {QKeySequence(Qt::CTRL | Qt::Key_0)}});
+  QMenu* points = menuBar()->addMenu(QStringLiteral("&Points"));
+  add(points, {ID_POINT_LIST, "Point &list...", {QKeySequence(Qt::CTRL | Qt::Key_L)}});
+  add(points, {ID_UNDO, "&Undo", {QKeySequence::Undo}});
+  add(points, {ID_REDO, "&Redo", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}});
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  add(help, {ID_QUICK_START, "&Quick start", {QKeySequence::HelpContents}});
+  add(help, {ID_APP_ABOUT, "&About Velkaro", {}});
 }
 
 void CMainFrame::LoadButtonImages(int size) {
@@ -193,6 +235,7 @@ void CMainFrame::UpdateFixStatus() {
   const QString text = QString::fromStdString(line);
   fix_status_->setText(text);
   fix_status_->setToolTip(text);  // the whole line where the window is narrow
+  UpdateTitle();
 }
 
 void CMainFrame::SwitchView(ViewClass view_class, int control_id) {
@@ -232,11 +275,14 @@ ICommandTarget* CMainFrame::ActiveTarget() const {
 }
 
 bool CMainFrame::HandlesCommand(int id) const {
-  return id == ID_SNAPSHOT && static_cast<bool>(context_.snapshot);
+  return (id == ID_SNAPSHOT && static_cast<bool>(context_.snapshot)) || id == ID_QUICK_START ||
+         id == ID_APP_EXIT;
 }
 
 void CMainFrame::OnCommand(int id) {
   if (id == ID_SNAPSHOT) OnSnapshot();
+  if (id == ID_QUICK_START) ShowQuickStart(this);
+  if (id == ID_APP_EXIT) close();
 }
 
 void CMainFrame::OnSnapshot() {
@@ -247,6 +293,7 @@ void CMainFrame::RouteAndRun(int id) {
   if (ICommandTarget* target = RouteCommand(id, {ActiveTarget(), &doc_, this, &app_})) {
     target->OnCommand(id);
   }
+  if (id != ID_APP_EXIT) UpdateTitle();
 }
 
 QAction* CMainFrame::CommandAction(int id) const {
@@ -254,10 +301,26 @@ QAction* CMainFrame::CommandAction(int id) const {
   return found == actions_.end() ? nullptr : found->second;
 }
 
+QAction* CMainFrame::MenuAction(int id) const {
+  auto found = menu_actions_.find(id);
+  return found == menu_actions_.end() ? nullptr : found->second;
+}
+
 void CMainFrame::UpdateCommandStates() {
-  for (auto& [id, action] : actions_) {
-    action->setEnabled(RouteCommand(id, {ActiveTarget(), &doc_, this, &app_}) != nullptr);
+  for (auto* actions : {&actions_, &menu_actions_}) {
+    for (auto& [id, action] : *actions) {
+      action->setEnabled(RouteCommand(id, {ActiveTarget(), &doc_, this, &app_}) != nullptr);
+    }
   }
+  UpdateTitle();
+}
+
+void CMainFrame::UpdateTitle() {
+  // "campus.vlk[*] - Velkaro": Qt draws the mark while the window is modified.
+  const std::string document = site_view_ ? site_view_->DocumentName() : "";
+  setWindowTitle(document.empty() ? QStringLiteral("Velkaro")
+                                  : QString::fromStdString(document) + QStringLiteral("[*] - Velkaro"));
+  setWindowModified(site_view_ && site_view_->HasUnsavedPoints());
 }
 
 }  // namespace velkaro

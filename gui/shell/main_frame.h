@@ -77,8 +77,14 @@ class CMainFrame : public QMainWindow,
   CSiteView* SiteView() const { return site_view_; }
   QToolBar* CommandBar() const { return command_bar_; }
   QAction* CommandAction(int id) const;
-  // Enables each button whose command has a handler on the current route.
+  // The menu bar's item for command `id`; null when no menu has one.
+  QAction* MenuAction(int id) const;
+  // Enables each button and menu item whose command has a handler on the
+  // current route.
   void UpdateCommandStates();
+  // The plan's or projection file's name in the title, marked while points
+  // are not in a saved projection file.
+  void UpdateTitle();
   int ButtonSize() const { return button_size_; }
 
  protected:
@@ -90,6 +96,11 @@ class CMainFrame : public QMainWindow,
   ICommandTarget* ActiveTarget() const;
   void RouteAndRun(int id);
   void LoadButtonImages(int size);
+  // File, View, Points, Help: the bar's commands and the rest, with the
+  // standard keys.
+  void BuildMenus();
+  // Two thirds of the screen, never below the layout and its `chrome`.
+  QSize DesktopSize(int chrome) const;
   // Shows the record's quality, its age and the source on the status line;
   // also every second without updates, so that the age runs and a lock that
   // went stale is shown as gone.
@@ -100,7 +111,8 @@ class CMainFrame : public QMainWindow,
   ICommandTarget& app_;
   ICommandTarget& doc_;
   QToolBar* command_bar_ = nullptr;
-  std::map<int, QAction*> actions_;
+  std::map<int, QAction*> actions_;       // the command bar's
+  std::map<int, QAction*> menu_actions_;  // the menu bar's
   QStackedWidget* views_ = nullptr;
   QWidget* active_ = nullptr;
   CVelkaroView* status_view_ = nullptr;

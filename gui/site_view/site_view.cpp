@@ -13,11 +13,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 namespace velkaro {
 
@@ -126,13 +128,34 @@ void CSiteView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CSiteView::keyPressEvent(QKeyEvent* event) {
+  const bool zoom_key = event->key() == Qt::Key_Plus || event->key() == Qt::Key_Equal ||
+                        event->key() == Qt::Key_Minus;
   if (event->key() == Qt::Key_Escape && average_) {
     CancelAverage();
+  } else if (zoom_key && !(event->modifiers() & Qt::ControlModifier)) {
+    // About the pointer when it is over the plan, else about the centre.
+    const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
+    const QPoint at = viewport()->rect().contains(pointer) ? pointer : viewport()->rect().center();
+    ZoomAbout(event->key() != Qt::Key_Minus, at);
   } else if (event->key() == Qt::Key_Space) {
     if (!event->isAutoRepeat()) space_held_ = true;
   } else {
     QAbstractScrollArea::keyPressEvent(event);
     return;
+  }
+  event->accept();
+}
+
+void CSiteView::wheelEvent(QWheelEvent* event) {
+  if (!(event->modifiers() & Qt::ControlModifier)) {
+    QAbstractScrollArea::wheelEvent(event);
+    return;
+  }
+  // A notch is 120; touchpads send less at a time, summed until a notch.
+  wheel_sum_ += event->angleDelta().y();
+  while (wheel_sum_ >= 120 || wheel_sum_ <= -120) {
+    ZoomAbout(wheel_sum_ > 0, event->position().toPoint());
+    wheel_sum_ += wheel_sum_ > 0 ? -120 : 120;
   }
   event->accept();
 }
@@ -324,6 +347,9 @@ std::string CSiteView::AveragingText() const {
 void CSiteView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   const PlanRect client = ClientRect();
+  const bool shaped = client.right - client.left > kHandheldWidth;
+  plan_.UseClientShape(shaped);
+  preview_view_.UseClientShape(shaped);
   if (!preview_.isNull())
     preview_view_.ResizeClient(client.left, client.top, client.right, client.bottom);
   // Before a plan there is no viewport to keep; the set-up after the load

@@ -6,11 +6,13 @@
 #include "site/fix_average.h"
 #include "site/point_fit.h"
 #include "site/site_plan.h"
+#include "site/site_projection.h"
 
 #include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 #include <thread>
 
 #include <QAbstractScrollArea>
@@ -64,6 +66,11 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   Q_OBJECT
 
  public:
+  // Up to the handheld's width the plan is shown in the client's square, as
+  // there; wider, with square pixels (CSitePlan::UseClientShape).
+  static constexpr int kHandheldWidth = 240;
+
+ public:
   static constexpr int kHoldMs = 500;
   static constexpr int kMaxResidualLine = 60;  // screen pixels beyond the marker
   static inline const QColor kResidualColor{255, 140, 0};
@@ -100,6 +107,14 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   // The plan pixel under the pointer, and its position once the points fit:
   // "plan pixel (360, 270)  45.4987850 N 9.1023040 E"; "" off the plan.
   std::string CursorText() const;
+  // The name of the plan or projection file the points belong to ("" before
+  // the first plan), and whether they differ from what the last save or open
+  // of a projection file left.
+  std::string DocumentName() const;
+  bool HasUnsavedPoints() const;
+  // What the save dialog proposes: the projection file opened or saved last,
+  // else the plan's name with ".vlk" beside it.
+  std::string ProposedSaveName() const;
 
   // True from a load's start until its plan is taken or refused.
   bool LoadInProgress() const { return loading_; }
@@ -125,6 +140,10 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void Report(const SiteOutcome& outcome);
   void OnZoomIn();
   void OnZoomOut();
+  void OnWholePlan();
+  // One zoom step in or out keeping the plan pixel under `at` (client
+  // coordinates) where it is.
+  void ZoomAbout(bool in, const QPoint& at);
   void OnPointList();
   // Scroll codes 0..8 as the bars report them; `thumb` for code 5.
   void OnHScroll(int code, int thumb);
@@ -149,6 +168,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  // Ctrl+wheel zooms about the pointer; the wheel alone scrolls.
+  void wheelEvent(QWheelEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void scrollContentsBy(int, int) override {}
   // The viewport follows the client: see CSitePlan::ResizeClient.
@@ -222,6 +243,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   // Repaints while a lock is shown; DrawStatusLine notes what it showed.
   QTimer lock_repaint_timer_;
   mutable bool band_locked_ = false;
+  int wheel_sum_ = 0;  // Ctrl+wheel turned short of a notch
+  std::string document_path_;               // the plan or projection file named in the title
+  std::vector<CSiteProjection::_tap> saved_taps_;  // as the last save or open left them
   QPoint press_point_;
   bool left_pressed_ = false;
   bool space_held_ = false;

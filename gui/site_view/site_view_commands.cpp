@@ -6,10 +6,13 @@
 #include "platform/clock.h"
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
+#include "platform/path_names.h"
 #include "site/side_files.h"
 #include "site/site_projection.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -60,14 +63,15 @@ int ScrollCodeOf(int action) {
 }  // namespace
 
 bool CSiteView::HandlesCommand(int id) const {
-  return (id >= ID_NEW_PROJECTION && id <= ID_POINT_LIST) || id == ID_UNDO || id == ID_REDO;
+  return (id >= ID_NEW_PROJECTION && id <= ID_POINT_LIST) || id == ID_UNDO || id == ID_REDO ||
+         id == ID_WHOLE_PLAN;
 }
 
 void CSiteView::OnCommand(int id) {
   if (RefusedWhileLoading()) return;
   // A command other than zooming ends the window: another plan, a save or
   // an undo would not leave it the point it was opened for.
-  if (average_ && id != ID_ZOOM_IN && id != ID_ZOOM_OUT) CancelAverage();
+  if (average_ && id != ID_ZOOM_IN && id != ID_ZOOM_OUT && id != ID_WHOLE_PLAN) CancelAverage();
   switch (id) {
     case ID_NEW_PROJECTION:
       OnNewProjection();
@@ -88,6 +92,9 @@ void CSiteView::OnCommand(int id) {
       break;
     case ID_ZOOM_OUT:
       OnZoomOut();
+      break;
+    case ID_WHOLE_PLAN:
+      OnWholePlan();
       break;
     case ID_POINT_LIST:
       OnPointList();
@@ -114,7 +121,7 @@ bool CSiteView::TakePlan(PlanLoad& load) {
 }
 
 void CSiteView::OnNewProjection() {
-  const std::optional<std::string> path = files_.OpenFile(kBitmapFilter, "BMP");
+  const std::optional<std::string> path = files_.OpenFile("Load plan bitmap", kBitmapFilter, "BMP");
   if (!path) return;
   StartLoad([path = *path](const LoadProgress& progress,
                            const PlanPreview&) { return LoadPlanFile(path, progress); },
@@ -123,11 +130,13 @@ void CSiteView::OnNewProjection() {
               projection_.UsePlan(load.plan_path);
               SetUpPlan();
               TakePointsJournal(SideFilePath(load.plan_path, SideFile::kPoints));
+              document_path_ = load.plan_path;
+              saved_taps_.clear();  // what was restored is in no projection file yet
             });
 }
 
 void CSiteView::OnOpenProjection() {
-  const std::optional<std::string> path = files_.OpenFile(kProjectionFilter, "VLK");
+  const std::optional<std::string> path = files_.OpenFile("Open projection file", kProjectionFilter, "VLK");
   if (!path) return;
   StartLoad(
       [path = *path](const LoadProgress& progress, const PlanPreview& preview) {
@@ -146,6 +155,9 @@ void CSiteView::OnOpenProjection() {
         if (!TakePlan(load)) return;
         SetUpPlan();
         TakePointsJournal(SideFilePath(path, SideFile::kPoints));
+        // The points kept beside the file are taken as the ones it was saved with.
+        document_path_ = path;
+        saved_taps_ = projection_.m_taps;
       });
 }
 
@@ -208,10 +220,15 @@ bool CSiteView::SetAsideJournal(const std::string& path, const std::string& why)
 }
 
 void CSiteView::OnSaveProjection() {
-  const std::optional<std::string> path = files_.SaveFile(kProjectionFilter, ".vlk", true, "");
+  const std::optional<std::string> path =
+      files_.SaveFile("Save projection file", kProjectionFilter, ".vlk", true, ProposedSaveName());
   if (!path) return;
   SiteOutcome saved = projection_.Save(*path);
-  if (saved.ok()) saved.Note("Saved " + *path + ".");
+  if (saved.ok()) {
+    saved.Note("Saved " + *path + ".");
+    document_path_ = *path;
+    saved_taps_ = projection_.m_taps;
+  }
   Report(saved);
 }
 
@@ -222,10 +239,16 @@ void CSiteView::Report(const SiteOutcome& outcome) {
 
 void CSiteView::SetUpView(CSitePlan& view, QSize size) const {
   const PlanRect client = ClientRect();
-  const int s = std::min(client.right - client.left, client.bottom - client.top);
+  const int w = client.right - client.left;
+  const int h = client.bottom - client.top;
+  const int s = std::min(w, h);
   view.SetClientRect(client.left, client.top, client.right, client.bottom);
   view.SetPlanSize(0, 0, size.width(), size.height());
-  view.SetView(0, 0, s, s);
+  // The handheld's window shows the plan in the square of its shorter side;
+  // a wider one shows it with square pixels.
+  const bool shaped = w > kHandheldWidth;
+  view.UseClientShape(shaped);
+  view.SetView(0, 0, shaped ? w : s, shaped ? h : s);
 }
 
 void CSiteView::SetUpPlan() {
@@ -242,12 +265,72 @@ void CSiteView::SetUpPlan() {
 
 void CSiteView::OnZoomIn() {
   plan_.ZoomIn();
+  SyncScrollPositions();
   viewport()->update();
 }
 
 void CSiteView::OnZoomOut() {
   plan_.ZoomOut();
+  SyncScrollPositions();
   viewport()->update();
+}
+
+void CSiteView::OnWholePlan() {
+  if (!m_bPlanLoaded) return;
+  plan_.ShowWholePlan();
+  SyncScrollPositions();
+  viewport()->update();
+}
+
+void CSiteView::ZoomAbout(bool in, const QPoint& at) {
+  if (!m_bPlanLoaded || loading_) return;
+  const PlanRect client = ClientRect();
+  int32_t before_x = 0, before_y = 0, after_x = 0, after_y = 0;
+  plan_.ScreenToPlan(client, at.x(), at.y(), before_x, before_y);
+  if (in) {
+    if (!plan_.ZoomIn()) return;
+  } else {
+    if (!plan_.CanZoomOut()) return;
+    plan_.ZoomOut();
+  }
+  // The pixel that was under the pointer goes back under it.
+  plan_.ScreenToPlan(client, at.x(), at.y(), after_x, after_y);
+  plan_.SetCenterX(plan_.GetCenterX() + (before_x - after_x));
+  plan_.SetCenterY(plan_.GetCenterY() + (before_y - after_y));
+  SyncScrollPositions();
+  viewport()->update();
+  NoteCursor(at);
+}
+
+std::string CSiteView::DocumentName() const { return BaseName(document_path_); }
+
+bool CSiteView::HasUnsavedPoints() const {
+  const auto& taps = projection_.m_taps;
+  // The records are packed and their flag is always 0: equal bytes are equal points.
+  return taps.size() != saved_taps_.size() ||
+         (!taps.empty() &&
+          std::memcmp(taps.data(), saved_taps_.data(), taps.size() * sizeof(taps[0])) != 0);
+}
+
+std::string CSiteView::ProposedSaveName() const {
+  if (!projection_.m_strPath.empty()) return projection_.m_strPath;
+  std::string name = projection_.m_strPlanPath;
+  const auto ends_with = [&name](const std::string& tail) {
+    if (name.size() <= tail.size()) return false;
+    std::string end = name.substr(name.size() - tail.size());
+    for (char& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return end == tail;
+  };
+  // "campus.bmp" -> "campus.vlk"; a plan converted from "site.pdf" is
+  // "site.pdf.bmp" -> "site.vlk".
+  if (ends_with(".bmp")) name.resize(name.size() - 4);
+  for (const char* kind : {".pdf", ".png", ".jpg", ".jpeg", ".tif", ".tiff", ".webp", ".gif", ".jp2"}) {
+    if (ends_with(kind)) {
+      name.resize(name.size() - std::strlen(kind));
+      break;
+    }
+  }
+  return name.empty() ? "" : name + ".vlk";
 }
 
 void CSiteView::OnPointList() {

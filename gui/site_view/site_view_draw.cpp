@@ -1,4 +1,5 @@
 #include "gui/common/draw.h"
+#include "gui/common/quick_start.h"
 #include "gui/site_view/site_view.h"
 #include "link/gps_data.h"
 #include "link/published.h"
@@ -49,7 +50,14 @@ QImage CSiteView::OnDraw() const {
   // A loading plan whose picture is whole is shown as it will be once taken.
   const bool previewing = !preview_.isNull();
   if (!m_bPlanLoaded && !previewing) {
-    draw_.DrawBitmap(dc, kQuickStartBitmap, 0, 0, w, h - kUnpaintedRows);
+    // The handheld's picture, stretched, in the handheld's width; drawn
+    // from its texts in a wider window, so that it stays sharp.
+    const QImage& quick_start = draw_.Bitmap(kQuickStartBitmap);
+    if (w <= quick_start.width()) {
+      draw_.DrawBitmap(dc, kQuickStartBitmap, 0, 0, w, h - kUnpaintedRows);
+    } else {
+      DrawQuickStart(dc, QRect(0, 0, w, h - kUnpaintedRows));
+    }
     DrawLoadProgress(dc, w, h);
     return picture;
   }
@@ -126,7 +134,7 @@ void CSiteView::DrawResidual(QPainter& dc, const CSitePlan& view, int32_t x, int
   int32_t sx = 0;
   int32_t sy = 0;
   if (!view.PlanToScreen(ClientRect(), x, y, sx, sy)) return;
-  const double length = residual.pixels * view.GetZoom();
+  const double length = residual.pixels * view.Scale();
   if (!(length >= 0.5)) return;  // nothing to see, or not a number
   const QPointF unit(residual.dx / residual.pixels, residual.dy / residual.pixels);
   const QPointF from = QPointF(sx, sy) + unit * kMarkerHalf;
@@ -148,7 +156,7 @@ void CSiteView::DrawStatusLine(QPainter& dc, int w, int text_height) const {
 void CSiteView::DrawZoomLine(QPainter& dc, const CSitePlan& view, int w,
                              int text_height) const {
   char line[64];
-  std::snprintf(line, sizeof line, "ZOOM=%d%%  REF PTS=%d", int(view.GetZoom()) * 100,
+  std::snprintf(line, sizeof line, "ZOOM=%d%%  REF PTS=%d", view.ZoomPercent(),
                 static_cast<int>(projection_.m_taps.size()));
   const QRect band(0, text_height, w, text_height);
   dc.fillRect(band, kZoomBand);

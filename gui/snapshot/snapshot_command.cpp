@@ -41,7 +41,7 @@ void SnapshotCommand::operator()(QWidget& view) const {
   const int number = FirstFreeSnapshotNumber(std::filesystem::current_path(no_folder),
                                              ReadSnapshotCounter(counter_folder_));
   const std::optional<std::string> path =
-      files_->SaveFile(kSnapshotFilter, kSnapshotDefaultExt, /*overwrite_prompt=*/false,
+      files_->SaveFile("Save snapshot", kSnapshotFilter, kSnapshotDefaultExt, /*overwrite_prompt=*/false,
                        ProposedSnapshotName(number));
   if (!path) return;
 

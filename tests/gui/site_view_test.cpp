@@ -555,10 +555,9 @@ TEST_F(SiteViewTest, TheViewFollowsTheWindowWithoutStretchingThePlan) {
     EXPECT_EQ(rig_.plan.GetCenterY(), 600);
     EXPECT_EQ(rig_.plan.GetZoom(), 2);
     EXPECT_EQ(view_->horizontalScrollBar()->pageStep(), w);
-    // Along the shorter side a plan pixel covers exactly `zoom` screen pixels.
-    const int side = std::min(w, h);
-    EXPECT_EQ(rig_.plan.m_viewRight - rig_.plan.m_viewLeft, side / 2);
-    EXPECT_EQ(rig_.plan.m_viewBottom - rig_.plan.m_viewTop, side / 2);
+    // Both ways a plan pixel covers exactly `zoom` screen pixels: square.
+    EXPECT_EQ(rig_.plan.m_viewRight - rig_.plan.m_viewLeft, w / 2);
+    EXPECT_EQ(rig_.plan.m_viewBottom - rig_.plan.m_viewTop, h / 2);
     // The centre pixel is under the reticle.
     const QPoint centre = PlanOf({w / 2, h / 2});
     EXPECT_NEAR(centre.x(), 700, 1);

@@ -47,8 +47,46 @@ TEST_F(HandheldPlan, ZoomInAndOutAroundTheCentre) {
   ExpectView(plan, {60, 60, 180, 180, 120, 120, 2});
   plan.ZoomOut();
   ExpectView(plan, {0, 0, 240, 240, 120, 120, 1});
-  plan.ZoomOut();  // already at zoom 1
+  // The plan is 265 high: 50% shows all of it, and no further step is taken.
+  ASSERT_TRUE(plan.CanZoomOut());
+  plan.ZoomOut();
+  ExpectView(plan, {-120, -120, 360, 360, 120, 120, 1});
+  EXPECT_EQ(plan.ZoomPercent(), 50);
+  EXPECT_FALSE(plan.CanZoomOut());
+  plan.ZoomOut();
+  ExpectView(plan, {-120, -120, 360, 360, 120, 120, 1});
+  // Back in, the 100% square is the one left.
+  EXPECT_TRUE(plan.ZoomIn());
   ExpectView(plan, {0, 0, 240, 240, 120, 120, 1});
+  EXPECT_EQ(plan.ZoomPercent(), 100);
+}
+
+// A plan forty times the client: the whole plan is the first power of two
+// of shrink that holds it, centred on it; screen and plan points still map
+// both ways through the shrunken view, and a resize keeps the shrink.
+TEST(SitePlanBelowFull, TheWholePlanIsShownAtTheShrinkThatHoldsItAndZoomsBackToFull) {
+  CSitePlan plan;
+  plan.SetClientRect(0, 0, 250, 250);
+  plan.SetPlanSize(0, 0, 10000, 6000);
+  plan.SetView(0, 0, 250, 250);
+  plan.ShowWholePlan();
+  EXPECT_EQ(plan.GetShrink(), 64);  // 250 * 32 = 8000 < 10000 <= 16000
+  EXPECT_EQ(plan.ZoomPercent(), 1);
+  ExpectView(plan, {-3000, -5000, 13000, 11000, 5000, 3000, 1});
+  EXPECT_FALSE(plan.CanZoomOut());
+  const PlanRect client{0, 0, 250, 250};
+  int32_t sx = 0, sy = 0, px = 0, py = 0;
+  ASSERT_TRUE(plan.PlanToScreen(client, 9999, 5999, sx, sy));
+  plan.ScreenToPlan(client, sx, sy, px, py);
+  EXPECT_NEAR(px, 9999, 64);
+  EXPECT_NEAR(py, 5999, 64);
+  plan.ResizeClient(0, 0, 500, 300);
+  EXPECT_EQ(plan.m_viewRight - plan.m_viewLeft, 300 * 64);
+  for (int step = 0; step < 6; ++step) EXPECT_TRUE(plan.ZoomIn());
+  EXPECT_EQ(plan.ZoomPercent(), 100);
+  EXPECT_EQ(plan.m_viewRight - plan.m_viewLeft, 300);
+  EXPECT_TRUE(plan.ZoomIn());
+  EXPECT_EQ(plan.ZoomPercent(), 200);
 }
 
 TEST_F(HandheldPlan, ZoomOutAtThePlanEdgeRefitsTheSquareInsideThePlan) {
@@ -87,9 +125,14 @@ TEST(SitePlanSmallBitmap, BlitNarrowsBothSidesOfAPlanSmallerThanTheView) {
   plan.SetPlanSize(0, 0, 100, 100);
   plan.SetView(0, 0, 240, 240);
   plan.SetCenterX(0);  // view -120..120
-  // Left 0 - (240 * -120) / 240; the right proportioned on the narrowed width.
-  EXPECT_EQ(Blit(plan), std::pair(Box{120, 0, 240 - (20 * 120) / 240, 268 - (140 * 268) / 240},
+  // Left 0 - (240 * -120) / 240; the right proportioned on the whole
+  // client, so the plan's far corner is drawn where PlanToScreen puts it.
+  EXPECT_EQ(Blit(plan), std::pair(Box{120, 0, 240 - (20 * 240) / 240, 268 - (140 * 268) / 240},
                                   Box{0, 0, 100, 100}));
+  int32_t sx = 0, sy = 0;
+  ASSERT_TRUE(plan.PlanToScreen({0, 0, 240, 268}, 100, 100, sx, sy));
+  EXPECT_EQ(sx, 220);
+  EXPECT_NEAR(sy, 268 - (140 * 268) / 240, 1);  // each side truncates on its own
 }
 
 TEST_F(HandheldPlan, ScrollingClampsTheCentreAtEveryEdge) {

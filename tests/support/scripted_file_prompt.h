@@ -22,6 +22,7 @@ class ScriptedFilePrompt : public IFilePrompt {
  public:
   struct Request {
     bool save = false;
+    std::string title;
     std::string filter;
     std::string default_ext;
     bool overwrite_prompt = false;
@@ -33,18 +34,18 @@ class ScriptedFilePrompt : public IFilePrompt {
   // REQUIRES: `trail` outlives the prompt.
   explicit ScriptedFilePrompt(EventTrail& trail) : trail_(&trail) {}
 
-  std::optional<std::string> OpenFile(const std::string& filter,
+  std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
                                       const std::string& default_ext) override {
     if (trail_ != nullptr) trail_->Add("open");
-    requests.push_back({false, filter, default_ext, false, "", probe && probe()});
+    requests.push_back({false, title, filter, default_ext, false, "", probe && probe()});
     return Next();
   }
-  std::optional<std::string> SaveFile(const std::string& filter, const std::string& default_ext,
-                                      bool overwrite_prompt,
+  std::optional<std::string> SaveFile(const std::string& title, const std::string& filter,
+                                      const std::string& default_ext, bool overwrite_prompt,
                                       const std::string& proposed_name) override {
     if (trail_ != nullptr) trail_->Add("save " + proposed_name);
     requests.push_back(
-        {true, filter, default_ext, overwrite_prompt, proposed_name, probe && probe()});
+        {true, title, filter, default_ext, overwrite_prompt, proposed_name, probe && probe()});
     return Next();
   }
 

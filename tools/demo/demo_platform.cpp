@@ -29,11 +29,13 @@ bool ScriptMessageBox::AskYesNo(const std::string& text) {
   return yes;
 }
 
-std::optional<std::string> ScriptFilePrompt::OpenFile(const std::string&, const std::string&) {
+std::optional<std::string> ScriptFilePrompt::OpenFile(const std::string&, const std::string&,
+                                                      const std::string&) {
   return Next();
 }
 
-std::optional<std::string> ScriptFilePrompt::SaveFile(const std::string&, const std::string&, bool,
+std::optional<std::string> ScriptFilePrompt::SaveFile(const std::string&, const std::string&,
+                                                      const std::string&, bool,
                                                       const std::string&) {
   return Next();
 }

@@ -48,9 +48,10 @@ class ScriptMessageBox : public IMessageBox {
 // Answers each file dialog with the next queued path; an empty queue cancels.
 class ScriptFilePrompt : public IFilePrompt {
  public:
-  std::optional<std::string> OpenFile(const std::string& filter,
+  std::optional<std::string> OpenFile(const std::string& title, const std::string& filter,
                                       const std::string& default_ext) override;
-  std::optional<std::string> SaveFile(const std::string& filter, const std::string& default_ext,
+  std::optional<std::string> SaveFile(const std::string& title, const std::string& filter,
+                                      const std::string& default_ext,
                                       bool overwrite_prompt,
                                       const std::string& proposed_name) override;
 
