@@ -227,6 +227,8 @@ void CMainFrame::UpdateFixStatus() {
   // How well the points taken so far agree, while they are being taken.
   if (const std::string rms = RmsText(FitPoints(context_.projection.m_taps)); !rms.empty())
     line += "  " + rms;
+  // A newcomer on the status view is told what starts the work.
+  if (active_ == status_view_) line = "Click to start  " + line;
   // Over the plan: the pixel under the pointer and where it lies.
   if (site_view_ && active_ == site_view_) {
     if (const std::string cursor = site_view_->CursorText(); !cursor.empty())
@@ -249,6 +251,7 @@ void CMainFrame::SwitchView(ViewClass view_class, int control_id) {
     site_view_->OnInitialUpdate();
     site_view_->SetCaptureOptions(context_.capture);
     connect(site_view_, &CSiteView::cursorMoved, this, [this] { UpdateFixStatus(); });
+    connect(site_view_, &CSiteView::documentChanged, this, [this] { UpdateTitle(); });
     // The fix line comes back once the note has been read.
     connect(site_view_, &CSiteView::noted, this,
             [this](const QString& text) { statusBar()->showMessage(text, kNoteMs); });
@@ -320,7 +323,7 @@ void CMainFrame::UpdateTitle() {
   const std::string document = site_view_ ? site_view_->DocumentName() : "";
   setWindowTitle(document.empty() ? QStringLiteral("Velkaro")
                                   : QString::fromStdString(document) + QStringLiteral("[*] - Velkaro"));
-  setWindowModified(site_view_ && site_view_->HasUnsavedPoints());
+  setWindowModified(!document.empty() && site_view_->HasUnsavedPoints());
 }
 
 }  // namespace velkaro

@@ -318,6 +318,7 @@ void CSiteView::StoreTap(int32_t x, int32_t y, const CGpsData& position,
                                                               average->fixes())
                                  : projection_.AddTap(x, y, position),
               messages_, waves_);
+  emit documentChanged();
   // From the fifth point on, say so exactly when these points give a valid
   // geocode: solve them first, as saving will, then check the result.
   if (projection_.m_taps.size() >= static_cast<size_t>(CSiteProjection::kMinTapsToSave)) {

@@ -227,6 +227,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void cursorMoved();
   // A line for the status bar: where a file was written.
   void noted(const QString& text);
+  // Another plan or projection file, or points taken, deleted or saved.
+  void documentChanged();
 
  private:
   CSitePlan& plan_;

@@ -132,6 +132,7 @@ void CSiteView::OnNewProjection() {
               TakePointsJournal(SideFilePath(load.plan_path, SideFile::kPoints));
               document_path_ = load.plan_path;
               saved_taps_.clear();  // what was restored is in no projection file yet
+              emit documentChanged();
             });
 }
 
@@ -158,6 +159,7 @@ void CSiteView::OnOpenProjection() {
         // The points kept beside the file are taken as the ones it was saved with.
         document_path_ = path;
         saved_taps_ = projection_.m_taps;
+        emit documentChanged();
       });
 }
 
@@ -228,6 +230,7 @@ void CSiteView::OnSaveProjection() {
     saved.Note("Saved " + *path + ".");
     document_path_ = *path;
     saved_taps_ = projection_.m_taps;
+    emit documentChanged();
   }
   Report(saved);
 }

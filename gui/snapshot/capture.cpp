@@ -4,28 +4,30 @@
 #include <cstring>
 
 #include <QImage>
+#include <QPainter>
 #include <QSize>
 
 namespace velkaro {
 
 namespace {
 
-bool FitsThePicture(const QSize& size) {
-  return size.width() == kSnapshotWidth && size.height() >= kCaptureMinHeight;
-}
-
-// The view's picture at one image pixel per layout pixel, in the shape the
-// writer's row arithmetic assumes.
-QImage LayoutPicture(const QImage& view_picture) {
+// The view's picture at one image pixel per layout pixel, with one white
+// row under it unless it is in the handheld's layout, whose lowest row is
+// the one the writer skips.
+QImage LayoutPicture(const QImage& view_picture, bool& layout) {
   QImage picture = view_picture;
   if (picture.devicePixelRatio() != 1.0) {
     const QSize logical = picture.deviceIndependentSize().toSize();
     picture = picture.scaled(logical, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     picture.setDevicePixelRatio(1.0);
   }
-  if (!FitsThePicture(picture.size())) {
-    picture = picture.scaled(kSnapshotWidth, kCaptureMinHeight, Qt::IgnoreAspectRatio,
-                             Qt::SmoothTransformation);
+  layout = InHandheldLayout(picture.width(), picture.height());
+  if (!layout && !picture.isNull()) {
+    QImage extended(picture.width(), picture.height() + 1, QImage::Format_RGB32);
+    if (extended.isNull()) return extended;  // could not be allocated
+    extended.fill(Qt::white);
+    QPainter(&extended).drawImage(0, 0, picture);
+    picture = extended;
   }
   // RGB888 stores each pixel as red, green, blue bytes: the order the writer
   // is given, where the handheld's bitmap held blue first and was swapped.
@@ -37,11 +39,14 @@ QImage LayoutPicture(const QImage& view_picture) {
 SnapshotCapture CaptureForSnapshot(const QImage& view_picture) {
   SnapshotCapture capture;
   if (view_picture.isNull()) return capture;
-  const QImage picture = LayoutPicture(view_picture);
-  if (picture.isNull()) return capture;  // the scaled copy could not be allocated
+  bool layout = false;
+  const QImage picture = LayoutPicture(view_picture, layout);
+  if (picture.isNull()) return capture;  // the copy could not be allocated
 
   capture.width = picture.width();
   capture.height = picture.height();
+  capture.picture_width = capture.width;
+  capture.picture_height = layout ? kSnapshotHeight : capture.height - 1;
   const std::size_t row_bytes = static_cast<std::size_t>(capture.width) * 3;
   capture.pixels.resize(row_bytes * static_cast<std::size_t>(capture.height));
   // QImage pads its rows to four bytes; the capture's rows are packed.

@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
@@ -34,7 +35,13 @@ void SnapshotCommand::operator()(QWidget& view) const {
 
   // Captured before the dialog, so the picture is the view as the user saw
   // it when asking, not the view with a dialog's traces.
-  const SnapshotCapture capture = CaptureForSnapshot(view.grab().toImage());
+  // Past the handheld's layout the picture is what the user sees of the
+  // view: a scrolling view's area without its scroll bars.
+  QWidget* shown = &view;
+  if (auto* area = qobject_cast<QAbstractScrollArea*>(&view);
+      area != nullptr && !InHandheldLayout(view.width(), view.height()))
+    shown = area->viewport();
+  const SnapshotCapture capture = CaptureForSnapshot(shown->grab().toImage());
 
   // The dialog opens in the current folder: its first free name is proposed.
   std::error_code no_folder;  // then names are looked up relative to it anyway
@@ -48,7 +55,7 @@ void SnapshotCommand::operator()(QWidget& view) const {
   WaitCursor wait;
   // The checked overload: a capture too small for the picture (only an
   // empty view gives one) is refused with a message, never read past.
-  if (!WriteJpeg(*path, kSnapshotWidth, kSnapshotHeight, kSnapshotQuality,
+  if (!WriteJpeg(*path, capture.picture_width, capture.picture_height, kSnapshotQuality,
                  std::span<const unsigned char>(capture.pixels))) {
     messages_->ShowOk(GetJpegError());
   }

@@ -65,25 +65,24 @@ TEST_P(CaptureOfLayoutView, IsTheViewBottomUpInRedGreenBlueWithPackedRows) {
 INSTANTIATE_TEST_SUITE_P(Sizes, CaptureOfLayoutView,
                          ::testing::Values(LayoutCase{"Least", 266, QImage::Format_RGB32},
                                            LayoutCase{"Layout", 285, QImage::Format_RGB32},
-                                           LayoutCase{"Tall", 401,
+                                           LayoutCase{"Premultiplied", 280,
                                                       QImage::Format_ARGB32_Premultiplied},
                                            LayoutCase{"Packed", 285, QImage::Format_RGB888},
-                                           LayoutCase{"HighColour", 300, QImage::Format_RGB16}),
+                                           LayoutCase{"HighColour", 270, QImage::Format_RGB16}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct OtherSize {
   int width;
   int height;
   double pixel_ratio;
-  int capture_height;
 };
 
 class CaptureOfOtherView : public ::testing::TestWithParam<OtherSize> {};
 
-// The picture of quarters: after scaling to 240 x 266 each quarter must
-// still fill its own quarter of the buffer, with the top of the view at the
-// buffer's end.
-TEST_P(CaptureOfOtherView, IsScaledToTheLayoutAndKeepsTheWholeView) {
+// The picture of quarters: at any size past the handheld's layout the
+// capture is the whole view at its logical size over one white row, each
+// quarter in its own quarter of the buffer, the top of the view at its end.
+TEST_P(CaptureOfOtherView, IsTheWholeViewAtItsSizeOverOneWhiteRow) {
   const OtherSize c = GetParam();
   const QRgb quarters[2][2] = {{qRgb(255, 0, 0), qRgb(0, 255, 0)},
                                {qRgb(0, 0, 255), qRgb(255, 255, 255)}};
@@ -96,34 +95,45 @@ TEST_P(CaptureOfOtherView, IsScaledToTheLayoutAndKeepsTheWholeView) {
   picture.setDevicePixelRatio(c.pixel_ratio);
 
   const SnapshotCapture capture = CaptureForSnapshot(picture);
-  ASSERT_EQ(capture.width, kSnapshotWidth);
-  ASSERT_EQ(capture.height, c.capture_height);
-  ASSERT_EQ(capture.pixels.size(), std::size_t{kSnapshotWidth} * 3 * c.capture_height);
-  const int h = capture.height;
+  const int w = int(c.width / c.pixel_ratio);
+  const int h = int(c.height / c.pixel_ratio);
+  ASSERT_EQ(std::tuple(capture.width, capture.height), std::tuple(w, h + 1));
+  ASSERT_EQ(std::tuple(capture.picture_width, capture.picture_height), std::tuple(w, h));
+  ASSERT_EQ(capture.pixels.size(), std::size_t(w) * 3 * (h + 1));
   auto at = [&](int x, int window_row) {
-    const unsigned char* p = &capture.pixels[std::size_t{720} * (h - 1 - window_row) + x * 3];
+    const unsigned char* p = &capture.pixels[std::size_t(w) * 3 * (h - window_row) + x * 3];
     return qRgb(p[0], p[1], p[2]);
   };
-  // Away from the quarter borders, where smoothing blends them.
-  for (int row : {4, h / 4, h / 2 - 8, h / 2 + 8, 3 * h / 4, h - 5}) {
-    EXPECT_EQ(at(10, row), quarters[row > h / 2][0]) << "left, row " << row;
-    EXPECT_EQ(at(229, row), quarters[row > h / 2][1]) << "right, row " << row;
+  // Away from the quarter borders, where smoothing of a scaled view blends them.
+  for (int row : {1, h / 4, h / 2 - 3, h / 2 + 3, 3 * h / 4, h - 2}) {
+    EXPECT_EQ(at(1, row), quarters[row >= h / 2][0]) << "left, row " << row;
+    EXPECT_EQ(at(w - 2, row), quarters[row >= h / 2][1]) << "right, row " << row;
   }
+  EXPECT_EQ(at(1, h), qRgb(255, 255, 255)) << "the row the writer skips";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CaptureOfOtherView,
-                         ::testing::Values(OtherSize{240, 265, 1, 266},  // one row short
-                                           OtherSize{240, 100, 1, 266}, OtherSize{239, 300, 1, 266},
-                                           OtherSize{241, 266, 1, 266}, OtherSize{120, 134, 1, 266},
-                                           OtherSize{800, 600, 1, 266}, OtherSize{60, 50, 1, 266},
-                                           // A 240 x 285 view rendered at twice its size
-                                           // is taken at its layout size.
-                                           OtherSize{480, 570, 2, 285},
-                                           OtherSize{480, 400, 2, 266}));
+                         ::testing::Values(OtherSize{240, 100, 1}, OtherSize{239, 300, 1},
+                                           OtherSize{241, 266, 1}, OtherSize{240, 286, 1},
+                                           OtherSize{800, 600, 1}, OtherSize{60, 50, 1},
+                                           // A 900 x 500 view rendered at twice its size.
+                                           OtherSize{1800, 1000, 2}));
+
+// Rendered at twice its size, a view in the layout is taken at its layout
+// size as on the handheld.
+TEST(CaptureOfScaledLayoutView, IsTakenAtItsLayoutSize) {
+  QImage picture(480, 570, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  picture.setDevicePixelRatio(2);
+  const SnapshotCapture capture = CaptureForSnapshot(picture);
+  EXPECT_EQ(std::tuple(capture.width, capture.height, capture.picture_height),
+            std::tuple(240, 285, 265));
+}
 
 TEST(CaptureOfEmptyView, IsEmpty) {
   const SnapshotCapture capture = CaptureForSnapshot(QImage());
-  EXPECT_EQ(std::tuple(capture.width, capture.height, capture.pixels.size()), std::tuple(0, 0, 0u));
+  EXPECT_EQ(std::tuple(capture.width, capture.height, capture.pixels.size(), capture.picture_height),
+            std::tuple(0, 0, 0u, 0));
 }
 
 }  // namespace

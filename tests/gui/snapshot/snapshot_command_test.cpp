@@ -113,7 +113,20 @@ TEST_P(SnapshotRows, HoldTheViewRowsAboveItsLowestRow) {
   EXPECT_GT(MeanAbsDifference(picture, 0, view, h - 265, 265), 30.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(ViewHeights, SnapshotRows, ::testing::Values(266, 267, 285, 400));
+INSTANTIATE_TEST_SUITE_P(ViewHeights, SnapshotRows, ::testing::Values(266, 267, 285));
+
+// A window taller or wider than the handheld's is pictured whole, at its
+// size: its first rows (the bands) included, nothing below it.
+TEST_F(SnapshotCommandTest, AViewPastTheLayoutIsPicturedWholeAtItsSize) {
+  for (const QSize size : {QSize(240, 400), QSize(900, 500)}) {
+    const QImage view = RowCodedPicture(size.width(), size.height());
+    Snap(view, Shot("whole.jpg"));
+    const DecodedJpeg picture = Decode(Shot("whole.jpg"));
+    ASSERT_EQ(picture.width, size.width());
+    ASSERT_EQ(picture.height, size.height());
+    EXPECT_LT(MeanAbsDifference(picture, 0, view, 0, size.height()), 2.0) << size.width();
+  }
+}
 
 struct CounterCase {
   const char* name;

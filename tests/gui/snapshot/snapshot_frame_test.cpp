@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QImage>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,29 @@ TEST_F(SnapshotOnTheFrame, PicturesTheStatusViewThenTheSiteView) {
                                                        "wave async CAMERA", "save vk000002.jpg"}));
   EXPECT_EQ(testing::ReadText(folder.path() / "vkimgcnt.cnt"), "3\n");
   EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+// A desktop-sized window: the picture is the whole site view at its size,
+// the green fix band at its top, and no scroll bar at its foot.
+TEST_F(SnapshotOnTheFrame, PicturesALargeSiteViewWholeWithItsBandAndNoScrollBar) {
+  CSiteView& site = rig.SwitchToSite();
+  rig.Frame().resize(1000, 700);
+  QApplication::processEvents();
+  rig.LoadPlan(WriteSmoothPlan(folder.path() / "plan.bmp"));
+  rig.SendGps(true, 47.3769, 8.5417);
+  TakeSnapshot("large.jpg");
+  std::string error;
+  const auto picture = testing::ReadJpeg(folder.path() / "large.jpg", &error);
+  ASSERT_TRUE(picture) << error;
+  const QImage shown = site.viewport()->grab().toImage();
+  ASSERT_GT(site.horizontalScrollBar()->height(), 0);
+  ASSERT_EQ(std::pair(picture->width, picture->height), std::pair(shown.width(), shown.height()));
+  EXPECT_LT(MeanAbsDifference(*picture, 0, shown, 0, shown.height()), 6.0);
+  // The band's green, not the plan, in the first rows.
+  const unsigned char* band = &picture->rgb[(std::size_t(2) * picture->width + 20) * 3];
+  EXPECT_LT(band[0], 40);
+  EXPECT_GT(band[1], 150);
+  EXPECT_LT(band[2], 40);
 }
 
 }  // namespace
