@@ -3,7 +3,6 @@
 // about the pointer, the title and its unsaved mark, and the About box's keys.
 #include "gui/common/command_ids.h"
 #include "gui/shell/about_dialog.h"
-#include "simulator/demo_site.h"
 #include "tests/support/gui/gui_rig.h"
 
 #include <QAction>
@@ -133,15 +132,7 @@ TEST(Desktop, TheTitleNamesTheFileAndMarksUnsavedPoints) {
   rig.LoadPlan(rig.WritePlan("campus.bmp", 720, 540));
   EXPECT_EQ(rig.Frame().windowTitle().toStdString(), "campus.bmp[*] - Velkaro");
   EXPECT_FALSE(rig.Frame().isWindowModified());
-  const board::DemoSite& site = board::BuiltInDemoSite();
-  for (int i = 0; i < 5; ++i) {
-    const board::DemoLandmark& landmark = site.landmarks.at(i);
-    CGpsData d;
-    d.m_fixMode = 7;
-    d.m_latB = site.Lat(landmark.y);
-    d.m_lonB = site.Lon(landmark.x);
-    ASSERT_TRUE(rig.projection.AddTap(landmark.x, landmark.y, d).ok());
-  }
+  rig.CaptureLandmarks(5);
   rig.Frame().OnBoardUpdate();
   EXPECT_TRUE(rig.Frame().isWindowModified());
   rig.files.answers.push_back(rig.Path("site.vlk"));

@@ -44,18 +44,7 @@ class SiteCommandsTest : public ::testing::Test {
   }
   // Five captures spread over the plan, at the demo site's first five
   // landmarks, each with the demo geocode's position.
-  void CaptureFive() {
-    const board::DemoSite& site = board::BuiltInDemoSite();
-    for (int i = 0; i < 5; ++i) {
-      const board::DemoLandmark& landmark = site.landmarks.at(i);
-      CGpsData d;
-      d.m_fixMode = 7;
-      d.m_latB = site.Lat(landmark.y);
-      d.m_lonB = site.Lon(landmark.x);
-      rig_.link.gps.Publish(d);
-      ASSERT_TRUE(rig_.projection.AddTap(landmark.x, landmark.y, d).messages().empty());
-    }
-  }
+  void CaptureFive() { rig_.CaptureLandmarks(5); }
 
   Rig rig_;
   CSiteView* view_ = nullptr;

@@ -52,6 +52,9 @@ struct Rig {
   std::string WritePlan(const std::string& name, int w, int h);
   // Command 32771 with `path` as the prompt's answer.
   void LoadPlan(const std::string& path);
+  // The first `count` landmarks of the demo site taken as points, each with
+  // the demo geocode's position, straight into the site model.
+  void CaptureLandmarks(int count);
   std::string Path(const std::string& name) const;
 
   testing::TempFolder dir;
