@@ -46,9 +46,10 @@ cmake --build build -j2 --target velkaro velkaro-board vlk velkaro-demo
 work=$(mktemp -d)
 board=""
 gpsd_pid=""
+tail_pid=""
 cleanup() {
   exec 3>&- 2>/dev/null || true
-  for pid in $gpsd_pid $board; do
+  for pid in $tail_pid $gpsd_pid $board; do
     kill -TERM "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
@@ -125,7 +126,10 @@ case "$mode" in
     ;;
 
   app)
-    start_source
+    start_source --announce
+    # The simulator prints each landmark as its walk arrives there.
+    tail -n +2 -f "$work/board.out" &
+    tail_pid=$!
     mkdir -p out/demo
     cp resources/demo/campus.bmp out/demo/campus.bmp
     cat <<TEXT
@@ -135,7 +139,9 @@ Velkaro starts in a few seconds (it pauses while it greets the board).
  3. Wait until the top row turns green (about 5 seconds).
  4. The simulated walk pauses at each landmark, in this order:
 $(awk -F, '$1 == "landmark" { printf "      %s (%s,%s), %s seconds\n", $2, $3, $4, $5 }' resources/demo/site.csv)
-    While it stands at one, scroll there and tap that plan pixel.
+    While it stands at one, scroll there and tap that plan pixel; this
+    terminal says when it arrives ("now at Fountain: click plan pixel
+    (360, 270); it stays 10 s here").
  5. After the fifth point Velkaro says the geocode is valid: press Save
     (third button) and save, e.g. out/demo/campus.vlk.
  6. Check it: build/bin/vlk info out/demo/campus.vlk

@@ -17,9 +17,20 @@ constexpr double kMaxLockAfterS = 86400.0;
 // characters and 8 serial-number characters.
 constexpr std::size_t kMaxText = 200;
 
-enum Key { kDevice = 1, kTrack, kRate, kFirmware, kSerial, kLockAfter, kRecord, kLink, kNmea };
+enum Key {
+  kDevice = 1,
+  kTrack,
+  kRate,
+  kFirmware,
+  kSerial,
+  kLockAfter,
+  kRecord,
+  kLink,
+  kNmea,
+  kAnnounce
+};
 
-constexpr std::array<cli::Option, 11> kOptions = {{
+constexpr std::array<cli::Option, 12> kOptions = {{
     {"device", required_argument, kDevice, "PATH",
      "use this serial device instead of a pseudo-terminal"},
     {"track", required_argument, kTrack, "FILE",
@@ -37,6 +48,9 @@ constexpr std::array<cli::Option, 11> kOptions = {{
     {"nmea", no_argument, kNmea, nullptr,
      "speak NMEA 0183 (GGA, GSA, GSV, RMC; GP talker; 4800 baud)\n"
      "instead of the board protocol, for gpsd"},
+    {"announce", no_argument, kAnnounce, nullptr,
+     "print each landmark of the built-in walk as it arrives\n"
+     "there, with the plan pixel to tap and the time it stays"},
     {"help", no_argument, 'h', nullptr, "this text"},
     cli::kVersion,
 }};
@@ -93,6 +107,9 @@ ParsedOptions ParseBoardOptions(int argc, const char* const* argv) {
         return TakeText(value, o.serial);
       case kNmea:
         o.nmea = true;
+        return true;
+      case kAnnounce:
+        o.announce = true;
         return true;
       case 'h':
         parsed.help = true;

@@ -19,6 +19,7 @@ struct BoardOptions {
   std::string record;         // file to append the handheld's bytes to
   std::string link;           // also name the line by this symbolic link
   bool nmea = false;          // speak NMEA 0183 instead of the board protocol
+  bool announce = false;      // print each demo landmark as the walk arrives there
 };
 
 struct ParsedOptions {

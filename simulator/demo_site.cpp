@@ -1,6 +1,9 @@
 #include "simulator/demo_site.h"
 
+#include "simulator/board_frames.h"
+
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -91,5 +94,23 @@ const DemoSite& BuiltInDemoSite() {
 }
 
 const std::string& BuiltInWalkText() { return BuiltInDemoSite().walk; }
+
+const DemoLandmark* LandmarkAt(const DemoSite& site, int32_t lat_mas, int32_t lon_mas) {
+  for (const DemoLandmark& landmark : site.landmarks) {
+    // As the walk's text is read: degrees to whole milliarcseconds, rounded.
+    if (DegreesToMas(site.Lat(landmark.y)) == lat_mas &&
+        DegreesToMas(site.Lon(landmark.x)) == lon_mas)
+      return &landmark;
+  }
+  return nullptr;
+}
+
+std::string ArrivalText(const DemoLandmark& landmark, double rate_hz) {
+  char text[160];
+  std::snprintf(text, sizeof text, "now at %s: click plan pixel (%d, %d); it stays %.0f s here",
+                landmark.name.c_str(), landmark.x, landmark.y,
+                rate_hz > 0 ? landmark.pause / rate_hz : 0.0);
+  return text;
+}
 
 }  // namespace velkaro::board

@@ -7,6 +7,7 @@
 
 #include "platform/status.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,14 @@ struct DemoSite {
 // lines and lines starting with '#' are skipped. The first bad record stops
 // the parse with an Invalid `status`; a text without a geocode is an error too.
 DemoSite ParseDemoSite(std::string_view text);
+
+// The landmark whose position, in whole milliarcseconds as the walk
+// reports it, is (lat_mas, lon_mas); null where there is none.
+const DemoLandmark* LandmarkAt(const DemoSite& site, int32_t lat_mas, int32_t lon_mas);
+
+// "now at Fountain: click plan pixel (360, 270); it stays 10 s here", for a
+// walk at `rate_hz` reports a second.
+std::string ArrivalText(const DemoLandmark& landmark, double rate_hz);
 
 // The site text, embedded at build time so that the programs run from
 // anywhere.

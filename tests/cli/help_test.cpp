@@ -37,6 +37,7 @@ std::vector<Program> Programs() {
         {"--record", "rec.bin"},
         {"--link", "gps0"},
         {"--nmea"},
+        {"--announce"},
         {"--help"},
         {"--version"}}},
       {"velkaro",

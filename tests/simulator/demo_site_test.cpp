@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,27 @@ TEST(DemoSite, BuiltInWalkStandsAtEveryLandmarkInTurn) {
     EXPECT_EQ(still - from, landmark.pause) << landmark.name;
     from = still;
   }
+}
+
+// The walk's stops are found as the landmarks, in the site's order, each
+// told with its pixel and its stay at the walk's rate.
+TEST(DemoSite, TheWalkArrivesAtEachLandmarkInTurn) {
+  const DemoSite& site = BuiltInDemoSite();
+  const Track walk = ParseTrack(BuiltInWalkText());
+  std::vector<std::string> arrivals;
+  const DemoLandmark* last = nullptr;
+  for (const TrackPoint& point : walk.points) {
+    const DemoLandmark* here = LandmarkAt(site, point.lat_mas, point.lon_mas);
+    if (here != nullptr && here != last) arrivals.push_back(here->name);
+    last = here;
+  }
+  std::vector<std::string> names;
+  for (const DemoLandmark& landmark : site.landmarks) names.push_back(landmark.name);
+  EXPECT_EQ(arrivals, names);
+  EXPECT_EQ(LandmarkAt(site, 0, 0), nullptr);
+  const DemoLandmark fountain{"Fountain", 360, 270, 10};
+  EXPECT_EQ(ArrivalText(fountain, 2.0),
+            "now at Fountain: click plan pixel (360, 270); it stays 5 s here");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "link/parser.h"
 #include "simulator/board_frames.h"
+#include "simulator/demo_site.h"
 #include "simulator/nmea_sentences.h"
 #include "simulator/walker.h"
 
@@ -92,6 +93,7 @@ class Board {
         timespec wall{};
         ::clock_gettime(CLOCK_REALTIME, &wall);
         const PositionReport report = walker_.Next(elapsed, wall.tv_sec);
+        Announce(report);
         if (options_.nmea) {
           // The hundredths keep several reports a second apart for gpsd,
           // which tells one receiver cycle from the next by its time.
@@ -157,6 +159,18 @@ class Board {
     }
   }
 
+  // With --announce on the built-in walk: a line on standard output each
+  // time the locked walk reaches a landmark, for the newcomer at the demo.
+  void Announce(const PositionReport& report) {
+    if (!options_.announce || !options_.track.empty() || report.fix_mode != kFixMode3D) return;
+    const DemoLandmark* here = LandmarkAt(BuiltInDemoSite(), report.lat_mas, report.lon_mas);
+    if (here == announced_) return;
+    announced_ = here;
+    if (here == nullptr) return;
+    std::printf("%s\n", ArrivalText(*here, options_.rate_hz).c_str());
+    std::fflush(stdout);
+  }
+
   void Queue(const std::vector<uint8_t>& frame, bool droppable) {
     if (droppable && out_.size() + frame.size() > kMaxQueuedBytes) return;
     out_.insert(out_.end(), frame.begin(), frame.end());
@@ -182,6 +196,7 @@ class Board {
   CParser parser_;
   std::vector<uint8_t> out_;
   int record_fd_ = -1;
+  const DemoLandmark* announced_ = nullptr;  // where the walk stands, if at a landmark
 };
 
 }  // namespace
