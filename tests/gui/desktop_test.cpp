@@ -112,6 +112,11 @@ TEST(Desktop, ZoomGoesOutToTheWholePlanAndBackKeepingThePoints) {
     EXPECT_EQ(int{rig.projection.m_taps[i].y}, int{taps[i].y});
   }
 
+  // The arrow keys move the plan.
+  const int32_t centre_x = rig.plan.GetCenterX();
+  QTest::keyClick(&view, Qt::Key_Right);
+  EXPECT_GT(rig.plan.GetCenterX(), centre_x);
+
   const QPoint pointer(200, 150);
   int32_t before_x = 0, before_y = 0, after_x = 0, after_y = 0;
   rig.plan.ScreenToPlan(view.ClientRect(), pointer.x(), pointer.y(), before_x, before_y);
