@@ -163,7 +163,7 @@ TEST_F(VlkExport, RefusalsExitWithTheirStatusAndWriteNothing) {
   const std::vector<std::string> files = FolderNames(dir.path());
 
   EXPECT_EQ(RunVlk(dir.path(), "export site.vlk site.png").status, 2);
-  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "usage: vlk export FILE OUT.tif|OUT.kmz\n");
+  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "usage: vlk export FILE OUT.tif|OUT.kmz|OUT.pdf|OUT.mbtiles\n");
   EXPECT_EQ(RunVlk(dir.path(), "export site.vlk").status, 2);
 
   EXPECT_EQ(RunVlk(dir.path(), "export plan.bmp out.tif").status, 1);
