@@ -1,8 +1,11 @@
 #include "gui/common/command_ids.h"
+#include "gui/site_view/page_chooser_dialog.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/point_list_dialog.h"
 #include "gui/site_view/show_outcome.h"
 #include "gui/site_view/site_view.h"
+#include "import/pdf_pages.h"
+#include "import/plan_import.h"
 #include "platform/clock.h"
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
@@ -19,7 +22,10 @@ namespace velkaro {
 
 namespace {
 
-const char kBitmapFilter[] = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+const char kBitmapFilter[] =
+    "Plans (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.pdf *.webp *.jp2 *.gif)|"
+    "*.bmp;*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.pdf;*.webp;*.jp2;*.gif|"
+    "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
 const char kProjectionFilter[] = "Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||";
 constexpr int kLineScroll = 10;
 
@@ -116,14 +122,33 @@ bool CSiteView::TakePlan(PlanLoad& load) {
 void CSiteView::OnNewProjection() {
   const std::optional<std::string> path = files_.OpenFile(kBitmapFilter, "BMP");
   if (!path) return;
-  StartLoad([path = *path](const LoadProgress& progress,
-                           const PlanPreview&) { return LoadPlanFile(path, progress); },
-            [this](PlanLoad& load) {
-              if (!TakePlan(load)) return;
-              projection_.UsePlan(load.plan_path);
-              SetUpPlan();
-              TakePointsJournal(SideFilePath(load.plan_path, SideFile::kPoints));
-            });
+  // A PDF of several pages asks which page is the plan.
+  plan_import::SourceChoice choice;
+  if (!plan_import::IsBmpPlan(*path) && plan_import::IsPdf(*path)) {
+    if (const int pages = plan_import::PdfPageCount(*path); pages > 1) {
+      const std::optional<plan_import::SourceChoice> chosen = ChoosePdfPage(this, *path, pages);
+      if (!chosen) return;
+      choice = *chosen;
+    }
+  }
+  StartLoad(
+      [path = *path, choice](const LoadProgress& progress, const PlanPreview&) {
+        return LoadPlanFile(path, progress, choice);
+      },
+      [this](PlanLoad& load) {
+        if (!load.refusal.empty()) {
+          messages_.ShowOk(load.refusal);
+          return;
+        }
+        if (!TakePlan(load)) return;
+        if (!load.note.empty()) messages_.ShowOk(load.note);
+        projection_.UsePlan(load.plan_path);
+        SetUpPlan();
+        // A converted plan's points are kept beside the file the user chose.
+        TakePointsJournal(load.points_path.empty()
+                              ? SideFilePath(load.plan_path, SideFile::kPoints)
+                              : load.points_path);
+      });
 }
 
 void CSiteView::OnOpenProjection() {

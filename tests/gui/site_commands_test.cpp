@@ -28,6 +28,11 @@ namespace velkaro::testing {
 namespace {
 
 const char kBitmapFilter[] = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+// New plan lists every kind of plan first, then bitmaps alone, then all files.
+const char kPlanFilter[] =
+    "Plans (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.pdf *.webp *.jp2 *.gif)|"
+    "*.bmp;*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.pdf;*.webp;*.jp2;*.gif|"
+    "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
 const char kProjectionFilter[] = "Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||";
 
 class SiteCommandsTest : public ::testing::Test {
@@ -83,7 +88,7 @@ TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndCancelledChangesNoth
   const auto& asked = rig_.files.requests;
   ASSERT_EQ(asked.size(), 3u);
   EXPECT_EQ(std::tuple(asked[0].save, asked[0].filter, asked[0].default_ext),
-            std::tuple(false, std::string(kBitmapFilter), std::string("BMP")));
+            std::tuple(false, std::string(kPlanFilter), std::string("BMP")));
   EXPECT_EQ(std::tuple(asked[1].save, asked[1].filter, asked[1].default_ext),
             std::tuple(false, std::string(kProjectionFilter), std::string("VLK")));
   EXPECT_EQ(std::tuple(asked[2].save, asked[2].filter, asked[2].default_ext),
