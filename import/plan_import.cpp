@@ -32,13 +32,16 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Whether `bitmap` exists and was written after `source` last changed.
+// Whether `bitmap` exists and was written after `source` last changed. The
+// file system's clock moves in ticks of a few milliseconds: a bitmap
+// converted within the tick its source was written in has the same time,
+// and is still the newer one, as the conversion read the source whole.
 bool NewerThan(const std::string& bitmap, const struct stat& source) {
   struct stat info {};
   if (::stat(bitmap.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   if (info.st_mtim.tv_sec != source.st_mtim.tv_sec)
     return info.st_mtim.tv_sec > source.st_mtim.tv_sec;
-  return info.st_mtim.tv_nsec > source.st_mtim.tv_nsec;
+  return info.st_mtim.tv_nsec >= source.st_mtim.tv_nsec;
 }
 
 }  // namespace
