@@ -7,14 +7,16 @@
 
 namespace velkaro::gis {
 
-// Zoom levels stop below where the plan spans this many pixels (two tiles)
-// on its longer side: the lowest level still shows where the site is.
-inline constexpr int kMbtilesLowestSpan = 512;
+// Zoom levels go down to the first where the plan spans no more than this
+// many pixels (one tile) on its longer side; lying across tile edges it
+// touches a few tiles there, and still shows where the site is. GDAL's
+// MBTiles writer builds every level down to that one.
+inline constexpr int kMbtilesLowestSpan = 256;
 
 // Writes the plan as MBTiles at `out_path`: reprojected to Web Mercator
 // (EPSG:3857) and cut into 256-pixel PNG tiles with transparency outside
 // the plan, from the zoom level at least as fine as the plan's own pixels
-// down to the level where it is about two tiles across; the metadata names
+// down to the level where it fits in a tile (kMbtilesLowestSpan); the metadata names
 // it `name` and gives its bounds and zoom range. OruxMaps, Locus, OsmAnd and
 // QField open it offline. Rows stream from `plan` through GDAL's warper.
 //
