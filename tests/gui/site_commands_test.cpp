@@ -41,25 +41,8 @@ class SiteCommandsTest : public ::testing::Test {
     rig_.Start();
     view_ = &rig_.SwitchToSite();
   }
-  // Runs a command to its end, a load on the worker included.
-  void Run(int id) {
-    rig_.Frame().CommandAction(id)->trigger();
-    view_->WaitForLoad();
-  }
-  // Five captures spread over the plan, at the demo site's first five
-  // landmarks, each with the demo geocode's position.
-  void CaptureFive() {
-    const board::DemoSite& site = board::BuiltInDemoSite();
-    for (int i = 0; i < 5; ++i) {
-      const board::DemoLandmark& landmark = site.landmarks.at(i);
-      CGpsData d;
-      d.m_fixMode = 7;
-      d.m_latB = site.Lat(landmark.y);
-      d.m_lonB = site.Lon(landmark.x);
-      rig_.link.gps.Publish(d);
-      ASSERT_TRUE(rig_.projection.AddTap(landmark.x, landmark.y, d).messages().empty());
-    }
-  }
+  void Run(int id) { rig_.Run(id); }
+  void CaptureFive() { rig_.CaptureFive(); }
 
   Rig rig_;
   CSiteView* view_ = nullptr;
@@ -198,10 +181,7 @@ TEST_F(SiteCommandsTest, SaveNeedsFivePointsThenOpenRestoresThePlan) {
 
   Rig other;
   other.Start();
-  CSiteView& view = other.SwitchToSite();
-  other.files.answers.push_back(vlk);
-  other.Frame().CommandAction(ID_OPEN_PROJECTION)->trigger();
-  view.WaitForLoad();
+  CSiteView& view = other.OpenProjection(vlk);
   EXPECT_TRUE(other.messages.shown.empty());
   ASSERT_TRUE(view.PlanLoaded());
   EXPECT_EQ(view.PlanBitmap(), saved);

@@ -4,6 +4,7 @@
 #include "gui/shell/resources.h"
 #include "image/bmp_writer.h"
 #include "simulator/board_frames.h"
+#include "simulator/demo_site.h"
 #include "tests/support/frames.h"
 #include "tests/support/gui/offscreen_suite.h"
 
@@ -100,6 +101,31 @@ void Rig::LoadPlan(const std::string& path) {
   files.answers.push_back(path);
   Frame().SiteView()->OnCommand(ID_NEW_PROJECTION);
   Frame().SiteView()->WaitForLoad();
+}
+
+CSiteView& Rig::OpenProjection(const std::string& path) {
+  CSiteView& view = SwitchToSite();
+  files.answers.push_back(path);
+  Run(ID_OPEN_PROJECTION);
+  return view;
+}
+
+void Rig::Run(int id) {
+  Frame().CommandAction(id)->trigger();
+  Frame().SiteView()->WaitForLoad();
+}
+
+void Rig::CaptureFive() {
+  const board::DemoSite& site = board::BuiltInDemoSite();
+  for (int i = 0; i < 5; ++i) {
+    const board::DemoLandmark& landmark = site.landmarks.at(i);
+    CGpsData d;
+    d.m_fixMode = 7;
+    d.m_latB = site.Lat(landmark.y);
+    d.m_lonB = site.Lon(landmark.x);
+    link.gps.Publish(d);
+    ASSERT_TRUE(projection.AddTap(landmark.x, landmark.y, d).messages().empty());
+  }
 }
 
 QImage Rows(const QImage& image, int top, int height) {
