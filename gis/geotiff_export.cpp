@@ -7,24 +7,13 @@
 
 #include <algorithm>
 #include <cpl_string.h>
-#include <vector>
 
 namespace velkaro::gis {
 namespace {
 
-constexpr int kOverviewThreshold = 2048;  // pixels on the longer side
-constexpr int kTileSide = 256;
-
-// Halvings until the whole plan fits in one tile: each level is a quarter of
-// the previous one, so together they add at most a third to the file.
-std::vector<int> OverviewFactors(int width, int height) {
-  std::vector<int> factors;
-  const int longer = std::max(width, height);
-  if (longer <= kOverviewThreshold) return factors;
-  for (int factor = 2; (longer + factor - 1) / factor > kTileSide / 2; factor *= 2)
-    factors.push_back(factor);
-  return factors;
-}
+// Plans up to this many pixels on the longer side draw quickly enough
+// without overviews; above it GDAL halves the plan until it fits one tile.
+constexpr int kOverviewThreshold = 2048;
 
 std::string Failed(const GdalErrorTrap& trap, const SiblingOutput& output,
                    const std::string& out_path) {
@@ -40,36 +29,28 @@ std::string ExportGeoTiff(image::BmpRows& plan, const PixelToDegrees& inverse,
   SiblingOutput output(out_path);
   PlanDataset source(plan, CornerGeoTransform(inverse));
 
+  // GDAL's cloud-optimised layout: the tiles of each level together,
+  // overviews first in the file and the directories ahead of them, so a
+  // viewer reading over the network (or QField on a phone) fetches only
+  // what it shows. Compression is the slow part; it runs on every core.
+  const bool overviews =
+      std::max(source.GetRasterXSize(), source.GetRasterYSize()) > kOverviewThreshold;
   CPLStringList options;
-  options.SetNameValue("TILED", "YES");
-  options.SetNameValue("BLOCKXSIZE", "256");
-  options.SetNameValue("BLOCKYSIZE", "256");
+  options.SetNameValue("BLOCKSIZE", "256");
   options.SetNameValue("COMPRESS", "DEFLATE");
-  options.SetNameValue("PREDICTOR", "2");
-  options.SetNameValue("PHOTOMETRIC", "RGB");
-  options.SetNameValue("INTERLEAVE", "PIXEL");
+  options.SetNameValue("PREDICTOR", "YES");
   options.SetNameValue("BIGTIFF", "IF_SAFER");
-  GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
-  if (gtiff == nullptr) return "cannot write " + out_path + ": GDAL has no GeoTIFF driver";
+  options.SetNameValue("NUM_THREADS", "ALL_CPUS");
+  options.SetNameValue("OVERVIEWS", overviews ? "IGNORE_EXISTING" : "NONE");
+  options.SetNameValue("RESAMPLING", "AVERAGE");
+  GDALDriver* cog = GetGDALDriverManager()->GetDriverByName("COG");
+  if (cog == nullptr) return "cannot write " + out_path + ": GDAL has no COG driver";
   GDALDataset* tiff =
-      gtiff->CreateCopy(output.temp().c_str(), &source, FALSE, options.List(), nullptr, nullptr);
-  if (tiff == nullptr || !source.error().empty()) {
-    if (tiff != nullptr) GDALClose(tiff);
-    return source.error().empty() ? Failed(trap, output, out_path) : source.error();
-  }
-
-  std::vector<int> factors = OverviewFactors(source.GetRasterXSize(), source.GetRasterYSize());
-  if (!factors.empty()) {
-    CPLSetThreadLocalConfigOption("COMPRESS_OVERVIEW", "DEFLATE");
-    CPLSetThreadLocalConfigOption("PREDICTOR_OVERVIEW", "2");
-    tiff->BuildOverviews("AVERAGE", static_cast<int>(factors.size()), factors.data(), 0, nullptr,
-                         nullptr, nullptr);
-    CPLSetThreadLocalConfigOption("COMPRESS_OVERVIEW", nullptr);
-    CPLSetThreadLocalConfigOption("PREDICTOR_OVERVIEW", nullptr);
-  }
+      cog->CreateCopy(output.temp().c_str(), &source, FALSE, options.List(), nullptr, nullptr);
   // Closing writes the last tiles and the directories; failures there count.
-  GDALClose(tiff);
-  if (trap.failed()) return Failed(trap, output, out_path);
+  if (tiff != nullptr) GDALClose(tiff);
+  if (!source.error().empty()) return source.error();
+  if (tiff == nullptr || trap.failed()) return Failed(trap, output, out_path);
   return output.Commit();
 }
 

@@ -6,8 +6,11 @@
 #include "gis/plan_dataset.h"
 #include "gis/plan_georef.h"
 #include "gis/sibling_output.h"
+#include "gis/zip_times.h"
 
+#include <cerrno>
 #include <cpl_vsi.h>
+#include <ctime>
 
 namespace velkaro::gis {
 
@@ -52,6 +55,9 @@ std::string ExportKmz(image::BmpRows& plan, const PixelToDegrees& inverse, const
     if (picture == nullptr) return failed();
   }
   if (trap.failed()) return failed();
+  // The entries carry the time of the export, as a zip made by hand would.
+  if (!StampZipEntries(output.temp(), std::time(nullptr)))
+    return FileErrorText(FileErrorCauseFromErrno(errno), out_path);
   return output.Commit();
 }
 

@@ -3,8 +3,10 @@
 #include "platform/atomic_file.h"
 #include "platform/byte_order.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
+#include <unistd.h>
 #include <utility>
 
 namespace velkaro::image {
@@ -103,6 +105,61 @@ Status WriteBmp(const std::string& path, const BmpFormat& format, const BmpRowFi
   }
   if (FileErrorCause cause = out.Commit(); cause != FileErrorCause::kNone)
     return Status::FileError(cause, path);
+  return Status::Ok();
+}
+
+Status BmpRowWriter::Open(const BmpFormat& format) {
+  if (Status checked = CheckBmpFormat(format); !checked.ok()) return checked;
+  if (format.bits_per_pixel != 24 || format.coding != BmpCoding::kRaw)
+    return Status::Unsupported("rows are written to 24-bit raw bitmaps only", path_);
+  if (FileErrorCause cause = out_.Open(); cause != FileErrorCause::kNone)
+    return Status::FileError(cause, path_);
+  const std::vector<uint8_t> head = BmpHeader(format);
+  if (FileErrorCause cause = out_.Write(head.data(), head.size()); cause != FileErrorCause::kNone)
+    return Status::FileError(cause, path_);
+  format_ = format;
+  pixels_at_ = head.size();
+  rows_written_ = 0;
+  stored_.assign(static_cast<size_t>(BmpStride(format.width, 24)), 0);
+  return Status::Ok();
+}
+
+Status BmpRowWriter::WriteRow(int32_t row, const uint8_t* rgb) {
+  if (out_.fd() < 0 || row < 0 || row >= format_.height)
+    return Status::Invalid("no row " + std::to_string(row) + " to write", path_);
+  const size_t pixel_bytes = 3 * static_cast<size_t>(format_.width);
+  for (size_t x = 0; x < pixel_bytes; x += 3) {
+    stored_[x] = rgb[x + 2];
+    stored_[x + 1] = rgb[x + 1];
+    stored_[x + 2] = rgb[x];
+  }
+  // Bottom-up: the top row is stored last.
+  off_t at = static_cast<off_t>(pixels_at_ + uint64_t(format_.height - 1 - row) * stored_.size());
+  const uint8_t* in = stored_.data();
+  size_t left = stored_.size();
+  while (left > 0) {
+    const ssize_t put = ::pwrite(out_.fd(), in, left, at);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      const int error_number = put < 0 ? errno : ENOSPC;
+      out_.Abandon();
+      return Status::FromErrno(error_number, path_);
+    }
+    in += put;
+    at += put;
+    left -= static_cast<size_t>(put);
+  }
+  ++rows_written_;
+  return Status::Ok();
+}
+
+Status BmpRowWriter::Commit() {
+  if (rows_written_ < format_.height) {
+    out_.Abandon();
+    return Status::Invalid(path_ + " was left with rows unwritten", path_);
+  }
+  if (FileErrorCause cause = out_.Commit(); cause != FileErrorCause::kNone)
+    return Status::FileError(cause, path_);
   return Status::Ok();
 }
 

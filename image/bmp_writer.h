@@ -6,6 +6,7 @@
 // in memory itself, or a whole file written all or nothing.
 
 #include "image/bmp_layout.h"
+#include "platform/atomic_file.h"
 #include "platform/status.h"
 
 #include <array>
@@ -50,5 +51,31 @@ using BmpRowFill = std::function<void(int32_t row, uint8_t* pixels)>;
 // run-length coding (kUnsupported); a failed write is a file error on `path`,
 // and the file that was there stays as it was.
 Status WriteBmp(const std::string& path, const BmpFormat& format, const BmpRowFill& fill);
+
+// A raw 24-bit bitmap written all or nothing from rows that come top first,
+// as decoders give them: each row goes straight to its place in the
+// bottom-up file, so a picture of any height costs one row of memory and no
+// reader has to run backwards. Nothing is at `path` until Commit() succeeds.
+//
+// Thread safety: none; one owner.
+class BmpRowWriter {
+ public:
+  explicit BmpRowWriter(std::string path) : path_(path), out_(std::move(path)) {}
+
+  // Creates the file and writes the headers; REQUIRES: 24 bits, raw coding.
+  Status Open(const BmpFormat& format);
+  // Row `row`, counted from the top, as 3 * width bytes of red, green, blue.
+  Status WriteRow(int32_t row, const uint8_t* rgb);
+  // Puts the file in place; every row must have been written.
+  Status Commit();
+
+ private:
+  std::string path_;
+  AtomicFile out_;
+  BmpFormat format_;
+  uint64_t pixels_at_ = 0;
+  int32_t rows_written_ = 0;
+  std::vector<uint8_t> stored_;
+};
 
 }  // namespace velkaro::image

@@ -36,18 +36,22 @@ std::string HiddenName(const std::string& folder, const std::string& base) {
 }
 
 // A hidden name of `base` left by a process that was killed between naming
-// its file and renaming it: ".BASE.PID.N.tmp" with no process PID alive.
+// its file and renaming it: ".BASE.PID.N.tmp" with no process PID alive, or
+// a file a library made beside that one from its name (".BASE.PID.N.tmp"
+// followed by "." or "-" and more: an overview or a journal of its own).
 bool IsStaleHiddenName(const std::string& name, const std::string& base) {
   const std::string prefix = "." + base + ".";
-  if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
-      name.compare(name.size() - 4, 4, ".tmp") != 0)
-    return false;
-  const std::string rest = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+  if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  const std::string rest = name.substr(prefix.size());
   long pid = 0;
   unsigned counter = 0;
   int used = 0;
-  if (std::sscanf(rest.c_str(), "%ld.%u%n", &pid, &counter, &used) != 2 ||
-      used != static_cast<int>(rest.size()) || pid <= 0 || pid == ::getpid())
+  if (std::sscanf(rest.c_str(), "%ld.%u.tmp%n", &pid, &counter, &used) != 2 || used == 0 ||
+      pid <= 0 || pid == ::getpid())
+    return false;
+  if (rest.compare(0, size_t(used), std::to_string(pid) + "." + std::to_string(counter) + ".tmp") != 0)
+    return false;
+  if (used != static_cast<int>(rest.size()) && rest[size_t(used)] != '.' && rest[size_t(used)] != '-')
     return false;
   return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }

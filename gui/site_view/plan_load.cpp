@@ -1,6 +1,7 @@
 #include "gui/site_view/plan_load.h"
 
 #include "image/bmp_row_stream.h"
+#include "import/plan_import.h"
 #include "site/side_files.h"
 #include "site/site_projection.h"
 
@@ -65,10 +66,32 @@ class PictureWatch : public PlanExpansionWatch {
 
 }  // namespace
 
-PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress) {
+PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress,
+                      const plan_import::SourceChoice& choice) {
   PlanLoad load;
   load.plan_path = path;
-  load.plan = LoadPlanBitmap(path, progress);
+  if (plan_import::IsBmpPlan(path)) {
+    load.plan = LoadPlanBitmap(path, progress);
+    return load;
+  }
+  // Converting is most of the work the first time; reading the bitmap the
+  // rest.
+  constexpr double kConvertShare = 0.7;
+  const plan_import::ImportedPlan imported = plan_import::ImportPlan(
+      path, choice, [&progress](double done) {
+        if (progress) progress(kConvertShare * done);
+      });
+  if (!imported.status.ok()) {
+    load.refusal = imported.status.message();
+    load.plan = FailedPlan(EINVAL, path);
+    return load;
+  }
+  load.plan_path = imported.bitmap;
+  load.points_path = imported.points;
+  load.note = imported.note;
+  load.plan = LoadPlanBitmap(imported.bitmap, [&progress](double done) {
+    if (progress) progress(kConvertShare + (1 - kConvertShare) * done);
+  });
   return load;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/site_view/plan_bitmap.h"
+#include "import/raster_to_bmp.h"
 #include "site/site_outcome.h"
 
 #include <functional>
@@ -20,14 +21,24 @@ struct PlanLoad {
   // For a projection file: whether its plan was expanded (ok), and what its
   // loading said (file errors), to be shown before anything else.
   SiteOutcome opened;
+  // For a plan given as another picture: the journal beside the source
+  // (empty for a bitmap, whose journal is beside it), where the converted
+  // bitmap went when not beside the source, and why a source was refused
+  // (the sentence to show instead of the "Cannot load" text).
+  std::string points_path;
+  std::string note;
+  std::string refusal;
 };
 
 using LoadProgress = std::function<void(double done)>;
 // The new plan's picture, whole, while the load goes on to finish its files.
 using PlanPreview = std::function<void(const QImage& picture)>;
 
-// A plan bitmap, as "new plan" loads it. Any thread.
-PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress);
+// A plan file, as "new plan" loads it: a bitmap as it is, any other picture
+// through the bitmap it converts to (plan_import::ImportPlan), a PDF's page
+// as `choice` says. Any thread.
+PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress,
+                      const plan_import::SourceChoice& choice = {});
 
 // A projection file, as "open" loads it: the block expanded to its expanded
 // plan side file and copied to its block side file (both all or nothing).

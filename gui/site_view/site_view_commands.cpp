@@ -1,8 +1,11 @@
 #include "gui/common/command_ids.h"
+#include "gui/site_view/page_chooser_dialog.h"
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/point_list_dialog.h"
 #include "gui/site_view/show_outcome.h"
 #include "gui/site_view/site_view.h"
+#include "import/pdf_pages.h"
+#include "import/plan_import.h"
 #include "platform/clock.h"
 #include "platform/file_prompt.h"
 #include "platform/message_box.h"
@@ -22,7 +25,10 @@ namespace velkaro {
 
 namespace {
 
-const char kBitmapFilter[] = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+const char kBitmapFilter[] =
+    "Plans (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.pdf *.webp *.jp2 *.gif)|"
+    "*.bmp;*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.pdf;*.webp;*.jp2;*.gif|"
+    "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
 const char kProjectionFilter[] = "Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||";
 constexpr int kLineScroll = 10;
 
@@ -123,17 +129,40 @@ bool CSiteView::TakePlan(PlanLoad& load) {
 void CSiteView::OnNewProjection() {
   const std::optional<std::string> path = files_.OpenFile("Load plan bitmap", kBitmapFilter, "BMP");
   if (!path) return;
-  StartLoad([path = *path](const LoadProgress& progress,
-                           const PlanPreview&) { return LoadPlanFile(path, progress); },
-            [this](PlanLoad& load) {
-              if (!TakePlan(load)) return;
-              projection_.UsePlan(load.plan_path);
-              SetUpPlan();
-              TakePointsJournal(SideFilePath(load.plan_path, SideFile::kPoints));
-              document_path_ = load.plan_path;
-              saved_taps_.clear();  // what was restored is in no projection file yet
-              emit documentChanged();
-            });
+  // A PDF of several pages asks which page is the plan.
+  plan_import::SourceChoice choice;
+  if (!plan_import::IsBmpPlan(*path) && plan_import::IsPdf(*path)) {
+    if (const int pages = plan_import::PdfPageCount(*path); pages > 1) {
+      const std::optional<plan_import::SourceChoice> chosen = ChoosePdfPage(this, *path, pages);
+      if (!chosen) return;
+      choice = *chosen;
+    }
+  }
+  StartLoad(
+      [path = *path, choice](const LoadProgress& progress, const PlanPreview&) {
+        return LoadPlanFile(path, progress, choice);
+      },
+      [this](PlanLoad& load) {
+        if (!load.refusal.empty()) {
+          messages_.ShowOk(load.refusal);
+          return;
+        }
+        if (!TakePlan(load)) return;
+        projection_.UsePlan(load.plan_path);
+        SetUpPlan();
+        // A converted plan's points are kept beside the file the user chose.
+        TakePointsJournal(load.points_path.empty()
+                              ? SideFilePath(load.plan_path, SideFile::kPoints)
+                              : load.points_path);
+        // The title names the file the user chose, not its converted bitmap.
+        document_path_ = load.points_path.empty()
+                             ? load.plan_path
+                             : load.points_path.substr(0, load.points_path.size() - 7);
+        saved_taps_.clear();  // what was restored is in no projection file yet
+        emit documentChanged();
+        // Where a converted bitmap had to go (the cache folder) is for the status bar.
+        if (!load.note.empty()) emit noted(QString::fromStdString(load.note));
+      });
 }
 
 void CSiteView::OnOpenProjection() {
@@ -317,7 +346,8 @@ bool CSiteView::HasUnsavedPoints() const {
 
 std::string CSiteView::ProposedSaveName() const {
   if (!projection_.m_strPath.empty()) return projection_.m_strPath;
-  std::string name = projection_.m_strPlanPath;
+  // The file the user chose: a converted plan's bitmap may be in the cache.
+  std::string name = document_path_.empty() ? projection_.m_strPlanPath : document_path_;
   const auto ends_with = [&name](const std::string& tail) {
     if (name.size() <= tail.size()) return false;
     std::string end = name.substr(name.size() - tail.size());

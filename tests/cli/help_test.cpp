@@ -135,7 +135,7 @@ TEST(VlkHelp, ListsEachCommandAndGivesItsUsage) {
   const std::string man = ReadSource("docs/man/vlk.1");
   const std::string help = RunOut("vlk", {"--help"}).out;
   for (const std::string command : {"decode", "watch", "compress", "expand", "info", "extract",
-                                    "solve", "save", "worldfile", "export"}) {
+                                    "solve", "save", "worldfile", "export", "import"}) {
     const ProgramRun usage = RunOut("vlk", {"help", command});
     EXPECT_EQ(usage.status, 0) << command;
     const std::string first = usage.out.substr(0, usage.out.find('\n'));

@@ -13,8 +13,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -59,6 +61,20 @@ inline ::testing::AssertionResult MapsTo(const Geocode& g, double lon, double la
   return ::testing::AssertionFailure()
          << "lon " << lon << " lat " << lat << " is plan pixel (" << got_x << ", " << got_y
          << "), not (" << x << ", " << y << ")";
+}
+
+// Taps at plan pixels `points`, each with the position `inverse` gives it,
+// as "x,y,lat,lon" lines for vlk save and vlk solve.
+inline void WriteTaps(const std::string& path, const PixelToDegrees& inverse,
+                      const std::vector<std::pair<int, int>>& points) {
+  std::string text;
+  for (auto [x, y] : points) {
+    char line[100];
+    std::snprintf(line, sizeof line, "%d,%d,%.17g,%.17g\n", x, y, inverse.Lat(x, y),
+                  inverse.Lon(x, y));
+    text += line;
+  }
+  testing::WriteText(path, text);
 }
 
 // The headers of a bottom-up 24-bit plan with a 40-byte header.

@@ -10,7 +10,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -60,14 +59,7 @@ class VlkExport : public ::testing::Test {
     fs::copy_file(kBmpSuite + "g/rgb24.bmp", dir.File("plan.bmp"));
     // Five taps exactly on a rotated, sheared geocode.
     const PixelToDegrees inverse = Inverse(RotatedShearedGeocode());
-    std::ofstream taps(dir.File("taps.csv"));
-    for (auto [x, y] : {std::pair{5, 5}, {120, 10}, {60, 30}, {10, 60}, {115, 58}}) {
-      char line[100];
-      std::snprintf(line, sizeof line, "%d,%d,%.17g,%.17g\n", x, y, inverse.Lat(x, y),
-                    inverse.Lon(x, y));
-      taps << line;
-    }
-    taps.close();
+    WriteTaps(dir.File("taps.csv"), inverse, {{5, 5}, {120, 10}, {60, 30}, {10, 60}, {115, 58}});
     ASSERT_EQ(RunVlk(dir.path(), "save taps.csv plan.bmp site.vlk").status, 0)
         << ReadText(dir.File("stderr.txt"));
     const std::vector<uint8_t> saved = ReadAll(dir.File("site.vlk"));
@@ -163,7 +155,7 @@ TEST_F(VlkExport, RefusalsExitWithTheirStatusAndWriteNothing) {
   const std::vector<std::string> files = FolderNames(dir.path());
 
   EXPECT_EQ(RunVlk(dir.path(), "export site.vlk site.png").status, 2);
-  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "usage: vlk export FILE OUT.tif|OUT.kmz\n");
+  EXPECT_EQ(ReadText(dir.File("stderr.txt")), "usage: vlk export FILE OUT.tif|OUT.kmz|OUT.pdf|OUT.mbtiles\n");
   EXPECT_EQ(RunVlk(dir.path(), "export site.vlk").status, 2);
 
   EXPECT_EQ(RunVlk(dir.path(), "export plan.bmp out.tif").status, 1);

@@ -137,7 +137,7 @@ TEST(Desktop, TheTitleNamesTheFileAndMarksUnsavedPoints) {
   rig.LoadPlan(rig.WritePlan("campus.bmp", 720, 540));
   EXPECT_EQ(rig.Frame().windowTitle().toStdString(), "campus.bmp[*] - Velkaro");
   EXPECT_FALSE(rig.Frame().isWindowModified());
-  rig.CaptureLandmarks(5);
+  rig.CaptureFive();
   rig.Frame().OnBoardUpdate();
   EXPECT_TRUE(rig.Frame().isWindowModified());
   rig.files.answers.push_back(rig.Path("site.vlk"));

@@ -29,6 +29,11 @@ namespace velkaro::testing {
 namespace {
 
 const char kBitmapFilter[] = "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
+// New plan lists every kind of plan first, then bitmaps alone, then all files.
+const char kPlanFilter[] =
+    "Plans (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.pdf *.webp *.jp2 *.gif)|"
+    "*.bmp;*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.pdf;*.webp;*.jp2;*.gif|"
+    "Bitmap Files (*.bmp)|*.bmp|All Files (*.*)|*.*||";
 const char kProjectionFilter[] = "Velkaro Projection Files (*.vlk)|*.vlk|All Files (*.*)|*.*||";
 
 class SiteCommandsTest : public ::testing::Test {
@@ -37,14 +42,8 @@ class SiteCommandsTest : public ::testing::Test {
     rig_.Start();
     view_ = &rig_.SwitchToSite();
   }
-  // Runs a command to its end, a load on the worker included.
-  void Run(int id) {
-    rig_.Frame().CommandAction(id)->trigger();
-    view_->WaitForLoad();
-  }
-  // Five captures spread over the plan, at the demo site's first five
-  // landmarks, each with the demo geocode's position.
-  void CaptureFive() { rig_.CaptureLandmarks(5); }
+  void Run(int id) { rig_.Run(id); }
+  void CaptureFive() { rig_.CaptureFive(); }
 
   Rig rig_;
   CSiteView* view_ = nullptr;
@@ -73,7 +72,7 @@ TEST_F(SiteCommandsTest, EachFileCommandAsksWithItsFilterAndCancelledChangesNoth
   const auto& asked = rig_.files.requests;
   ASSERT_EQ(asked.size(), 3u);
   EXPECT_EQ(std::tuple(asked[0].save, asked[0].filter, asked[0].default_ext),
-            std::tuple(false, std::string(kBitmapFilter), std::string("BMP")));
+            std::tuple(false, std::string(kPlanFilter), std::string("BMP")));
   EXPECT_EQ(std::tuple(asked[1].save, asked[1].filter, asked[1].default_ext),
             std::tuple(false, std::string(kProjectionFilter), std::string("VLK")));
   EXPECT_EQ(std::tuple(asked[2].save, asked[2].filter, asked[2].default_ext),
@@ -184,10 +183,7 @@ TEST_F(SiteCommandsTest, SaveNeedsFivePointsThenOpenRestoresThePlan) {
 
   Rig other;
   other.Start();
-  CSiteView& view = other.SwitchToSite();
-  other.files.answers.push_back(vlk);
-  other.Frame().CommandAction(ID_OPEN_PROJECTION)->trigger();
-  view.WaitForLoad();
+  CSiteView& view = other.OpenProjection(vlk);
   EXPECT_TRUE(other.messages.shown.empty());
   ASSERT_TRUE(view.PlanLoaded());
   EXPECT_EQ(view.PlanBitmap(), saved);

@@ -1,5 +1,6 @@
 // vlk info, extract, save and worldfile: projection files from the command
 // line, through the same code the program's own commands run.
+#include "import/plan_import.h"
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
 #include "site/geocode.h"
@@ -71,7 +72,22 @@ int CmdSave(int argc, char** argv) {
   // Taps come from the file, not from a live position.
   CSiteProjection projection;
   if (!LoadTaps(argv[0], projection)) return 1;
-  projection.UsePlan(argv[1]);
+  // A plan given as a picture is saved from the bitmap it converts to, as
+  // the program's new plan would be; a file no picture reader takes is
+  // saved byte for byte, as any plan file always was.
+  std::string plan = argv[1];
+  if (!plan_import::IsBmpPlan(plan)) {
+    const plan_import::ImportedPlan imported = plan_import::ImportPlan(plan);
+    const Status::Code code = imported.status.code();
+    if (imported.status.ok()) {
+      if (!imported.note.empty()) std::fprintf(stderr, "vlk: %s\n", imported.note.c_str());
+      plan = imported.bitmap;
+    } else if (code != Status::Code::kUnsupported && code != Status::Code::kFileError) {
+      std::fprintf(stderr, "vlk: %s\n", imported.status.message().c_str());
+      return 1;
+    }
+  }
+  projection.UsePlan(plan);
   return PrintOutcome(projection.Save(argv[2]));
 }
 

@@ -22,6 +22,7 @@ int CmdSolve(int argc, char** argv);
 int CmdSave(int argc, char** argv);
 int CmdWorldfile(int argc, char** argv);
 int CmdExport(int argc, char** argv);
+int CmdImport(int argc, char** argv);
 int CmdCompress(int argc, char** argv);
 int CmdExpand(int argc, char** argv);
 

@@ -25,10 +25,19 @@ const CommandEntry kCommands[] = {
     {"solve", "TAPS", CmdSolve,
      "solve and check taps (\"x,y,lat,lon\" lines or a\n"
      ".points file), with residuals"},
-    {"save", "TAPS PLAN OUT", CmdSave, "save a projection file as the program does"},
+    {"import", "SOURCE OUT.bmp [--page N] [--dpi D]", CmdImport,
+     "a plan picture (PNG, JPEG, TIFF, PDF page, ...) as\n"
+     "the 24-bit bitmap the program takes",
+     "  --page N   the PDF page to take (default 1)\n"
+     "  --dpi D    render the PDF page at D dots an inch (default: a long\n"
+     "             side of at least 6000 pixels)\n"},
+    {"save", "TAPS PLAN OUT", CmdSave,
+     "save a projection file as the program does (PLAN:\n"
+     "a bitmap, or a picture converted beside it first)"},
     {"worldfile", "FILE [OUT]", CmdWorldfile, "the world file GIS tools read beside the plan"},
-    {"export", "FILE OUT.tif|OUT.kmz", CmdExport,
-     "the plan as a GeoTIFF (EPSG:4326) or a Google Earth KMZ"},
+    {"export", "FILE OUT.tif|OUT.kmz|OUT.pdf|OUT.mbtiles", CmdExport,
+     "the plan as a cloud-optimised GeoTIFF (EPSG:4326), a\n"
+     "Google Earth KMZ, a geospatial PDF or MBTiles"},
     {nullptr, nullptr, nullptr, nullptr},
 };
 const int kCommandCount = sizeof(kCommands) / sizeof(kCommands[0]) - 1;

@@ -103,9 +103,21 @@ void Rig::LoadPlan(const std::string& path) {
   Frame().SiteView()->WaitForLoad();
 }
 
-void Rig::CaptureLandmarks(int count) {
+CSiteView& Rig::OpenProjection(const std::string& path) {
+  CSiteView& view = SwitchToSite();
+  files.answers.push_back(path);
+  Run(ID_OPEN_PROJECTION);
+  return view;
+}
+
+void Rig::Run(int id) {
+  Frame().CommandAction(id)->trigger();
+  Frame().SiteView()->WaitForLoad();
+}
+
+void Rig::CaptureFive() {
   const board::DemoSite& site = board::BuiltInDemoSite();
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < 5; ++i) {
     const board::DemoLandmark& landmark = site.landmarks.at(i);
     CGpsData d;
     d.m_fixMode = 7;

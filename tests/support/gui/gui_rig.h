@@ -52,9 +52,15 @@ struct Rig {
   std::string WritePlan(const std::string& name, int w, int h);
   // Command 32771 with `path` as the prompt's answer.
   void LoadPlan(const std::string& path);
-  // The first `count` landmarks of the demo site taken as points, each with
-  // the demo geocode's position, straight into the site model.
-  void CaptureLandmarks(int count);
+  // The site view, with command 32772 run with `path` as the prompt's
+  // answer, to its end.
+  CSiteView& OpenProjection(const std::string& path);
+  // A command through the frame's action, run to its end, a load on the
+  // worker included.
+  void Run(int id);
+  // Five captures spread over the plan, at the demo site's first five
+  // landmarks, each with the demo geocode's position.
+  void CaptureFive();
   std::string Path(const std::string& name) const;
 
   testing::TempFolder dir;

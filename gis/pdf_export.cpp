@@ -1,0 +1,41 @@
+#include "gis/pdf_export.h"
+
+#include "gis/gdal_session.h"
+#include "gis/plan_dataset.h"
+#include "gis/plan_georef.h"
+#include "gis/sibling_output.h"
+
+#include <algorithm>
+#include <cpl_string.h>
+
+namespace velkaro::gis {
+
+double PdfDpiFor(int width, int height) {
+  return std::max(kPdfDpi, std::max(width, height) / kPdfMaxPageInches);
+}
+
+std::string ExportGeoPdf(image::BmpRows& plan, const PixelToDegrees& inverse,
+                         const std::string& name, const std::string& out_path) {
+  StartGdal();
+  GdalErrorTrap trap;
+  SiblingOutput output(out_path);
+  PlanDataset source(plan, CornerGeoTransform(inverse));
+
+  CPLStringList options;
+  options.SetNameValue("GEO_ENCODING", "ISO32000");
+  options.SetNameValue("COMPRESS", "DEFLATE");
+  options.SetNameValue("DPI", CPLSPrintf("%.17g", PdfDpiFor(plan.width(), plan.height())));
+  options.SetNameValue("TITLE", name.c_str());
+  options.SetNameValue("CREATOR", "Velkaro");
+  GDALDriver* pdf = GetGDALDriverManager()->GetDriverByName("PDF");
+  if (pdf == nullptr) return "cannot write " + out_path + ": GDAL has no PDF driver";
+  GDALDataset* written =
+      pdf->CreateCopy(output.temp().c_str(), &source, FALSE, options.List(), nullptr, nullptr);
+  if (written != nullptr) GDALClose(written);
+  if (!source.error().empty()) return source.error();
+  if (written == nullptr || trap.failed())
+    return "cannot write " + out_path + ": " + output.InTargetTerms(trap.Message("GDAL failed"));
+  return output.Commit();
+}
+
+}  // namespace velkaro::gis
