@@ -20,6 +20,7 @@ inline constexpr int ID_REDO = 57644;
 // end of the program.
 inline constexpr int ID_WHOLE_PLAN = 32778;
 inline constexpr int ID_QUICK_START = 32779;
+inline constexpr int ID_EXPORT = 32780;
 inline constexpr int ID_APP_EXIT = 57665;
 
 inline constexpr std::array<int, 8> kToolbarCommands = {

@@ -132,6 +132,7 @@ void CMainFrame::BuildMenus() {
   add(file, {ID_NEW_PROJECTION, "&New plan...", {QKeySequence::New}});
   add(file, {ID_OPEN_PROJECTION, "&Open...", {QKeySequence::Open}});
   add(file, {ID_SAVE_PROJECTION, "&Save...", {QKeySequence::Save}});
+  add(file, {ID_EXPORT, "&Export...", {QKeySequence(Qt::CTRL | Qt::Key_E)}});
   file->addSeparator();
   add(file, {ID_SNAPSHOT, "Snaps&hot...", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)}});
   file->addSeparator();

@@ -136,6 +136,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void OnNewProjection();
   void OnOpenProjection();
   void OnSaveProjection();
+  // The saved projection file's plan as a GeoTIFF, GeoPDF, MBTiles or KMZ
+  // (site_view_export.cpp).
+  void OnExport();
   // Shows `outcome` as ShowOutcome does, and its notes in the status bar.
   void Report(const SiteOutcome& outcome);
   void OnZoomIn();
@@ -245,7 +248,8 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   // Repaints while a lock is shown; DrawStatusLine notes what it showed.
   QTimer lock_repaint_timer_;
   mutable bool band_locked_ = false;
-  int wheel_sum_ = 0;  // Ctrl+wheel turned short of a notch
+  int wheel_sum_ = 0;
+  bool exporting_ = false;  // an export runs: commands wait for it  // Ctrl+wheel turned short of a notch
   std::string document_path_;               // the plan or projection file named in the title
   std::vector<CSiteProjection::_tap> saved_taps_;  // as the last save or open left them
   QPoint press_point_;

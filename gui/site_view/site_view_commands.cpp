@@ -70,11 +70,11 @@ int ScrollCodeOf(int action) {
 
 bool CSiteView::HandlesCommand(int id) const {
   return (id >= ID_NEW_PROJECTION && id <= ID_POINT_LIST) || id == ID_UNDO || id == ID_REDO ||
-         id == ID_WHOLE_PLAN;
+         id == ID_WHOLE_PLAN || id == ID_EXPORT;
 }
 
 void CSiteView::OnCommand(int id) {
-  if (RefusedWhileLoading()) return;
+  if (RefusedWhileLoading() || exporting_) return;
   // A command other than zooming ends the window: another plan, a save or
   // an undo would not leave it the point it was opened for.
   if (average_ && id != ID_ZOOM_IN && id != ID_ZOOM_OUT && id != ID_WHOLE_PLAN) CancelAverage();
@@ -101,6 +101,9 @@ void CSiteView::OnCommand(int id) {
       break;
     case ID_WHOLE_PLAN:
       OnWholePlan();
+      break;
+    case ID_EXPORT:
+      OnExport();
       break;
     case ID_POINT_LIST:
       OnPointList();

@@ -149,6 +149,31 @@ TEST(Desktop, TheTitleNamesTheFileAndMarksUnsavedPoints) {
             "Saved " + rig.Path("site.vlk") + ".");
 }
 
+// File > Export asks for a saved file first, then writes the saved plan in
+// the format of the name chosen and says so in the status bar.
+TEST(Desktop, ExportWritesTheSavedPlanInTheChosenFormat) {
+  Rig rig;
+  rig.Start();
+  rig.SwitchToSite();
+  rig.LoadPlan(rig.WritePlan("campus.bmp", 720, 540));
+  rig.CaptureFive();
+  rig.Frame().MenuAction(ID_EXPORT)->trigger();
+  EXPECT_EQ(rig.messages.shown,
+            std::vector<std::string>{"Save the projection file first: the export is made from it."});
+  rig.messages.shown.clear();
+  rig.files.answers.push_back(rig.Path("site.vlk"));
+  rig.Frame().MenuAction(ID_SAVE_PROJECTION)->trigger();
+  rig.files.requests.clear();
+  rig.files.answers.push_back(rig.Path("site.pdf"));
+  rig.Frame().MenuAction(ID_EXPORT)->trigger();
+  ASSERT_EQ(rig.files.requests.size(), 1u);
+  EXPECT_EQ(rig.files.requests[0].proposed_name, rig.Path("site.tif"));
+  EXPECT_TRUE(rig.messages.shown.empty()) << rig.messages.shown.front();
+  EXPECT_EQ(ReadText(rig.Path("site.pdf")).rfind("%PDF-", 0), 0u);
+  EXPECT_EQ(rig.Frame().statusBar()->currentMessage().toStdString(),
+            "Exported " + rig.Path("site.pdf") + " from " + rig.Path("site.vlk") + ".");
+}
+
 TEST(Desktop, TheAboutBoxClosesWithReturn) {
   CAboutDlg about;
   QTimer::singleShot(0, &about, [&about] { QTest::keyClick(&about, Qt::Key_Return); });
