@@ -76,8 +76,12 @@ void BmpRowStream::TakeRows(uint64_t offset, std::span<const uint8_t> bytes) {
 void BmpRowStream::ConvertRow(const uint8_t* stored) {
   const int32_t stored_row = next_row_++;
   const int32_t row = layout_.top_down ? stored_row : layout_.height - 1 - stored_row;
-  StoredRowToRgb(layout_, stored,
-                 picture_.base + static_cast<size_t>(row) * picture_.bytes_per_line);
+  uint8_t* line = picture_.base + static_cast<size_t>(row) * picture_.bytes_per_line;
+  if (picture_.as_stored && layout_.bits_per_pixel == 24) {
+    std::memcpy(line, stored, static_cast<size_t>(layout_.width) * 3);
+  } else {
+    StoredRowToRgb(layout_, stored, line);
+  }
   if (next_row_ == layout_.height) state_ = State::kComplete;
 }
 

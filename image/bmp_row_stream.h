@@ -24,10 +24,13 @@ namespace velkaro::image {
 class BmpRowStream {
  public:
   // Where row r, counted from the top, goes: 3 * width bytes at
-  // base + r * bytes_per_line. A null base declines the file.
+  // base + r * bytes_per_line. A null base declines the file. With
+  // `as_stored` (24-bit files only) each row is copied as it is stored,
+  // blue first, for a picture that shows such rows as they lie.
   struct Picture {
     uint8_t* base = nullptr;
     size_t bytes_per_line = 0;
+    bool as_stored = false;
   };
   // Asked once, when the headers have arrived; `head` is the file's start.
   using PictureFor = std::function<Picture(const BmpLayout&, std::span<const uint8_t> head)>;

@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <sys/mman.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 #include <QFile>
 #include <QImageReader>
@@ -65,17 +67,25 @@ void Unmap(void* info) {
   delete mapping;
 }
 
-// An RGB888 picture in memory of its own, mapped with huge pages where the
+// Whether the plan's rows can be shown as they are stored: uncompressed
+// 24-bit rows are blue, green, red, padded to four bytes, which is exactly a
+// BGR888 picture's line; any other kind is converted to RGB888.
+bool ShownAsStored(const image::BmpLayout& layout) {
+  return layout.coding == image::BmpCoding::kRaw && layout.bits_per_pixel == 24 &&
+         layout.stride == (uint64_t(layout.width) * 3 + 3) / 4 * 4;
+}
+
+// A 3-byte picture in memory of its own, mapped with huge pages where the
 // system offers them: faulting in 300 MB page by page costs more than
 // reading the file, and huge pages take that cost down by the page count.
-QImage NewPicture(int32_t width, int32_t height) {
+QImage NewPicture(int32_t width, int32_t height, QImage::Format format) {
   const qsizetype bytes_per_line = (qsizetype(width) * 3 + 3) / 4 * 4;
   const size_t size = size_t(bytes_per_line) * size_t(height);
   void* address = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (address == MAP_FAILED) return {};
   ::madvise(address, size, MADV_HUGEPAGE);  // only advice: refused is fine
-  QImage image(static_cast<uchar*>(address), width, height, bytes_per_line, QImage::Format_RGB888,
-               Unmap, new Mapping{address, size});
+  QImage image(static_cast<uchar*>(address), width, height, bytes_per_line, format, Unmap,
+               new Mapping{address, size});
   if (image.isNull()) ::munmap(address, size);
   return image;
 }
@@ -110,7 +120,8 @@ QImage RowReaderPicture(const image::BmpLayout& layout) {
   if (image::ChooseBmpReader(layout) != image::BmpReader::kRows ||
       BeyondAllocationLimit(layout.width, layout.height, 3))
     return {};
-  return NewPicture(layout.width, layout.height);
+  return NewPicture(layout.width, layout.height,
+                    ShownAsStored(layout) ? QImage::Format_BGR888 : QImage::Format_RGB888);
 }
 
 namespace {
@@ -119,6 +130,51 @@ LoadedPlan Failed(int error, Status status) {
   LoadedPlan result;
   result.status = std::move(status).WithLastError(error);
   return result;
+}
+
+// Rows shown as stored go from the file to their lines in one system call
+// per kRowsPerRead rows, the kernel placing each (bottom-up files upside
+// down): no pass over the pixels in this process at all.
+Status ReadStoredRows(int fd, const std::string& path, const image::BmpLayout& layout,
+                      QImage& image, const std::function<void(double)>& progress) {
+  constexpr int32_t kRowsPerRead = 256;  // at most IOV_MAX
+  const int32_t height = layout.height;
+  const size_t stride = size_t(layout.stride);
+  std::vector<iovec> lines(size_t(std::min(height, kRowsPerRead)));
+  for (int32_t first = 0; first < height; first += kRowsPerRead) {
+    const int32_t count = std::min(kRowsPerRead, height - first);
+    for (int32_t k = 0; k < count; ++k) {
+      const int32_t stored = first + k;
+      const int32_t row = layout.top_down ? stored : height - 1 - stored;
+      lines[size_t(k)] = {image.scanLine(row), stride};
+    }
+    uint64_t offset = layout.pixel_offset + uint64_t(first) * stride;
+    size_t left = size_t(count) * stride;
+    iovec* next = lines.data();
+    int pieces = count;
+    while (left > 0) {
+      const ssize_t got = ::preadv(fd, next, pieces, off_t(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return Status::FromErrno(errno, path);
+      // The size was checked when the file was opened: it has shrunk since.
+      if (got == 0) return Status::Invalid("the plan bitmap ends early", path);
+      offset += uint64_t(got);
+      left -= size_t(got);
+      // Past the lines filled whole; into the one filled in part.
+      size_t done = size_t(got);
+      while (pieces > 0 && done >= next->iov_len) {
+        done -= next->iov_len;
+        ++next;
+        --pieces;
+      }
+      if (pieces > 0) {
+        next->iov_base = static_cast<uint8_t*>(next->iov_base) + done;
+        next->iov_len -= done;
+      }
+    }
+    if (progress) progress(double(first + count) / height);
+  }
+  return Status::Ok();
 }
 
 // One pass over the file, each row read straight into its line of the
@@ -133,8 +189,17 @@ LoadedPlan ReadRows(int fd, const std::string& path, const image::BmpLayout& lay
   // Only a read of the run-length codes can fail here.
   if (Status opened = rows.Open(fd, layout, file_size, path); !opened.ok())
     return Failed(EINVAL, std::move(opened));
-  QImage image = NewPicture(rows.width(), rows.height());
+  const bool as_stored = ShownAsStored(layout);
+  QImage image = NewPicture(rows.width(), rows.height(),
+                            as_stored ? QImage::Format_BGR888 : QImage::Format_RGB888);
   if (image.isNull()) return TooBig(path, rows.width(), rows.height(), 3);
+  if (as_stored) {
+    if (Status read = ReadStoredRows(fd, path, layout, image, progress); !read.ok())
+      return Failed(EIO, std::move(read));
+    LoadedPlan result;
+    result.image = std::move(image);
+    return result;
+  }
   const int32_t height = rows.height();
   // About a hundred progress reports, whatever the plan's size.
   const int32_t report_every = std::max(height / 100, 1);

@@ -32,7 +32,8 @@ class PictureWatch : public PlanExpansionWatch {
     rows_.emplace(length, [this](const image::BmpLayout& layout, std::span<const uint8_t>) {
       picture_ = RowReaderPicture(layout);
       if (picture_.isNull()) return image::BmpRowStream::Picture{};
-      return image::BmpRowStream::Picture{picture_.bits(), size_t(picture_.bytesPerLine())};
+      return image::BmpRowStream::Picture{picture_.bits(), size_t(picture_.bytesPerLine()),
+                                          picture_.format() == QImage::Format_BGR888};
     });
     return Status::Ok();
   }

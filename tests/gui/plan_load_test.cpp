@@ -82,7 +82,8 @@ TEST(PlanLoad, TheWindowRepaintsAndRefusesTapsWhileALargePlanLoads) {
 
   ASSERT_TRUE(view.PlanLoaded());
   EXPECT_EQ(view.PlanBitmap().size(), QSize(7000, 7000));
-  EXPECT_EQ(view.PlanBitmap().format(), QImage::Format_RGB888);
+  // A 24-bit plan's rows are shown as they are stored, blue first.
+  EXPECT_EQ(view.PlanBitmap().format(), QImage::Format_BGR888);
   // Bottom-up: the last stored row (number 6999, blue 6999 % 256) is the top.
   EXPECT_EQ(view.PlanBitmap().pixel(5, 0), qRgb(0x40, 5, 6999 % 256));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
