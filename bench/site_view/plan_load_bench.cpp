@@ -6,6 +6,7 @@
 //    screen, and until the side files are durable too, against the way it
 //    was done before (block to the "c" file, expanded to the "b" file, that
 //    bitmap read by Qt's reader);
+//  - saving it, against writing the bytes a save writes durably;
 //  - a memcpy of as many bytes.
 // Each benchmark also reports its own memory peak above what the process
 // held before it (VmHWM, reset through /proc/self/clear_refs), and the
@@ -17,8 +18,10 @@
 #include "gui/site_view/plan_bitmap.h"
 #include "gui/site_view/plan_load.h"
 #include "simulator/demo_site.h"
+#include "platform/atomic_file.h"
 #include "site/site_projection.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -83,23 +86,28 @@ const std::string& PlanPath(int kind) {
   return paths[kind];
 }
 
-// A projection file holding the plan, saved as the program saves one (five
-// points on the demo site's geocode). The solve writes its dump into the current
-// folder, so the save runs in the benchmark's own folder.
+// Five points on the demo site's geocode, over the plan of one kind.
+void TakePoints(CSiteProjection& projection, int kind) {
+  const int side = PlanSide();
+  const int xs[] = {side / 10, side / 5, side / 3, side / 2, side * 4 / 5};
+  const int ys[] = {side * 4 / 5, side / 2, side / 4, side / 3, side / 8};
+  const board::DemoSite& site = board::BuiltInDemoSite();
+  for (int i = 0; i < 5; ++i) {
+    projection.m_taps.push_back({xs[i], ys[i], site.Lat(ys[i]), site.Lon(xs[i]), 0});
+  }
+  projection.UsePlan(PlanPath(kind));
+}
+
+// A projection file holding the plan, saved as the program saves one. The
+// solve writes its dump into the current folder, so the save runs in the
+// benchmark's own folder.
 const std::string& ProjectionPath(int kind) {
   static std::string paths[kPlanCount];
   if (paths[kind].empty()) {
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(Folder());
     CSiteProjection projection;
-    const int side = PlanSide();
-    const int xs[] = {side / 10, side / 5, side / 3, side / 2, side * 4 / 5};
-    const int ys[] = {side * 4 / 5, side / 2, side / 4, side / 3, side / 8};
-    const board::DemoSite& site = board::BuiltInDemoSite();
-    for (int i = 0; i < 5; ++i) {
-      projection.m_taps.push_back({xs[i], ys[i], site.Lat(ys[i]), site.Lon(xs[i]), 0});
-    }
-    projection.UsePlan(PlanPath(kind));
+    TakePoints(projection, kind);
     const std::string file = (Folder() / (std::string(kPlans[kind].name) + ".vlk")).string();
     const SiteOutcome saved = projection.Save(file);
     for (const std::string& text : saved.messages()) std::fprintf(stderr, "%s\n", text.c_str());
@@ -218,6 +226,43 @@ void BM_OpenProjection_QtReader(benchmark::State& state) {
   Report(state, meter, PlanPath(int(state.range(0))));
 }
 
+// Saving the plan as the program does: compressed to its block side file,
+// then the projection file and its points, each made durable.
+void BM_SaveProjection_SiteView(benchmark::State& state) {
+  const int kind = int(state.range(0));
+  ProjectionPath(kind);  // the plan's own files, made once
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(Folder());
+  CSiteProjection projection;
+  TakePoints(projection, kind);
+  const std::string file = (Folder() / "saved.vlk").string();
+  PeakMeter meter;
+  for (auto _ : state) {
+    if (!projection.Save(file).ok()) state.SkipWithError("the save failed");
+  }
+  std::filesystem::current_path(previous);
+  Report(state, meter, file);
+}
+
+// The floor of a save: the bytes it writes (its block side file and the
+// projection file), from memory, each file written and made durable as the
+// program's writers do.
+void BM_Baseline_DurableWrite(benchmark::State& state) {
+  const int kind = int(state.range(0));
+  const std::string& vlk = ProjectionPath(kind);
+  const size_t block = std::filesystem::file_size(PlanPath(kind) + "c");
+  const size_t file = std::filesystem::file_size(vlk);
+  std::vector<uint8_t> bytes(std::max(block, file), 0x5A);
+  const std::string target = (Folder() / "floor").string();
+  PeakMeter meter;
+  for (auto _ : state) {
+    if (WriteFileAtomically(target + ".c", bytes.data(), block) != FileErrorCause::kNone ||
+        WriteFileAtomically(target + ".vlk", bytes.data(), file) != FileErrorCause::kNone)
+      state.SkipWithError("the write failed");
+  }
+  Report(state, meter, vlk);
+}
+
 // As many bytes copied between two buffers already in memory: the memory's
 // own speed, with no page to fault in.
 void BM_Baseline_Memcpy(benchmark::State& state) {
@@ -245,6 +290,8 @@ BENCHMARK(BM_LoadPlan_SiteView)->Apply(EachKind);
 BENCHMARK(BM_LoadPlan_QtReader)->Apply(EachKind);
 BENCHMARK(BM_OpenProjection_SiteView)->Apply(EachKind);
 BENCHMARK(BM_OpenProjection_QtReader)->Apply(EachKind);
+BENCHMARK(BM_SaveProjection_SiteView)->Apply(EachKind);
+BENCHMARK(BM_Baseline_DurableWrite)->Apply(EachKind);
 BENCHMARK(BM_ReplacePlan_SiteView)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_Baseline_Memcpy)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(5)
@@ -283,7 +330,7 @@ class LoadReporter : public benchmark::ConsoleReporter {
     std::printf("%-44s %8s %8s %8s %10s\n", "figure", "ms/MB", "base", "ratio", "goal");
     auto row = [](const std::string& label, double value, double base, double goal) {
       char verdict[32] = "";
-      if (goal > 0) std::snprintf(verdict, sizeof verdict, "%6.0f %s", goal,
+      if (goal > 0 && value > 0) std::snprintf(verdict, sizeof verdict, "%6.0f %s", goal,
                                   value <= goal ? "met" : "NOT met");
       if (base > 0) {
         std::printf("%-44s %8.0f %8.0f %7.2fx %s\n", label.c_str(), value, base, value / base,
@@ -304,6 +351,9 @@ class LoadReporter : public benchmark::ConsoleReporter {
       row(name + " open, shown ms / before", open.shown_ms, before.ms, 400);
       row(name + " open, side files durable ms / before", open.ms, before.ms, 800);
       row(name + " open peak MB / before", open.peak_mb, before.peak_mb, picture_mb * 1.02);
+      const Median floor = Find("BM_Baseline_DurableWrite", name);
+      row(name + " save ms / durable write of its bytes", Find("BM_SaveProjection_SiteView", name).ms,
+          floor.ms, 1.5 * floor.ms);
     }
     row("flat replace, peak MB above the old plan", Find("BM_ReplacePlan_SiteView", "flat").peak_mb,
         0, picture_mb * 1.02);
