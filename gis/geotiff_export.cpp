@@ -1,5 +1,6 @@
 #include "gis/geotiff_export.h"
 
+#include "gis/driver_copy.h"
 #include "gis/gdal_session.h"
 #include "gis/plan_dataset.h"
 #include "gis/plan_georef.h"
@@ -15,10 +16,6 @@ namespace {
 // without overviews; above it GDAL halves the plan until it fits one tile.
 constexpr int kOverviewThreshold = 2048;
 
-std::string Failed(const GdalErrorTrap& trap, const SiblingOutput& output,
-                   const std::string& out_path) {
-  return "cannot write " + out_path + ": " + output.InTargetTerms(trap.Message("GDAL failed"));
-}
 
 }  // namespace
 
@@ -43,15 +40,7 @@ std::string ExportGeoTiff(image::BmpRows& plan, const PixelToDegrees& inverse,
   options.SetNameValue("NUM_THREADS", "ALL_CPUS");
   options.SetNameValue("OVERVIEWS", overviews ? "IGNORE_EXISTING" : "NONE");
   options.SetNameValue("RESAMPLING", "AVERAGE");
-  GDALDriver* cog = GetGDALDriverManager()->GetDriverByName("COG");
-  if (cog == nullptr) return "cannot write " + out_path + ": GDAL has no COG driver";
-  GDALDataset* tiff =
-      cog->CreateCopy(output.temp().c_str(), &source, FALSE, options.List(), nullptr, nullptr);
-  // Closing writes the last tiles and the directories; failures there count.
-  if (tiff != nullptr) GDALClose(tiff);
-  if (!source.error().empty()) return source.error();
-  if (tiff == nullptr || trap.failed()) return Failed(trap, output, out_path);
-  return output.Commit();
+  return CopyThroughDriver("COG", source, options, output, trap, out_path);
 }
 
 }  // namespace velkaro::gis

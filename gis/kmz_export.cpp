@@ -1,5 +1,6 @@
 #include "gis/kmz_export.h"
 
+#include "gis/driver_copy.h"
 #include "gis/gdal_session.h"
 #include "gis/jpeg_rows.h"
 #include "gis/kml_document.h"
@@ -19,9 +20,7 @@ std::string ExportKmz(image::BmpRows& plan, const PixelToDegrees& inverse, const
   StartGdal();
   GdalErrorTrap trap;
   SiblingOutput output(out_path);
-  auto failed = [&] {
-    return "cannot write " + out_path + ": " + output.InTargetTerms(trap.Message("GDAL failed"));
-  };
+  auto failed = [&] { return WriteFailure(trap, output, out_path); };
 
   const bool jpeg = uint64_t(plan.width()) * uint64_t(plan.height()) > kKmzJpegAbovePixels;
   const std::string image = jpeg ? "files/plan.jpg" : "files/plan.png";

@@ -1,5 +1,6 @@
 #include "gis/pdf_export.h"
 
+#include "gis/driver_copy.h"
 #include "gis/gdal_session.h"
 #include "gis/plan_dataset.h"
 #include "gis/plan_georef.h"
@@ -27,15 +28,7 @@ std::string ExportGeoPdf(image::BmpRows& plan, const PixelToDegrees& inverse,
   options.SetNameValue("DPI", CPLSPrintf("%.17g", PdfDpiFor(plan.width(), plan.height())));
   options.SetNameValue("TITLE", name.c_str());
   options.SetNameValue("CREATOR", "Velkaro");
-  GDALDriver* pdf = GetGDALDriverManager()->GetDriverByName("PDF");
-  if (pdf == nullptr) return "cannot write " + out_path + ": GDAL has no PDF driver";
-  GDALDataset* written =
-      pdf->CreateCopy(output.temp().c_str(), &source, FALSE, options.List(), nullptr, nullptr);
-  if (written != nullptr) GDALClose(written);
-  if (!source.error().empty()) return source.error();
-  if (written == nullptr || trap.failed())
-    return "cannot write " + out_path + ": " + output.InTargetTerms(trap.Message("GDAL failed"));
-  return output.Commit();
+  return CopyThroughDriver("PDF", source, options, output, trap, out_path);
 }
 
 }  // namespace velkaro::gis

@@ -78,7 +78,7 @@ ImportedPlan ImportPlan(const std::string& source, const SourceChoice& choice,
     return plan;
   }
   plan.bitmap = beside;
-  if (::access(FolderOf(source).c_str(), W_OK) != 0) {
+  if (FolderRefusesFiles(beside)) {
     const std::string folder = CacheFolder();
     std::error_code made;
     std::filesystem::create_directories(folder, made);

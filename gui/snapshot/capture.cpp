@@ -45,7 +45,6 @@ SnapshotCapture CaptureForSnapshot(const QImage& view_picture) {
 
   capture.width = picture.width();
   capture.height = picture.height();
-  capture.picture_width = capture.width;
   capture.picture_height = layout ? kSnapshotHeight : capture.height - 1;
   const std::size_t row_bytes = static_cast<std::size_t>(capture.width) * 3;
   capture.pixels.resize(row_bytes * static_cast<std::size_t>(capture.height));

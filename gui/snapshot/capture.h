@@ -37,9 +37,8 @@ struct SnapshotCapture {
   // `height` rows of `width` * 3 bytes, no padding, each pixel red, green,
   // blue. Bottom-up: row k holds window row height - 1 - k.
   std::vector<unsigned char> pixels;
-  // The picture the writer is to make of it: `picture_height` rows above
-  // the buffer's lowest.
-  int picture_width = 0;
+  // The picture the writer is to make of it: `width` x `picture_height`,
+  // the rows above the buffer's lowest.
   int picture_height = 0;
 };
 

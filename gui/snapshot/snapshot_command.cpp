@@ -55,7 +55,7 @@ void SnapshotCommand::operator()(QWidget& view) const {
   WaitCursor wait;
   // The checked overload: a capture too small for the picture (only an
   // empty view gives one) is refused with a message, never read past.
-  if (!WriteJpeg(*path, capture.picture_width, capture.picture_height, kSnapshotQuality,
+  if (!WriteJpeg(*path, capture.width, capture.picture_height, kSnapshotQuality,
                  std::span<const unsigned char>(capture.pixels))) {
     messages_->ShowOk(GetJpegError());
   }

@@ -98,7 +98,7 @@ TEST_P(CaptureOfOtherView, IsTheWholeViewAtItsSizeOverOneWhiteRow) {
   const int w = int(c.width / c.pixel_ratio);
   const int h = int(c.height / c.pixel_ratio);
   ASSERT_EQ(std::tuple(capture.width, capture.height), std::tuple(w, h + 1));
-  ASSERT_EQ(std::tuple(capture.picture_width, capture.picture_height), std::tuple(w, h));
+  ASSERT_EQ(capture.picture_height, h);
   ASSERT_EQ(capture.pixels.size(), std::size_t(w) * 3 * (h + 1));
   auto at = [&](int x, int window_row) {
     const unsigned char* p = &capture.pixels[std::size_t(w) * 3 * (h - window_row) + x * 3];
