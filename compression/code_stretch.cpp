@@ -16,9 +16,9 @@ void CodeStretch::Start(const HuffmanDecoder& decoder, const HuffmanDecoder::Sta
   room = room_bytes;
   first = 0;
   starts.clear();
-  lane.in = in.get();
+  lane.in = in;
   lane.in_end = lane.in + length;
-  lane.out = out.get();
+  lane.out = out;
   lane.out_end = lane.out + room_bytes;
   if (carried) {
     lane.state = *carried;
@@ -27,13 +27,13 @@ void CodeStretch::Start(const HuffmanDecoder& decoder, const HuffmanDecoder::Sta
   lane.state = decoder.Start();
   starts.push_back({0, 0});
   while (static_cast<int>(starts.size()) <= sync_symbols && decoder.DecodeOne(lane)) {
-    starts.push_back({NextCodeBit(lane, in.get()), produced()});
+    starts.push_back({NextCodeBit(lane, in), produced()});
   }
 }
 
 bool Join(const HuffmanDecoder& decoder, CodeStretch& prev, CodeStretch& next, int sync_symbols) {
   HuffmanDecoder::Lane lane = prev.lane;
-  const uint8_t* const begin = next.in.get();
+  const uint8_t* const begin = next.in;
   lane.in = begin;
   lane.in_end = begin + next.length;
   lane.out_end = lane.out + sync_symbols + 1;
@@ -58,8 +58,8 @@ bool Join(const HuffmanDecoder& decoder, CodeStretch& prev, CodeStretch& next, i
   next.first = 0;
   next.lane.state = lane.state;
   next.lane.in = lane.in;
-  next.lane.out = next.out.get();
-  next.lane.out_end = next.out.get() + next.room;
+  next.lane.out = next.out;
+  next.lane.out_end = next.out + next.room;
   decoder.Decode(next.lane);
   return false;
 }

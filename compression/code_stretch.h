@@ -15,7 +15,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace velkaro {
@@ -30,9 +29,9 @@ struct CodeStart {
 struct CodeStretch {
   uint64_t begin = 0;  // offset among the code bytes
   size_t length = 0;   // bytes in `in`
-  // Filled as used, never cleared: an untouched page costs nothing.
-  std::unique_ptr<uint8_t[]> in;
-  std::unique_ptr<uint8_t[]> out;
+  // Buffers the caller owns, reused round after round.
+  uint8_t* in = nullptr;
+  uint8_t* out = nullptr;
   HuffmanDecoder::Lane lane;
   std::vector<CodeStart> starts;
   size_t room = 0;   // bytes `out` may be decoded into
@@ -43,8 +42,8 @@ struct CodeStretch {
   // recorded. REQUIRES: `out` holds room + sync_symbols + 16 bytes.
   void Start(const HuffmanDecoder& decoder, const HuffmanDecoder::State* carried, size_t room_bytes,
              int sync_symbols);
-  size_t consumed() const { return static_cast<size_t>(lane.in - in.get()); }
-  size_t produced() const { return static_cast<size_t>(lane.out - out.get()); }
+  size_t consumed() const { return static_cast<size_t>(lane.in - in); }
+  size_t produced() const { return static_cast<size_t>(lane.out - out); }
 };
 
 // Decodes on from the end of `prev` into `next`, at most sync_symbols + 1

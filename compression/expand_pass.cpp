@@ -2,9 +2,11 @@
 // stretch of a round continues from where the last round stopped, the others
 // start from a guess; the workers decode a few stretches each in step, and
 // the stretches are then joined in order and written where their bytes
-// belong. When a join fails the round ends there and the next one starts
-// from the right decoder, so the output never depends on a guess. Sources
-// that cannot be read by position are decoded in one stream
+// belong, each by the worker that decoded it: bytes read by the core that
+// wrote them come from its own cache, while the other core would pull every
+// line of them across. When a join fails the round ends there and the next
+// one starts from the right decoder, so the output never depends on a guess.
+// Sources that cannot be read by position are decoded in one stream
 // (expand_stream.cpp).
 
 #include "compression/code_stretch.h"
@@ -13,6 +15,7 @@
 #include "compression/compressed_block_format.h"
 #include "compression/huffman_codec.h"
 #include "compression/worker_pair.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 #include <atomic>
@@ -54,11 +57,16 @@ struct RoundSet {
   int valid = 0;  // stretches joined
   std::vector<uint64_t> at;
   std::vector<size_t> bytes;
+  std::vector<uint8_t> decoded_by;  // the worker that decoded each stretch
 };
 
 // One expansion by rounds of stretches. Two sets of stretches take turns:
-// while the workers decode one round into one set, one of them first writes
-// the round before from the other (a file takes one writer at a time).
+// while the workers decode one round into one set, they write the round
+// before from the other. Each worker has its own share of each round's
+// stretches (and so of the buffers) and takes the other's only once its own
+// are done. A file takes one writer at a time, so the first worker writes
+// before it decodes and the second after; an output that must see its bytes
+// in order gets them all from the first.
 class StretchExpander {
  public:
   // `available`: the code bytes the input holds, N at most.
@@ -74,7 +82,8 @@ class StretchExpander {
   // places their bytes, no further than L. The lane that ends the round
   // carries on in the next.
   void JoinRound(RoundSet& set);
-  int Write(const RoundSet& set);  // 0 or errno
+  // The stretches `worker` decoded, or all of them for -1; 0 or errno.
+  int Write(const RoundSet& set, int worker = -1);
 
   CCompression& self_;
   const BlockStart& start_;
@@ -84,8 +93,10 @@ class StretchExpander {
   int lanes_ = 1;
   std::unique_ptr<WorkerPair> workers_;
   std::unique_ptr<HuffmanDecoder> decoder_;
+  PageBuffer buffer_;  // every stretch's input and output
   RoundSet sets_[2];
   bool positional_ = false;
+  bool own_writes_ = false;  // each worker writes what it decoded
   HuffmanDecoder::State carried_;
   uint64_t pos_ = 0;      // the next code byte of the round to come
   uint64_t emitted_ = 0;  // bytes placed so far
@@ -127,15 +138,23 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
 
   decoder_ = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
   carried_ = decoder_->Start();
+  // Each buffer starts on a cache line of its own, so that two workers
+  // never write one line.
+  auto line = [](size_t n) { return (n + 63) / 64 * 64; };
+  const size_t in_size = line(r.stretch_bytes);
+  const size_t out_size = line(r.output_room + r.sync_symbols + 2 * HuffmanDecoder::kOutputSlack);
+  buffer_ = PageBuffer(2 * static_cast<size_t>(count) * (in_size + out_size));
+  uint8_t* next = buffer_.data();
   for (RoundSet& set : sets_) {
-    set.stretches.resize(count);
+    set.stretches.resize(buffer_.data() ? count : 0);
     for (Stretch& s : set.stretches) {
-      s.in = std::make_unique_for_overwrite<uint8_t[]>(r.stretch_bytes);
-      s.out = std::make_unique_for_overwrite<uint8_t[]>(r.output_room + r.sync_symbols +
-                                                        2 * HuffmanDecoder::kOutputSlack);
+      s.in = next;
+      s.out = next + in_size;
+      next += in_size + out_size;
     }
     set.at.resize(count);
     set.bytes.resize(count);
+    set.decoded_by.resize(count);
   }
 }
 
@@ -154,29 +173,43 @@ void StretchExpander::LayOut(RoundSet& set) {
   }
 }
 
-// Each worker takes a few stretches at a time and decodes them in step.
+// The workers take groups of `lanes_` stretches and decode each group in
+// step: worker w its own groups w, w + 2, ..., then any the other has not
+// taken yet.
 void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
   const size_t first_room =
       static_cast<size_t>(std::min<uint64_t>(round_.output_room, start_.length - emitted_));
-  std::atomic<int> next{0};
+  const int workers = workers_->workers();
+  const int groups = (set.used + lanes_ - 1) / lanes_;
+  std::atomic<int> taken[2] = {0, 0};  // of each worker's own groups
   std::atomic<int> write_error{0};
-  workers_->Run([&](int worker) {
-    if (worker == 0 && written) write_error = Write(*written);
-    for (int j; (j = next.fetch_add(lanes_)) < set.used;) {
-      HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
-      const int n = std::min(lanes_, set.used - j);
-      for (int i = 0; i < n; ++i) {
-        Stretch& s = set.stretches[j + i];
-        const bool first = j + i == 0;
-        const IoResult got = in_.ReadAt(block::kCodesOffset + s.begin, s.in.get(), s.length);
-        s.error = got.error;
-        s.length = got.bytes;
-        s.Start(*decoder_, first ? &carried_ : nullptr, first ? first_room : round_.output_room,
-                round_.sync_symbols);
-        group[i] = &s.lane;
-      }
-      decoder_->DecodeLanes(group, n);
+  auto write = [&](int worker) {
+    if (const int error = Write(*written, own_writes_ ? worker : -1)) write_error = error;
+  };
+  auto decode = [&](int worker, int g) {
+    HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
+    const int j = g * lanes_;
+    const int n = std::min(lanes_, set.used - j);
+    for (int i = 0; i < n; ++i) {
+      Stretch& s = set.stretches[j + i];
+      const bool first = j + i == 0;
+      const IoResult got = in_.ReadAt(block::kCodesOffset + s.begin, s.in, s.length);
+      s.error = got.error;
+      s.length = got.bytes;
+      s.Start(*decoder_, first ? &carried_ : nullptr, first ? first_room : round_.output_room,
+              round_.sync_symbols);
+      set.decoded_by[j + i] = static_cast<uint8_t>(worker);
+      group[i] = &s.lane;
     }
+    decoder_->DecodeLanes(group, n);
+  };
+  workers_->Run([&](int worker) {
+    if (written && worker == 0) write(worker);
+    for (int turn = 0; turn < workers; ++turn) {
+      const int owner = (worker + turn) % workers;
+      for (int g; (g = taken[owner]++ * workers + owner) < groups;) decode(worker, g);
+    }
+    if (written && worker == 1 && own_writes_) write(worker);
   });
   if (written) out_.error = write_error;
 }
@@ -212,9 +245,10 @@ void StretchExpander::JoinRound(RoundSet& set) {
   pos_ = next_pos;
 }
 
-int StretchExpander::Write(const RoundSet& set) {
+int StretchExpander::Write(const RoundSet& set, int worker) {
   for (int j = 0; j < set.valid; ++j) {
-    const uint8_t* const bytes = set.stretches[j].out.get() + set.stretches[j].first;
+    if (worker >= 0 && set.decoded_by[j] != worker) continue;
+    const uint8_t* const bytes = set.stretches[j].out + set.stretches[j].first;
     if (!positional_) {
       if (!out_.Write(bytes, set.bytes[j])) return out_.error ? out_.error : EIO;
       continue;
@@ -226,7 +260,9 @@ int StretchExpander::Write(const RoundSet& set) {
 }
 
 CompressionOutcome StretchExpander::Run() {
+  if (sets_[0].stretches.empty()) return Failure(ENOMEM, self_.m_strDest);
   positional_ = out_.BeginPositional();
+  own_writes_ = positional_ && out_.WritesInAnyOrder() && workers_->workers() == 2;
   int cur = 0;
   if (start_.length > 0) {
     LayOut(sets_[cur]);

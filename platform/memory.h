@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace velkaro {
@@ -8,5 +9,28 @@ namespace velkaro {
 // the kernel's own estimate (MemAvailable in /proc/meminfo). 0 when it
 // cannot be read: then nothing is known, and nothing should be refused for it.
 uint64_t AvailableMemoryBytes();
+
+// Zeroed scratch memory of its own mapping, in huge pages where the system
+// offers them: a coder's buffers of a few megabytes are otherwise faulted in
+// a 4 KiB page at a time, and on a virtual machine those faults cost more
+// than the work done in the pages. Empty (data() null) when the system
+// refuses the memory.
+class PageBuffer {
+ public:
+  PageBuffer() = default;
+  explicit PageBuffer(size_t size);
+  ~PageBuffer();
+  PageBuffer(PageBuffer&& other) noexcept;
+  PageBuffer& operator=(PageBuffer&& other) noexcept;
+  PageBuffer(const PageBuffer&) = delete;
+  PageBuffer& operator=(const PageBuffer&) = delete;
+
+  uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 }  // namespace velkaro

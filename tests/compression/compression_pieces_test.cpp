@@ -10,6 +10,7 @@
 #include "tests/compression/compression_test_util.h"
 #include "tests/support/literal_huffman.h"
 
+#include <algorithm>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -203,6 +204,35 @@ TEST(StretchExpand, DamagedBlocksDecodeAsTheWalkDoes) {
       EXPECT_EQ(outcome.count, back.size());
       ASSERT_TRUE(back == *expected);
     }
+  }
+}
+
+// Two workers write the stretches each decoded, in no set order, unless the
+// output is watched: the picture built while a plan expands needs its bytes
+// front to back, each piece once.
+TEST(StretchExpand, AWatchedOutputSeesItsBytesInOrder) {
+  const std::vector<uint8_t> source = BitmapRows(20000, 40);
+  const std::vector<uint8_t> block = LiteralCompress(source);
+  // Which worker gets to which stretch first varies from run to run.
+  for (int lanes : {1, 4, 1, 4, 1, 4}) {
+    CodecTuning tuning;
+    tuning.stretch = 64;
+    tuning.lanes = lanes;
+    tuning.stretches = 4 * lanes;  // two groups of stretches for each worker
+    tuning.threads = 2;
+    std::vector<uint8_t> back, seen;
+    std::vector<uint64_t> offsets;
+    CCompression c("block", "out");
+    MemoryInput in(block);
+    VectorOutput inner(back);
+    WatchedOutput out(inner, [&](uint64_t offset, std::span<const uint8_t> bytes) {
+      offsets.push_back(offset);
+      if (offset == seen.size()) seen.insert(seen.end(), bytes.begin(), bytes.end());
+    });
+    ASSERT_TRUE(DecompressWith(c, in, out, tuning).ok);
+    EXPECT_GT(offsets.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(offsets.begin(), offsets.end()));
+    EXPECT_TRUE(seen == source && back == source) << lanes << " lanes";
   }
 }
 
