@@ -22,11 +22,12 @@ namespace {
 void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
   for (const Run& run : runs) {
-    const auto rate = run.counters.find("bytes_per_second");
-    if (run.error_occurred || rate == run.counters.end()) continue;
     // With repetitions the median stands for the row; otherwise the one run.
     const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-    if (run.run_type != Run::RT_Iteration && !median) continue;
+    if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
+    counters_[run.run_name.function_name] = run.counters;
+    const auto rate = run.counters.find("bytes_per_second");
+    if (rate == run.counters.end()) continue;
     rates_[run.run_name.function_name] = rate->second.value;
     // The rate counter is per second of wall time here (rows use real time).
     const double real = run.GetAdjustedRealTime();
@@ -41,6 +42,21 @@ void RatioReporter::Finalize() {
   std::ostream& out = GetOutputStream();
   Print(out, "\n%-36s %9s %9s %8s %8s\n", "figure", "MB/s", "base MB/s", "ratio", "goal");
   for (const Figure& f : figures_) {
+    if (!f.counter.empty()) {
+      const auto row = counters_.find(f.run);
+      const auto value = row == counters_.end() ? decltype(row->second)::const_iterator{}
+                                                : row->second.find(f.counter);
+      if (row == counters_.end() || value == row->second.end()) {
+        Print(out, "%-36s (not run)\n", f.label.c_str());
+        continue;
+      }
+      const double ratio = value->second.value;
+      char goal[16] = "-";
+      if (f.goal > 0) std::snprintf(goal, sizeof goal, "%.2fx", f.goal);
+      const char* verdict = f.goal <= 0 ? "" : ratio >= f.goal ? " met" : " NOT met";
+      Print(out, "%-36s %9s %9s %7.2fx %8s%s\n", f.label.c_str(), "-", "-", ratio, goal, verdict);
+      continue;
+    }
     const std::map<std::string, double>& rates = f.cpu_time ? cpu_rates_ : rates_;
     const auto run = rates.find(f.run);
     const auto base = rates.find(f.baseline);

@@ -27,6 +27,9 @@ struct Figure {
   // runs on one thread, and far less sensitive to other programs on a
   // shared machine (the console reporter measures the main thread only).
   bool cpu_time = false;
+  // A ratio the row measured itself, as this counter of its median run;
+  // then `baseline` is empty and the rates are not shown.
+  std::string counter = "";
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -40,6 +43,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   // Bytes per second of wall time and of CPU time, by function name.
   std::map<std::string, double> rates_;
   std::map<std::string, double> cpu_rates_;
+  std::map<std::string, benchmark::UserCounters> counters_;
 };
 
 }  // namespace velkaro::bench
