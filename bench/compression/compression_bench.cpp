@@ -290,7 +290,7 @@ void BM_ZlibHuffmanOnlyInflate(benchmark::State& state, int kind) {
 
 void Register(std::vector<Figure>& figures) {
   const bool two_cores = std::thread::hardware_concurrency() >= 2;
-  auto add_gain = [&](const std::string& row, void (*fn)(benchmark::State&, int), int kind) {
+  auto add_row = [](const std::string& row, void (*fn)(benchmark::State&, int), int kind) {
     benchmark::RegisterBenchmark(row.c_str(), fn, kind)
         ->Unit(benchmark::kMillisecond)
         ->MinTime(0.5)
@@ -300,20 +300,13 @@ void Register(std::vector<Figure>& figures) {
     return row;
   };
   if (two_cores) {
-    const std::string row = add_gain("BM_ComputeLoopGain", BM_ComputeLoopGain, 0);
+    const std::string row = add_row("BM_ComputeLoopGain", BM_ComputeLoopGain, 0);
     figures.push_back({"machine 2 threads / 1, compute loop", row, "", 0, false, "gain"});
   }
   for (int kind = 0; kind < kPlanCount; ++kind) {
     const std::string name = kPlans[kind].name;
     auto add = [&](const char* row, void (*fn)(benchmark::State&, int)) {
-      const std::string full = std::string(row) + "/" + name;
-      benchmark::RegisterBenchmark(full.c_str(), fn, kind)
-          ->Unit(benchmark::kMillisecond)
-          ->MinTime(0.5)
-          ->Repetitions(3)
-          ->ReportAggregatesOnly(true)
-          ->UseRealTime();
-      return full;
+      return add_row(std::string(row) + "/" + name, fn, kind);
     };
     const std::string memcpy_row = add("BM_Memcpy", BM_Memcpy);
     const std::string compress = add("BM_Compress", BM_Compress);
@@ -337,8 +330,8 @@ void Register(std::vector<Figure>& figures) {
     figures.push_back({name + " 1 thread compress / memcpy, CPU", compress1, memcpy_row, 0, true});
     figures.push_back({name + " 1 thread expand / memcpy, CPU", expand1, memcpy_row, 0, true});
     if (two_cores) {
-      const std::string compress2 = add_gain("BM_CompressGain/" + name, BM_CompressGain, kind);
-      const std::string expand2 = add_gain("BM_ExpandGain/" + name, BM_ExpandGain, kind);
+      const std::string compress2 = add("BM_CompressGain", BM_CompressGain);
+      const std::string expand2 = add("BM_ExpandGain", BM_ExpandGain);
       figures.push_back(
           {name + " 2 threads / 1, compress", compress2, "", kTwoThreadGoal, false, "gain"});
       figures.push_back(
