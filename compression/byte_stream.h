@@ -66,9 +66,6 @@ class Output {
   // Writes n bytes at `offset`. Safe from several threads at once on ranges
   // that do not overlap and lie within the room made by Extend.
   virtual IoResult WriteAt(uint64_t /*offset*/, const uint8_t* /*p*/, size_t /*n*/) { return {}; }
-  // Whether positional writes may come in any order; false when whatever
-  // watches the output needs its bytes front to back.
-  virtual bool WritesInAnyOrder() const { return false; }
   // Ends positional writing with exactly `size` bytes written from that point
   // and the stream after them.
   virtual bool EndPositional(uint64_t /*size*/) { return false; }
@@ -97,7 +94,6 @@ class FileOutput final : public Output {
   bool Write(const uint8_t* p, size_t n) override;
   bool BeginPositional() override;
   IoResult WriteAt(uint64_t offset, const uint8_t* p, size_t n) override;
-  bool WritesInAnyOrder() const override { return true; }
   bool EndPositional(uint64_t size) override;
 
  private:
@@ -137,7 +133,6 @@ class VectorOutput final : public Output {
   }
   bool Extend(uint64_t size) override;
   IoResult WriteAt(uint64_t offset, const uint8_t* p, size_t n) override;
-  bool WritesInAnyOrder() const override { return true; }
   bool EndPositional(uint64_t size) override;
 
  private:
@@ -147,9 +142,8 @@ class VectorOutput final : public Output {
 
 // Every byte written through it also goes to `watch`, with its offset from
 // where writing began, as soon as it is written: the caller sees an expanded
-// plan while it is made. Its writes are never in any order (WritesInAnyOrder):
-// the expander writes one piece at a time, front to back, so `watch` is
-// called that way too, though not always on one thread.
+// plan while it is made. The expander writes one piece at a time, front to
+// back, so `watch` is called that way too, though not always on one thread.
 using WrittenBytes = std::function<void(uint64_t offset, std::span<const uint8_t> bytes)>;
 
 class WatchedOutput final : public Output {

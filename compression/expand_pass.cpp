@@ -62,11 +62,9 @@ struct RoundSet {
 
 // One expansion by rounds of stretches. Two sets of stretches take turns:
 // while the workers decode one round into one set, they write the round
-// before from the other. Each worker has its own share of each round's
-// stretches (and so of the buffers) and takes the other's only once its own
-// are done. A file takes one writer at a time, so the first worker writes
-// before it decodes and the second after; an output that must see its bytes
-// in order gets them all from the first.
+// before from the other, each the stretches it decoded: the first before it
+// decodes, the second after (a file takes one writer at a time, and an
+// output that is watched needs its bytes in order).
 class StretchExpander {
  public:
   // `available`: the code bytes the input holds, N at most.
@@ -96,7 +94,6 @@ class StretchExpander {
   PageBuffer buffer_;  // every stretch's input and output
   RoundSet sets_[2];
   bool positional_ = false;
-  bool own_writes_ = false;  // each worker writes what it decoded
   HuffmanDecoder::State carried_;
   uint64_t pos_ = 0;      // the next code byte of the round to come
   uint64_t emitted_ = 0;  // bytes placed so far
@@ -174,17 +171,31 @@ void StretchExpander::LayOut(RoundSet& set) {
 }
 
 // The workers take groups of `lanes_` stretches and decode each group in
-// step: worker w its own groups w, w + 2, ..., then any the other has not
-// taken yet.
+// step: the first from the front of the round, the second from its back,
+// until they meet. So each decodes one unbroken run of stretches, however
+// the two happen to be paced, and the round before is written front to back
+// when the first writes its run before it decodes and the second its own
+// after.
 void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
   const size_t first_room =
       static_cast<size_t>(std::min<uint64_t>(round_.output_room, start_.length - emitted_));
-  const int workers = workers_->workers();
-  const int groups = (set.used + lanes_ - 1) / lanes_;
-  std::atomic<int> taken[2] = {0, 0};  // of each worker's own groups
+  const uint32_t groups = static_cast<uint32_t>((set.used + lanes_ - 1) / lanes_);
+  // The groups not yet taken: [front, back), front in the low half.
+  std::atomic<uint64_t> untaken{uint64_t{groups} << 32};
+  auto take = [&untaken](int worker) -> int {
+    uint64_t ends = untaken.load();
+    for (;;) {
+      const uint32_t front = static_cast<uint32_t>(ends);
+      const uint32_t back = static_cast<uint32_t>(ends >> 32);
+      if (front >= back) return -1;
+      const uint64_t rest = worker == 0 ? ends + 1 : ends - (uint64_t{1} << 32);
+      if (untaken.compare_exchange_weak(ends, rest)) return int(worker == 0 ? front : back - 1);
+    }
+  };
   std::atomic<int> write_error{0};
+  std::atomic<bool> front_written{false};
   auto write = [&](int worker) {
-    if (const int error = Write(*written, own_writes_ ? worker : -1)) write_error = error;
+    if (const int error = Write(*written, worker)) write_error = error;
   };
   auto decode = [&](int worker, int g) {
     HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
@@ -204,12 +215,16 @@ void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
     decoder_->DecodeLanes(group, n);
   };
   workers_->Run([&](int worker) {
-    if (written && worker == 0) write(worker);
-    for (int turn = 0; turn < workers; ++turn) {
-      const int owner = (worker + turn) % workers;
-      for (int g; (g = taken[owner]++ * workers + owner) < groups;) decode(worker, g);
+    if (written && worker == 0) {
+      write(0);
+      front_written = true;
+      front_written.notify_one();
     }
-    if (written && worker == 1 && own_writes_) write(worker);
+    for (int g; (g = take(worker)) >= 0;) decode(worker, g);
+    if (written && worker == 1) {
+      front_written.wait(false);
+      write(1);
+    }
   });
   if (written) out_.error = write_error;
 }
@@ -262,7 +277,6 @@ int StretchExpander::Write(const RoundSet& set, int worker) {
 CompressionOutcome StretchExpander::Run() {
   if (sets_[0].stretches.empty()) return Failure(ENOMEM, self_.m_strDest);
   positional_ = out_.BeginPositional();
-  own_writes_ = positional_ && out_.WritesInAnyOrder() && workers_->workers() == 2;
   int cur = 0;
   if (start_.length > 0) {
     LayOut(sets_[cur]);

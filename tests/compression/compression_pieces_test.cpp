@@ -207,9 +207,9 @@ TEST(StretchExpand, DamagedBlocksDecodeAsTheWalkDoes) {
   }
 }
 
-// Two workers write the stretches each decoded, in no set order, unless the
-// output is watched: the picture built while a plan expands needs its bytes
-// front to back, each piece once.
+// Two workers write the stretches each decoded, and an output that is
+// watched still sees its bytes front to back, each piece once: the picture
+// built while a plan expands needs them so.
 TEST(StretchExpand, AWatchedOutputSeesItsBytesInOrder) {
   const std::vector<uint8_t> source = BitmapRows(20000, 40);
   const std::vector<uint8_t> block = LiteralCompress(source);
