@@ -16,6 +16,7 @@
 #include "compression/compressed_block_format.h"
 #include "compression/huffman_codec.h"
 #include "compression/worker_pair.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 #include <atomic>
@@ -128,9 +129,7 @@ struct Blocks {
   size_t Bytes(uint64_t k) const {
     return static_cast<size_t>(std::min<uint64_t>(length, size - k * length));
   }
-  std::unique_ptr<uint8_t[]> Buffer() const {
-    return std::make_unique_for_overwrite<uint8_t[]>(std::min<uint64_t>(length, size));
-  }
+  size_t BufferSize() const { return static_cast<size_t>(std::min<uint64_t>(length, size)); }
   // Reads block k whole into `buf`; false, with the trouble noted, otherwise.
   bool Read(const Input& in, uint64_t k, uint8_t* buf, Trouble& trouble) const {
     const IoResult got = in.ReadAt(k * length, buf, Bytes(k));
@@ -141,13 +140,18 @@ struct Blocks {
   }
 };
 
-void CountBlocks(const Input& in, Blocks& blocks, WorkerPair& workers, Trouble& trouble) {
+// Each worker's buffer for a block of the source, kept from the counting
+// pass to the coding pass.
+using SourceBuffers = PageBuffer[2];
+
+void CountBlocks(const Input& in, Blocks& blocks, WorkerPair& workers, SourceBuffers& buffers,
+                 Trouble& trouble) {
   std::atomic<uint64_t> next{0};
-  workers.Run([&](int) {
-    const auto buf = blocks.Buffer();
+  workers.Run([&](int worker) {
+    uint8_t* const buf = buffers[worker].data();
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
-      if (!blocks.Read(in, k, buf.get(), trouble)) return;
-      CountBlock(buf.get(), blocks.Bytes(k), blocks.histograms[k].counts);
+      if (!blocks.Read(in, k, buf, trouble)) return;
+      CountBlock(buf, blocks.Bytes(k), blocks.histograms[k].counts);
     }
   });
 }
@@ -159,31 +163,37 @@ struct SharedByte {
 };
 
 void EncodeBlocks(const Input& in, Output& out, const CodePlan& plan, const Blocks& blocks,
-                  WorkerPair& workers, Trouble& trouble, std::vector<SharedByte>& shared) {
+                  WorkerPair& workers, SourceBuffers& buffers, Trouble& trouble,
+                  std::vector<SharedByte>& shared) {
   size_t widest = 0;
   for (uint64_t k = 0; k < blocks.count; ++k) {
     const uint64_t span = (blocks.first_bit[k + 1] + 7) / 8 - blocks.first_bit[k] / 8;
     widest = std::max(widest, static_cast<size_t>(span));
   }
   std::atomic<uint64_t> next{0};
-  workers.Run([&](int) {
+  workers.Run([&](int worker) {
     auto encoder = std::make_unique<HuffmanEncoder>(plan.codes, plan.counts);
-    const auto src = blocks.Buffer();
+    uint8_t* const src = buffers[worker].data();
     const size_t dst_size = widest + encoder->Reserve() + 8;
-    const auto dst = std::make_unique_for_overwrite<uint8_t[]>(dst_size);
+    const PageBuffer dst_buffer(dst_size);
+    uint8_t* const dst = dst_buffer.data();
+    if (dst == nullptr) {
+      Trouble::Keep(trouble.write_error, ENOMEM);
+      return;
+    }
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
-      if (!blocks.Read(in, k, src.get(), trouble)) return;
+      if (!blocks.Read(in, k, src, trouble)) return;
       const size_t want = blocks.Bytes(k);
 
       const uint64_t first = blocks.first_bit[k];
       const uint64_t end = blocks.first_bit[k + 1];
       encoder->Restart(static_cast<uint32_t>(first % 8));
-      const uint8_t* p = src.get();
-      size_t n = encoder->Encode(p, src.get() + want, dst.get(), dst.get() + dst_size);
-      n += encoder->Finish(dst.get() + n);
+      const uint8_t* p = src;
+      size_t n = encoder->Encode(p, src + want, dst, dst + dst_size);
+      n += encoder->Finish(dst + n);
       // Codes other than the counts promised: the source changed between the passes.
       const uint64_t start_byte = first / 8;
-      if (p != src.get() + want || n != (end + 7) / 8 - start_byte) {
+      if (p != src + want || n != (end + 7) / 8 - start_byte) {
         trouble.changed = true;
         return;
       }
@@ -191,8 +201,7 @@ void EncodeBlocks(const Input& in, Output& out, const CodePlan& plan, const Bloc
       const uint64_t whole_end = end / 8;
       if (whole_begin < whole_end) {
         const size_t bytes = static_cast<size_t>(whole_end - whole_begin);
-        const IoResult put =
-            out.WriteAt(whole_begin, dst.get() + (whole_begin - start_byte), bytes);
+        const IoResult put = out.WriteAt(whole_begin, dst + (whole_begin - start_byte), bytes);
         if (put.bytes != bytes) Trouble::Keep(trouble.write_error, put.error ? put.error : EIO);
       }
       if (first % 8) shared[2 * k] = {start_byte, dst[0]};
@@ -234,8 +243,13 @@ CompressionOutcome CompressWith(CCompression& self, Input& in, Output& out,
   blocks.count = (blocks.size + blocks.length - 1) / blocks.length;
   blocks.histograms.resize(blocks.count);
   WorkerPair workers(blocks.count >= 2 ? tuning.threads : 1);
+  SourceBuffers buffers;
+  for (int w = 0; w < workers.workers(); ++w) {
+    buffers[w] = PageBuffer(blocks.BufferSize());
+    if (buffers[w].data() == nullptr && blocks.size > 0) return Failure(ENOMEM, self.m_strSource);
+  }
   Trouble trouble;
-  CountBlocks(in, blocks, workers, trouble);
+  CountBlocks(in, blocks, workers, buffers, trouble);
   uint8_t past_end;
   if (!trouble.Any() && in.ReadAt(blocks.size, &past_end, 1).bytes != 0) trouble.changed = true;
   if (trouble.read_error) return Failure(trouble.read_error, self.m_strSource);
@@ -259,7 +273,7 @@ CompressionOutcome CompressWith(CCompression& self, Input& in, Output& out,
   }
   if (!out.Extend(plan->code_bytes)) return Failure(out.error, self.m_strDest);
   std::vector<SharedByte> shared(2 * blocks.count);
-  EncodeBlocks(in, out, *plan, blocks, workers, trouble, shared);
+  EncodeBlocks(in, out, *plan, blocks, workers, buffers, trouble, shared);
   if (trouble.read_error) return Failure(trouble.read_error, self.m_strSource);
   if (trouble.write_error) return Failure(trouble.write_error, self.m_strDest);
   if (!trouble.Any() && in.ReadAt(blocks.size, &past_end, 1).bytes != 0) trouble.changed = true;
