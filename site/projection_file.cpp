@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -170,9 +171,44 @@ Status CSiteProjection::AttachPlan(PosixFile& block, const std::string& block_pa
   return Status::Ok();
 }
 
+PendingSideFiles::PendingSideFiles() = default;
+PendingSideFiles::~PendingSideFiles() = default;
+PendingSideFiles::PendingSideFiles(PendingSideFiles&&) noexcept = default;
+PendingSideFiles& PendingSideFiles::operator=(PendingSideFiles&&) noexcept = default;
+
+SiteOutcome PendingSideFiles::Commit() {
+  // Taken out first: whatever happens, nothing is left to commit, and a
+  // side file not reached is abandoned as the load would have left it.
+  const std::unique_ptr<AtomicFile> block = std::move(block_);
+  const std::unique_ptr<AtomicFile> plan = std::move(plan_);
+  for (AtomicFile* side : {block.get(), plan.get()}) {
+    if (side == nullptr) continue;
+    if (FileErrorCause cause = side->Commit(); cause != FileErrorCause::kNone)
+      return SiteOutcome::Failed(Status::FileError(cause, side->target()));
+  }
+  return {};
+}
+
 SiteOutcome CSiteProjection::Load(const std::string& path, PlanExpansionWatch* watch) {
-  SiteOutcome outcome = LoadInto(path, SideFilePath(path, SideFile::kBlock),
-                                 SideFilePath(path, SideFile::kExpandedPlan), watch);
+  return LoadBesideOrCached(path, watch, nullptr);
+}
+
+SiteOutcome CSiteProjection::Load(const std::string& path, PlanExpansionWatch* watch,
+                                  PendingSideFiles& pending) {
+  return LoadBesideOrCached(path, watch, &pending);
+}
+
+SiteOutcome CSiteProjection::LoadBesideOrCached(const std::string& path,
+                                                PlanExpansionWatch* watch,
+                                                PendingSideFiles* pending) {
+  const auto load = [&](const std::string& block, const std::string& plan) {
+    if (pending == nullptr) return LoadInto(path, block, plan, watch);
+    SiteOutcome written = WriteSideFiles(path, block, plan, watch, *pending);
+    if (written.ok()) m_strPlanPath = plan;
+    return written;
+  };
+  SiteOutcome outcome =
+      load(SideFilePath(path, SideFile::kBlock), SideFilePath(path, SideFile::kExpandedPlan));
   const Status& status = outcome.status();
   // A projection file on read-only media: its side files go to the user's
   // cache folder, where nothing is lost if they are cleared.
@@ -183,18 +219,31 @@ SiteOutcome CSiteProjection::Load(const std::string& path, PlanExpansionWatch* w
   const std::string plan = CacheSideFilePath(path, SideFile::kExpandedPlan);
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(block).parent_path(), ignored);
-  outcome = LoadInto(path, block, plan, watch);
+  outcome = load(block, plan);
   if (outcome.ok())
     outcome.Note("The plan of " + BaseName(path) + " is kept in " + plan +
                  ": the projection file's folder takes no files.");
   return outcome;
 }
 
+SiteOutcome CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
+                                      const std::string& plan_path, PlanExpansionWatch* watch) {
+  PendingSideFiles pending;
+  SiteOutcome outcome = WriteSideFiles(path, block_path, plan_path, watch, pending);
+  if (outcome.ok()) outcome = pending.Commit();
+  if (outcome.ok()) m_strPlanPath = plan_path;
+  return outcome;
+}
+
 // The plan is expanded straight from the projection file into its bitmap
 // side file (and to `watch`); the block's own side file is a copy made
 // afterwards, so the plan is never decoded from a file this load wrote.
-SiteOutcome CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
-                                      const std::string& plan_path, PlanExpansionWatch* watch) {
+SiteOutcome CSiteProjection::WriteSideFiles(const std::string& path,
+                                            const std::string& block_path,
+                                            const std::string& plan_path,
+                                            PlanExpansionWatch* watch,
+                                            PendingSideFiles& pending) {
+  pending = PendingSideFiles();
   m_strPath = path;
   // A side file that is the projection file itself would be truncated before
   // it is read.
@@ -208,22 +257,19 @@ SiteOutcome CSiteProjection::LoadInto(const std::string& path, const std::string
   Status status = MeasureBlock(block_length, plan_length);
   // Both side files are created before either is written, the block's
   // first, so a folder that takes no files is named as it always was.
-  AtomicFile block(block_path);
-  AtomicFile plan(plan_path);
-  for (AtomicFile* side : {&block, &plan}) {
+  auto block = std::make_unique<AtomicFile>(block_path);
+  auto plan = std::make_unique<AtomicFile>(plan_path);
+  for (AtomicFile* side : {block.get(), plan.get()}) {
     if (!status.ok()) break;
     if (FileErrorCause cause = side->Open(); cause != FileErrorCause::kNone)
       status = Status::FileError(cause, side->target());
   }
-  if (status.ok()) status = ExpandPlan(plan, watch, plan_length);
-  if (status.ok()) status = CopyBlock(block, block_length);
+  if (status.ok()) status = ExpandPlan(*plan, watch, plan_length);
+  if (status.ok()) status = CopyBlock(*block, block_length);
   m_file.Close();  // read-only: nothing to lose on close
   if (!status.ok()) return SiteOutcome::Failed(std::move(status));
-  for (AtomicFile* side : {&block, &plan}) {
-    if (FileErrorCause cause = side->Commit(); cause != FileErrorCause::kNone)
-      return SiteOutcome::Failed(Status::FileError(cause, side->target()));
-  }
-  m_strPlanPath = plan_path;
+  pending.block_ = std::move(block);
+  pending.plan_ = std::move(plan);
   return {};
 }
 

@@ -9,6 +9,7 @@
 #include "site/site_outcome.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
@@ -29,8 +30,39 @@ class PlanExpansionWatch {
   // called on the codec's threads, one call at a time.
   virtual void Bytes(uint64_t offset, std::span<const uint8_t> bytes) = 0;
   // The whole bitmap was expanded without a fault. Its side files are made
-  // durable after this returns, and the load can still fail there.
+  // durable after this returns (or by the caller, when it commits them), and
+  // the load can still fail there.
   virtual void Expanded() = 0;
+};
+
+// A projection file's side files, written whole to their temporaries but
+// not yet in place: nothing stands under either name until Commit, and
+// dropping the object uncommitted leaves nothing behind. Making ~540 MB
+// durable takes about a second, which a viewer need not keep the user
+// waiting for once the plan is on screen: the side files are copies of
+// what the projection file holds.
+//
+// Thread safety: none; one owner at a time, on any thread.
+class PendingSideFiles {
+ public:
+  PendingSideFiles();
+  ~PendingSideFiles();  // abandons what was not committed
+  PendingSideFiles(PendingSideFiles&&) noexcept;
+  PendingSideFiles& operator=(PendingSideFiles&&) noexcept;
+
+  // True while there is something to commit.
+  bool pending() const { return block_ != nullptr; }
+  // Puts the block's side file in place, then the plan's, each flushed to
+  // the disk first. Ok, or the failure the load would have ended with had
+  // it committed them itself; a failed commit leaves the side file that
+  // failed, and those after it, as they were. Once called, nothing is
+  // pending. Ok when nothing was.
+  [[nodiscard]] SiteOutcome Commit();
+
+ private:
+  friend class CSiteProjection;
+  std::unique_ptr<AtomicFile> block_;
+  std::unique_ptr<AtomicFile> plan_;
 };
 
 // The reference points ("taps") that tie plan pixels to GPS positions, the
@@ -206,6 +238,13 @@ class CSiteProjection {
   // must not show a bitmap from an earlier load. Taps and coefficients are
   // never changed. `watch`, when given, sees the plan as it is expanded.
   [[nodiscard]] SiteOutcome Load(const std::string& path, PlanExpansionWatch* watch = nullptr);
+  // The same, leaving the side files' commit to the caller: an ok outcome
+  // (with Load's notes) once both are written to their temporaries, which
+  // `pending` then holds; m_strPlanPath names the expanded plan, a file that
+  // stands only once `pending` is committed. A failure leaves `pending`
+  // empty and is the one Load would have returned.
+  [[nodiscard]] SiteOutcome Load(const std::string& path, PlanExpansionWatch* watch,
+                                 PendingSideFiles& pending);
   // Whether the projection file at `path` carries a checksum trailer, and
   // whether every byte before it matches (read whole; for vlk info).
   enum class Checksum { kNone, kMatches, kDamaged, kUnreadable };
@@ -233,6 +272,15 @@ class CSiteProjection {
   Status WriteHeader(AtomicFile& out);
   Status CompressPlan(const std::string& block_path);
   Status AttachPlan(PosixFile& block, const std::string& block_path, AtomicFile& out);
+  // Load with the side files beside `path`, or in the cache when its folder
+  // takes none; committed before it returns when `pending` is null.
+  SiteOutcome LoadBesideOrCached(const std::string& path, PlanExpansionWatch* watch,
+                                 PendingSideFiles* pending);
+  // LoadInto's work short of the commit, which is left in `pending`;
+  // m_strPlanPath is not changed.
+  SiteOutcome WriteSideFiles(const std::string& path, const std::string& block_path,
+                             const std::string& plan_path, PlanExpansionWatch* watch,
+                             PendingSideFiles& pending);
   // Load's steps; each names the file that failed.
   Status MeasureBlock(uint64_t& block_length, uint32_t& plan_length);
   Status ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch, uint32_t plan_length);

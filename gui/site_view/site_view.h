@@ -57,9 +57,12 @@ class Published;
 // repainting under the busy cursor, shows the share done for loads longer
 // than kShowProgressMs, and keeps the current plan until the new one is
 // ready; taps, holds and the site commands are refused meanwhile. A
-// projection file's plan is shown as soon as its picture is whole, while its
-// side files are still being made durable; the load ends, and the plan can
-// be worked on, once they are (or the old plan comes back if they fail).
+// projection file's plan is shown as soon as its picture is whole, and the
+// load ends, so the plan can be worked on, once its side files are written
+// (the old plan comes back if they fail). The worker then puts them in place
+// durably; whatever reads them by name (a save, an export, another load)
+// waits for that, and a commit that fails is said, and refuses saves until
+// the file is opened again.
 //
 // UI thread only. Every referenced object must outlive the view.
 class CSiteView : public QAbstractScrollArea, public ICommandTarget {
@@ -118,8 +121,14 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
 
   // True from a load's start until its plan is taken or refused.
   bool LoadInProgress() const { return loading_; }
-  // Runs the event loop until no load is in progress (tests, the demo).
+  // True from then until the plan's side files are in place, or failed.
+  bool CommittingSideFiles() const { return committing_; }
+  // Runs the event loop until no load is in progress and no side files are
+  // being committed (tests, the demo).
   void WaitForLoad();
+  // Runs `hold` on the worker before each commit of a projection file's
+  // side files, which waits for it to return (tests see the window there).
+  void HoldSideFilesCommit(std::function<void()> hold) { hold_commit_ = std::move(hold); }
 
   // Adds the scroll bars (no range until a plan is loaded).
   void OnInitialUpdate();
@@ -197,7 +206,12 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   void StartLoad(std::function<PlanLoad(const LoadProgress&, const PlanPreview&)> work,
                  std::function<void(PlanLoad&)> finish);
   void ShowPreview(const QImage& picture);
-  void FinishLoad(PlanLoad& load);
+  // `committing`: the worker goes on to commit the side files.
+  void FinishLoad(PlanLoad& load, bool committing);
+  void FinishCommit(const SiteOutcome& committed);
+  // Before anything that reads the side files by name: runs the event loop,
+  // user input aside, until they are in place.
+  void WaitForSideFiles();
   // True (and the message) while a load is in progress.
   bool RefusedWhileLoading();
   void DrawLoadProgress(QPainter& dc, int w, int h) const;
@@ -284,6 +298,12 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   QElapsedTimer load_clock_;
   QTimer load_repaint_timer_;
   std::optional<WaitCursor> busy_;
+  // From the plan's taking until the worker has committed its side files.
+  bool committing_ = false;
+  std::function<void()> hold_commit_;
+  // The projection file whose plan is shown but whose side files failed to
+  // be committed: no save until a plan is taken again. Empty otherwise.
+  std::string plan_not_written_;
   // The loading plan's picture once it is whole, drawn in place of the
   // current plan with a view of its own until the load ends.
   QImage preview_;

@@ -126,6 +126,7 @@ bool CSiteView::TakePlan(PlanLoad& load) {
   // more than both.
   m_bmpPlan = std::move(load.plan.image);
   m_bPlanLoaded = true;
+  plan_not_written_.clear();
   return true;
 }
 
@@ -173,7 +174,8 @@ void CSiteView::OnOpenProjection() {
   if (!path) return;
   StartLoad(
       [path = *path](const LoadProgress& progress, const PlanPreview& preview) {
-        return LoadProjectionFile(path, progress, preview);
+        // The worker commits the side files once the plan is taken.
+        return LoadProjectionFile(path, progress, preview, SideFilesCommit::kByCaller);
       },
       [this, path = *path](PlanLoad& load) {
         // What the projection's own load changes, it changes here: its path
@@ -257,6 +259,14 @@ void CSiteView::OnSaveProjection() {
   const std::optional<std::string> path =
       files_.SaveFile("Save projection file", kProjectionFilter, ".vlk", true, ProposedSaveName());
   if (!path) return;
+  // The save compresses the plan's side file, which must be whole first.
+  WaitForSideFiles();
+  if (!plan_not_written_.empty()) {
+    const std::string name = BaseName(plan_not_written_);
+    messages_.ShowOk("The plan of " + name + " could not be written beside it, so it cannot be " +
+                     "saved. Open " + name + " again, then save.");
+    return;
+  }
   SiteOutcome saved = projection_.Save(*path);
   if (saved.ok()) {
     saved.Note("Saved " + *path + ".");

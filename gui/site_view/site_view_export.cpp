@@ -40,6 +40,9 @@ void CSiteView::OnExport() {
   const std::optional<std::string> out =
       files_.SaveFile("Export plan", kExportFilter, ".tif", true, proposed + ".tif");
   if (!out) return;
+  // The export reads only the projection file, but the side files being
+  // flushed would share the disk with it: one after the other.
+  WaitForSideFiles();
 
   // A 100-megapixel plan takes seconds: the window keeps painting meanwhile,
   // and takes no command until the export is over.

@@ -2,7 +2,8 @@
 // value of its own (PlanLoad) and posts it back; everything the window
 // shows or the model holds changes here, on the UI thread, once the whole
 // plan is in memory. Until then the old plan stays on screen and anything
-// that would act on a plan is refused.
+// that would act on a plan is refused. A projection file's side files are
+// committed by the worker after that, while the plan is worked on.
 #include "gui/site_view/site_view.h"
 #include "platform/message_box.h"
 
@@ -24,12 +25,15 @@ const QColor kProgressBand(160, 200, 255);  // light, so the text reads on it
 
 CSiteView::~CSiteView() {
   // The result posted back to a destroyed view is dropped by Qt; only the
-  // thread must not outlive the view.
+  // thread must not outlive the view. A commit under way is finished first.
   if (loader_.joinable()) loader_.join();
 }
 
 void CSiteView::StartLoad(std::function<PlanLoad(const LoadProgress&, const PlanPreview&)> work,
                           std::function<void(PlanLoad&)> finish) {
+  // The worker may still be committing the last plan's side files, which
+  // this load may be about to replace.
+  WaitForSideFiles();
   if (loader_.joinable()) loader_.join();  // a finished worker not yet joined
   loading_ = true;
   finish_ = std::move(finish);
@@ -42,7 +46,7 @@ void CSiteView::StartLoad(std::function<PlanLoad(const LoadProgress&, const Plan
             static_cast<void (QWidget::*)()>(&QWidget::update), Qt::UniqueConnection);
     load_repaint_timer_.start();
   }
-  loader_ = std::thread([this, work = std::move(work)] {
+  loader_ = std::thread([this, work = std::move(work), hold = hold_commit_] {
     const LoadProgress progress = [this](double done) {
       load_permille_ = static_cast<int>(done * 1000);
     };
@@ -52,8 +56,18 @@ void CSiteView::StartLoad(std::function<PlanLoad(const LoadProgress&, const Plan
           this, [this, picture] { ShowPreview(picture); }, Qt::QueuedConnection);
     };
     auto load = std::make_shared<PlanLoad>(work(progress, preview));
+    // The side files stay here: the window never touches them.
+    PendingSideFiles side_files = std::move(load->side_files);
+    const bool committing = side_files.pending();
     QMetaObject::invokeMethod(
-        this, [this, load] { FinishLoad(*load); }, Qt::QueuedConnection);
+        this, [this, load, committing] { FinishLoad(*load, committing); }, Qt::QueuedConnection);
+    if (!committing) return;
+    // The user works on the plan meanwhile: flushing hundreds of megabytes
+    // is not worth waiting for, as the projection file holds the same bytes.
+    if (hold) hold();
+    auto committed = std::make_shared<SiteOutcome>(side_files.Commit());
+    QMetaObject::invokeMethod(
+        this, [this, committed] { FinishCommit(*committed); }, Qt::QueuedConnection);
   });
 }
 
@@ -64,8 +78,14 @@ void CSiteView::ShowPreview(const QImage& picture) {
   viewport()->update();
 }
 
-void CSiteView::FinishLoad(PlanLoad& load) {
-  loader_.join();
+void CSiteView::FinishLoad(PlanLoad& load, bool committing) {
+  // Set before `finish` asks anything: its nested event loop may already
+  // run FinishCommit.
+  if (committing) {
+    committing_ = true;
+  } else {
+    loader_.join();
+  }
   loading_ = false;
   load_repaint_timer_.stop();
   busy_.reset();  // before any message, as the designed wait cursor ends
@@ -76,10 +96,30 @@ void CSiteView::FinishLoad(PlanLoad& load) {
   viewport()->update();
 }
 
+void CSiteView::FinishCommit(const SiteOutcome& committed) {
+  loader_.join();
+  committing_ = false;
+  if (committed.ok()) return;
+  // The plan stays, and so do the points, journaled as they were taken; only
+  // a save, which would compress a plan file that is not there, waits for
+  // the file to be opened again.
+  plan_not_written_ = projection_.m_strPath;
+  Report(committed);
+}
+
 void CSiteView::WaitForLoad() {
-  while (loading_) {
+  while (loading_ || committing_) {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
                                     kLoadRepaintMs);
+  }
+}
+
+void CSiteView::WaitForSideFiles() {
+  if (!committing_) return;
+  WaitCursor wait;
+  while (committing_) {
+    QCoreApplication::processEvents(
+        QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, kLoadRepaintMs);
   }
 }
 

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <sys/resource.h>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include <QEvent>
 #include <QImageReader>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +161,63 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
   EXPECT_FALSE(std::filesystem::exists(SideFilePath(vlk, SideFile::kExpandedPlan)))
       << "all or nothing";
   EXPECT_FALSE(std::filesystem::exists(SideFilePath(vlk, SideFile::kBlock)));
+}
+
+// A projection file's plan is taken, and taps and commands with it, while
+// the worker is held before it commits the side files; a save then waits
+// for the commit (a save that did not would find no plan to compress). A
+// commit that fails is said as a load would say it, and the plan and its
+// points stay, but saves are refused until the file is opened again.
+TEST(PlanLoad, TapsAreTakenBeforeTheSideFilesAreInPlaceAndASaveWaitsForThem) {
+  Rig saver;
+  saver.Start();
+  saver.SwitchToSite();
+  const std::string plan = saver.WritePlan("campus.bmp", 720, 540);
+  saver.LoadPlan(plan);
+  saver.CaptureFive();
+  saver.files.answers.push_back(saver.Path("campus.vlk"));
+  saver.Run(ID_SAVE_PROJECTION);
+  Rig rig;
+  rig.Start();
+  CSiteView& view = rig.SwitchToSite();
+  const std::string vlk = rig.Path("site.vlk");
+  std::filesystem::copy_file(saver.Path("campus.vlk"), vlk);
+  const std::string expanded = SideFilePath(vlk, SideFile::kExpandedPlan);
+  auto release = std::make_shared<std::promise<void>>();
+  view.HoldSideFilesCommit([held = release->get_future().share()] { held.wait(); });
+  rig.files.answers.push_back(vlk);
+  view.OnCommand(ID_OPEN_PROJECTION);
+  while (view.LoadInProgress()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+
+  EXPECT_TRUE(view.CommittingSideFiles());
+  EXPECT_EQ(view.PlanBitmap().size(), QSize(720, 540));
+  EXPECT_FALSE(std::filesystem::exists(expanded));
+  EXPECT_FALSE(std::filesystem::exists(SideFilePath(vlk, SideFile::kBlock)));
+  rig.SendGps(true, 45.5, 9.1);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+  EXPECT_EQ(CSiteProjection::ReadPoints(SideFilePath(vlk, SideFile::kPoints)).size(), 1u);
+  view.OnCommand(ID_UNDO);
+  rig.CaptureFive();
+  rig.files.answers.push_back(rig.Path("saved.vlk"));
+  QTimer::singleShot(0, [release] { release->set_value(); });
+  view.OnCommand(ID_SAVE_PROJECTION);
+  EXPECT_TRUE(rig.messages.shown.empty()) << rig.messages.shown.front();
+  EXPECT_EQ(ReadAll(rig.Path("saved.vlk")), ReadAll(saver.Path("campus.vlk")));
+  EXPECT_EQ(ReadAll(expanded), ReadAll(plan));
+
+  // A folder takes the plan's name while it is being written.
+  view.HoldSideFilesCommit([expanded] { std::filesystem::create_directories(expanded + "/in"); });
+  std::filesystem::remove(expanded);
+  rig.files.answers.push_back(vlk);
+  rig.Run(ID_OPEN_PROJECTION);
+  rig.files.answers.push_back(rig.Path("saved.vlk"));
+  rig.Run(ID_SAVE_PROJECTION);
+  EXPECT_EQ(rig.messages.shown,
+            (std::vector<std::string>{FileErrorText(FileErrorCauseFromErrno(EISDIR), expanded),
+                                      "The plan of site.vlk could not be written beside it, so it "
+                                      "cannot be saved. Open site.vlk again, then save."}));
+  EXPECT_EQ(rig.projection.m_taps.size(), 5u);
+  EXPECT_EQ(view.PlanBitmap().size(), QSize(720, 540));
 }
 
 }  // namespace

@@ -276,6 +276,32 @@ TEST_F(ProjectionFileTest, ABadBlockLeavesTheEarlierSideFilesAndTellsTheWatchNot
   EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kExpandedPlan)), good_plan);
 }
 
+// A load that leaves the commit to its caller names the expanded plan at
+// once, but nothing stands under either side file's name, nor beside them,
+// until the commit, which gives the bytes a load gives itself. Dropped
+// uncommitted, it leaves no file at all.
+TEST_F(ProjectionFileTest, ALoadLeavingTheCommitToItsCallerNamesNoSideFileUntilThen) {
+  const std::vector<uint8_t> bitmap = testing::NoisyBitmap(700, 500);
+  WriteAll(plan, bitmap);
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(told(projection.Save(out)));
+  const std::vector<std::string> before = testing::FileNames(dir.path());
+  for (const bool commit : {false, true}) {
+    PendingSideFiles pending;
+    ASSERT_TRUE(told(projection.Load(out, nullptr, pending)));
+    EXPECT_EQ(projection.m_strPlanPath, SideFilePath(out, SideFile::kExpandedPlan));
+    EXPECT_EQ(testing::FileNames(dir.path()), before) << "not a name, not a temporary";
+    EXPECT_TRUE(pending.pending());
+    if (commit) {
+      ASSERT_TRUE(told(pending.Commit()));
+    }
+  }
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kExpandedPlan)), bitmap);
+  EXPECT_EQ(ReadAll(SideFilePath(out, SideFile::kBlock)),
+            ReadAll(SideFilePath(plan, SideFile::kBlock)));
+  EXPECT_TRUE(told.shown.empty());
+}
+
 // The points go beside a saved file; when they cannot, the file is still
 // saved and the user is told once, after the save, without the alarm.
 TEST_F(ProjectionFileTest, ASaveWhosePointsCannotBeKeptBesideItIsStillASave) {
