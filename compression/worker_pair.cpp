@@ -1,8 +1,39 @@
 #include "compression/worker_pair.h"
 
+#include <chrono>
 #include <system_error>
 
 namespace velkaro {
+namespace {
+
+// How long a worker keeps looking for its partner before it sleeps. A
+// round of the expander lasts about a millisecond and the gap between two
+// is a few microseconds; a thread put to sleep there, on a virtual machine
+// whose idle core halts, takes a tenth of a millisecond or more to wake.
+constexpr auto kSpin = std::chrono::microseconds(200);
+
+void Relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+// Spins until `ready()` or kSpin has passed; whether it became ready.
+template <typename Ready>
+bool SpinFor(Ready ready) {
+  const auto until = std::chrono::steady_clock::now() + kSpin;
+  for (;;) {
+    for (int i = 0; i < 64; ++i) {
+      if (ready()) return true;
+      Relax();
+    }
+    if (std::chrono::steady_clock::now() >= until) return ready();
+  }
+}
+
+}  // namespace
 
 WorkerPair::WorkerPair(int threads) {
   if (threads == 0) threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
@@ -16,12 +47,16 @@ WorkerPair::WorkerPair(int threads) {
 
 WorkerPair::~WorkerPair() {
   if (!helper_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  wake_.notify_one();
+  stop_ = true;
+  Wake(wake_);
   helper_.join();
+}
+
+void WorkerPair::Wake(std::condition_variable& sleeper) {
+  // Taking the lock orders this against a sleeper's last look at the
+  // counters, so a wake-up is never lost between its look and its sleep.
+  { std::lock_guard<std::mutex> lock(mutex_); }
+  sleeper.notify_one();
 }
 
 void WorkerPair::Run(const std::function<void(int)>& job) {
@@ -29,27 +64,31 @@ void WorkerPair::Run(const std::function<void(int)>& job) {
     job(0);
     return;
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    job_ = &job;
-  }
-  wake_.notify_one();
+  job_ = &job;
+  const uint64_t posted = posted_.fetch_add(1, std::memory_order_release) + 1;
+  Wake(wake_);
   job(0);
+  auto finished = [&] { return finished_.load(std::memory_order_acquire) == posted; };
+  if (SpinFor(finished)) return;
   std::unique_lock<std::mutex> lock(mutex_);
-  done_.wait(lock, [this] { return job_ == nullptr; });
+  done_.wait(lock, finished);
 }
 
 void WorkerPair::HelperLoop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return stop_ || job_ != nullptr; });
-    if (stop_) return;
-    const std::function<void(int)>* job = job_;
-    lock.unlock();
-    (*job)(1);
-    lock.lock();
-    job_ = nullptr;
-    done_.notify_one();
+  for (uint64_t seen = 0;;) {
+    auto posted = [&] {
+      return stop_.load(std::memory_order_acquire) ||
+             posted_.load(std::memory_order_acquire) != seen;
+    };
+    if (!SpinFor(posted)) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, posted);
+    }
+    if (stop_.load(std::memory_order_acquire)) return;
+    ++seen;
+    (*job_)(1);
+    finished_.store(seen, std::memory_order_release);
+    Wake(done_);
   }
 }
 

@@ -2,11 +2,13 @@
 
 // The coder's passes split their work into independent pieces (blocks of
 // the source, stretches of the codes) that two threads can take in turn: the
-// caller and one helper, started once per operation and asleep between
-// jobs. On a machine with one core, or if the helper cannot be started, the
+// caller and one helper, started once per operation and, between jobs,
+// spinning a moment and then asleep. On a machine with one core, or if the helper cannot be started, the
 // caller does the helper's share too, so results never depend on threads.
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -32,12 +34,17 @@ class WorkerPair {
 
  private:
   void HelperLoop();
+  void Wake(std::condition_variable& sleeper);
 
+  // Jobs are handed over through two counters, which each side first spins
+  // on for a moment and then sleeps on.
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
-  const std::function<void(int)>* job_ = nullptr;  // set while the helper has work
-  bool stop_ = false;
+  const std::function<void(int)>* job_ = nullptr;  // read by the helper once posted
+  std::atomic<uint64_t> posted_{0};                // jobs handed to the helper
+  std::atomic<uint64_t> finished_{0};              // jobs the helper has done
+  std::atomic<bool> stop_{false};
   std::thread helper_;
 };
 
