@@ -117,6 +117,11 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
   r.stretch_bytes =
       static_cast<size_t>(std::min<uint64_t>(r.stretch_bytes, std::max<uint64_t>(r.available, 1)));
   r.output_room = std::min(tuning.stretch_output, 8 * r.stretch_bytes + 64);
+  // Where the stretch is shorter than wanted, four times what its codes
+  // promise is room enough, and the rest would be memory held for nothing:
+  // the buffers are in huge pages, resident whether used or not.
+  const double promised = static_cast<double>(r.stretch_bytes) * 8 / std::max(mean_bits, 1.0);
+  r.output_room = std::min(r.output_room, static_cast<size_t>(4 * promised) + 4096);
 
   workers_ = std::make_unique<WorkerPair>(r.available > r.stretch_bytes ? tuning.threads : 1);
   // Codes of about a byte give one symbol per lookup, and the lookup chain
