@@ -8,8 +8,8 @@
 // refused before any side file is written, and a block that does not expand
 // whole leaves both side files as they were.
 #include "compression/compression.h"
-#include "platform/byte_order.h"
 #include "platform/atomic_file.h"
+#include "platform/byte_order.h"
 #include "platform/path_names.h"
 #include "platform/regular_file.h"
 #include "site/side_files.h"
@@ -19,11 +19,11 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <unistd.h>
 #include <vector>
-
 #include <xxhash.h>
 
 namespace velkaro {
@@ -32,9 +32,9 @@ namespace {
 constexpr size_t kCopyChunk = 64 * 1024;
 
 // Copies `length` bytes from the current position of `from` to the current
-// position of `to`, hashing them into `hash`. On failure `failed` names the
-// file that failed.
-FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, AtomicFile& to,
+// position of `to` (or only reads them, for a null `to`), hashing them into
+// `hash`. On failure `failed` names the file that failed.
+FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, AtomicFile* to,
                          uint64_t length, std::string& failed, XXH64_state_t* hash) {
   std::vector<uint8_t> chunk(kCopyChunk);
   while (length > 0) {
@@ -44,8 +44,9 @@ FileErrorCause CopyBytes(PosixFile& from, const std::string& from_path, AtomicFi
       failed = from_path;
       return cause;
     }
-    if (FileErrorCause cause = to.Write(chunk.data(), step); cause != FileErrorCause::kNone) {
-      failed = to.target();
+    if (FileErrorCause cause = to ? to->Write(chunk.data(), step) : FileErrorCause::kNone;
+        cause != FileErrorCause::kNone) {
+      failed = to->target();
       return cause;
     }
     XXH64_update(hash, chunk.data(), step);
@@ -69,6 +70,36 @@ std::array<uint8_t, kChecksumTrailerSize> ChecksumTrailer(uint64_t digest) {
   StoreLe32(trailer.data() + 8, static_cast<uint32_t>(digest));
   StoreLe32(trailer.data() + 12, static_cast<uint32_t>(digest >> 32));
   return trailer;
+}
+
+// The projection file's header and block read from `file` at `path` and
+// copied to `block` (null: only read), with the checksum they were saved
+// with, if any, checked.
+Status CopyBlock(PosixFile& file, const std::string& path, AtomicFile* block,
+                 uint64_t block_length) {
+  std::string failed = path;
+  uint8_t header[kProjectionHeaderSize];
+  HashState hash;
+  FileErrorCause cause = file.Seek(0);
+  if (cause == FileErrorCause::kNone) cause = file.ReadExactly(header, sizeof header);
+  XXH64_update(hash.state, header, sizeof header);
+  if (cause == FileErrorCause::kNone)
+    cause = CopyBytes(file, path, block, block_length, failed, hash.state);
+  if (cause != FileErrorCause::kNone) return Status::FileError(cause, failed);
+  // A file saved with a checksum must match it: a flipped bit in the block
+  // would otherwise open as a plan with some pixels silently wrong.
+  uint64_t size = 0;
+  uint8_t tail[kChecksumTrailerSize];
+  if (file.Size(size) == FileErrorCause::kNone &&
+      size == kProjectionBlockOffset + block_length + kChecksumTrailerSize &&
+      file.ReadExactly(tail, sizeof tail) == FileErrorCause::kNone &&
+      std::equal(std::begin(kChecksumMagic), std::end(kChecksumMagic), tail) &&
+      LoadLe32(tail + 4) == kChecksumVersion) {
+    const uint64_t saved = uint64_t{LoadLe32(tail + 8)} | uint64_t{LoadLe32(tail + 12)} << 32;
+    if (saved != XXH64_digest(hash.state))
+      return Status::Invalid(CSiteProjection::DamagedText(path), path);
+  }
+  return Status::Ok();
 }
 
 }  // namespace
@@ -160,7 +191,7 @@ Status CSiteProjection::AttachPlan(PosixFile& block, const std::string& block_pa
   XXH64_update(hash.state, m_header, kProjectionHeaderSize);
   if (cause == FileErrorCause::kNone) {
     // The block follows the header directly.
-    cause = CopyBytes(block, block_path, out, length, failed, hash.state);
+    cause = CopyBytes(block, block_path, &out, length, failed, hash.state);
   }
   if (cause == FileErrorCause::kNone) {
     const auto trailer = ChecksumTrailer(XXH64_digest(hash.state));
@@ -181,6 +212,10 @@ SiteOutcome PendingSideFiles::Commit() {
   // side file not reached is abandoned as the load would have left it.
   const std::unique_ptr<AtomicFile> block = std::move(block_);
   const std::unique_ptr<AtomicFile> plan = std::move(plan_);
+  if (const std::unique_ptr<PosixFile> source = std::move(source_); source && block) {
+    if (Status copied = CopyBlock(*source, source_path_, block.get(), block_length_); !copied.ok())
+      return SiteOutcome::Failed(std::move(copied));
+  }
   for (AtomicFile* side : {block.get(), plan.get()}) {
     if (side == nullptr) continue;
     if (FileErrorCause cause = side->Commit(); cause != FileErrorCause::kNone)
@@ -198,12 +233,11 @@ SiteOutcome CSiteProjection::Load(const std::string& path, PlanExpansionWatch* w
   return LoadBesideOrCached(path, watch, &pending);
 }
 
-SiteOutcome CSiteProjection::LoadBesideOrCached(const std::string& path,
-                                                PlanExpansionWatch* watch,
+SiteOutcome CSiteProjection::LoadBesideOrCached(const std::string& path, PlanExpansionWatch* watch,
                                                 PendingSideFiles* pending) {
   const auto load = [&](const std::string& block, const std::string& plan) {
     if (pending == nullptr) return LoadInto(path, block, plan, watch);
-    SiteOutcome written = WriteSideFiles(path, block, plan, watch, *pending);
+    SiteOutcome written = WriteSideFiles(path, block, plan, watch, *pending, BlockCopy::kAtCommit);
     if (written.ok()) m_strPlanPath = plan;
     return written;
   };
@@ -229,7 +263,8 @@ SiteOutcome CSiteProjection::LoadBesideOrCached(const std::string& path,
 SiteOutcome CSiteProjection::LoadInto(const std::string& path, const std::string& block_path,
                                       const std::string& plan_path, PlanExpansionWatch* watch) {
   PendingSideFiles pending;
-  SiteOutcome outcome = WriteSideFiles(path, block_path, plan_path, watch, pending);
+  SiteOutcome outcome =
+      WriteSideFiles(path, block_path, plan_path, watch, pending, BlockCopy::kNow);
   if (outcome.ok()) outcome = pending.Commit();
   if (outcome.ok()) m_strPlanPath = plan_path;
   return outcome;
@@ -238,11 +273,9 @@ SiteOutcome CSiteProjection::LoadInto(const std::string& path, const std::string
 // The plan is expanded straight from the projection file into its bitmap
 // side file (and to `watch`); the block's own side file is a copy made
 // afterwards, so the plan is never decoded from a file this load wrote.
-SiteOutcome CSiteProjection::WriteSideFiles(const std::string& path,
-                                            const std::string& block_path,
-                                            const std::string& plan_path,
-                                            PlanExpansionWatch* watch,
-                                            PendingSideFiles& pending) {
+SiteOutcome CSiteProjection::WriteSideFiles(const std::string& path, const std::string& block_path,
+                                            const std::string& plan_path, PlanExpansionWatch* watch,
+                                            PendingSideFiles& pending, BlockCopy copy_block) {
   pending = PendingSideFiles();
   m_strPath = path;
   // A side file that is the projection file itself would be truncated before
@@ -265,9 +298,34 @@ SiteOutcome CSiteProjection::WriteSideFiles(const std::string& path,
       status = Status::FileError(cause, side->target());
   }
   if (status.ok()) status = ExpandPlan(*plan, watch, plan_length);
-  if (status.ok()) status = CopyBlock(*block, block_length);
+  // Checked before the plan is given out, whenever it is copied: a flipped
+  // bit must not open as a plan with some pixels silently wrong.
+  if (status.ok())
+    status = CopyBlock(m_file, m_strPath, copy_block == BlockCopy::kNow ? block.get() : nullptr,
+                       block_length);
   m_file.Close();  // read-only: nothing to lose on close
-  if (!status.ok()) return SiteOutcome::Failed(std::move(status));
+  if (status.ok() && copy_block == BlockCopy::kAtCommit) {
+    // The disk space the copy will take is had now, so that a full disk
+    // still refuses the load instead of failing it once the plan is shown.
+    // Where the file system cannot reserve space the copy finds out.
+    if (::fallocate(block->fd(), 0, 0, static_cast<off_t>(block_length)) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS)
+      status = Status::FileError(FileErrorCauseFromErrno(errno), block->target());
+  }
+  if (status.ok() && copy_block == BlockCopy::kAtCommit) {
+    // Opened again for the copy: the block then comes from this very file
+    // even if another is renamed over its name meanwhile.
+    pending.source_ = std::make_unique<PosixFile>();
+    if (FileErrorCause cause = pending.source_->OpenForReading(path);
+        cause != FileErrorCause::kNone)
+      status = Status::FileError(cause, path);
+    pending.source_path_ = path;
+    pending.block_length_ = block_length;
+  }
+  if (!status.ok()) {
+    pending = PendingSideFiles();
+    return SiteOutcome::Failed(std::move(status));
+  }
   pending.block_ = std::move(block);
   pending.plan_ = std::move(plan);
   return {};
@@ -324,7 +382,8 @@ CSiteProjection::Checksum CSiteProjection::CheckChecksum(const std::string& path
   PosixFile file;
   uint64_t size = 0;
   uint8_t counts[8] = {};
-  if (file.OpenForReading(path) != FileErrorCause::kNone || file.Size(size) != FileErrorCause::kNone)
+  if (file.OpenForReading(path) != FileErrorCause::kNone ||
+      file.Size(size) != FileErrorCause::kNone)
     return Checksum::kUnreadable;
   if (size < kProjectionMinFileSize + kChecksumTrailerSize) return Checksum::kNone;
   if (file.Seek(kProjectionBlockOffset) != FileErrorCause::kNone ||
@@ -348,31 +407,6 @@ CSiteProjection::Checksum CSiteProjection::CheckChecksum(const std::string& path
   }
   const uint64_t saved = uint64_t{LoadLe32(tail + 8)} | uint64_t{LoadLe32(tail + 12)} << 32;
   return saved == XXH64_digest(hash.state) ? Checksum::kMatches : Checksum::kDamaged;
-}
-
-Status CSiteProjection::CopyBlock(AtomicFile& block, uint64_t block_length) {
-  std::string failed = m_strPath;
-  uint8_t header[kProjectionHeaderSize];
-  HashState hash;
-  FileErrorCause cause = m_file.Seek(0);
-  if (cause == FileErrorCause::kNone) cause = m_file.ReadExactly(header, sizeof header);
-  XXH64_update(hash.state, header, sizeof header);
-  if (cause == FileErrorCause::kNone)
-    cause = CopyBytes(m_file, m_strPath, block, block_length, failed, hash.state);
-  if (cause != FileErrorCause::kNone) return Status::FileError(cause, failed);
-  // A file saved with a checksum must match it: a flipped bit in the block
-  // would otherwise open as a plan with some pixels silently wrong.
-  uint64_t size = 0;
-  uint8_t tail[kChecksumTrailerSize];
-  if (m_file.Size(size) == FileErrorCause::kNone &&
-      size == kProjectionBlockOffset + block_length + kChecksumTrailerSize &&
-      m_file.ReadExactly(tail, sizeof tail) == FileErrorCause::kNone &&
-      std::equal(std::begin(kChecksumMagic), std::end(kChecksumMagic), tail) &&
-      LoadLe32(tail + 4) == kChecksumVersion) {
-    const uint64_t saved = uint64_t{LoadLe32(tail + 8)} | uint64_t{LoadLe32(tail + 12)} << 32;
-    if (saved != XXH64_digest(hash.state)) return Status::Invalid(DamagedText(m_strPath), m_strPath);
-  }
-  return Status::Ok();
 }
 
 }  // namespace velkaro

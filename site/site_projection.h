@@ -35,12 +35,14 @@ class PlanExpansionWatch {
   virtual void Expanded() = 0;
 };
 
-// A projection file's side files, written whole to their temporaries but
-// not yet in place: nothing stands under either name until Commit, and
-// dropping the object uncommitted leaves nothing behind. Making ~540 MB
-// durable takes about a second, which a viewer need not keep the user
-// waiting for once the plan is on screen: the side files are copies of
-// what the projection file holds.
+// A projection file's side files once its plan is expanded and its block
+// checked, not yet in place: the expanded plan written whole to its
+// temporary, the block still to be copied there from the projection file
+// (held open). Nothing stands under either name until Commit, and dropping
+// the object uncommitted leaves nothing behind. Copying a ~240 MB block and
+// making ~540 MB durable takes about a second, which a viewer need not keep
+// the user waiting for once the plan is on screen: the side files are
+// copies of what the projection file holds.
 //
 // Thread safety: none; one owner at a time, on any thread.
 class PendingSideFiles {
@@ -52,8 +54,9 @@ class PendingSideFiles {
 
   // True while there is something to commit.
   bool pending() const { return block_ != nullptr; }
-  // Puts the block's side file in place, then the plan's, each flushed to
-  // the disk first. Ok, or the failure the load would have ended with had
+  // Copies the block to its side file (checking it again against the
+  // projection file's checksum), then puts it in place, then the plan's,
+  // each flushed to the disk first. Ok, or the failure the load would have ended with had
   // it committed them itself; a failed commit leaves the side file that
   // failed, and those after it, as they were. Once called, nothing is
   // pending. Ok when nothing was.
@@ -63,6 +66,10 @@ class PendingSideFiles {
   friend class CSiteProjection;
   std::unique_ptr<AtomicFile> block_;
   std::unique_ptr<AtomicFile> plan_;
+  // Where the block is copied from, when it is copied at Commit.
+  std::unique_ptr<PosixFile> source_;
+  std::string source_path_;
+  uint64_t block_length_ = 0;
 };
 
 // The reference points ("taps") that tie plan pixels to GPS positions, the
@@ -276,15 +283,17 @@ class CSiteProjection {
   // takes none; committed before it returns when `pending` is null.
   SiteOutcome LoadBesideOrCached(const std::string& path, PlanExpansionWatch* watch,
                                  PendingSideFiles* pending);
-  // LoadInto's work short of the commit, which is left in `pending`;
-  // m_strPlanPath is not changed.
+  // LoadInto's work short of the commit, which is left in `pending`, and,
+  // unless `copy_block` is now, short of the block's copy, which is left to
+  // the commit too (the block is checked either way); m_strPlanPath is not
+  // changed.
+  enum class BlockCopy { kNow, kAtCommit };
   SiteOutcome WriteSideFiles(const std::string& path, const std::string& block_path,
                              const std::string& plan_path, PlanExpansionWatch* watch,
-                             PendingSideFiles& pending);
+                             PendingSideFiles& pending, BlockCopy copy_block);
   // Load's steps; each names the file that failed.
   Status MeasureBlock(uint64_t& block_length, uint32_t& plan_length);
   Status ExpandPlan(AtomicFile& plan, PlanExpansionWatch* watch, uint32_t plan_length);
-  Status CopyBlock(AtomicFile& block, uint64_t block_length);
 
   // Writes the points to `path`; a failure is said once per journal path.
   SiteOutcome KeepPoints(const std::string& path);

@@ -71,6 +71,13 @@ TEST_F(ProjectionFileTest, SaveOverALongerFileThenLoadGivesBackThePlanAndTheGeoc
   EXPECT_EQ(told.shown, std::vector<std::string>{CSiteProjection::DamagedText(bad)});
   EXPECT_FALSE(fs::exists(SideFilePath(bad, SideFile::kExpandedPlan)));
   EXPECT_EQ(CSiteProjection::CheckChecksum(bad), CSiteProjection::Checksum::kDamaged);
+  // The same when the window leaves the side files' commit (and the
+  // block's copy) for later: the plan is refused before it is given out.
+  told.shown.clear();
+  PendingSideFiles pending;
+  EXPECT_FALSE(told(projection.Load(bad, nullptr, pending)));
+  EXPECT_EQ(told.shown, std::vector<std::string>{CSiteProjection::DamagedText(bad)});
+  EXPECT_FALSE(pending.pending());
   damaged.resize(damaged.size() - 16);
   WriteAll(bad, damaged);
   EXPECT_EQ(CSiteProjection::CheckChecksum(bad), CSiteProjection::Checksum::kNone);
