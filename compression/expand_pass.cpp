@@ -57,7 +57,7 @@ struct RoundSet {
   int valid = 0;  // stretches joined
   std::vector<uint64_t> at;
   std::vector<size_t> bytes;
-  std::vector<uint8_t> decoded_by;  // the worker that decoded each stretch
+  int split = 0;  // the first stretch the second worker decoded, or `used`
 };
 
 // One expansion by rounds of stretches. Two sets of stretches take turns:
@@ -156,7 +156,6 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
     }
     set.at.resize(count);
     set.bytes.resize(count);
-    set.decoded_by.resize(count);
   }
 }
 
@@ -202,7 +201,7 @@ void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
   auto write = [&](int worker) {
     if (const int error = Write(*written, worker)) write_error = error;
   };
-  auto decode = [&](int worker, int g) {
+  auto decode = [&](int g) {
     HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
     const int j = g * lanes_;
     const int n = std::min(lanes_, set.used - j);
@@ -214,7 +213,6 @@ void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
       s.length = got.bytes;
       s.Start(*decoder_, first ? &carried_ : nullptr, first ? first_room : round_.output_room,
               round_.sync_symbols);
-      set.decoded_by[j + i] = static_cast<uint8_t>(worker);
       group[i] = &s.lane;
     }
     decoder_->DecodeLanes(group, n);
@@ -225,13 +223,15 @@ void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
       front_written = true;
       front_written.notify_one();
     }
-    for (int g; (g = take(worker)) >= 0;) decode(worker, g);
+    for (int g; (g = take(worker)) >= 0;) decode(g);
     if (written && worker == 1) {
       front_written.wait(false);
       write(1);
     }
   });
   if (written) out_.error = write_error;
+  // The first worker took the groups before the front, the second the rest.
+  set.split = std::min(static_cast<int>(static_cast<uint32_t>(untaken.load())) * lanes_, set.used);
 }
 
 void StretchExpander::JoinRound(RoundSet& set) {
@@ -266,8 +266,9 @@ void StretchExpander::JoinRound(RoundSet& set) {
 }
 
 int StretchExpander::Write(const RoundSet& set, int worker) {
-  for (int j = 0; j < set.valid; ++j) {
-    if (worker >= 0 && set.decoded_by[j] != worker) continue;
+  const int begin = worker == 1 ? set.split : 0;
+  const int end = worker == 0 ? std::min(set.split, set.valid) : set.valid;
+  for (int j = begin; j < end; ++j) {
     const uint8_t* const bytes = set.stretches[j].out + set.stretches[j].first;
     if (!positional_) {
       if (!out_.Write(bytes, set.bytes[j])) return out_.error ? out_.error : EIO;

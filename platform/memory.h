@@ -10,11 +10,11 @@ namespace velkaro {
 // cannot be read: then nothing is known, and nothing should be refused for it.
 uint64_t AvailableMemoryBytes();
 
-// Zeroed scratch memory of its own mapping, in huge pages where the system
-// offers them: a coder's buffers of a few megabytes are otherwise faulted in
-// a 4 KiB page at a time, and on a virtual machine those faults cost more
-// than the work done in the pages. Empty (data() null) when the system
-// refuses the memory.
+// Zeroed memory of its own mapping, in huge pages where the system offers
+// them: a picture of hundreds of megabytes, or a coder's buffers of a few,
+// are otherwise faulted in a 4 KiB page at a time, and on a virtual machine
+// those faults cost more than the work done in the pages. Empty (data()
+// null) when the system refuses the memory.
 class PageBuffer {
  public:
   PageBuffer() = default;

@@ -306,21 +306,18 @@ SiteOutcome CSiteProjection::WriteSideFiles(const std::string& path, const std::
   m_file.Close();  // read-only: nothing to lose on close
   if (status.ok() && copy_block == BlockCopy::kAtCommit) {
     // The disk space the copy will take is had now, so that a full disk
-    // still refuses the load instead of failing it once the plan is shown.
-    // Where the file system cannot reserve space the copy finds out.
+    // still refuses the load instead of failing it once the plan is shown;
+    // where the file system cannot reserve space the copy finds out. The
+    // projection file is held open for the copy from here on.
+    pending.source_ = std::make_unique<PosixFile>();
+    pending.source_path_ = path;
+    pending.block_length_ = block_length;
     if (::fallocate(block->fd(), 0, 0, static_cast<off_t>(block_length)) != 0 &&
         errno != EOPNOTSUPP && errno != ENOSYS)
       status = Status::FileError(FileErrorCauseFromErrno(errno), block->target());
-  }
-  if (status.ok() && copy_block == BlockCopy::kAtCommit) {
-    // Opened again for the copy: the block then comes from this very file
-    // even if another is renamed over its name meanwhile.
-    pending.source_ = std::make_unique<PosixFile>();
-    if (FileErrorCause cause = pending.source_->OpenForReading(path);
-        cause != FileErrorCause::kNone)
+    else if (FileErrorCause cause = pending.source_->OpenForReading(path);
+             cause != FileErrorCause::kNone)
       status = Status::FileError(cause, path);
-    pending.source_path_ = path;
-    pending.block_length_ = block_length;
   }
   if (!status.ok()) {
     pending = PendingSideFiles();

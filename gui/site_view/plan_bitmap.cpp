@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <sys/mman.h>
 #include <sys/uio.h>
 #include <unistd.h>
 #include <utility>
@@ -40,32 +39,22 @@ bool BeyondAllocationLimit(qint64 width, qint64 height, qint64 bytes_per_pixel) 
   return limit > 0 && uint64_t(width) * uint64_t(height) * uint64_t(bytes_per_pixel) > limit;
 }
 
-
 // The refusal of a plan the memory cannot hold, with what it would take.
 LoadedPlan TooBig(const std::string& path, qint64 width, qint64 height, qint64 bytes_per_pixel) {
   const uint64_t need = uint64_t(width) * uint64_t(height) * uint64_t(bytes_per_pixel);
   LoadedPlan result;
-  result.status = Status::NoMemory(BaseName(path) + " is " + std::to_string(width) + " x " +
-                                       std::to_string(height) + " pixels; showing it needs " +
-                                       std::to_string((need + kMegabyte - 1) / kMegabyte) +
-                                       " MB of memory, more than the " +
-                                       std::to_string(CurrentPictureLimit() / kMegabyte) +
-                                       " MB that can be had now.",
-                                   path)
-                      .WithLastError(ENOMEM);
+  result.status =
+      Status::NoMemory(
+          BaseName(path) + " is " + std::to_string(width) + " x " + std::to_string(height) +
+              " pixels; showing it needs " + std::to_string((need + kMegabyte - 1) / kMegabyte) +
+              " MB of memory, more than the " + std::to_string(CurrentPictureLimit() / kMegabyte) +
+              " MB that can be had now.",
+          path)
+          .WithLastError(ENOMEM);
   return result;
 }
 
-struct Mapping {
-  void* address;
-  size_t size;
-};
-
-void Unmap(void* info) {
-  const auto* mapping = static_cast<Mapping*>(info);
-  ::munmap(mapping->address, mapping->size);
-  delete mapping;
-}
+void FreePages(void* buffer) { delete static_cast<PageBuffer*>(buffer); }
 
 // Whether the plan's rows can be shown as they are stored: uncompressed
 // 24-bit rows are blue, green, red, padded to four bytes, which is exactly a
@@ -80,13 +69,13 @@ bool ShownAsStored(const image::BmpLayout& layout) {
 // reading the file, and huge pages take that cost down by the page count.
 QImage NewPicture(int32_t width, int32_t height, QImage::Format format) {
   const qsizetype bytes_per_line = (qsizetype(width) * 3 + 3) / 4 * 4;
-  const size_t size = size_t(bytes_per_line) * size_t(height);
-  void* address = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (address == MAP_FAILED) return {};
-  ::madvise(address, size, MADV_HUGEPAGE);  // only advice: refused is fine
-  QImage image(static_cast<uchar*>(address), width, height, bytes_per_line, format, Unmap,
-               new Mapping{address, size});
-  if (image.isNull()) ::munmap(address, size);
+  auto* pages = new PageBuffer(size_t(bytes_per_line) * size_t(height));
+  if (pages->data() == nullptr) {
+    delete pages;
+    return {};
+  }
+  QImage image(pages->data(), width, height, bytes_per_line, format, FreePages, pages);
+  if (image.isNull()) delete pages;
   return image;
 }
 

@@ -12,8 +12,8 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -262,9 +262,9 @@ class CSiteView : public QAbstractScrollArea, public ICommandTarget {
   // Repaints while a lock is shown; DrawStatusLine notes what it showed.
   QTimer lock_repaint_timer_;
   mutable bool band_locked_ = false;
-  int wheel_sum_ = 0;
-  bool exporting_ = false;  // an export runs: commands wait for it  // Ctrl+wheel turned short of a notch
-  std::string document_path_;               // the plan or projection file named in the title
+  int wheel_sum_ = 0;                              // Ctrl+wheel turned short of a notch
+  bool exporting_ = false;                         // an export runs: commands wait for it
+  std::string document_path_;                      // the plan or projection file named in the title
   std::vector<CSiteProjection::_tap> saved_taps_;  // as the last save or open left them
   QPoint press_point_;
   bool left_pressed_ = false;
