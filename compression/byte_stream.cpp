@@ -1,5 +1,7 @@
 #include "compression/byte_stream.h"
 
+#include "platform/atomic_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -87,6 +89,8 @@ IoResult FileOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
     }
     result.bytes += static_cast<size_t>(put);
   }
+  if (synced_after_)
+    StartWriteback(fileno(f_), static_cast<uint64_t>(base_) + offset, result.bytes);
   return result;
 }
 

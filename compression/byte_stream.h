@@ -90,7 +90,10 @@ class FileInput final : public Input {
 
 class FileOutput final : public Output {
  public:
-  explicit FileOutput(std::FILE* f) : f_(f) {}
+  // `synced_after`: the file is synced once whole, so the bytes written by
+  // position are sent on to the disk as they are written.
+  explicit FileOutput(std::FILE* f, bool synced_after = false)
+      : f_(f), synced_after_(synced_after) {}
   bool Write(const uint8_t* p, size_t n) override;
   bool BeginPositional() override;
   IoResult WriteAt(uint64_t offset, const uint8_t* p, size_t n) override;
@@ -98,6 +101,7 @@ class FileOutput final : public Output {
 
  private:
   std::FILE* f_;
+  bool synced_after_;
   off_t base_ = -1;
 };
 

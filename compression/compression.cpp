@@ -70,6 +70,17 @@ CompressionOutcome Finish(std::FILE* source, AtomicFile& dest, CompressionOutcom
   return outcome;
 }
 
+// `synced_after`: `dest` is synced once whole (see FileOutput).
+CompressionOutcome CompressFiles(CCompression& self, std::FILE* source, std::FILE* dest,
+                                 const CodecTuning& tuning, bool synced_after) {
+  if (SameFile(source, dest)) return Failure(0, self.m_strDest, kSameFile);
+  FileInput in(source);
+  FileOutput out(dest, synced_after);
+  CompressionOutcome outcome = CompressWith(self, in, out, tuning);
+  if (outcome.ok && std::fflush(dest) != 0) outcome = Failure(errno, self.m_strDest);
+  return outcome;
+}
+
 // Sources are read only when they are regular files.
 std::FILE* OpenSource(const std::string& path, CompressionOutcome& failure) {
   int error = 0;
@@ -95,7 +106,8 @@ CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tunin
     std::fclose(source);
     return *failed;
   }
-  return Finish(source, dest, CompressStreamWith(self, source, dest.Stream(), tuning));
+  return Finish(source, dest,
+                CompressFiles(self, source, dest.Stream(), tuning, /*synced_after=*/true));
 }
 
 CompressionOutcome DecompressFileWith(CCompression& self, const CodecTuning& tuning) {
@@ -113,18 +125,13 @@ CompressionOutcome DecompressFileWith(CCompression& self, const CodecTuning& tun
     std::fclose(source);
     return *failed;
   }
-  FileOutput out(dest.Stream());
+  FileOutput out(dest.Stream(), /*synced_after=*/true);
   return Finish(source, dest, ExpandWith(self, start, in, out, tuning));
 }
 
 CompressionOutcome CompressStreamWith(CCompression& self, std::FILE* source, std::FILE* dest,
                                       const CodecTuning& tuning) {
-  if (SameFile(source, dest)) return Failure(0, self.m_strDest, kSameFile);
-  FileInput in(source);
-  FileOutput out(dest);
-  CompressionOutcome outcome = CompressWith(self, in, out, tuning);
-  if (outcome.ok && std::fflush(dest) != 0) outcome = Failure(errno, self.m_strDest);
-  return outcome;
+  return CompressFiles(self, source, dest, tuning, /*synced_after=*/false);
 }
 
 CompressionOutcome CCompression::Compress() { return CompressFileWith(*this, CodecTuning{}); }

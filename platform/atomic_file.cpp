@@ -142,7 +142,16 @@ FileErrorCause AtomicFile::CloseStream() {
   return FileErrorCause::kNone;
 }
 
+void StartWriteback(int fd, uint64_t offset, uint64_t length) {
+  if (length > 0)
+    ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length),
+                      SYNC_FILE_RANGE_WRITE);
+}
+
 FileErrorCause AtomicFile::Write(const void* bytes, size_t length) {
+  // Large enough that the disk gets long runs, small enough that a big file
+  // is mostly on the disk by the time it is whole.
+  constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
   if (fd_ < 0) return FileErrorCause::kInvalidFile;
   const auto* in = static_cast<const char*>(bytes);
   while (length > 0) {
@@ -152,6 +161,11 @@ FileErrorCause AtomicFile::Write(const void* bytes, size_t length) {
     if (put == 0) return Fail(ENOSPC);
     in += put;
     length -= static_cast<size_t>(put);
+    written_ += static_cast<uint64_t>(put);
+  }
+  if (written_ - sent_ >= kWritebackStep) {
+    StartWriteback(fd_, sent_, written_ - sent_);
+    sent_ = written_;
   }
   return FileErrorCause::kNone;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/file_error.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -36,6 +37,8 @@ class AtomicFile {
   // by this object (Commit flushes and closes it). Null on failure.
   std::FILE* Stream();
 
+  // Every few megabytes written here are sent on to the disk at once
+  // (StartWriteback), so that Commit's sync finds little left to write.
   FileErrorCause Write(const void* bytes, size_t length);
   // Flush, fsync, rename over the target, fsync the folder.
   FileErrorCause Commit();
@@ -53,7 +56,16 @@ class AtomicFile {
   std::string temp_path_;  // empty while the file is unnamed (O_TMPFILE)
   int fd_ = -1;
   std::FILE* stream_ = nullptr;
+  uint64_t written_ = 0;  // by Write
+  uint64_t sent_ = 0;     // of those, handed to StartWriteback
 };
+
+// Asks the kernel to start writing [offset, offset + length) of `fd` to the
+// disk now, without waiting for it: a file that will be synced once whole
+// then goes to the disk while it is being made, instead of all at the sync.
+// Only advice: where it is refused (a pipe, a file system without it) the
+// sync writes everything, and a failed write is still reported there.
+void StartWriteback(int fd, uint64_t offset, uint64_t length);
 
 // Writes `length` bytes as the whole new content of `path`, all or nothing.
 FileErrorCause WriteFileAtomically(const std::string& path, const void* bytes, size_t length);
