@@ -40,21 +40,21 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
 void RatioReporter::Finalize() {
   ConsoleReporter::Finalize();
   std::ostream& out = GetOutputStream();
-  Print(out, "\n%-36s %9s %9s %8s %8s\n", "figure", "MB/s", "base MB/s", "ratio", "goal");
+  Print(out, "\n%-44s %9s %9s %8s %8s\n", "figure", "MB/s", "base MB/s", "ratio", "goal");
   for (const Figure& f : figures_) {
     if (!f.counter.empty()) {
       const auto row = counters_.find(f.run);
       const auto value = row == counters_.end() ? decltype(row->second)::const_iterator{}
                                                 : row->second.find(f.counter);
       if (row == counters_.end() || value == row->second.end()) {
-        Print(out, "%-36s (not run)\n", f.label.c_str());
+        Print(out, "%-44s (not run)\n", f.label.c_str());
         continue;
       }
       const double ratio = value->second.value;
       char goal[16] = "-";
       if (f.goal > 0) std::snprintf(goal, sizeof goal, "%.2fx", f.goal);
       const char* verdict = f.goal <= 0 ? "" : ratio >= f.goal ? " met" : " NOT met";
-      Print(out, "%-36s %9s %9s %7.2fx %8s%s\n", f.label.c_str(), "-", "-", ratio, goal, verdict);
+      Print(out, "%-44s %9s %9s %7.2fx %8s%s\n", f.label.c_str(), "-", "-", ratio, goal, verdict);
       continue;
     }
     const std::map<std::string, double>& rates = f.cpu_time ? cpu_rates_ : rates_;
@@ -62,7 +62,7 @@ void RatioReporter::Finalize() {
     const auto base = rates.find(f.baseline);
     const bool absolute = f.baseline.empty();
     if (run == rates.end() || (!absolute && base == rates.end())) {
-      Print(out, "%-36s (not run)\n", f.label.c_str());
+      Print(out, "%-44s (not run)\n", f.label.c_str());
       continue;
     }
     const double mbps = run->second / 1e6;
@@ -71,9 +71,9 @@ void RatioReporter::Finalize() {
     char goal[16] = "-";
     if (f.goal > 0) std::snprintf(goal, sizeof goal, absolute ? "%.0f" : "%.2fx", f.goal);
     if (absolute) {
-      Print(out, "%-36s %9.0f %9s %8s %8s%s\n", f.label.c_str(), mbps, "-", "-", goal, verdict);
+      Print(out, "%-44s %9.0f %9s %8s %8s%s\n", f.label.c_str(), mbps, "-", "-", goal, verdict);
     } else {
-      Print(out, "%-36s %9.0f %9.0f %7.2fx %8s%s\n", f.label.c_str(), mbps, base->second / 1e6,
+      Print(out, "%-44s %9.0f %9.0f %7.2fx %8s%s\n", f.label.c_str(), mbps, base->second / 1e6,
             value, goal, verdict);
     }
   }
