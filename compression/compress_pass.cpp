@@ -16,9 +16,11 @@
 #include "compression/compressed_block_format.h"
 #include "compression/huffman_codec.h"
 #include "compression/worker_pair.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -140,14 +142,16 @@ struct Blocks {
 };
 
 // Each worker's buffer for a block of the source, kept from the counting
-// pass to the coding pass.
-using SourceBuffers = std::unique_ptr<uint8_t[]>[2];
+// pass to the coding pass. Its pages come in whole (platform/memory.h): a
+// buffer of the heap is new memory again on every run, faulted in 4 KiB at
+// a time.
+using SourceBuffers = PageBuffer[2];
 
 void CountBlocks(const Input& in, Blocks& blocks, WorkerPair& workers, SourceBuffers& buffers,
                  Trouble& trouble) {
   std::atomic<uint64_t> next{0};
   workers.Run([&](int worker) {
-    uint8_t* const buf = buffers[worker].get();
+    uint8_t* const buf = buffers[worker].data();
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
       if (!blocks.Read(in, k, buf, trouble)) return;
       CountBlock(buf, blocks.Bytes(k), blocks.histograms[k].counts);
@@ -172,10 +176,14 @@ void EncodeBlocks(const Input& in, Output& out, const CodePlan& plan, const Bloc
   std::atomic<uint64_t> next{0};
   workers.Run([&](int worker) {
     auto encoder = std::make_unique<HuffmanEncoder>(plan.codes, plan.counts);
-    uint8_t* const src = buffers[worker].get();
+    uint8_t* const src = buffers[worker].data();
     const size_t dst_size = widest + encoder->Reserve() + 8;
-    const auto dst_buffer = std::make_unique_for_overwrite<uint8_t[]>(dst_size);
-    uint8_t* const dst = dst_buffer.get();
+    const PageBuffer dst_buffer(dst_size);
+    uint8_t* const dst = dst_buffer.data();
+    if (dst == nullptr) {
+      Trouble::Keep(trouble.write_error, ENOMEM);
+      return;
+    }
     for (uint64_t k; (k = next++) < blocks.count && !trouble.Any();) {
       if (!blocks.Read(in, k, src, trouble)) return;
       const size_t want = blocks.Bytes(k);
@@ -239,8 +247,11 @@ CompressionOutcome CompressWith(CCompression& self, Input& in, Output& out,
   blocks.histograms.resize(blocks.count);
   WorkerPair workers(blocks.count >= 2 ? tuning.threads : 1);
   SourceBuffers buffers;
-  for (int w = 0; w < workers.workers(); ++w)
-    buffers[w] = std::make_unique_for_overwrite<uint8_t[]>(blocks.BufferSize());
+  for (int w = 0; w < workers.workers(); ++w) {
+    buffers[w] = PageBuffer(blocks.BufferSize());
+    if (blocks.BufferSize() > 0 && buffers[w].data() == nullptr)
+      return Failure(ENOMEM, self.m_strSource);
+  }
   Trouble trouble;
   CountBlocks(in, blocks, workers, buffers, trouble);
   uint8_t past_end;

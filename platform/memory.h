@@ -11,10 +11,13 @@ namespace velkaro {
 uint64_t AvailableMemoryBytes();
 
 // Zeroed memory of its own mapping, in huge pages where the system offers
-// them: a picture of hundreds of megabytes, or a coder's buffers of a few,
-// are otherwise faulted in a 4 KiB page at a time, and on a virtual machine
-// those faults cost more than the work done in the pages. Empty (data()
-// null) when the system refuses the memory.
+// them: a picture of hundreds of megabytes, or a coder's buffers of one or
+// two, are otherwise faulted in a 4 KiB page at a time, and on a virtual
+// machine those faults cost more than the work done in the pages. From half
+// a megabyte the buffer starts on a huge page's boundary and its mapping
+// runs to the next one. Empty (data() null) when the system refuses the
+// memory. Heap buffers of this size are no better: freed, they go back to
+// the system and come back as new pages the next time.
 class PageBuffer {
  public:
   PageBuffer() = default;

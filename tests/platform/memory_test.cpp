@@ -1,0 +1,61 @@
+// PageBuffer maps more than it hands out, to start on a huge page's
+// boundary, and gives the rest back: every byte it hands out is zeroed and
+// writable, and nothing stays mapped once it is gone.
+#include "platform/memory.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace velkaro {
+namespace {
+
+// The process's mapped memory (VmSize), in KiB.
+size_t MappedKib() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmSize:", 0) == 0) return std::stoul(line.substr(7));
+  return 0;
+}
+
+TEST(PageBuffer, EveryByteIsZeroedAndWritableAndLargeOnesStartOnAHugePage) {
+  constexpr size_t kHuge = size_t{2} << 20;
+  for (const size_t size : {size_t{1}, size_t{4096}, (size_t{512} << 10) - 1, size_t{512} << 10,
+                            kHuge, 3 * kHuge + 5}) {
+    PageBuffer buffer(size);
+    ASSERT_NE(buffer.data(), nullptr) << size;
+    EXPECT_EQ(buffer.size(), size);
+    EXPECT_EQ(buffer.data()[0], 0);
+    EXPECT_EQ(buffer.data()[size - 1], 0);
+    for (size_t i = 0; i < size; i += 4096) buffer.data()[i] = 1;
+    buffer.data()[size - 1] = 2;
+    if (size >= (size_t{512} << 10)) {
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.data()) % kHuge, 0u) << size;
+    }
+  }
+  EXPECT_EQ(PageBuffer(0).data(), nullptr);
+}
+
+TEST(PageBuffer, NothingStaysMappedAfterBuffersAndMovesEnd) {
+  const size_t before = MappedKib();
+  ASSERT_GT(before, 0u);
+  for (int round = 0; round < 3; ++round) {
+    std::vector<PageBuffer> buffers;
+    for (int i = 0; i < 20; ++i) buffers.emplace_back((size_t{700} << 10) * (i + 1) + 3);
+    PageBuffer moved = std::move(buffers.front());
+    EXPECT_EQ(buffers.front().data(), nullptr);
+    buffers.back() = std::move(moved);
+    EXPECT_EQ(moved.data(), nullptr);
+  }
+  // Sixty buffers of 0.7 to 14 MB, or the huge page's worth each maps past
+  // its end, would add over 100 MB if any stayed.
+  EXPECT_LE(MappedKib(), before + 8 * 1024);
+}
+
+}  // namespace
+}  // namespace velkaro
