@@ -170,4 +170,48 @@ bool WatchedOutput::EndPositional(uint64_t size) {
   return true;
 }
 
+bool TeeOutput::CopyFailed(int error) {
+  const int e = error ? error : EIO;
+  int none = 0;
+  copy_error_.compare_exchange_strong(none, e);
+  this->error = copy_error_;
+  return false;
+}
+
+bool TeeOutput::Write(const uint8_t* p, size_t n) {
+  if (!main_.Write(p, n)) {
+    error = main_.error ? main_.error : EIO;
+    return false;
+  }
+  return copy_.Write(p, n) || CopyFailed(copy_.error);
+}
+
+// Both or neither: a copy that cannot be written by position leaves both to
+// be written in order.
+bool TeeOutput::BeginPositional() { return copy_.BeginPositional() && main_.BeginPositional(); }
+
+bool TeeOutput::Extend(uint64_t size) {
+  if (!main_.Extend(size)) {
+    error = main_.error ? main_.error : EIO;
+    return false;
+  }
+  return copy_.Extend(size) || CopyFailed(copy_.error);
+}
+
+IoResult TeeOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
+  const IoResult put = main_.WriteAt(offset, p, n);
+  if (put.bytes != n) return put;
+  const IoResult copied = copy_.WriteAt(offset, p, n);
+  if (copied.bytes != n) CopyFailed(copied.error);
+  return copied;
+}
+
+bool TeeOutput::EndPositional(uint64_t size) {
+  if (!main_.EndPositional(size)) {
+    error = main_.error ? main_.error : EIO;
+    return false;
+  }
+  return copy_.EndPositional(size) || CopyFailed(copy_.error);
+}
+
 }  // namespace velkaro

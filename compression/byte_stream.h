@@ -10,6 +10,7 @@
 // writes never move the stream; the caller says where the stream stands
 // once it is done (SeekTo, EndPositional).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -142,6 +143,28 @@ class VectorOutput final : public Output {
  private:
   std::vector<uint8_t>& v_;
   size_t base_ = 0;
+};
+
+// Every byte written to `main` also goes to `copy`, at the same offset from
+// where each began. A failure of `main` is this output's; one of `copy`
+// fails the write too, and is kept in copy_error() (its errno), so that the
+// caller can name the file that failed.
+class TeeOutput final : public Output {
+ public:
+  TeeOutput(Output& main, Output& copy) : main_(main), copy_(copy) {}
+  bool Write(const uint8_t* p, size_t n) override;
+  bool BeginPositional() override;
+  bool Extend(uint64_t size) override;
+  IoResult WriteAt(uint64_t offset, const uint8_t* p, size_t n) override;
+  bool EndPositional(uint64_t size) override;
+  int copy_error() const { return copy_error_; }
+
+ private:
+  bool CopyFailed(int error);
+
+  Output& main_;
+  Output& copy_;
+  std::atomic<int> copy_error_{0};
 };
 
 // Every byte written through it also goes to `watch`, with its offset from

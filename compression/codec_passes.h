@@ -49,7 +49,8 @@ CompressionOutcome DecompressWith(CCompression& self, Input& in, Output& out,
 
 // Compress and Decompress of CCompression (paths in the object), and
 // CompressStream, with a chosen tuning.
-CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tuning);
+CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tuning,
+                                    Output* copy = nullptr);
 CompressionOutcome DecompressFileWith(CCompression& self, const CodecTuning& tuning);
 CompressionOutcome CompressStreamWith(CCompression& self, std::FILE* source, std::FILE* dest,
                                       const CodecTuning& tuning);

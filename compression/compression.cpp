@@ -70,13 +70,22 @@ CompressionOutcome Finish(std::FILE* source, AtomicFile& dest, CompressionOutcom
   return outcome;
 }
 
-// `synced_after`: `dest` is synced once whole (see FileOutput).
+// `synced_after`: `dest` is synced once whole (see FileOutput). `copy`, if
+// any, gets the block too; when it fails, its `error` says so.
 CompressionOutcome CompressFiles(CCompression& self, std::FILE* source, std::FILE* dest,
-                                 const CodecTuning& tuning, bool synced_after) {
+                                 const CodecTuning& tuning, bool synced_after,
+                                 Output* copy = nullptr) {
   if (SameFile(source, dest)) return Failure(0, self.m_strDest, kSameFile);
   FileInput in(source);
-  FileOutput out(dest, synced_after);
+  FileOutput file(dest, synced_after);
+  std::optional<TeeOutput> tee;
+  if (copy) tee.emplace(file, *copy);
+  Output& out = tee ? static_cast<Output&>(*tee) : file;
   CompressionOutcome outcome = CompressWith(self, in, out, tuning);
+  if (tee && tee->copy_error()) {
+    copy->error = tee->copy_error();
+    if (outcome.ok) outcome = Failure(copy->error, self.m_strDest);
+  }
   if (outcome.ok && std::fflush(dest) != 0) outcome = Failure(errno, self.m_strDest);
   return outcome;
 }
@@ -91,7 +100,7 @@ std::FILE* OpenSource(const std::string& path, CompressionOutcome& failure) {
 
 }  // namespace
 
-CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tuning) {
+CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tuning, Output* copy) {
   CompressionOutcome failure;
   std::FILE* source = OpenSource(self.m_strSource, failure);
   if (!source) return failure;
@@ -107,7 +116,7 @@ CompressionOutcome CompressFileWith(CCompression& self, const CodecTuning& tunin
     return *failed;
   }
   return Finish(source, dest,
-                CompressFiles(self, source, dest.Stream(), tuning, /*synced_after=*/true));
+                CompressFiles(self, source, dest.Stream(), tuning, /*synced_after=*/true, copy));
 }
 
 CompressionOutcome DecompressFileWith(CCompression& self, const CodecTuning& tuning) {
@@ -135,6 +144,10 @@ CompressionOutcome CompressStreamWith(CCompression& self, std::FILE* source, std
 }
 
 CompressionOutcome CCompression::Compress() { return CompressFileWith(*this, CodecTuning{}); }
+
+CompressionOutcome CCompression::Compress(Output& copy) {
+  return CompressFileWith(*this, CodecTuning{}, &copy);
+}
 
 CompressionOutcome CCompression::Decompress() { return DecompressFileWith(*this, CodecTuning{}); }
 

@@ -63,6 +63,12 @@ class CCompression {
   // destination is written all or nothing (platform/atomic_file.h): on any
   // failure it is left as it was.
   CompressionOutcome Compress();
+  // The same, with every byte of the block also written to `copy` as it is
+  // made, from the block's first byte at copy's current place: a file that
+  // holds the block after something else is written with it, not after it.
+  // When the copy fails the outcome fails too, copy.error is its errno, and
+  // the destination is left as it was.
+  CompressionOutcome Compress(Output& copy);
   // Compressed block file -> expanded file. A block whose codes end before
   // L bytes are decoded (or whose file ends before its N code bytes) reports
   // kEndOfFile on the source, with `count` the bytes decoded, and writes

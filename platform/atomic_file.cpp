@@ -105,12 +105,12 @@ FileErrorCause AtomicFile::Open() {
   }
   SweepStaleHiddenNames(folder_, BaseOf(target_));
 
-  fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd_ < 0) {
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
       return Fail(errno);
     temp_path_ = HiddenName(folder_, BaseOf(target_));
-    fd_ = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = ::open(temp_path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) {
       const int error_number = errno;
       temp_path_.clear();

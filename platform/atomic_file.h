@@ -32,6 +32,7 @@ class AtomicFile {
   // Creates the temporary file. kNone on success.
   FileErrorCause Open();
   // The temporary file's descriptor, -1 before Open or after Commit/Abandon.
+  // Open for reading too, so that a writer can check what it wrote.
   int fd() const { return fd_; }
   // A stdio stream on the temporary file, for writers that want one; owned
   // by this object (Commit flushes and closes it). Null on failure.

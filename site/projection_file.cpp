@@ -2,14 +2,15 @@
 // nothing (platform/atomic_file.h): the projection file is built in a
 // temporary file beside it and renamed over it once complete, so a save that
 // fails, is killed or fills the disk leaves the old file byte for byte; a
-// saved file is exactly header and block. Saving builds the compressed plan
-// first and starts the projection file only once that block is ready.
+// saved file is exactly header and block. Saving starts the projection file
+// and writes the compressed plan into it and into its side file at once.
 // Loading reads only regular files; a file too short for its own block is
 // refused before any side file is written, and a block that does not expand
 // whole leaves both side files as they were.
 #include "compression/compression.h"
 #include "platform/atomic_file.h"
 #include "platform/byte_order.h"
+#include "platform/memory.h"
 #include "platform/path_names.h"
 #include "platform/regular_file.h"
 #include "site/side_files.h"
@@ -121,36 +122,19 @@ SiteOutcome CSiteProjection::Save(const std::string& path) {
   // only a projection file that cannot be started is reported without it.
   constexpr bool kAlarm = true;
   SiteOutcome outcome;
-  std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
-  if (Status status = CompressPlan(block_path); !status.ok()) {
+  const std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
+  bool begun = false;
+  if (Status status = WriteFileAndBlock(block_path, begun); !status.ok()) {
     // A plan on read-only media keeps its block beside the projection file
     // instead; when that fails too, the block beside the plan is named.
     const std::string beside = SideFilePath(m_strPath, SideFile::kBlock);
+    bool retried = false;
     if (status.cause() != FileErrorCause::kAccessDenied || status.path() != block_path ||
-        !FolderRefusesFiles(block_path) || !CompressPlan(beside).ok())
-      return SiteOutcome::Failed(std::move(status), kAlarm);
-    block_path = beside;
+        !FolderRefusesFiles(block_path) || !WriteFileAndBlock(beside, retried).ok())
+      return SiteOutcome::Failed(std::move(status), begun ? kAlarm : !kAlarm);
     outcome.Note("The compressed plan is kept beside the projection file, in " + beside +
                  ": the plan's folder takes no files.");
   }
-
-  PosixFile block;
-  if (FileErrorCause cause = block.OpenForReading(block_path); cause != FileErrorCause::kNone)
-    return SiteOutcome::Failed(Status::FileError(cause, block_path), kAlarm);
-  // Saving onto the plan's own side file would replace the block while it is
-  // the one being attached: refused, as it always was.
-  if (IsSameFile(block_path, m_strPath))
-    return SiteOutcome::Failed(Status::FileError(FileErrorCause::kSharingViolation, m_strPath),
-                               kAlarm);
-  AtomicFile out(m_strPath);
-  if (Status status = OpenFile(out); !status.ok()) return SiteOutcome::Failed(std::move(status));
-  Status status = WriteHeader(out);
-  if (status.ok()) status = AttachPlan(block, block_path, out);
-  if (status.ok()) {
-    if (FileErrorCause cause = out.Commit(); cause != FileErrorCause::kNone)
-      status = Status::FileError(cause, m_strPath);
-  }
-  if (!status.ok()) return SiteOutcome::Failed(std::move(status), kAlarm);
   // The points go beside the saved file too, for the georeferencer and for
   // the next time this file is opened.
   outcome.Append(KeepPoints(SideFilePath(m_strPath, SideFile::kPoints)));
@@ -175,30 +159,50 @@ Status CSiteProjection::WriteHeader(AtomicFile& out) {
   return Status::Ok();
 }
 
-Status CSiteProjection::CompressPlan(const std::string& block_path) {
+// The block goes to its side file and into the projection file at once, as
+// it is made: the disk takes both while the plan is still being coded. The
+// checksum is then taken of what the projection file holds.
+Status CSiteProjection::WriteFileAndBlock(const std::string& block_path, bool& begun) {
+  begun = true;
+  // Saving onto the plan's own side file would replace the block with the
+  // file that holds it: refused, as it always was.
+  if (block_path == m_strPath || IsSameFile(block_path, m_strPath))
+    return Status::FileError(FileErrorCause::kSharingViolation, m_strPath);
+  begun = false;
+  AtomicFile out(m_strPath);
+  if (Status status = OpenFile(out); !status.ok()) return status;
+  begun = true;
+  if (Status status = WriteHeader(out); !status.ok()) return status;
+  std::FILE* const stream = out.Stream();
+  if (stream == nullptr) return Status::FromErrno(errno ? errno : EIO, m_strPath);
+  FileOutput copy(stream, /*synced_after=*/true);
   CCompression compression(m_strPlanPath, block_path);
-  const CompressionOutcome outcome = compression.Compress();
-  if (!outcome.ok) return Status::FileError(outcome.cause, outcome.path);
-  return Status::Ok();
-}
+  const CompressionOutcome made = compression.Compress(copy);
+  if (!made.ok && copy.error) return Status::FromErrno(copy.error, m_strPath);
+  if (!made.ok) return Status::FileError(made.cause, made.path);
+  const off_t end = std::fflush(stream) == 0 ? ftello(stream) : -1;
+  if (end < 0) return Status::FromErrno(errno ? errno : EIO, m_strPath);
 
-Status CSiteProjection::AttachPlan(PosixFile& block, const std::string& block_path,
-                                   AtomicFile& out) {
-  uint64_t length = 0;
-  std::string failed = block_path;
-  FileErrorCause cause = block.Size(length);
+  // Read back from the page cache in long reads: the file's bytes are hashed
+  // as they lie, whichever worker wrote them and in whatever order.
+  constexpr size_t kHashChunk = size_t{1} << 20;
+  const PageBuffer chunk(kHashChunk);
+  if (chunk.data() == nullptr) return Status::FromErrno(ENOMEM, m_strPath);
   HashState hash;
-  XXH64_update(hash.state, m_header, kProjectionHeaderSize);
-  if (cause == FileErrorCause::kNone) {
-    // The block follows the header directly.
-    cause = CopyBytes(block, block_path, &out, length, failed, hash.state);
+  for (off_t at = 0; at < end;) {
+    const size_t step = static_cast<size_t>(std::min<off_t>(end - at, off_t{kHashChunk}));
+    const ssize_t got = ::pread(out.fd(), chunk.data(), step, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return Status::FromErrno(got < 0 ? errno : EIO, m_strPath);
+    XXH64_update(hash.state, chunk.data(), static_cast<size_t>(got));
+    at += got;
   }
-  if (cause == FileErrorCause::kNone) {
-    const auto trailer = ChecksumTrailer(XXH64_digest(hash.state));
-    cause = out.Write(trailer.data(), trailer.size());
-    failed = m_strPath;
-  }
-  if (cause != FileErrorCause::kNone) return Status::FileError(cause, failed);
+  const auto trailer = ChecksumTrailer(XXH64_digest(hash.state));
+  if (FileErrorCause cause = out.Write(trailer.data(), trailer.size());
+      cause != FileErrorCause::kNone)
+    return Status::FileError(cause, m_strPath);
+  if (FileErrorCause cause = out.Commit(); cause != FileErrorCause::kNone)
+    return Status::FileError(cause, m_strPath);
   return Status::Ok();
 }
 

@@ -2,7 +2,9 @@
 // overwritten longer file, and every refusal with the text the user sees.
 #include "tests/site/projection_fixture.h"
 
+#include <csignal>
 #include <span>
+#include <sys/resource.h>
 
 namespace velkaro {
 namespace {
@@ -119,17 +121,16 @@ TEST_F(ProjectionFileTest, AnUnreadablePlanLeavesTheProjectionFileUntouched) {
 }
 
 TEST_F(ProjectionFileTest, AFileIsNeverItsOwnSideFile) {
-  // Saving onto the plan's compressed side file would write the header over
-  // the block being attached; extracting into the projection file would
-  // truncate it before reading.
-  EXPECT_FALSE(told(projection.Save(SideFilePath(plan, SideFile::kBlock))));
+  // Saving onto the plan's compressed side file would replace the block
+  // with the file that holds it; extracting into the projection file would
+  // truncate it before reading. The refused save writes nothing.
+  const std::string block_path = SideFilePath(plan, SideFile::kBlock);
+  WriteAll(block_path, {1, 2, 3});
+  EXPECT_FALSE(told(projection.Save(block_path)));
   EXPECT_EQ(told.shown,
-            std::vector<std::string>{FileErrorText(FileErrorCause::kSharingViolation,
-                                                   SideFilePath(plan, SideFile::kBlock))});
+            std::vector<std::string>{FileErrorText(FileErrorCause::kSharingViolation, block_path)});
   EXPECT_EQ(told.played, std::vector<std::string>{"REDALERT"});
-  const std::vector<uint8_t> block = ReadAll(SideFilePath(plan, SideFile::kBlock));
-  ASSERT_GE(block.size(), 1032u);
-  EXPECT_EQ(block.size(), 1032u + LoadLe32(block.data()));  // still the block alone
+  EXPECT_EQ(ReadAll(block_path), (std::vector<uint8_t>{1, 2, 3}));
 
   const std::string out = dir.File("site.vlk");
   ASSERT_TRUE(told(projection.Save(out)));
@@ -144,6 +145,36 @@ struct OpenFailure {
   const char* relative_path;  // under the scratch folder
   FileErrorCause cause;
 };
+
+// The block goes into its side file and the projection file at once. A
+// projection file that cannot take it (here: a file-size limit that the
+// block alone fits under, standing in for a full disk) is named, and both
+// files stay as they were.
+TEST_F(ProjectionFileTest, AFileThatCannotTakeTheBlockIsNamedAndBothFilesStay) {
+  const std::string out = dir.File("site.vlk");
+  ASSERT_TRUE(told(projection.Save(out)));
+  const std::string block_path = SideFilePath(plan, SideFile::kBlock);
+  const uintmax_t block_size = fs::file_size(block_path);
+  WriteAll(out, {9, 9, 9});
+  WriteAll(block_path, {7});
+
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  rlimit limit = old_limit;
+  limit.rlim_cur = block_size + 1;
+  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const SiteOutcome saved = projection.Save(out);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_FALSE(told(saved));
+  ASSERT_EQ(told.shown.size(), 1u);
+  EXPECT_NE(told.shown[0].find(out), std::string::npos) << told.shown[0];
+  EXPECT_EQ(told.played, std::vector<std::string>{"REDALERT"});
+  EXPECT_EQ(ReadAll(out), (std::vector<uint8_t>{9, 9, 9}));
+  EXPECT_EQ(ReadAll(block_path), (std::vector<uint8_t>{7}));
+}
 
 class SaveOpenFailure : public ProjectionFileTest,
                         public ::testing::WithParamInterface<OpenFailure> {};
