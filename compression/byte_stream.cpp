@@ -170,10 +170,15 @@ bool WatchedOutput::EndPositional(uint64_t size) {
   return true;
 }
 
-bool TeeOutput::CopyFailed(int error) {
-  const int e = error ? error : EIO;
+// Called from several threads at once by WriteAt: only the atomic is
+// written there; `error` is set by the calls made from one thread.
+void TeeOutput::KeepCopyError(int error) {
   int none = 0;
-  copy_error_.compare_exchange_strong(none, e);
+  copy_error_.compare_exchange_strong(none, error ? error : EIO);
+}
+
+bool TeeOutput::CopyFailed(int error) {
+  KeepCopyError(error);
   this->error = copy_error_;
   return false;
 }
@@ -202,7 +207,7 @@ IoResult TeeOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
   const IoResult put = main_.WriteAt(offset, p, n);
   if (put.bytes != n) return put;
   const IoResult copied = copy_.WriteAt(offset, p, n);
-  if (copied.bytes != n) CopyFailed(copied.error);
+  if (copied.bytes != n) KeepCopyError(copied.error);
   return copied;
 }
 

@@ -160,6 +160,7 @@ class TeeOutput final : public Output {
   int copy_error() const { return copy_error_; }
 
  private:
+  void KeepCopyError(int error);
   bool CopyFailed(int error);
 
   Output& main_;
