@@ -177,18 +177,20 @@ void TeeOutput::KeepCopyError(int error) {
   copy_error_.compare_exchange_strong(none, error ? error : EIO);
 }
 
-bool TeeOutput::CopyFailed(int error) {
-  KeepCopyError(error);
-  this->error = copy_error_;
+template <class Step>
+bool TeeOutput::Both(Step step) {
+  if (!step(main_)) {
+    error = main_.error ? main_.error : EIO;
+    return false;
+  }
+  if (step(copy_)) return true;
+  KeepCopyError(copy_.error);
+  error = copy_error_;
   return false;
 }
 
 bool TeeOutput::Write(const uint8_t* p, size_t n) {
-  if (!main_.Write(p, n)) {
-    error = main_.error ? main_.error : EIO;
-    return false;
-  }
-  return copy_.Write(p, n) || CopyFailed(copy_.error);
+  return Both([&](Output& o) { return o.Write(p, n); });
 }
 
 // Both or neither: a copy that cannot be written by position leaves both to
@@ -196,11 +198,7 @@ bool TeeOutput::Write(const uint8_t* p, size_t n) {
 bool TeeOutput::BeginPositional() { return copy_.BeginPositional() && main_.BeginPositional(); }
 
 bool TeeOutput::Extend(uint64_t size) {
-  if (!main_.Extend(size)) {
-    error = main_.error ? main_.error : EIO;
-    return false;
-  }
-  return copy_.Extend(size) || CopyFailed(copy_.error);
+  return Both([&](Output& o) { return o.Extend(size); });
 }
 
 IoResult TeeOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
@@ -212,11 +210,7 @@ IoResult TeeOutput::WriteAt(uint64_t offset, const uint8_t* p, size_t n) {
 }
 
 bool TeeOutput::EndPositional(uint64_t size) {
-  if (!main_.EndPositional(size)) {
-    error = main_.error ? main_.error : EIO;
-    return false;
-  }
-  return copy_.EndPositional(size) || CopyFailed(copy_.error);
+  return Both([&](Output& o) { return o.EndPositional(size); });
 }
 
 }  // namespace velkaro

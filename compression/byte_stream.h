@@ -161,7 +161,9 @@ class TeeOutput final : public Output {
 
  private:
   void KeepCopyError(int error);
-  bool CopyFailed(int error);
+  // `step` on main, then on copy, each failure kept where it belongs.
+  template <class Step>
+  bool Both(Step step);
 
   Output& main_;
   Output& copy_;

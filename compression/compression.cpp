@@ -82,10 +82,8 @@ CompressionOutcome CompressFiles(CCompression& self, std::FILE* source, std::FIL
   if (copy) tee.emplace(file, *copy);
   Output& out = tee ? static_cast<Output&>(*tee) : file;
   CompressionOutcome outcome = CompressWith(self, in, out, tuning);
-  if (tee && tee->copy_error()) {
-    copy->error = tee->copy_error();
-    if (outcome.ok) outcome = Failure(copy->error, self.m_strDest);
-  }
+  // A failed copy has failed the run too.
+  if (tee && tee->copy_error()) copy->error = tee->copy_error();
   if (outcome.ok && std::fflush(dest) != 0) outcome = Failure(errno, self.m_strDest);
   return outcome;
 }

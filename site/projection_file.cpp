@@ -123,15 +123,14 @@ SiteOutcome CSiteProjection::Save(const std::string& path) {
   constexpr bool kAlarm = true;
   SiteOutcome outcome;
   const std::string block_path = SideFilePath(m_strPlanPath, SideFile::kBlock);
-  bool begun = false;
-  if (Status status = WriteFileAndBlock(block_path, begun); !status.ok()) {
+  bool started = true;
+  if (Status status = WriteFileAndBlock(block_path, &started); !status.ok()) {
     // A plan on read-only media keeps its block beside the projection file
     // instead; when that fails too, the block beside the plan is named.
     const std::string beside = SideFilePath(m_strPath, SideFile::kBlock);
-    bool retried = false;
     if (status.cause() != FileErrorCause::kAccessDenied || status.path() != block_path ||
-        !FolderRefusesFiles(block_path) || !WriteFileAndBlock(beside, retried).ok())
-      return SiteOutcome::Failed(std::move(status), begun ? kAlarm : !kAlarm);
+        !FolderRefusesFiles(block_path) || !WriteFileAndBlock(beside).ok())
+      return SiteOutcome::Failed(std::move(status), started ? kAlarm : !kAlarm);
     outcome.Note("The compressed plan is kept beside the projection file, in " + beside +
                  ": the plan's folder takes no files.");
   }
@@ -162,24 +161,25 @@ Status CSiteProjection::WriteHeader(AtomicFile& out) {
 // The block goes to its side file and into the projection file at once, as
 // it is made: the disk takes both while the plan is still being coded. The
 // checksum is then taken of what the projection file holds.
-Status CSiteProjection::WriteFileAndBlock(const std::string& block_path, bool& begun) {
-  begun = true;
+Status CSiteProjection::WriteFileAndBlock(const std::string& block_path, bool* started) {
   // Saving onto the plan's own side file would replace the block with the
   // file that holds it: refused, as it always was.
   if (block_path == m_strPath || IsSameFile(block_path, m_strPath))
     return Status::FileError(FileErrorCause::kSharingViolation, m_strPath);
-  begun = false;
   AtomicFile out(m_strPath);
-  if (Status status = OpenFile(out); !status.ok()) return status;
-  begun = true;
+  if (Status status = OpenFile(out); !status.ok()) {
+    if (started) *started = false;
+    return status;
+  }
   if (Status status = WriteHeader(out); !status.ok()) return status;
   std::FILE* const stream = out.Stream();
   if (stream == nullptr) return Status::FromErrno(errno ? errno : EIO, m_strPath);
   FileOutput copy(stream, /*synced_after=*/true);
   CCompression compression(m_strPlanPath, block_path);
   const CompressionOutcome made = compression.Compress(copy);
-  if (!made.ok && copy.error) return Status::FromErrno(copy.error, m_strPath);
-  if (!made.ok) return Status::FileError(made.cause, made.path);
+  if (!made.ok)
+    return copy.error ? Status::FromErrno(copy.error, m_strPath)
+                      : Status::FileError(made.cause, made.path);
   const off_t end = std::fflush(stream) == 0 ? ftello(stream) : -1;
   if (end < 0) return Status::FromErrno(errno ? errno : EIO, m_strPath);
 

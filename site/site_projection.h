@@ -278,9 +278,9 @@ class CSiteProjection {
   Status OpenFile(AtomicFile& out);  // the new file for m_strPath
   Status WriteHeader(AtomicFile& out);
   // The block side file at `block_path` and the projection file, each
-  // committed; `begun` is false when the projection file could not be
-  // started.
-  Status WriteFileAndBlock(const std::string& block_path, bool& begun);
+  // committed; `started` (if given) is set false when the projection file
+  // could not be started.
+  Status WriteFileAndBlock(const std::string& block_path, bool* started = nullptr);
   // Load with the side files beside `path`, or in the cache when its folder
   // takes none; committed before it returns when `pending` is null.
   SiteOutcome LoadBesideOrCached(const std::string& path, PlanExpansionWatch* watch,

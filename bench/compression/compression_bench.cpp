@@ -208,21 +208,22 @@ void Expand(benchmark::State& state, int kind, int threads) {
 // one thread and on two, back to back and each first in turn, so that both
 // of a pair meet the same moment of a shared machine, whose other core comes
 // and goes from one second to the next. "gain" is the median of the pairs'
-// ratios of wall time; the output is removed before each run, untimed.
-void PairedGain(benchmark::State& state, const std::string& output,
-                const std::function<bool(int threads)>& once) {
+// ratios of wall time, times `work` (what the two-thread run does against
+// the one-thread run); the outputs are removed before each run, untimed.
+void PairedGain(benchmark::State& state, const std::vector<std::string>& outputs,
+                const std::function<bool(int threads)>& once, double work = 1) {
   std::vector<double> gains;
   for (auto _ : state) {
     double ms[3] = {};
     for (int k = 0; k < 2; ++k) {
       const int threads = (k + gains.size()) % 2 ? 2 : 1;
-      if (!output.empty()) std::remove(output.c_str());
+      for (const std::string& output : outputs) std::remove(output.c_str());
       const auto start = std::chrono::steady_clock::now();
       if (!once(threads)) state.SkipWithError("the operation failed");
       const auto end = std::chrono::steady_clock::now();
       ms[threads] = std::chrono::duration<double, std::milli>(end - start).count();
     }
-    gains.push_back(ms[1] / ms[2]);
+    gains.push_back(work * ms[1] / ms[2]);
   }
   std::sort(gains.begin(), gains.end());
   state.counters["gain"] = gains.empty() ? 0 : gains[gains.size() / 2];
@@ -230,12 +231,12 @@ void PairedGain(benchmark::State& state, const std::string& output,
 
 void BM_CompressGain(benchmark::State& state, int kind) {
   const Files& f = Setup(kind);
-  PairedGain(state, f.block, [&f](int threads) { return CompressOnce(f, threads); });
+  PairedGain(state, {f.block}, [&f](int threads) { return CompressOnce(f, threads); });
 }
 
 void BM_ExpandGain(benchmark::State& state, int kind) {
   const Files& f = Setup(kind);
-  PairedGain(state, f.expanded, [&f](int threads) { return ExpandOnce(f, threads); });
+  PairedGain(state, {f.expanded}, [&f](int threads) { return ExpandOnce(f, threads); });
 }
 
 // What any two threads of this work could give here: one one-thread run
@@ -246,28 +247,18 @@ void BM_ExpandGain(benchmark::State& state, int kind) {
 void TwinGain(benchmark::State& state, const std::string& output,
               const std::function<bool(const std::string* to)>& once) {
   const std::string twin = output + ".twin";
-  std::vector<double> gains;
-  for (auto _ : state) {
-    double ms[3] = {};
-    for (int k = 0; k < 2; ++k) {
-      const int runs = (k + gains.size()) % 2 ? 2 : 1;
-      std::remove(output.c_str());
-      std::remove(twin.c_str());
-      bool ok = true;
-      const auto start = std::chrono::steady_clock::now();
-      std::thread other;
-      if (runs == 2) other = std::thread([&] { ok = once(&twin); });
-      const bool mine = once(&output);
-      if (other.joinable()) other.join();
-      const auto end = std::chrono::steady_clock::now();
-      if (!mine || !ok) state.SkipWithError("the operation failed");
-      ms[runs] = std::chrono::duration<double, std::milli>(end - start).count();
-    }
-    gains.push_back(2 * ms[1] / ms[2]);
-  }
+  PairedGain(
+      state, {output, twin},
+      [&](int runs) {
+        if (runs == 1) return once(&output);
+        bool other_ok = false;
+        std::thread other([&] { other_ok = once(&twin); });
+        const bool ok = once(&output);
+        other.join();
+        return ok && other_ok;
+      },
+      /*work=*/2);
   std::remove(twin.c_str());
-  std::sort(gains.begin(), gains.end());
-  state.counters["gain"] = gains.empty() ? 0 : gains[gains.size() / 2];
 }
 
 void BM_CompressTwinGain(benchmark::State& state, int kind) {
@@ -314,7 +305,7 @@ bool ComputeOnce(int threads) {
   return true;
 }
 
-void BM_ComputeLoopGain(benchmark::State& state, int) { PairedGain(state, "", ComputeOnce); }
+void BM_ComputeLoopGain(benchmark::State& state, int) { PairedGain(state, {}, ComputeOnce); }
 
 void BM_ZlibHuffmanOnlyDeflate(benchmark::State& state, int kind) {
   Files& f = Setup(kind);
