@@ -1,15 +1,15 @@
 #pragma once
 
-// A stretch of the code stream decoded on its own. The first stretch of a
-// round continues the decoder that ended the last one; any other starts from
-// a guess, that a code begins at its first byte, and records where its first
-// codes begin. The stretch before it, which is right, then decodes on into
-// it until it stands where the guessed stretch recorded a code start (Join);
-// from there both read the same bits the same way, so the rest of the
-// guessed stretch is right. A prefix code falls back into step after a few
-// codes almost always; where it does not (a long run of one short code can
-// keep the guess a bit out of step for as long as the run lasts), the right
-// decoder decodes the whole stretch again.
+// A stretch of the code stream decoded on its own. The stream's first
+// stretch starts where the codes start; any other starts from a guess, that
+// a code begins at its first byte, and records where its first codes begin.
+// The stretch before it, which is right, then decodes on into it until it
+// stands where the guessed stretch recorded a code start (Join); from there
+// both read the same bits the same way, so the rest of the guessed stretch
+// is right. A prefix code falls back into step after a few codes almost
+// always; where it does not (a long run of one short code can keep the
+// guess a bit out of step for as long as the run lasts), the right decoder
+// decodes the whole stretch again.
 
 #include "compression/huffman_decoder.h"
 
@@ -29,7 +29,7 @@ struct CodeStart {
 struct CodeStretch {
   uint64_t begin = 0;  // offset among the code bytes
   size_t length = 0;   // bytes in `in`
-  // Buffers the caller owns, reused round after round.
+  // Buffers the caller owns, reused stretch after stretch.
   uint8_t* in = nullptr;
   uint8_t* out = nullptr;
   HuffmanDecoder::Lane lane;

@@ -19,9 +19,9 @@ struct CodecTuning {
   // Compressing: source bytes per block. Each block is counted and coded on
   // its own and its codes written at the bit where they belong.
   size_t block = kIoBlock;
-  // Expanding: code bytes per stretch, at most. Stretches after the first of
-  // a round are decoded from their first whole byte before the end of the
-  // one before them is known, then joined where the two agree.
+  // Expanding: code bytes per stretch, at most. Stretches after the first
+  // are decoded from their first whole byte before the end of the one
+  // before them is known, then joined where the two agree.
   size_t stretch = kIoBlock / 8;
   // Expanding: the most bytes a stretch may decode; stretches are shortened
   // so that a typical one decodes about half of this.
@@ -32,7 +32,8 @@ struct CodecTuning {
   // Expanding: stretches a worker decodes in step, 1 to
   // HuffmanDecoder::kMaxLanes; 0 chooses from the codes' mean length.
   int lanes = 0;
-  // Expanding: stretches per round; 0 takes `lanes` per worker.
+  // Expanding: stretches decoded and not yet placed, at most, in whole
+  // groups of `lanes` and two groups at least; 0 takes two groups a worker.
   int stretches = 0;
   // 0: two threads where the machine has two cores; else 1 or 2.
   int threads = 0;

@@ -1,13 +1,17 @@
-// Expanding by rounds of stretches (compression/code_stretch.h): the first
-// stretch of a round continues from where the last round stopped, the others
-// start from a guess; the workers decode a few stretches each in step, and
-// the stretches are then joined in order and written where their bytes
-// belong, each by the worker that decoded it: bytes read by the core that
-// wrote them come from its own cache, while the other core would pull every
-// line of them across. When a join fails the round ends there and the next
-// one starts from the right decoder, so the output never depends on a guess.
-// Sources that cannot be read by position are decoded in one stream
-// (expand_stream.cpp).
+// Expanding by stretches (compression/code_stretch.h): the codes are cut
+// into stretches of one length, and every stretch but the first is decoded
+// from a guess, so any stretch can be decoded at any time. The workers take
+// groups of stretches in order, each group decoded in step, whichever worker
+// is free: neither waits for the other while a group is left. A stretch is
+// placed (joined to the one after it, decoded on where its room filled or
+// the join failed, and written) by one worker at a time and in order, as a
+// file (one writer at a time) and a watched output (bytes in order) need.
+// Each worker places the groups it decoded, whose bytes its own caches
+// hold, and another's only when it has nothing else to do: pulling every
+// line across from the other core costs more than the wait it saves. A ring
+// of two groups per worker bounds the memory; a group's buffers are reused
+// once its stretches are placed. Sources that cannot be read by position
+// are decoded in one stream (expand_stream.cpp).
 
 #include "compression/code_stretch.h"
 #include "compression/codec_outcome.h"
@@ -19,7 +23,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -29,13 +35,6 @@ namespace {
 // A stretch as read, with its read's outcome.
 struct Stretch : CodeStretch {
   int error = 0;
-};
-
-struct Round {
-  uint64_t available = 0;  // code bytes there are, N at most
-  size_t stretch_bytes = 0;
-  size_t output_room = 0;  // bytes a stretch may decode
-  int sync_symbols = 0;
 };
 
 // The bits per source byte the counts promise: how far a stretch's codes go.
@@ -50,21 +49,14 @@ double MeanCodeBits(const CCompression& self) {
   return symbols ? static_cast<double>(bits) / static_cast<double>(symbols) : 8.0;
 }
 
-// The stretches of one round, and where their right bytes go once joined.
-struct RoundSet {
+// The buffers of one group of stretches, reused group after group.
+struct Slot {
   std::vector<Stretch> stretches;
-  int used = 0;   // stretches laid out
-  int valid = 0;  // stretches joined
-  std::vector<uint64_t> at;
-  std::vector<size_t> bytes;
-  int split = 0;  // the first stretch the second worker decoded, or `used`
+  uint64_t group = 0;
+  bool decoded = false;
+  int worker = 0;  // the one that decoded it
 };
 
-// One expansion by rounds of stretches. Two sets of stretches take turns:
-// while the workers decode one round into one set, they write the round
-// before from the other, each the stretches it decoded: the first before it
-// decodes, the second after (a file takes one writer at a time, and an
-// output that is watched needs its bytes in order).
 class StretchExpander {
  public:
   // `available`: the code bytes the input holds, N at most.
@@ -73,236 +65,246 @@ class StretchExpander {
   CompressionOutcome Run();
 
  private:
-  void LayOut(RoundSet& set);
-  // Decodes `set`; worker 0 first writes `written` if there is one.
-  void DecodeRound(RoundSet& set, const RoundSet* written);
-  // Joins the stretches while each reached the next and they agree, and
-  // places their bytes, no further than L. The lane that ends the round
-  // carries on in the next.
-  void JoinRound(RoundSet& set);
-  // The stretches `worker` decoded, or all of them for -1; 0 or errno.
-  int Write(const RoundSet& set, int worker = -1);
+  // What each worker does until the expansion ends.
+  void Work(int worker);
+  // Under the lock: whether the next stretch and the one after it (if
+  // any) are decoded, so that the next can be placed, and by `worker`
+  // (who decoded it, or `any`).
+  bool Placeable(int worker, bool any) const;
+  bool Decoded(uint64_t stretch) const;
+  // Under the lock: whether a slot is free for the next group.
+  bool Takeable() const;
+  void DecodeGroup(Slot& slot);
+  // Finishes stretch `j`, joins it to the one after and writes it; false
+  // once the expansion has ended (everything placed, L reached, an error).
+  bool Place(uint64_t j);
+  // Writes what `s` decoded past its first right byte, no further than L.
+  bool Put(const Stretch& s);
+  Stretch& At(uint64_t stretch) {
+    return ring_[(stretch / lanes_) % ring_.size()].stretches[stretch % lanes_];
+  }
 
   CCompression& self_;
   const BlockStart& start_;
   const Input& in_;
   Output& out_;
-  Round round_;
+  uint64_t available_ = 0;
+  size_t stretch_bytes_ = 0;
+  size_t output_room_ = 0;  // bytes a stretch may decode at once
+  int sync_symbols_ = 0;
   int lanes_ = 1;
+  uint64_t stretch_count_ = 0;
+  uint64_t group_count_ = 0;
   std::unique_ptr<WorkerPair> workers_;
   std::unique_ptr<HuffmanDecoder> decoder_;
   PageBuffer buffer_;  // every stretch's input and output
-  RoundSet sets_[2];
+  std::vector<Slot> ring_;
   bool positional_ = false;
-  HuffmanDecoder::State carried_;
-  uint64_t pos_ = 0;      // the next code byte of the round to come
+
+  // The writer's alone: one worker writes at a time.
   uint64_t emitted_ = 0;  // bytes placed so far
-  bool progress_ = true;
-  int cautious_ = 0;  // rounds left to decode without guessing
-  int failing_rounds_ = 0;
+  int read_error_ = 0;
+  int write_error_ = 0;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::atomic<uint64_t> changes_{0};  // bumped under the lock at each change
+  uint64_t taken_ = 0;                // groups taken to decode
+  uint64_t placed_ = 0;               // stretches placed
+  bool writing_ = false;
+  bool done_ = false;
 };
 
 StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, const Input& in,
                                  Output& out, uint64_t available, const CodecTuning& tuning)
-    : self_(self), start_(start), in_(in), out_(out) {
-  Round& r = round_;
-  r.available = available;
-  r.sync_symbols = std::max(tuning.sync_symbols, 1);
-  // Stretches that decode about half their room, so that the first of a
-  // round rarely fills its room before it reaches the next.
+    : self_(self), start_(start), in_(in), out_(out), available_(available) {
+  sync_symbols_ = std::max(tuning.sync_symbols, 1);
+  // Stretches that decode about half their room, so that a room rarely
+  // fills before its stretch's codes run out.
   const double mean_bits = MeanCodeBits(self);
   const double wanted = static_cast<double>(tuning.stretch_output) * mean_bits / 16;
-  r.stretch_bytes = static_cast<size_t>(
+  stretch_bytes_ = static_cast<size_t>(
       std::clamp<double>(wanted, 1, static_cast<double>(std::max<size_t>(tuning.stretch, 1))));
-  r.stretch_bytes =
-      static_cast<size_t>(std::min<uint64_t>(r.stretch_bytes, std::max<uint64_t>(r.available, 1)));
-  r.output_room = std::min(tuning.stretch_output, 8 * r.stretch_bytes + 64);
+  stretch_bytes_ =
+      static_cast<size_t>(std::min<uint64_t>(stretch_bytes_, std::max<uint64_t>(available, 1)));
+  output_room_ = std::min(tuning.stretch_output, 8 * stretch_bytes_ + 64);
   // Where the stretch is shorter than wanted, four times what its codes
   // promise is room enough, and the rest would be memory held for nothing:
   // the buffers are in huge pages, resident whether used or not.
-  const double promised = static_cast<double>(r.stretch_bytes) * 8 / std::max(mean_bits, 1.0);
-  r.output_room = std::min(r.output_room, static_cast<size_t>(4 * promised) + 4096);
+  const double promised = static_cast<double>(stretch_bytes_) * 8 / std::max(mean_bits, 1.0);
+  output_room_ = std::min(output_room_, static_cast<size_t>(4 * promised) + 4096);
+  stretch_count_ = (available + stretch_bytes_ - 1) / stretch_bytes_;
 
-  workers_ = std::make_unique<WorkerPair>(r.available > r.stretch_bytes ? tuning.threads : 1);
+  workers_ = std::make_unique<WorkerPair>(available > stretch_bytes_ ? tuning.threads : 1);
   // Codes of about a byte give one symbol per lookup, and the lookup chain
   // sets the pace: four lanes hide it. Short codes give several symbols per
   // lookup and keep the stores busy instead: three lanes do best.
   lanes_ = tuning.lanes > 0 ? std::min(tuning.lanes, HuffmanDecoder::kMaxLanes)
            : mean_bits >= 6 ? 4
                             : 3;
-  // One group of lanes per worker and round: more stretches in flight cost
-  // more than they balance (each is memory first touched, and bytes the
-  // writer reads from the other core).
-  const int groups = workers_->workers();
-  const uint64_t needed = (r.available + r.stretch_bytes - 1) / r.stretch_bytes;
-  const int count = static_cast<int>(std::clamp<uint64_t>(
-      tuning.stretches > 0 ? tuning.stretches : lanes_ * groups, 1, std::max<uint64_t>(needed, 1)));
+  group_count_ = (stretch_count_ + lanes_ - 1) / lanes_;
+  // Two groups a worker: one decoding, one decoded and waiting to be joined
+  // to the group after it. More cost memory first touched and bytes evicted
+  // from the caches before they are written.
+  const int wanted_slots =
+      tuning.stretches > 0 ? (tuning.stretches + lanes_ - 1) / lanes_ : 2 * workers_->workers();
+  const size_t slots = static_cast<size_t>(std::clamp<uint64_t>(
+      static_cast<uint64_t>(std::max(wanted_slots, 2)), 1, std::max<uint64_t>(group_count_, 1)));
 
   decoder_ = std::make_unique<HuffmanDecoder>(self.m_nodes, self.m_root);
-  carried_ = decoder_->Start();
   // Each buffer starts on a cache line of its own, so that two workers
   // never write one line.
   auto line = [](size_t n) { return (n + 63) / 64 * 64; };
-  const size_t in_size = line(r.stretch_bytes);
-  const size_t out_size = line(r.output_room + r.sync_symbols + 2 * HuffmanDecoder::kOutputSlack);
-  buffer_ = PageBuffer(2 * static_cast<size_t>(count) * (in_size + out_size));
+  const size_t in_size = line(stretch_bytes_);
+  const size_t out_size = line(output_room_ + sync_symbols_ + 2 * HuffmanDecoder::kOutputSlack);
+  buffer_ = PageBuffer(slots * static_cast<size_t>(lanes_) * (in_size + out_size));
+  if (!buffer_.data()) return;
+  ring_.resize(slots);
   uint8_t* next = buffer_.data();
-  for (RoundSet& set : sets_) {
-    set.stretches.resize(buffer_.data() ? count : 0);
-    for (Stretch& s : set.stretches) {
+  for (Slot& slot : ring_) {
+    slot.stretches.resize(static_cast<size_t>(lanes_));
+    for (Stretch& s : slot.stretches) {
       s.in = next;
       s.out = next + in_size;
       next += in_size + out_size;
     }
-    set.at.resize(count);
-    set.bytes.resize(count);
   }
 }
 
-void StretchExpander::LayOut(RoundSet& set) {
-  int count = static_cast<int>(set.stretches.size());
-  if (cautious_ > 0) {
-    --cautious_;
-    count = 1;
-  }
-  for (set.used = 0; set.used < count; ++set.used) {
-    const uint64_t begin = pos_ + set.used * round_.stretch_bytes;
-    if (set.used > 0 && begin >= round_.available) break;
-    set.stretches[set.used].begin = begin;
-    set.stretches[set.used].length =
-        static_cast<size_t>(std::min<uint64_t>(round_.stretch_bytes, round_.available - begin));
-  }
+bool StretchExpander::Decoded(uint64_t stretch) const {
+  const uint64_t group = stretch / lanes_;
+  const Slot& slot = ring_[group % ring_.size()];
+  return group < taken_ && slot.group == group && slot.decoded;
 }
 
-// The workers take groups of `lanes_` stretches and decode each group in
-// step: the first from the front of the round, the second from its back,
-// until they meet. So each decodes one unbroken run of stretches, however
-// the two happen to be paced, and the round before is written front to back
-// when the first writes its run before it decodes and the second its own
-// after.
-void StretchExpander::DecodeRound(RoundSet& set, const RoundSet* written) {
-  const size_t first_room =
-      static_cast<size_t>(std::min<uint64_t>(round_.output_room, start_.length - emitted_));
-  const uint32_t groups = static_cast<uint32_t>((set.used + lanes_ - 1) / lanes_);
-  // The groups not yet taken: [front, back), front in the low half.
-  std::atomic<uint64_t> untaken{uint64_t{groups} << 32};
-  auto take = [&untaken](int worker) -> int {
-    uint64_t ends = untaken.load();
-    for (;;) {
-      const uint32_t front = static_cast<uint32_t>(ends);
-      const uint32_t back = static_cast<uint32_t>(ends >> 32);
-      if (front >= back) return -1;
-      const uint64_t rest = worker == 0 ? ends + 1 : ends - (uint64_t{1} << 32);
-      if (untaken.compare_exchange_weak(ends, rest)) return int(worker == 0 ? front : back - 1);
-    }
+bool StretchExpander::Placeable(int worker, bool any) const {
+  return !writing_ && Decoded(placed_) && (placed_ + 1 == stretch_count_ || Decoded(placed_ + 1)) &&
+         (any || ring_[(placed_ / lanes_) % ring_.size()].worker == worker);
+}
+
+bool StretchExpander::Takeable() const {
+  return taken_ < group_count_ && taken_ - placed_ / lanes_ < ring_.size();
+}
+
+void StretchExpander::DecodeGroup(Slot& slot) {
+  HuffmanDecoder::Lane* lanes[HuffmanDecoder::kMaxLanes];
+  const HuffmanDecoder::State first = decoder_->Start();
+  int n = 0;
+  for (; n < lanes_; ++n) {
+    const uint64_t k = slot.group * lanes_ + n;
+    if (k >= stretch_count_) break;
+    Stretch& s = slot.stretches[n];
+    s.begin = k * stretch_bytes_;
+    const size_t wanted =
+        static_cast<size_t>(std::min<uint64_t>(stretch_bytes_, available_ - s.begin));
+    const IoResult got = in_.ReadAt(block::kCodesOffset + s.begin, s.in, wanted);
+    s.error = got.error;
+    s.length = got.bytes;
+    s.Start(*decoder_, k == 0 ? &first : nullptr, output_room_, sync_symbols_);
+    lanes[n] = &s.lane;
+  }
+  decoder_->DecodeLanes(lanes, n);
+}
+
+void StretchExpander::Work(int worker) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto changed = [this] {
+    ++changes_;
+    changed_.notify_all();
   };
-  std::atomic<int> write_error{0};
-  std::atomic<bool> front_written{false};
-  auto write = [&](int worker) {
-    if (const int error = Write(*written, worker)) write_error = error;
-  };
-  auto decode = [&](int g) {
-    HuffmanDecoder::Lane* group[HuffmanDecoder::kMaxLanes];
-    const int j = g * lanes_;
-    const int n = std::min(lanes_, set.used - j);
-    for (int i = 0; i < n; ++i) {
-      Stretch& s = set.stretches[j + i];
-      const bool first = j + i == 0;
-      const IoResult got = in_.ReadAt(block::kCodesOffset + s.begin, s.in, s.length);
-      s.error = got.error;
-      s.length = got.bytes;
-      s.Start(*decoder_, first ? &carried_ : nullptr, first ? first_room : round_.output_room,
-              round_.sync_symbols);
-      group[i] = &s.lane;
+  while (!done_) {
+    // A worker writes the stretches it decoded, which its own caches
+    // still hold, unless there is nothing else for it to do.
+    if (Placeable(worker, !Takeable())) {
+      writing_ = true;
+      const uint64_t j = placed_;
+      lock.unlock();
+      const bool more = Place(j);
+      lock.lock();
+      writing_ = false;
+      ++placed_;
+      done_ = !more;
+      changed();
+    } else if (Takeable()) {
+      Slot& slot = ring_[taken_ % ring_.size()];
+      slot.group = taken_++;
+      slot.decoded = false;
+      slot.worker = worker;
+      lock.unlock();
+      DecodeGroup(slot);
+      lock.lock();
+      slot.decoded = true;
+      changed();
+    } else {
+      // The other worker is writing or decoding what comes next; that
+      // mostly takes microseconds, and a sleep far longer to wake from.
+      const uint64_t seen = changes_;
+      lock.unlock();
+      SpinFor([&] { return changes_.load() != seen; });
+      lock.lock();
+      changed_.wait(lock, [&] { return changes_.load() != seen; });
     }
-    decoder_->DecodeLanes(group, n);
-  };
-  workers_->Run([&](int worker) {
-    if (written && worker == 0) {
-      write(0);
-      front_written = true;
-      front_written.notify_one();
-    }
-    for (int g; (g = take(worker)) >= 0;) decode(g);
-    if (written && worker == 1) {
-      front_written.wait(false);
-      write(1);
-    }
-  });
-  if (written) out_.error = write_error;
-  // The first worker took the groups before the front, the second the rest.
-  set.split = std::min(static_cast<int>(static_cast<uint32_t>(untaken.load())) * lanes_, set.used);
+  }
 }
 
-void StretchExpander::JoinRound(RoundSet& set) {
-  std::vector<Stretch>& st = set.stretches;
-  const Stretch* carrier = &st[0];
-  uint64_t next_pos = carrier->begin + carrier->consumed();
-  bool failed = false;
-  for (set.valid = 1; set.valid < set.used; ++set.valid) {
-    Stretch& prev = st[set.valid - 1];
-    Stretch& cur = st[set.valid];
-    if (prev.consumed() < prev.length || prev.begin + prev.length != cur.begin) break;
-    failed |= !Join(*decoder_, prev, cur, round_.sync_symbols);
-    carrier = &cur;
-    next_pos = cur.begin + cur.consumed();
+bool StretchExpander::Put(const Stretch& s) {
+  const size_t n =
+      static_cast<size_t>(std::min<uint64_t>(s.produced() - s.first, start_.length - emitted_));
+  const uint8_t* const bytes = s.out + s.first;
+  if (positional_) {
+    if (!out_.Extend(emitted_ + n)) {
+      write_error_ = out_.error ? out_.error : EIO;
+      return false;
+    }
+    const IoResult put = out_.WriteAt(emitted_, bytes, n);
+    if (put.bytes != n) {
+      write_error_ = put.error ? put.error : EIO;
+      return false;
+    }
+  } else if (!out_.Write(bytes, n)) {
+    write_error_ = out_.error ? out_.error : EIO;
+    return false;
   }
-  uint64_t total = 0;
-  for (int j = 0; j < set.valid; ++j) {
-    set.at[j] = emitted_ + total;
-    set.bytes[j] = static_cast<size_t>(
-        std::min<uint64_t>(st[j].produced() - st[j].first, start_.length - set.at[j]));
-    total += set.bytes[j];
-  }
-  // A join that failed cost its stretch a second decoding; rounds that keep
-  // failing (codes that never fall back into step) go without guessing for
-  // 1, 3, then 7 rounds.
-  if (set.used > 1) failing_rounds_ = failed ? failing_rounds_ + 1 : 0;
-  if (failing_rounds_ > 1) cautious_ = (1 << std::min(failing_rounds_ - 1, 3)) - 1;
-  progress_ = total > 0 || next_pos > pos_;
-  emitted_ += total;
-  carried_ = carrier->lane.state;
-  pos_ = next_pos;
+  emitted_ += n;
+  return emitted_ < start_.length;
 }
 
-int StretchExpander::Write(const RoundSet& set, int worker) {
-  const int begin = worker == 1 ? set.split : 0;
-  const int end = worker == 0 ? std::min(set.split, set.valid) : set.valid;
-  for (int j = begin; j < end; ++j) {
-    const uint8_t* const bytes = set.stretches[j].out + set.stretches[j].first;
-    if (!positional_) {
-      if (!out_.Write(bytes, set.bytes[j])) return out_.error ? out_.error : EIO;
-      continue;
-    }
-    const IoResult put = out_.WriteAt(set.at[j], bytes, set.bytes[j]);
-    if (put.bytes != set.bytes[j]) return put.error ? put.error : EIO;
+bool StretchExpander::Place(uint64_t j) {
+  Stretch& cur = At(j);
+  if (cur.error) {
+    read_error_ = cur.error;
+    return false;
   }
-  return 0;
+  // A room that filled may have stopped the stretch before its codes ran
+  // out (bytes not taken, or codes held in the bit buffer): write what it
+  // holds and decode on into it.
+  while (cur.lane.out >= cur.lane.out_end) {
+    if (!Put(cur)) return false;
+    cur.first = 0;
+    cur.lane.out = cur.out;
+    cur.lane.out_end = cur.out + cur.room;
+    decoder_->Decode(cur.lane);
+  }
+  bool more = false;
+  if (j + 1 < stretch_count_) {
+    Stretch& next = At(j + 1);
+    if (next.error) {
+      read_error_ = next.error;
+      return false;
+    }
+    // A read that came back short ends the codes there.
+    more = cur.begin + cur.length == next.begin;
+    if (more) Join(*decoder_, cur, next, sync_symbols_);
+  }
+  return Put(cur) && more;
 }
 
 CompressionOutcome StretchExpander::Run() {
-  if (sets_[0].stretches.empty()) return Failure(ENOMEM, self_.m_strDest);
+  if (ring_.empty()) return Failure(ENOMEM, self_.m_strDest);
   positional_ = out_.BeginPositional();
-  int cur = 0;
-  if (start_.length > 0) {
-    LayOut(sets_[cur]);
-    DecodeRound(sets_[cur], nullptr);
-  }
-  while (start_.length > 0) {
-    RoundSet& set = sets_[cur];
-    for (int j = 0; j < set.used; ++j)
-      if (set.stretches[j].error) return Failure(set.stretches[j].error, self_.m_strSource);
-    JoinRound(set);
-    if (positional_ && !out_.Extend(emitted_)) return Failure(out_.error, self_.m_strDest);
-    if (emitted_ >= start_.length || !progress_) {
-      if (const int error = Write(set)) return Failure(error, self_.m_strDest);
-      break;
-    }
-    cur = 1 - cur;
-    LayOut(sets_[cur]);
-    DecodeRound(sets_[cur], &set);
-    if (out_.error) return Failure(out_.error, self_.m_strDest);
-  }
+  if (start_.length > 0 && stretch_count_ > 0) workers_->Run([this](int w) { Work(w); });
+  if (read_error_) return Failure(read_error_, self_.m_strSource);
+  if (write_error_) return Failure(write_error_, self_.m_strDest);
   if (positional_ && !out_.EndPositional(emitted_)) return Failure(out_.error, self_.m_strDest);
   if (emitted_ < start_.length) return Truncated(self_.m_strSource, emitted_, kShortCodes);
   return Success(emitted_);

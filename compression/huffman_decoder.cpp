@@ -237,8 +237,8 @@ void HuffmanDecoder::Decode(Lane& lane) const {
 
 void HuffmanDecoder::DecodeLanes(Lane* const* lanes, int count) const {
   // Every lane between codes and far from its ends. A lane resuming a code
-  // cut off by the end of its last input (the first stretch of a round
-  // almost always does) has the tree finish that code first.
+  // cut off by the end of its last input has the tree finish that code
+  // first.
   auto ready = [&] {
     for (int i = 0; i < count; ++i) {
       Lane& lane = *lanes[i];

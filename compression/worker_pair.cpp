@@ -7,9 +7,10 @@ namespace velkaro {
 namespace {
 
 // How long a worker keeps looking for its partner before it sleeps. A
-// round of the expander lasts about a millisecond and the gap between two
-// is a few microseconds; a thread put to sleep there, on a virtual machine
-// whose idle core halts, takes a tenth of a millisecond or more to wake.
+// piece of the coder's work lasts about a millisecond and a worker mostly
+// waits a few microseconds for the next; a thread put to sleep there, on a
+// virtual machine whose idle core halts, takes a tenth of a millisecond or
+// more to wake.
 constexpr auto kSpin = std::chrono::microseconds(200);
 
 void Relax() {
@@ -20,9 +21,9 @@ void Relax() {
 #endif
 }
 
-// Spins until `ready()` or kSpin has passed; whether it became ready.
-template <typename Ready>
-bool SpinFor(Ready ready) {
+}  // namespace
+
+bool SpinFor(const std::function<bool()>& ready) {
   const auto until = std::chrono::steady_clock::now() + kSpin;
   for (;;) {
     for (int i = 0; i < 64; ++i) {
@@ -32,8 +33,6 @@ bool SpinFor(Ready ready) {
     if (std::chrono::steady_clock::now() >= until) return ready();
   }
 }
-
-}  // namespace
 
 WorkerPair::WorkerPair(int threads) {
   if (threads == 0) threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;

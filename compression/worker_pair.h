@@ -3,8 +3,8 @@
 // The coder's passes split their work into independent pieces (blocks of
 // the source, stretches of the codes) that two threads can take in turn: the
 // caller and one helper, started once per operation and, between jobs,
-// spinning a moment and then asleep. On a machine with one core, or if the helper cannot be started, the
-// caller does the helper's share too, so results never depend on threads.
+// spinning a moment and then asleep. On a machine with one core, or if the helper cannot be
+// started, the caller does the helper's share too, so results never depend on threads.
 
 #include <atomic>
 #include <condition_variable>
@@ -14,6 +14,11 @@
 #include <thread>
 
 namespace velkaro {
+
+// Spins until `ready()` or a moment has passed (a fifth of a millisecond);
+// whether it became ready. For waits that mostly end within microseconds,
+// which a sleep would stretch to a wake-up's tenth of a millisecond.
+bool SpinFor(const std::function<bool()>& ready);
 
 class WorkerPair {
  public:
