@@ -1,6 +1,7 @@
 #include "compression/byte_stream.h"
 
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,14 +41,8 @@ std::optional<uint64_t> FileInput::PositionalSize() const {
 
 IoResult FileInput::ReadAt(uint64_t offset, uint8_t* p, size_t n) const {
   IoResult result;
-  while (result.bytes < n) {
-    const ssize_t got = pread(fileno(f_), p + result.bytes, n - result.bytes,
-                              static_cast<off_t>(start_ + offset + result.bytes));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) result.error = errno ? errno : EIO;
-    if (got <= 0) break;
-    result.bytes += static_cast<size_t>(got);
-  }
+  result.bytes =
+      ReadFileAt(fileno(f_), static_cast<uint64_t>(start_) + offset, p, n, &result.error);
   return result;
 }
 

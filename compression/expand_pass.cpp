@@ -80,9 +80,9 @@ class StretchExpander {
   bool Place(uint64_t j);
   // Writes what `s` decoded past its first right byte, no further than L.
   bool Put(const Stretch& s);
-  Stretch& At(uint64_t stretch) {
-    return ring_[(stretch / lanes_) % ring_.size()].stretches[stretch % lanes_];
-  }
+  Slot& Holding(uint64_t group) { return ring_[group % ring_.size()]; }
+  const Slot& Holding(uint64_t group) const { return ring_[group % ring_.size()]; }
+  Stretch& At(uint64_t stretch) { return Holding(stretch / lanes_).stretches[stretch % lanes_]; }
 
   CCompression& self_;
   const BlockStart& start_;
@@ -173,13 +173,13 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
 
 bool StretchExpander::Decoded(uint64_t stretch) const {
   const uint64_t group = stretch / lanes_;
-  const Slot& slot = ring_[group % ring_.size()];
+  const Slot& slot = Holding(group);
   return group < taken_ && slot.group == group && slot.decoded;
 }
 
 bool StretchExpander::Placeable(int worker, bool any) const {
   return !writing_ && Decoded(placed_) && (placed_ + 1 == stretch_count_ || Decoded(placed_ + 1)) &&
-         (any || ring_[(placed_ / lanes_) % ring_.size()].worker == worker);
+         (any || Holding(placed_ / lanes_).worker == worker);
 }
 
 bool StretchExpander::Takeable() const {
@@ -226,7 +226,7 @@ void StretchExpander::Work(int worker) {
       done_ = !more;
       changed();
     } else if (Takeable()) {
-      Slot& slot = ring_[taken_ % ring_.size()];
+      Slot& slot = Holding(taken_);
       slot.group = taken_++;
       slot.decoded = false;
       slot.worker = worker;
@@ -251,18 +251,14 @@ bool StretchExpander::Put(const Stretch& s) {
   const size_t n =
       static_cast<size_t>(std::min<uint64_t>(s.produced() - s.first, start_.length - emitted_));
   const uint8_t* const bytes = s.out + s.first;
-  if (positional_) {
-    if (!out_.Extend(emitted_ + n)) {
-      write_error_ = out_.error ? out_.error : EIO;
-      return false;
-    }
-    const IoResult put = out_.WriteAt(emitted_, bytes, n);
-    if (put.bytes != n) {
-      write_error_ = put.error ? put.error : EIO;
-      return false;
-    }
-  } else if (!out_.Write(bytes, n)) {
-    write_error_ = out_.error ? out_.error : EIO;
+  IoResult put{n, 0};
+  if (!positional_) {
+    if (!out_.Write(bytes, n)) put = {0, out_.error};
+  } else {
+    put = out_.Extend(emitted_ + n) ? out_.WriteAt(emitted_, bytes, n) : IoResult{0, out_.error};
+  }
+  if (put.bytes != n) {
+    write_error_ = put.error ? put.error : EIO;
     return false;
   }
   emitted_ += n;

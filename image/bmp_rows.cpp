@@ -1,6 +1,7 @@
 #include "image/bmp_rows.h"
 
 #include "image/bmp_pixels.h"
+#include "platform/regular_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,17 +16,11 @@ namespace {
 
 // Reads exactly `length` bytes at `offset`, or says why not.
 Status ReadAt(int fd, const std::string& name, uint64_t offset, uint8_t* out, size_t length) {
-  while (length > 0) {
-    const ssize_t got = ::pread(fd, out, length, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return Status::FromErrno(errno, name);
-    // The size was checked when the file was opened: it has shrunk since.
-    if (got == 0) return Status::Invalid("the plan bitmap ends early", name);
-    out += got;
-    offset += static_cast<uint64_t>(got);
-    length -= static_cast<size_t>(got);
-  }
-  return Status::Ok();
+  int error = 0;
+  if (ReadFileAt(fd, offset, out, length, &error) == length) return Status::Ok();
+  if (error != 0) return Status::FromErrno(error, name);
+  // The size was checked when the file was opened: it has shrunk since.
+  return Status::Invalid("the plan bitmap ends early", name);
 }
 
 // How the codes of one stored row end.

@@ -15,6 +15,18 @@ int ErrorForKind(mode_t mode) {
 
 }  // namespace
 
+size_t ReadFileAt(int fd, uint64_t offset, uint8_t* p, size_t n, int* error) {
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::pread(fd, p + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) *error = errno ? errno : EIO;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
 int OpenRegularFile(const std::string& path, int* error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -22,5 +24,10 @@ std::FILE* OpenRegularStream(const std::string& path, int* error);
 // or a regular file does, else the errno value a reader would get (EISDIR,
 // EACCES) or the one stat reported.
 int CheckRegularTarget(const std::string& path);
+
+// Up to n bytes at `offset` of the file open on `fd`, read again after an
+// interruption or a short read: the bytes read, fewer only at the end of
+// the file or on an error (then `*error` is its errno).
+size_t ReadFileAt(int fd, uint64_t offset, uint8_t* p, size_t n, int* error);
 
 }  // namespace velkaro

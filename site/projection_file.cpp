@@ -189,13 +189,13 @@ Status CSiteProjection::WriteFileAndBlock(const std::string& block_path, bool* s
   const PageBuffer chunk(kHashChunk);
   if (chunk.data() == nullptr) return Status::FromErrno(ENOMEM, m_strPath);
   HashState hash;
-  for (off_t at = 0; at < end;) {
-    const size_t step = static_cast<size_t>(std::min<off_t>(end - at, off_t{kHashChunk}));
-    const ssize_t got = ::pread(out.fd(), chunk.data(), step, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return Status::FromErrno(got < 0 ? errno : EIO, m_strPath);
-    XXH64_update(hash.state, chunk.data(), static_cast<size_t>(got));
-    at += got;
+  for (uint64_t at = 0; at < static_cast<uint64_t>(end);) {
+    const size_t step = static_cast<size_t>(std::min<uint64_t>(end - at, kHashChunk));
+    int error = 0;
+    if (ReadFileAt(out.fd(), at, chunk.data(), step, &error) != step)
+      return Status::FromErrno(error ? error : EIO, m_strPath);
+    XXH64_update(hash.state, chunk.data(), step);
+    at += step;
   }
   const auto trailer = ChecksumTrailer(XXH64_digest(hash.state));
   if (FileErrorCause cause = out.Write(trailer.data(), trailer.size());
