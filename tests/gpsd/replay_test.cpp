@@ -10,6 +10,7 @@
 #include "tests/support/gpsd_source_rig.h"
 #include "tests/support/temp_folder.h"
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -39,16 +40,34 @@ class Replay : public ::testing::TestWithParam<Capture>, public GpsdSourceRig {
 TEST_P(Replay, PositionsAreGpsdsOwnAndOnlyARealFixLocks) {
   ASSERT_TRUE(std::filesystem::is_directory(dir_.path()));
   const std::string capture = CapturePath(GetParam());
-  const int port = FreeLoopbackPort();
-  ASSERT_NE(port, 0);
   std::string error;
-  // -p: gpsfake's own client watches first, so gpsd opens the replayed line
-  // before the log is fed (1.4 s later); -W 1: it ends a second after.
-  ASSERT_TRUE(gpsfake_.Start(
-      "gpsfake", {"-1", "-p", "-q", "-W", "1", "-P", std::to_string(port), capture + ".log"},
-      File("live.json"), File("gpsfake.err"), &error))
-      << error;
-  ASSERT_TRUE(WaitListening(port, 10s)) << ReadText(File("gpsfake.err"));
+  // gpsfake connects its own client as soon as gpsd's control socket exists,
+  // and gpsd may not listen on the port yet: on a busy machine that
+  // connection is refused and gpsfake gives up at once. Only that start is
+  // tried again, on a fresh port.
+  int port = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int candidate = FreeLoopbackPort();
+    ASSERT_NE(candidate, 0);
+    // -p: gpsfake's own client watches first, so gpsd opens the replayed
+    // line before the log is fed (1.4 s later); -W 1: it ends a second after.
+    ASSERT_TRUE(gpsfake_.Start(
+        "gpsfake", {"-1", "-p", "-q", "-W", "1", "-P", std::to_string(candidate), capture + ".log"},
+        File("live.json"), File("gpsfake.err"), &error))
+        << error;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline && !gpsfake_.WaitExit(0ms)) {
+      if (WaitListening(candidate, 200ms)) {
+        port = candidate;
+        break;
+      }
+    }
+    if (port != 0) break;
+    gpsfake_.Stop();
+    const std::string said = ReadText(File("gpsfake.err"));
+    ASSERT_NE(said.find("Connection refused"), std::string::npos) << said;
+  }
+  ASSERT_NE(port, 0) << ReadText(File("gpsfake.err"));
 
   const GpsdAddress address{"localhost", std::to_string(port)};
   source.Start(address, messages, &sink);
