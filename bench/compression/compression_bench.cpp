@@ -333,6 +333,12 @@ void Register(std::vector<Figure>& figures) {
         ->MinTime(0.5)
         ->Repetitions(3)
         ->ReportAggregatesOnly(true)
+        ->ComputeStatistics(
+            "min",
+            [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+        ->ComputeStatistics(
+            "max",
+            [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); })
         ->UseRealTime();
     return row;
   };

@@ -24,6 +24,10 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs) {
   for (const Run& run : runs) {
     // With repetitions the median stands for the row; otherwise the one run.
     const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+    if (!run.error_occurred && run.run_type == Run::RT_Aggregate) {
+      if (run.aggregate_name == "min") lows_[run.run_name.function_name] = run.counters;
+      if (run.aggregate_name == "max") highs_[run.run_name.function_name] = run.counters;
+    }
     if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
     counters_[run.run_name.function_name] = run.counters;
     const auto rate = run.counters.find("bytes_per_second");
@@ -54,7 +58,14 @@ void RatioReporter::Finalize() {
       char goal[16] = "-";
       if (f.goal > 0) std::snprintf(goal, sizeof goal, "%.2fx", f.goal);
       const char* verdict = f.goal <= 0 ? "" : ratio >= f.goal ? " met" : " NOT met";
-      Print(out, "%-44s %9s %9s %7.2fx %8s%s\n", f.label.c_str(), "-", "-", ratio, goal, verdict);
+      char range[48] = "";
+      const auto low = lows_[f.run].find(f.counter);
+      const auto high = highs_[f.run].find(f.counter);
+      if (low != lows_[f.run].end() && high != highs_[f.run].end())
+        std::snprintf(range, sizeof range, "  (repetitions %.2f-%.2fx)", low->second.value,
+                      high->second.value);
+      Print(out, "%-44s %9s %9s %7.2fx %8s%s%s\n", f.label.c_str(), "-", "-", ratio, goal, verdict,
+            range);
       continue;
     }
     const std::map<std::string, double>& rates = f.cpu_time ? cpu_rates_ : rates_;

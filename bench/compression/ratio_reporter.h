@@ -44,6 +44,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> rates_;
   std::map<std::string, double> cpu_rates_;
   std::map<std::string, benchmark::UserCounters> counters_;
+  // The lowest and highest of the repetitions' counters, by function name:
+  // a figure measured in pairs shows that range beside its median, since on
+  // a shared machine one repetition can differ from the next by more than
+  // the goal's margin.
+  std::map<std::string, benchmark::UserCounters> lows_, highs_;
 };
 
 }  // namespace velkaro::bench
