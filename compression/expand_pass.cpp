@@ -172,9 +172,11 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
 }
 
 bool StretchExpander::Decoded(uint64_t stretch) const {
+  // A slot names only a group already taken, and is marked decoded once
+  // that group is.
   const uint64_t group = stretch / lanes_;
   const Slot& slot = Holding(group);
-  return group < taken_ && slot.group == group && slot.decoded;
+  return slot.group == group && slot.decoded;
 }
 
 bool StretchExpander::Placeable(int worker, bool any) const {

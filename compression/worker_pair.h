@@ -3,8 +3,9 @@
 // The coder's passes split their work into independent pieces (blocks of
 // the source, stretches of the codes) that two threads can take in turn: the
 // caller and one helper, started once per operation and, between jobs,
-// spinning a moment and then asleep. On a machine with one core, or if the helper cannot be
-// started, the caller does the helper's share too, so results never depend on threads.
+// spinning a moment and then asleep. On a machine with one core, or if the
+// helper cannot be started, the caller does the helper's share too, so
+// results never depend on threads.
 
 #include <atomic>
 #include <condition_variable>
