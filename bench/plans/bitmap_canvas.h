@@ -27,8 +27,6 @@ class Canvas {
     file_.resize(pixels_at_ + stride_ * height);
   }
 
-  int width() const { return width_; }
-  int height() const { return height_; }
   // Blue, green, red at (x, y). REQUIRES: 0 <= x < width, 0 <= y < height.
   uint8_t* At(int x, int y) { return file_.data() + pixels_at_ + stride_ * y + 3 * x; }
   void Set(int x, int y, Rgb c) {

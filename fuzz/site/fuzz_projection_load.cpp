@@ -60,17 +60,6 @@ class Watch : public velkaro::PlanExpansionWatch {
   std::vector<uint8_t> picture_;
 };
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    uint8_t chunk[4096];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
-      bytes.insert(bytes.end(), chunk, chunk + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -92,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (loaded.ok()) {
     if (projection.m_strPlanPath != expanded || !Exists(expanded) || !loaded.messages().empty())
       std::abort();
-    if (watch.expanded != 1 || watch.seen != ReadAll(expanded)) std::abort();
+    if (watch.expanded != 1 || watch.seen != velkaro::testing::ReadAll(expanded)) std::abort();
   } else {
     if (Exists(block) || Exists(expanded)) std::abort();  // a refusal writes nothing
     if (projection.m_strPlanPath != "before" || loaded.messages().size() != 1 ||

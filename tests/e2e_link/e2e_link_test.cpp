@@ -8,7 +8,6 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "tests/support/child_process.h"
-#include "tests/support/fake_clock.h"
 #include "tests/support/link_helpers.h"
 #include "tests/support/memory_device_registry.h"
 #include "tests/support/recording_message_box.h"
@@ -27,7 +26,6 @@ using testing::Bytes;
 using testing::kSerialRequest;
 using testing::kStartupFrame;
 using testing::WaitUntil;
-const Bytes kKeepAlive = {0x00, 0x00};
 
 // Where `needle` occurs in `hay` from `from` on; npos when it does not.
 size_t Find(const Bytes& hay, const Bytes& needle, size_t from = 0) {
@@ -75,9 +73,6 @@ class LinkOnBoard : public ::testing::Test {
   CEngine engine_{com_, gps_, system_clock_};
   std::unique_ptr<CParser> parser_ = std::make_unique<CParser>();
   testing::CountingSink sink_;
-  // Moved by hand; the worker's naps are slept, so that it does not spin.
-  // Its readings tell a test that quiet passes have seen a given time.
-  testing::FakeClock manual_clock_{{.sleep_naps = true}};
   LinkWorker worker_;
 };
 
@@ -113,52 +108,6 @@ TEST_F(LinkOnBoard, IdentityAndLockedReportsFromTheDemoWalk) {
   const size_t startup = Find(sent, kStartupFrame);
   ASSERT_NE(startup, std::string::npos);
   EXPECT_NE(Find(sent, kSerialRequest, startup + kStartupFrame.size()), std::string::npos);
-}
-
-TEST_F(LinkOnBoard, QuietLineGetsAKeepAliveAfterMoreThanTenSeconds) {
-  StartBoard({"--rate", "0"});  // answers requests, sends nothing of its own
-  testing::FakeClock& clock = manual_clock_;
-  worker_.Start(com_, *parser_, engine_, clock);
-  engine_.SendStartupFrame();
-  ASSERT_TRUE(WaitUntil([&] { return Serial() == "A1B2C3"; }, 15s)) << Serial();
-  EXPECT_EQ(Firmware(), "1.03");
-  EXPECT_EQ(gps_.Read().m_bFresh, false);
-
-  // Exactly 10 seconds of quiet: quiet passes read that time, and nothing
-  // goes out. A second serial request, recorded after anything the worker
-  // wrote before it, shows no keep-alive came first.
-  clock.seconds += 10;
-  const int reads = clock.readings.load();
-  ASSERT_TRUE(WaitUntil([&] { return clock.readings.load() >= reads + 3; }, 10s));
-  ASSERT_TRUE(engine_.SendFrame(2, nullptr, 0));
-  Bytes sent;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        sent = testing::ReadAll(record_);
-        return Find(sent, kSerialRequest, Find(sent, kSerialRequest) + 1) != std::string::npos;
-      },
-      10s));
-  EXPECT_EQ(Find(sent, kKeepAlive), std::string::npos);
-
-  // That request was written at the 10-second reading and counts as
-  // activity: 11 seconds past it, the keep-alive reaches the board.
-  clock.seconds += 11;
-  EXPECT_TRUE(WaitUntil(
-      [&] { return Find(testing::ReadAll(record_), kKeepAlive) != std::string::npos; }, 10s));
-  sent = testing::ReadAll(record_);
-  const Bytes want = {0x11, 0x12, 0x01, 0x00, 0x11, 0x13, 0x11, 0x12, 0x02, 0x00,
-                      0x11, 0x13, 0x11, 0x12, 0x02, 0x00, 0x11, 0x13, 0x00, 0x00};
-  EXPECT_EQ(sent, want);
-}
-
-TEST(BoardCommandLine, WrongUsageExitsWithTwoBeforeOpeningALine) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--bogus"}, {"--rate", "fast"}, {"--lock-after"}}) {
-    testing::BoardProcess board;
-    std::string error;
-    EXPECT_FALSE(board.Start(VELKARO_BIN_DIR "/velkaro-board", args, 10s, &error));
-    EXPECT_EQ(board.Stop(), 2) << args[0];
-  }
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST(FrameStartup, APortThatDoesNotOpenIsReportedAndStartUpGoesOn) {
 
 TEST(FrameStartup, WithGpsdTheBoardIsLeftAloneAndAMissingGpsdIsReported) {
   Rig rig;
-  const int port = velkaro::testing::UnusedLoopbackPort();
+  const int port = velkaro::testing::FreeLoopbackPort();
   rig.context.gpsd = GpsdAddress{"127.0.0.1", std::to_string(port)};
   rig.Start();
   EXPECT_EQ(rig.messages.shown, std::vector<std::string>{"Cannot connect to gpsd at 127.0.0.1:" +

@@ -140,7 +140,7 @@ TEST_F(GpsdSourceTest, AReportInPiecesIsReadWholeAndAHalfSentOneHoldsNothing) {
 }
 
 TEST_F(GpsdSourceTest, GpsdMissingAtStartIsReportedAndPickedUpOnceItListens) {
-  const int port = testing::UnusedLoopbackPort();
+  const int port = testing::FreeLoopbackPort();
   ASSERT_NE(port, 0);
   source.Start(Loopback(port), messages, &sink);
   EXPECT_EQ(messages.shown, std::vector<std::string>{"Cannot connect to gpsd at 127.0.0.1:" +

@@ -23,19 +23,5 @@ TEST(Status, FileErrorsCarryTheirCauseThePathAndTheDesignedText) {
   EXPECT_FALSE(Status::FromErrno(0, "/y").ok());
 }
 
-TEST(Status, OtherFailuresHaveNoFileCause) {
-  EXPECT_TRUE(Status::Ok().ok());
-  EXPECT_TRUE(Status::Ok().message().empty());
-  const Status bad = Status::Invalid("not a bitmap", "/p.bmp");
-  EXPECT_FALSE(bad.ok());
-  EXPECT_EQ(bad.code(), Status::Code::kInvalid);
-  EXPECT_EQ(bad.cause(), FileErrorCause::kNone);
-  EXPECT_EQ(bad.message(), "not a bitmap");
-  EXPECT_EQ(bad.last_error(), 0);
-  EXPECT_EQ(Status::Invalid("x").WithLastError(EINVAL).last_error(), EINVAL);
-  EXPECT_EQ(Status::NoMemory("big").code(), Status::Code::kNoMemory);
-  EXPECT_EQ(Status::Unsupported("rle").code(), Status::Code::kUnsupported);
-}
-
 }  // namespace
 }  // namespace velkaro

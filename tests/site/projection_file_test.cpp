@@ -361,13 +361,5 @@ TEST_F(ProjectionFileTest, ASaveWhosePointsCannotBeKeptBesideItIsStillASave) {
   EXPECT_EQ(CSiteProjection::ReadPoints(points).size(), projection.m_taps.size());
 }
 
-// The names stored beside plans and projection files are part of what users
-// and older sessions find on disk.
-TEST(SideFiles, KeepTheirNames) {
-  EXPECT_EQ(SideFilePath("/d/plan.bmp", SideFile::kBlock), "/d/plan.bmpc");
-  EXPECT_EQ(SideFilePath("/d/site.vlk", SideFile::kExpandedPlan), "/d/site.vlkb");
-  EXPECT_EQ(SideFilePath("/d/plan.bmp", SideFile::kPoints), "/d/plan.bmp.points");
-}
-
 }  // namespace
 }  // namespace velkaro

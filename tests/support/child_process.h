@@ -64,8 +64,6 @@ class ChildGroup {
   // Kills the whole group at once, as a crash would.
   void Kill();
 
-  pid_t pid() const { return pid_; }
-
  private:
   // Takes the program's exit status once it has ended, waiting for it when
   // `block`.

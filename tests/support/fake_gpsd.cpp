@@ -38,14 +38,6 @@ int Millis(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-int UnusedLoopbackPort() {
-  int port = 0;
-  const int fd = Listen(0, &port);
-  if (fd < 0) return 0;
-  ::close(fd);
-  return port;
-}
-
 FakeGpsd::FakeGpsd(int port) { listener_ = Listen(port, &port_); }
 
 FakeGpsd::~FakeGpsd() {

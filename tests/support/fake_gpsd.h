@@ -9,9 +9,6 @@
 
 namespace velkaro::testing {
 
-// A loopback TCP port that nothing listened on a moment ago.
-int UnusedLoopbackPort();
-
 class FakeGpsd {
  public:
   // Listens on `port` of 127.0.0.1 (0: any free port). Listening() tells
