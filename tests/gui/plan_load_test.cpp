@@ -7,14 +7,13 @@
 #include "platform/atomic_file.h"
 #include "site/projection_file_format.h"
 #include "site/side_files.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/gui/gui_rig.h"
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <sys/resource.h>
 #include <vector>
 
 #include <QApplication>
@@ -127,20 +126,17 @@ TEST(PlanLoad, AProjectionFileWhoseSideFilesFailAfterThePictureLeavesTheOldPlan)
   const std::string vlk = rig.Path("noise.vlk");
   ASSERT_EQ(WriteFileAtomically(vlk, file.data(), file.size()), FileErrorCause::kNone);
 
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = saved;
-  limit.rlim_cur = bitmap.size() + 512;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  rig.files.answers.push_back(vlk);
-  view.OnCommand(ID_OPEN_PROJECTION);
-  view.WaitForLoad();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, old_handler);
+  {
+    testing::FileSizeLimit limit(bitmap.size() + 512);
+    ASSERT_TRUE(limit.set());
+    rig.files.answers.push_back(vlk);
+    view.OnCommand(ID_OPEN_PROJECTION);
+    view.WaitForLoad();
+  }
 
   // The file error alone: the plan the file did not give is no second one.
-  EXPECT_EQ(rig.messages.shown, std::vector<std::string>{"Disk full while accessing " + vlk + "c."});
+  EXPECT_EQ(rig.messages.shown,
+            std::vector<std::string>{"Disk full while accessing " + vlk + "c."});
 
   // A plan bigger than the memory that can be had is refused with its size
   // before any side file is written.

@@ -7,16 +7,15 @@
 #include "image/bmp_rows.h"
 #include "tests/gis/gdal_image.h"
 #include "tests/image/plan_file.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_folder.h"
 
 #include <algorithm>
 #include <array>
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,10 +23,10 @@
 namespace velkaro::image {
 namespace {
 
-using testing::TempFolder;
 using testing::PlanFile;
 using testing::ReadWithGdal;
 using testing::RgbImage;
+using testing::TempFolder;
 
 // A picture whose every pixel differs from its neighbours in all three
 // channels, so a swapped channel, a row out of place or padding read as a
@@ -106,19 +105,16 @@ TEST(BmpWriter, AWriteThatFailsLeavesTheOldFileAndNothingElse) {
 
   // A file size limit well inside the picture: the write fails part way, as
   // on a full disk.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = saved;
-  limit.rlim_cur = 100'000;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
   int rows_asked = 0;
-  const Status written = WriteBmp(path, {.width = 300, .height = 300}, [&](int32_t, uint8_t* rgb) {
-    ++rows_asked;
-    std::fill(rgb, rgb + 900, 0x55);
-  });
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, old_handler);
+  Status written;
+  {
+    testing::FileSizeLimit limit(100'000);
+    ASSERT_TRUE(limit.set());
+    written = WriteBmp(path, {.width = 300, .height = 300}, [&](int32_t, uint8_t* rgb) {
+      ++rows_asked;
+      std::fill(rgb, rgb + 900, 0x55);
+    });
+  }
 
   EXPECT_EQ(written.code(), Status::Code::kFileError);
   EXPECT_EQ(written.cause(), FileErrorCause::kDiskFull);

@@ -1,10 +1,9 @@
 // The projection file: its bytes, the round trip through Save and Load, an
 // overwritten longer file, and every refusal with the text the user sees.
 #include "tests/site/projection_fixture.h"
+#include "tests/support/file_size_limit.h"
 
-#include <csignal>
 #include <span>
-#include <sys/resource.h>
 
 namespace velkaro {
 namespace {
@@ -158,15 +157,12 @@ TEST_F(ProjectionFileTest, AFileThatCannotTakeTheBlockIsNamedAndBothFilesStay) {
   WriteAll(out, {9, 9, 9});
   WriteAll(block_path, {7});
 
-  rlimit old_limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  rlimit limit = old_limit;
-  limit.rlim_cur = block_size + 1;
-  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const SiteOutcome saved = projection.Save(out);
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
+  SiteOutcome saved;
+  {
+    testing::FileSizeLimit limit(block_size + 1);
+    ASSERT_TRUE(limit.set());
+    saved = projection.Save(out);
+  }
 
   EXPECT_FALSE(told(saved));
   ASSERT_EQ(told.shown.size(), 1u);

@@ -3,11 +3,11 @@
 // The file must always be the old bytes or the whole new file, and nothing
 // else may be left beside it.
 #include "tests/site/projection_fixture.h"
+#include "tests/support/file_size_limit.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -107,16 +107,9 @@ TEST_F(SaveFaults, AKilledSaveLeavesTheOldFileOrTheWholeNewOne) {
 // stands in for a full disk). Returns what the save said.
 SiteOutcome SaveWithFileSizeLimit(CSiteProjection& projection, const std::string& target,
                                   rlim_t limit) {
-  rlimit old_limit{};
-  if (::getrlimit(RLIMIT_FSIZE, &old_limit) != 0) return {};
-  rlimit tight = old_limit;
-  tight.rlim_cur = limit;
-  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  ::setrlimit(RLIMIT_FSIZE, &tight);
-  SiteOutcome saved = projection.Save(target);
-  ::setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
-  return saved;
+  testing::FileSizeLimit full(limit);
+  if (!full.set()) return {};
+  return projection.Save(target);
 }
 
 // A disk that fills during the save, first while the plan's side file is

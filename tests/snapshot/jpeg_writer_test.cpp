@@ -2,16 +2,15 @@
 // own decompressor and comparing against libjpeg's own tables and texts.
 #include "snapshot/jpeg_writer.h"
 
+#include "tests/support/file_size_limit.h"
 #include "tests/support/jpeg_reader.h"
 #include "tests/support/temp_folder.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <jerror.h>
 #include <jpeglib.h>
-#include <sys/resource.h>
 #include <utility>
 #include <vector>
 
@@ -167,17 +166,14 @@ TEST(JpegWriter, FullDiskKeepsTheOldPicture) {
   const auto old_size = std::filesystem::file_size(path);
   const auto pixels = SolidCapture(240, 265, 200, 10, 90);
 
-  rlimit old_limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  rlimit tiny = old_limit;
-  tiny.rlim_cur = 1024;
-  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
   const int descriptors = testing::OpenDescriptorCount();
-  const bool written = WriteJpeg(path, 240, 265, 100, pixels.data());
+  bool written = false;
+  {
+    testing::FileSizeLimit limit(1024);
+    ASSERT_TRUE(limit.set());
+    written = WriteJpeg(path, 240, 265, 100, pixels.data());
+  }
   const int descriptors_after = testing::OpenDescriptorCount();
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
 
   EXPECT_FALSE(written);
   EXPECT_EQ(GetJpegError(), testing::LibraryMessage(JERR_FILE_WRITE, 0));

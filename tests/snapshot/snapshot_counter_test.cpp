@@ -2,12 +2,11 @@
 // and the name proposed for it.
 #include "snapshot/snapshot_counter.h"
 
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_folder.h"
 
 #include <climits>
-#include <csignal>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -93,15 +92,12 @@ TEST(CounterFile, FailedWriteKeepsOldCounter) {
   const std::filesystem::path counter = dir.path() / kSnapshotCounterFileName;
   WriteText(counter, "41\n");
 
-  rlimit old_limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  rlimit tiny = old_limit;
-  tiny.rlim_cur = 1;  // "42\n" needs three bytes
-  void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-  const bool advanced = AdvanceSnapshotCounter(dir.path(), 41);
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
+  bool advanced = false;
+  {
+    testing::FileSizeLimit limit(1);  // "42\n" needs three bytes
+    ASSERT_TRUE(limit.set());
+    advanced = AdvanceSnapshotCounter(dir.path(), 41);
+  }
 
   EXPECT_FALSE(advanced);
   EXPECT_EQ(ReadText(counter), "41\n");
