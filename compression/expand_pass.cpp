@@ -157,7 +157,8 @@ StretchExpander::StretchExpander(CCompression& self, const BlockStart& start, co
   auto line = [](size_t n) { return (n + 63) / 64 * 64; };
   const size_t in_size = line(stretch_bytes_);
   const size_t out_size = line(output_room_ + sync_symbols_ + 2 * HuffmanDecoder::kOutputSlack);
-  buffer_ = PageBuffer(slots * static_cast<size_t>(lanes_) * (in_size + out_size));
+  buffer_ = PageBuffer(slots * static_cast<size_t>(lanes_) * (in_size + out_size),
+                       PageBuffer::Faults::kUpFront);
   if (!buffer_.data()) return;
   ring_.resize(slots);
   uint8_t* next = buffer_.data();

@@ -36,7 +36,7 @@ size_t MappedSize(size_t size) {
 
 }  // namespace
 
-PageBuffer::PageBuffer(size_t size) {
+PageBuffer::PageBuffer(size_t size, Faults faults) {
   if (size == 0) return;
   const size_t mapped = MappedSize(size);
   if (mapped < size) return;
@@ -55,6 +55,8 @@ PageBuffer::PageBuffer(size_t size) {
     start += head;
   }
   ::madvise(start, mapped, MADV_HUGEPAGE);  // only advice: refused is fine
+  // Refused by kernels before 5.14: the pages then fault in on first touch.
+  if (faults == Faults::kUpFront) ::madvise(start, mapped, MADV_POPULATE_WRITE);
   data_ = start;
   size_ = size;
 }

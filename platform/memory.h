@@ -20,8 +20,15 @@ uint64_t AvailableMemoryBytes();
 // the system and come back as new pages the next time.
 class PageBuffer {
  public:
+  // When the pages are faulted in: by whichever thread first touches each,
+  // or all at once by the thread that makes the buffer. Workers that share
+  // a buffer take it faulted in: on a virtual machine a page the host has
+  // taken back costs milliseconds to fault again, and a worker stalled on
+  // one holds up its partner, which needs that worker's work in order.
+  enum class Faults { kOnFirstTouch, kUpFront };
+
   PageBuffer() = default;
-  explicit PageBuffer(size_t size);
+  explicit PageBuffer(size_t size, Faults faults = Faults::kOnFirstTouch);
   ~PageBuffer();
   PageBuffer(PageBuffer&& other) noexcept;
   PageBuffer& operator=(PageBuffer&& other) noexcept;

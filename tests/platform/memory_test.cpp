@@ -1,12 +1,15 @@
 // PageBuffer maps more than it hands out, to start on a huge page's
 // boundary, and gives the rest back: every byte it hands out is zeroed and
-// writable, and nothing stays mapped once it is gone.
+// writable, nothing stays mapped once it is gone, and a buffer asked for
+// faulted in up front is resident before it is touched.
 #include "platform/memory.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -55,6 +58,32 @@ TEST(PageBuffer, NothingStaysMappedAfterBuffersAndMovesEnd) {
   // Sixty buffers of 0.7 to 14 MB, or the huge page's worth each maps past
   // its end, would add over 100 MB if any stayed.
   EXPECT_LE(MappedKib(), before + 8 * 1024);
+}
+
+TEST(PageBuffer, FaultedInUpFrontIsResidentBeforeItIsTouched) {
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  void* probe = ::mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(probe, MAP_FAILED);
+  const bool populates = ::madvise(probe, page, MADV_POPULATE_WRITE) == 0;
+  ::munmap(probe, page);
+  if (!populates) GTEST_SKIP() << "this kernel faults pages in only on first touch";
+
+  for (const size_t size : {size_t{4096} * 3, (size_t{5} << 20) + 1}) {
+    for (const auto faults : {PageBuffer::Faults::kOnFirstTouch, PageBuffer::Faults::kUpFront}) {
+      const PageBuffer buffer(size, faults);
+      ASSERT_NE(buffer.data(), nullptr);
+      std::vector<unsigned char> resident((size + page - 1) / page);
+      ASSERT_EQ(::mincore(buffer.data(), size, resident.data()), 0);
+      size_t in = 0;
+      for (const unsigned char r : resident) in += r & 1;
+      if (faults == PageBuffer::Faults::kUpFront) {
+        EXPECT_EQ(in, resident.size()) << size;
+        EXPECT_EQ(buffer.data()[size - 1], 0);
+      } else {
+        EXPECT_EQ(in, 0u) << size;
+      }
+    }
+  }
 }
 
 }  // namespace
