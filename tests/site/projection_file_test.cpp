@@ -1,7 +1,6 @@
 // The projection file: its bytes, the round trip through Save and Load, an
 // overwritten longer file, and every refusal with the text the user sees.
 #include "tests/site/projection_fixture.h"
-#include "tests/support/file_size_limit.h"
 
 #include <span>
 
@@ -144,33 +143,6 @@ struct OpenFailure {
   const char* relative_path;  // under the scratch folder
   FileErrorCause cause;
 };
-
-// The block goes into its side file and the projection file at once. A
-// projection file that cannot take it (here: a file-size limit that the
-// block alone fits under, standing in for a full disk) is named, and both
-// files stay as they were.
-TEST_F(ProjectionFileTest, AFileThatCannotTakeTheBlockIsNamedAndBothFilesStay) {
-  const std::string out = dir.File("site.vlk");
-  ASSERT_TRUE(told(projection.Save(out)));
-  const std::string block_path = SideFilePath(plan, SideFile::kBlock);
-  const uintmax_t block_size = fs::file_size(block_path);
-  WriteAll(out, {9, 9, 9});
-  WriteAll(block_path, {7});
-
-  SiteOutcome saved;
-  {
-    testing::FileSizeLimit limit(block_size + 1);
-    ASSERT_TRUE(limit.set());
-    saved = projection.Save(out);
-  }
-
-  EXPECT_FALSE(told(saved));
-  ASSERT_EQ(told.shown.size(), 1u);
-  EXPECT_NE(told.shown[0].find(out), std::string::npos) << told.shown[0];
-  EXPECT_EQ(told.played, std::vector<std::string>{"REDALERT"});
-  EXPECT_EQ(ReadAll(out), (std::vector<uint8_t>{9, 9, 9}));
-  EXPECT_EQ(ReadAll(block_path), (std::vector<uint8_t>{7}));
-}
 
 class SaveOpenFailure : public ProjectionFileTest,
                         public ::testing::WithParamInterface<OpenFailure> {};

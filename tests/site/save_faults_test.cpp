@@ -115,26 +115,27 @@ SiteOutcome SaveWithFileSizeLimit(CSiteProjection& projection, const std::string
 // A disk that fills during the save, first while the plan's side file is
 // written, then while the projection file is: each time the designed text
 // names the file that could not be written, the alarm sounds, and the old
-// projection file and its folder are as they were.
+// projection file, its side file (a marker no save writes) and its folder
+// are as they were: a side file written whole is not put in place while
+// the projection file fails.
 TEST_F(SaveFaults, AFullDiskLeavesTheOldFileAndNothingElse) {
+  const std::string block = SideFilePath(plan, SideFile::kBlock);
   ASSERT_TRUE(told(projection.Save(dir.File("reference.vlk"))));
-  const uint64_t block_size = fs::file_size(SideFilePath(plan, SideFile::kBlock));
+  const uint64_t block_size = fs::file_size(block);
   ASSERT_GT(block_size, 1'000'000u);
-  const std::vector<uint8_t> old_block = ReadAll(SideFilePath(plan, SideFile::kBlock));
 
   struct Case {
     rlim_t limit;
     std::string named;
   };
-  for (const Case& c :
-       {Case{1'000'000, SideFilePath(plan, SideFile::kBlock)}, Case{block_size + 100, target}}) {
+  for (const Case& c : {Case{1'000'000, block}, Case{block_size + 1, target}}) {
     SCOPED_TRACE(c.named);
     WriteAll(target, old_bytes);
+    WriteAll(block, {7});
     told = {};
     EXPECT_FALSE(told(SaveWithFileSizeLimit(projection, target, c.limit)));
     EXPECT_EQ(ReadAll(target), old_bytes);
-    EXPECT_EQ(ReadAll(SideFilePath(plan, SideFile::kBlock)), old_block)
-        << "the side file is whole, old or new";
+    EXPECT_EQ(ReadAll(block), std::vector<uint8_t>{7});
     EXPECT_EQ(told.shown, std::vector<std::string>{"Disk full while accessing " + c.named + "."});
     EXPECT_EQ(told.played, std::vector<std::string>{"REDALERT"});
     EXPECT_EQ(Strays(), std::vector<std::string>{});
