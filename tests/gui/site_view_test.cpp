@@ -1,5 +1,6 @@
-// The site view on the offscreen platform: drawing, the lock colours, taps
-// with and without a lock, the valid-solution message, holds and scrolling.
+// The site view on the offscreen platform: drawing, the lock colours (a fix
+// that stops arriving is no lock), taps with and without a lock, the
+// valid-solution message, holds and scrolling.
 #include "simulator/demo_site.h"
 #include "tests/support/gui/gui_rig.h"
 
@@ -80,8 +81,8 @@ TEST_F(SiteViewTest, WithoutAPlanShowsTheQuickStartPictureOnly) {
 }
 
 // Without a lock the fix row is red and a tap only says so; with one it is
-// green.
-TEST_F(SiteViewTest, TheFixRowIsRedWithoutALockAndATapThenOnlySaysSo) {
+// green, and red again by itself once the fixes stop for over three seconds.
+TEST_F(SiteViewTest, TheFixRowIsRedWithoutALockOrAFreshOneAndATapThenOnlySaysSo) {
   rig_.LoadPlan(rig_.WritePlan("plan.bmp", 400, 300));
   const int th = TextHeight();
   rig_.SendGps(false, 45.5, 9.1);
@@ -105,6 +106,40 @@ TEST_F(SiteViewTest, TheFixRowIsRedWithoutALockAndATapThenOnlySaysSo) {
   shown = Shown();
   EXPECT_EQ(QColor(shown.pixel(1, 1)), QColor(0, 192, 0));
   EXPECT_EQ(QColor(shown.pixel(shown.width() - 2, th - 1)), QColor(0, 192, 0));
+
+  rig_.clock.ahead_ms = 20'000;  // the board was unplugged 20 s ago
+  EXPECT_EQ(QColor(Shown().pixel(1, 1)), QColor(192, 0, 0));
+  rig_.messages.shown.clear();
+  Tap({30, 40});
+  EXPECT_EQ(rig_.messages.shown,
+            std::vector<std::string>{"GPS is not locked. Wait until GPS is locked."});
+  EXPECT_TRUE(rig_.projection.m_taps.empty());
+  EXPECT_TRUE(rig_.waves.played.empty()) << "no PING for a refused tap";
+  rig_.clock.ahead_ms = 0;
+  rig_.SendGps(true, 45.5, 9.1);
+  Tap({30, 40});
+  EXPECT_EQ(rig_.projection.m_taps.size(), 1u) << "a new report is a lock again";
+}
+
+// With no report at all the view must still repaint, or the band would stay
+// green with the last position: it repaints about once a second while it
+// shows a lock, and stops once the band is red.
+TEST_F(SiteViewTest, TheViewRepaintsOnItsOwnWhileItShowsALock) {
+  rig_.LoadPlan(rig_.WritePlan("plan.bmp", 300, 300));
+  PaintCounter counter;
+  view_->viewport()->installEventFilter(&counter);
+  rig_.SendGps(true, 45.5, 9.1);
+  view_->viewport()->repaint();
+  counter.paints = 0;
+  QTest::qWait(2 * CSiteView::kLockRepaintMs + 500);
+  EXPECT_GE(counter.paints, 2);
+
+  rig_.clock.ahead_ms = 20'000;
+  QTest::qWait(CSiteView::kLockRepaintMs + 500);  // one more repaint shows red
+  counter.paints = 0;
+  QTest::qWait(2 * CSiteView::kLockRepaintMs + 500);
+  EXPECT_EQ(counter.paints, 0) << "a red band needs no timer";
+  view_->viewport()->removeEventFilter(&counter);
 }
 
 TEST_F(SiteViewTest, ATapWithALockStoresThePointUnderTheReticle) {
