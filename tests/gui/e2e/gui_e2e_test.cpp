@@ -25,9 +25,9 @@
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,8 @@ class GuiEndToEnd : public velkaro::testing::OffscreenSuite {
   // folder, and a flow on the site view with that plan loaded and a lock.
   void WalkOnThePlan(const std::vector<std::string>& args) {
     std::string error;
-    ASSERT_TRUE(board_.Start(VELKARO_BIN_DIR "/velkaro-board", args, std::chrono::seconds(10),
-                             &error))
+    ASSERT_TRUE(
+        board_.Start(VELKARO_BIN_DIR "/velkaro-board", args, std::chrono::seconds(10), &error))
         << error;
     plan_ = dir_.File("campus.bmp");
     ASSERT_TRUE(QFile::copy(":/demo/campus.bmp", QString::fromStdString(plan_)));
@@ -61,54 +61,35 @@ class GuiEndToEnd : public velkaro::testing::OffscreenSuite {
 };
 
 TEST_F(GuiEndToEnd, CaptureTheLandmarksFromTheSimulatorSaveAndReopen) {
-  testing::TempFolder dir;
-  const testing::CurrentDir current(dir.path());  // the solves write debug.txt here
-
-  testing::BoardProcess board;
-  std::string error;
-  ASSERT_TRUE(board.Start(VELKARO_BIN_DIR "/velkaro-board", {"--rate", "20", "--lock-after", "1"},
-                          std::chrono::seconds(10), &error))
-      << error;
-
-  const QString plan = QString::fromStdString(dir.File("campus.bmp"));
-  ASSERT_TRUE(QFile::copy(":/demo/campus.bmp", plan));
-  QFile::setPermissions(plan, QFile::ReadOwner | QFile::WriteOwner);
-  const std::string vlk = dir.File("campus.vlk");
-  QImage saved_plan;
-  std::vector<CSiteProjection::_tap> saved_taps;
-  {
-    std::vector<std::string> steps;
-    DemoFlow flow(board.device(), [&](const std::string& s) { steps.push_back(s); });
-    ASSERT_TRUE(flow.Start());
-    ASSERT_TRUE(flow.ShowSiteView());
-    ASSERT_TRUE(flow.WaitForLock(std::chrono::seconds(20)));
-    // Under the view, the board's DOP and satellites with the position.
-    flow.App().MainFrame()->OnBoardUpdate();
-    const std::string status = flow.App().MainFrame()->FixStatus().toStdString();
-    EXPECT_NE(status.find("  HDOP "), std::string::npos) << status;
-    EXPECT_NE(status.find(" satellites  "), std::string::npos) << status;
-    EXPECT_NE(status.find("board on " + board.device()), std::string::npos) << status;
-    ASSERT_TRUE(flow.LoadPlan(plan.toStdString()));
-    int valid_messages = 0;
-    for (size_t i = 0; i < 5; ++i) {
-      const Landmark& landmark = Landmarks()[i];
-      ASSERT_TRUE(flow.CaptureAt(landmark, std::chrono::seconds(60))) << landmark.name;
-      const auto& tap = flow.Projection().m_taps.back();
-      EXPECT_EQ(int(tap.x), landmark.x) << landmark.name;
-      EXPECT_EQ(int(tap.y), landmark.y) << landmark.name;
-      EXPECT_NEAR(double(tap.lat), DemoLat(landmark.y), 1e-6) << landmark.name;
-      EXPECT_NEAR(double(tap.lon), DemoLon(landmark.x), 1e-6) << landmark.name;
-      for (const std::string& m : flow.Messages().shown) {
-        if (m == "You now have a valid geocode solution. Please save file.") ++valid_messages;
-      }
-      EXPECT_EQ(valid_messages, i == 4 ? 1 : 0) << landmark.name;
-      flow.Messages().shown.clear();
+  ASSERT_NO_FATAL_FAILURE(WalkOnThePlan({"--rate", "20", "--lock-after", "1"}));
+  DemoFlow& flow = *flow_;
+  // Under the view, the board's DOP and satellites with the position.
+  flow.App().MainFrame()->OnBoardUpdate();
+  const std::string status = flow.App().MainFrame()->FixStatus().toStdString();
+  EXPECT_NE(status.find("  HDOP "), std::string::npos) << status;
+  EXPECT_NE(status.find(" satellites  "), std::string::npos) << status;
+  EXPECT_NE(status.find("board on " + board_.device()), std::string::npos) << status;
+  int valid_messages = 0;
+  for (size_t i = 0; i < 5; ++i) {
+    const Landmark& landmark = Landmarks()[i];
+    ASSERT_TRUE(flow.CaptureAt(landmark, std::chrono::seconds(60))) << landmark.name;
+    const auto& tap = flow.Projection().m_taps.back();
+    EXPECT_EQ(int(tap.x), landmark.x) << landmark.name;
+    EXPECT_EQ(int(tap.y), landmark.y) << landmark.name;
+    EXPECT_NEAR(double(tap.lat), DemoLat(landmark.y), 1e-6) << landmark.name;
+    EXPECT_NEAR(double(tap.lon), DemoLon(landmark.x), 1e-6) << landmark.name;
+    for (const std::string& m : flow.Messages().shown) {
+      if (m == "You now have a valid geocode solution. Please save file.") ++valid_messages;
     }
-    ASSERT_TRUE(flow.Save(vlk)) << flow.Messages().shown.back();
-    saved_plan = flow.App().MainFrame()->SiteView()->PlanBitmap();
-    saved_taps = flow.Projection().m_taps;
+    EXPECT_EQ(valid_messages, i == 4 ? 1 : 0) << landmark.name;
+    flow.Messages().shown.clear();
   }
-  board.Stop();
+  const std::string vlk = dir_.File("campus.vlk");
+  ASSERT_TRUE(flow.Save(vlk)) << flow.Messages().shown.back();
+  const QImage saved_plan = flow.App().MainFrame()->SiteView()->PlanBitmap();
+  const std::vector<CSiteProjection::_tap> saved_taps = flow.Projection().m_taps;
+  flow_.reset();
+  board_.Stop();
 
   const velkaro::testing::ProgramRun info =
       velkaro::testing::RunProgram(VELKARO_BIN_DIR "/vlk", {"info", vlk});
