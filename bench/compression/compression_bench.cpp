@@ -13,6 +13,7 @@
 #include "compression/compression.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <pthread.h>
+#include <sched.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -204,39 +207,81 @@ void Expand(benchmark::State& state, int kind, int threads) {
   Finish(state, f, f.block_size);
 }
 
+uint64_t ComputeLoop(uint64_t seed, int64_t steps);
+
+// How fast each of the first two cores runs the compute loop below now,
+// both at once, each on a thread pinned to it (steps per microsecond; 0
+// where a core cannot be had). This host can run one of its cores at half
+// the other's speed for minutes on end.
+std::array<double, 2> CoreSpeeds() {
+  constexpr int64_t kSteps = int64_t{1} << 20;
+  std::array<double, 2> speeds{};
+  auto measure = [&speeds](int core) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(core, &set);
+    if (pthread_setaffinity_np(pthread_self(), sizeof set, &set) != 0) return;
+    const auto start = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(ComputeLoop(core, kSteps));
+    const auto end = std::chrono::steady_clock::now();
+    speeds[core] = kSteps / std::chrono::duration<double, std::micro>(end - start).count();
+  };
+  std::thread first(measure, 0), second(measure, 1);
+  first.join();
+  second.join();
+  return speeds;
+}
+
 // Two threads against one, in pairs: each iteration runs the operation on
 // one thread and on two, back to back and each first in turn, so that both
 // of a pair meet the same moment of a shared machine, whose other core comes
 // and goes from one second to the next. "gain" is the median of the pairs'
 // ratios of wall time, times `work` (what the two-thread run does against
 // the one-thread run); the outputs are removed before each run, untimed.
+// With `ceiling`, the cores' speeds are taken just before each pair, and
+// "ceiling" is the median of what two threads could give then: both cores'
+// speed over that of the core the one-thread run started on.
 void PairedGain(benchmark::State& state, const std::vector<std::string>& outputs,
-                const std::function<bool(int threads)>& once, double work = 1) {
-  std::vector<double> gains;
+                const std::function<bool(int threads)>& once, double work = 1,
+                bool ceiling = false) {
+  std::vector<double> gains, ceilings;
   for (auto _ : state) {
     double ms[3] = {};
+    state.PauseTiming();
+    const std::array<double, 2> speeds = ceiling ? CoreSpeeds() : std::array<double, 2>{};
+    state.ResumeTiming();
+    int core = -1;
     for (int k = 0; k < 2; ++k) {
       const int threads = (k + gains.size()) % 2 ? 2 : 1;
       for (const std::string& output : outputs) std::remove(output.c_str());
+      if (threads == 1) core = sched_getcpu();
       const auto start = std::chrono::steady_clock::now();
       if (!once(threads)) state.SkipWithError("the operation failed");
       const auto end = std::chrono::steady_clock::now();
       ms[threads] = std::chrono::duration<double, std::milli>(end - start).count();
     }
     gains.push_back(work * ms[1] / ms[2]);
+    if ((core == 0 || core == 1) && speeds[0] > 0 && speeds[1] > 0)
+      ceilings.push_back((speeds[0] + speeds[1]) / speeds[core]);
   }
-  std::sort(gains.begin(), gains.end());
-  state.counters["gain"] = gains.empty() ? 0 : gains[gains.size() / 2];
+  auto median = [](std::vector<double>& v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+  };
+  state.counters["gain"] = median(gains);
+  if (!ceilings.empty()) state.counters["ceiling"] = median(ceilings);
 }
 
 void BM_CompressGain(benchmark::State& state, int kind) {
   const Files& f = Setup(kind);
-  PairedGain(state, {f.block}, [&f](int threads) { return CompressOnce(f, threads); });
+  PairedGain(
+      state, {f.block}, [&f](int threads) { return CompressOnce(f, threads); }, 1, true);
 }
 
 void BM_ExpandGain(benchmark::State& state, int kind) {
   const Files& f = Setup(kind);
-  PairedGain(state, {f.expanded}, [&f](int threads) { return ExpandOnce(f, threads); });
+  PairedGain(
+      state, {f.expanded}, [&f](int threads) { return ExpandOnce(f, threads); }, 1, true);
 }
 
 // What any two threads of this work could give here: one one-thread run

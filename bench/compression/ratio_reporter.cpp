@@ -64,8 +64,11 @@ void RatioReporter::Finalize() {
       if (low != lows_[f.run].end() && high != highs_[f.run].end())
         std::snprintf(range, sizeof range, "  (repetitions %.2f-%.2fx)", low->second.value,
                       high->second.value);
-      Print(out, "%-44s %9s %9s %7.2fx %8s%s%s\n", f.label.c_str(), "-", "-", ratio, goal, verdict,
-            range);
+      char ceiling[48] = "";
+      if (const auto c = row->second.find("ceiling"); c != row->second.end())
+        std::snprintf(ceiling, sizeof ceiling, "  (cores' ceiling %.2fx)", c->second.value);
+      Print(out, "%-44s %9s %9s %7.2fx %8s%s%s%s\n", f.label.c_str(), "-", "-", ratio, goal,
+            verdict, range, ceiling);
       continue;
     }
     const std::map<std::string, double>& rates = f.cpu_time ? cpu_rates_ : rates_;
