@@ -207,9 +207,24 @@ void Expand(benchmark::State& state, int kind, int threads) {
   Finish(state, f, f.block_size);
 }
 
-uint64_t ComputeLoop(uint64_t seed, int64_t steps);
+// The machine's own answer to "what do two threads give": a loop of
+// dependent table lookups and multiplies, with no memory traffic and no
+// sharing, run on one thread and split over two, in pairs. Where the two
+// cores are hyperthreads of one, or share the host with other guests, this
+// ratio is well under 2, and no coder's can be above it.
+constexpr int64_t kComputeSteps = int64_t{1} << 27;
 
-// How fast each of the first two cores runs the compute loop below now,
+uint64_t ComputeLoop(uint64_t seed, int64_t steps) {
+  uint8_t table[4096];
+  for (size_t i = 0; i < sizeof table; ++i)
+    table[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+  uint64_t x = seed;
+  for (int64_t i = 0; i < steps; ++i)
+    x = ((x >> 3) ^ table[x & 4095] ^ uint64_t(i)) * 0x9E3779B97F4A7C15u;
+  return x;
+}
+
+// How fast each of the first two cores runs the compute loop now,
 // both at once, each on a thread pinned to it (steps per microsecond; 0
 // where a core cannot be had). This host can run one of its cores at half
 // the other's speed for minutes on end.
@@ -320,23 +335,6 @@ void BM_Compress(benchmark::State& state, int kind) { Compress(state, kind, 0); 
 void BM_Expand(benchmark::State& state, int kind) { Expand(state, kind, 0); }
 void BM_CompressOneThread(benchmark::State& state, int kind) { Compress(state, kind, 1); }
 void BM_ExpandOneThread(benchmark::State& state, int kind) { Expand(state, kind, 1); }
-
-// The machine's own answer to "what do two threads give": a loop of
-// dependent table lookups and multiplies, with no memory traffic and no
-// sharing, run on one thread and split over two, in pairs. Where the two
-// cores are hyperthreads of one, or share the host with other guests, this
-// ratio is well under 2, and no coder's can be above it.
-constexpr int64_t kComputeSteps = int64_t{1} << 27;
-
-uint64_t ComputeLoop(uint64_t seed, int64_t steps) {
-  uint8_t table[4096];
-  for (size_t i = 0; i < sizeof table; ++i)
-    table[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
-  uint64_t x = seed;
-  for (int64_t i = 0; i < steps; ++i)
-    x = ((x >> 3) ^ table[x & 4095] ^ uint64_t(i)) * 0x9E3779B97F4A7C15u;
-  return x;
-}
 
 bool ComputeOnce(int threads) {
   std::vector<std::thread> helpers;

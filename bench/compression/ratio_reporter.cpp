@@ -59,9 +59,11 @@ void RatioReporter::Finalize() {
       if (f.goal > 0) std::snprintf(goal, sizeof goal, "%.2fx", f.goal);
       const char* verdict = f.goal <= 0 ? "" : ratio >= f.goal ? " met" : " NOT met";
       char range[48] = "";
-      const auto low = lows_[f.run].find(f.counter);
-      const auto high = highs_[f.run].find(f.counter);
-      if (low != lows_[f.run].end() && high != highs_[f.run].end())
+      const benchmark::UserCounters& lows = lows_[f.run];
+      const benchmark::UserCounters& highs = highs_[f.run];
+      const auto low = lows.find(f.counter);
+      const auto high = highs.find(f.counter);
+      if (low != lows.end() && high != highs.end())
         std::snprintf(range, sizeof range, "  (repetitions %.2f-%.2fx)", low->second.value,
                       high->second.value);
       char ceiling[48] = "";
