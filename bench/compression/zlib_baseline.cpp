@@ -68,4 +68,30 @@ bool ZlibInflateFile(const std::string& from, const std::string& to) {
   return status == Z_STREAM_END && std::fflush(out.get()) == 0;
 }
 
+uint64_t ZlibDeflateMemory(std::span<const uint8_t> in, std::span<uint8_t> out) {
+  z_stream z{};
+  if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15, 8, Z_HUFFMAN_ONLY) != Z_OK) return 0;
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  const int status = deflate(&z, Z_FINISH);
+  const uint64_t size = z.total_out;
+  deflateEnd(&z);
+  return status == Z_STREAM_END ? size : 0;
+}
+
+bool ZlibInflateMemory(std::span<const uint8_t> in, std::span<uint8_t> out) {
+  z_stream z{};
+  if (inflateInit2(&z, 15) != Z_OK) return false;
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  const int status = inflate(&z, Z_FINISH);
+  const bool whole = z.total_out == out.size();
+  inflateEnd(&z);
+  return status == Z_STREAM_END && whole;
+}
+
 }  // namespace velkaro::bench
