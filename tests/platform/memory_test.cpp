@@ -28,17 +28,23 @@ size_t MappedKib() {
 
 TEST(PageBuffer, EveryByteIsZeroedAndWritableAndLargeOnesStartOnAHugePage) {
   constexpr size_t kHuge = size_t{2} << 20;
-  for (const size_t size : {size_t{1}, size_t{4096}, (size_t{512} << 10) - 1, size_t{512} << 10,
-                            kHuge, 3 * kHuge + 5}) {
-    PageBuffer buffer(size);
-    ASSERT_NE(buffer.data(), nullptr) << size;
-    EXPECT_EQ(buffer.size(), size);
-    EXPECT_EQ(buffer.data()[0], 0);
-    EXPECT_EQ(buffer.data()[size - 1], 0);
-    for (size_t i = 0; i < size; i += 4096) buffer.data()[i] = 1;
-    buffer.data()[size - 1] = 2;
-    if (size >= (size_t{512} << 10)) {
-      EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.data()) % kHuge, 0u) << size;
+  // Faulted in up front, a buffer may take huge pages for its start and
+  // small ones for the rest, as they come.
+  for (const auto faults : {PageBuffer::Faults::kOnFirstTouch, PageBuffer::Faults::kUpFront}) {
+    for (const size_t size : {size_t{1}, size_t{4096}, (size_t{512} << 10) - 1, size_t{512} << 10,
+                              kHuge, 3 * kHuge + 5}) {
+      PageBuffer buffer(size, faults);
+      ASSERT_NE(buffer.data(), nullptr) << size;
+      EXPECT_EQ(buffer.size(), size);
+      for (size_t i = 0; i < size; i += 4096) {
+        EXPECT_EQ(buffer.data()[i], 0) << size << " at " << i;
+        buffer.data()[i] = 1;
+      }
+      EXPECT_EQ(buffer.data()[size - 1], size == 1 ? 1 : 0);
+      buffer.data()[size - 1] = 2;
+      if (size >= (size_t{512} << 10)) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.data()) % kHuge, 0u) << size;
+      }
     }
   }
   EXPECT_EQ(PageBuffer(0).data(), nullptr);
