@@ -42,13 +42,24 @@ size_t MappedSize(size_t size) {
 // backed, cost 0.4 and huge pages freed a moment before 0.1.
 constexpr auto kSlowHugePage = std::chrono::microseconds(1000);  // 0.5 ms a MiB
 
+// Only buffers this large change to small pages when huge ones come slowly:
+// a picture, made once, where that first cost is hundreds of milliseconds.
+// A coder's buffers cost tens at most, and a coder run again and again gets
+// its huge pages back cheaply each time, where small pages would cost their
+// full price every time.
+constexpr size_t kAdaptFrom = size_t{64} << 20;
+
 // Faults in [start, start + size) a huge page at a time, timing each: from
 // the first that came slowly on, the rest takes small pages. Kernels before
 // 5.14 refuse to fault pages in on request; the pages then fault in on
 // first touch.
 void Populate(uint8_t* start, size_t size, bool huge) {
+  if (!huge || size < kAdaptFrom) {
+    ::madvise(start, size, MADV_POPULATE_WRITE);
+    return;
+  }
   size_t done = 0;
-  for (; huge && done + kHugePage <= size; done += kHugePage) {
+  for (; done + kHugePage <= size; done += kHugePage) {
     const auto begin = std::chrono::steady_clock::now();
     if (::madvise(start + done, kHugePage, MADV_POPULATE_WRITE) != 0) return;
     if (std::chrono::steady_clock::now() - begin >= kSlowHugePage) {

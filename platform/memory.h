@@ -25,8 +25,9 @@ class PageBuffer {
   // a buffer take it faulted in: on a virtual machine a page the host has
   // taken back costs milliseconds to fault again, and a worker stalled on
   // one holds up its partner, which needs that worker's work in order.
-  // Faulted in up front, huge pages are kept only while they come quickly:
-  // where the host backs them anew, small pages cost a fifth as much.
+  // Faulted in up front, a buffer of 64 MiB or more keeps huge pages only
+  // while they come quickly: where the host backs them anew, small pages
+  // cost a fifth as much.
   enum class Faults { kOnFirstTouch, kUpFront };
 
   PageBuffer() = default;

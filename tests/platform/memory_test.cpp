@@ -28,11 +28,11 @@ size_t MappedKib() {
 
 TEST(PageBuffer, EveryByteIsZeroedAndWritableAndLargeOnesStartOnAHugePage) {
   constexpr size_t kHuge = size_t{2} << 20;
-  // Faulted in up front, a buffer may take huge pages for its start and
-  // small ones for the rest, as they come.
+  // Faulted in up front, a large buffer may take huge pages for its start
+  // and small ones for the rest, as they come.
   for (const auto faults : {PageBuffer::Faults::kOnFirstTouch, PageBuffer::Faults::kUpFront}) {
     for (const size_t size : {size_t{1}, size_t{4096}, (size_t{512} << 10) - 1, size_t{512} << 10,
-                              kHuge, 3 * kHuge + 5}) {
+                              kHuge, 3 * kHuge + 5, 32 * kHuge + 5}) {
       PageBuffer buffer(size, faults);
       ASSERT_NE(buffer.data(), nullptr) << size;
       EXPECT_EQ(buffer.size(), size);
