@@ -108,28 +108,15 @@ TEST(BuiltInWalk, WalksTheDemoSiteFromGateToGate) {
   EXPECT_NEAR(x, BuiltInDemoSite().landmarks.front().x, 0.1);  // the main gate
   EXPECT_NEAR(y, BuiltInDemoSite().landmarks.front().y, 0.1);
 
-  // Stays on the 720 x 540 plan, moves at walking pace (half a metre a
-  // pixel), and stands still 10 positions at each of the 6 landmarks.
-  int still = 0, pauses = 0;
+  // Stays on the 720 x 540 plan and moves at walking pace (half a metre a
+  // pixel); its stops at the landmarks are the demo site's test.
   for (std::size_t i = 0; i < t.points.size(); ++i) {
     ToPixel(t.points[i], &x, &y);
     ASSERT_TRUE(x >= 0 && x < 720 && y >= 0 && y < 540) << i;
-    const TrackPoint& next = t.points[(i + 1) % t.points.size()];
     double nx = 0, ny = 0;
-    ToPixel(next, &nx, &ny);
-    const double metres = 0.5 * std::hypot(nx - x, ny - y);
-    EXPECT_LT(metres, 1.6) << i;
-    if (metres == 0) {
-      ++still;
-    } else {
-      if (still > 0) {
-        EXPECT_EQ(still, 9) << "pause ending at " << i;  // 10 equal positions
-      }
-      pauses += still > 0;
-      still = 0;
-    }
+    ToPixel(t.points[(i + 1) % t.points.size()], &nx, &ny);
+    EXPECT_LT(0.5 * std::hypot(nx - x, ny - y), 1.6) << i;
   }
-  EXPECT_EQ(pauses, 6);
 }
 
 TEST(Walker, AcquiresInPlaceThenWalksAndLoops) {
